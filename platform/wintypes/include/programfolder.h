@@ -1,0 +1,39 @@
+// The program folder: where the settings file, the report tables, the templates, the scratch
+// catalogs, the drive table and the component registry live.
+//   1. $XENDORA_HOME when set and not empty;
+//   2. else the folder of the running executable when it is writable;
+//   3. else $XDG_DATA_HOME/xendora (default ~/.local/share/xendora), created on demand.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace platform {
+
+inline std::filesystem::path ProgramFolder() {
+  namespace fs = std::filesystem;
+  if (const char* home = std::getenv("XENDORA_HOME"); home && *home) return fs::path(home);
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    fs::path dir = exe.parent_path();
+    if (::access(dir.c_str(), W_OK) == 0) return dir;
+  }
+  fs::path data;
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
+    data = xdg;
+  } else if (const char* h = std::getenv("HOME"); h && *h) {
+    data = fs::path(h) / ".local" / "share";
+  } else {
+    data = fs::temp_directory_path(ec);
+  }
+  fs::path dir = data / "xendora";
+  fs::create_directories(dir, ec);
+  return dir;
+}
+
+}  // namespace platform
