@@ -263,6 +263,7 @@ void Docfile::InitEmpty() {
   miniFatChain_.Reset(false, ENDOFCHAIN);
   miniChain_.Reset(false, ENDOFCHAIN);
   freeEntries_.items = {3, 2, 1};
+  for (FreeList* f : {&freeSectors_, &freeMini_, &freeEntries_}) f->bounded = true;  // nothing to scan
   oldLength_ = 0;
 }
 
@@ -335,9 +336,8 @@ void Docfile::LoadHeader() {
   miniChain_.Reset(false, miniSize == 0 ? ENDOFCHAIN : miniStart);
   miniCount_ = static_cast<std::uint32_t>((miniSize + kMiniSize - 1) / kMiniSize);
 
-  freeSectors_.pageLimit = numFat;
-  freeMini_.pageLimit = 0xFFFFFFFF;
-  freeEntries_.pageLimit = 0xFFFFFFFF;
+  freeSectors_.backPage = numFat;
+  freeSectors_.bounded = true;
   freeSectors_.credit = freeMini_.credit = freeEntries_.credit = kScanStart;
 }
 
@@ -430,18 +430,16 @@ void Docfile::RegisterFatSector(std::uint32_t k, std::uint32_t loc) {
 
 // kind: 0 FAT, 1 mini FAT, 2 directory.
 bool Docfile::ScanFree(FreeList& f, int kind) {
-  if (f.credit == 0 || f.nextPage >= f.pageLimit) return false;
-  std::uint32_t page = f.nextPage;
-  std::uint32_t sec;
-  if (kind == 0) {
-    sec = fatLocs_[page];
-  } else {
-    sec = TryChainAt(kind == 1 ? miniFatChain_ : dirChain_, page);
-    if (sec == NOSTREAM) {
-      f.pageLimit = page;
-      return false;
-    }
+  if (f.credit == 0) return false;
+  if (!f.bounded) {
+    f.backPage = ChainLength(kind == 1 ? miniFatChain_ : dirChain_);
+    f.bounded = true;
   }
+  if (f.frontPage >= f.backPage) return false;
+  std::uint32_t page = f.fromBack ? --f.backPage : f.frontPage++;
+  f.fromBack = !f.fromBack;
+  --f.credit;
+  std::uint32_t sec = kind == 0 ? fatLocs_[page] : ChainAt(kind == 1 ? miniFatChain_ : dirChain_, page);
   const std::uint8_t* p = cache_.Get(sec);
   if (kind == 2) {
     for (std::uint32_t i = entriesPerSector_; i-- > 0;)
@@ -453,8 +451,6 @@ bool Docfile::ScanFree(FreeList& f, int kind) {
       if (s < limit && Get32(p + 4 * i) == FREESECT) f.items.push_back(static_cast<std::uint32_t>(s));
     }
   }
-  ++f.nextPage;
-  --f.credit;
   return true;
 }
 

@@ -113,11 +113,16 @@ struct Chain {
   }
 };
 
-// Candidates for allocation: what was freed, and what a scan of the table found so far.
+// Candidates for allocation: what was freed, and what a scan of the table found so far. The
+// scan reads pages of the table from both ends towards the middle, a few per allocation:
+// space freed by earlier opens is found without reading the whole table, and what was added
+// at the end and freed again is found first.
 struct FreeList {
   std::vector<std::uint32_t> items;
-  std::uint32_t nextPage = 0;
-  std::uint32_t pageLimit = 0;  // pages below it are scanned on demand
+  std::uint32_t frontPage = 0;  // pages in [frontPage, backPage) are not scanned yet
+  std::uint32_t backPage = 0;
+  bool bounded = false;  // backPage is known
+  bool fromBack = true;
   std::uint64_t credit = 0;
 };
 
