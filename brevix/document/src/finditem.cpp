@@ -1,6 +1,6 @@
 // The catalog search walk: IOStorage::FindItem.
 #include <algorithm>
-#include <climits>
+#include <limits>
 #include <cstdlib>
 
 #include "namefold.h"
@@ -51,7 +51,7 @@ HRESULT OStorage::FindItem(BSTR sDir, BSTR Name, BSTR Note, LONG lSize, DATE sta
   SearchRun run;
   if (lpCallbackFnPtr > 0) {
     run.itemCallback = xcom::ResolveToken<ItemCallbackFn>(xcom::TokenKind::ItemCallback, lpCallbackFnPtr);
-  } else if (lpCallbackFnPtr != LONG_MIN) {
+  } else if (lpCallbackFnPtr != std::numeric_limits<LONG>::min()) {
     run.recordCallback =
         xcom::ResolveToken<ItemRecordCallbackFn>(xcom::TokenKind::ItemRecordCallback, -lpCallbackFnPtr);
   }
@@ -74,6 +74,10 @@ HRESULT OStorage::FindItem(BSTR sDir, BSTR Name, BSTR Note, LONG lSize, DATE sta
   double serial = -1.0;
   std::u16string_view dir = xcom::BstrView(sDir);
   if (!dir.empty()) {
+    // The walk below starts from the root anyway; the disk's storage must not be held open
+    // while its record is read.
+    hr = CloseAllStacked();
+    current_ = Current::Root;
     ItemRecord disk;
     disk.kind = ItemDisk;
     disk.name = std::u16string(dir.substr(0, dir.find(u'/')));

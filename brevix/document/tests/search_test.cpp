@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 
 #include "catalogdate.h"
 #include "testutil.h"
@@ -232,7 +233,7 @@ TEST_F(SearchTest, Failures) {
   EXPECT_EQ(doc_->FindItem(nullptr, nullptr, nullptr, 0, 0, 0, 0, 0), STG_E_INVALIDPARAMETER);
   EXPECT_EQ(doc_->FindItem(nullptr, nullptr, nullptr, 0, 0, 0, 0, wrongKind.value()), STG_E_INVALIDPARAMETER);
   EXPECT_EQ(doc_->FindItem(nullptr, nullptr, nullptr, 0, 0, 0, 0, -token.value()), STG_E_INVALIDPARAMETER);
-  EXPECT_EQ(doc_->FindItem(nullptr, nullptr, nullptr, 0, 0, 0, 0, LONG_MIN), STG_E_INVALIDPARAMETER);
+  EXPECT_EQ(doc_->FindItem(nullptr, nullptr, nullptr, 0, 0, 0, 0, std::numeric_limits<LONG>::min()), STG_E_INVALIDPARAMETER);
   EXPECT_EQ(Find(u"Disk B/nothing"), STG_E_FILENOTFOUND);
   EXPECT_TRUE(g_hits.empty());
 
