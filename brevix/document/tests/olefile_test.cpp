@@ -58,6 +58,9 @@ TEST(Olefile, CatalogStreamsReadTheSameByAnIndependentReader) {
   ASSERT_EQ(Add(doc.Get(), u"Disk A/New", File(std::u16string(33, u'c'), 3)), S_OK);
   ASSERT_EQ(doc->DeleteFile(nullptr, Bstr(std::u16string(32, u'b')).Get()), S_OK);
   ASSERT_EQ(Add(doc.Get(), u"Disk A", File(u"R\u00e9sum\u00e9.doc", 4096, u"note")), S_OK);
+  ASSERT_EQ(Add(doc.Get(), u"Disk A", Folder(u"Empty note", 0, u"")), S_OK);
+  ASSERT_EQ(Add(doc.Get(), u"Disk A/Empty note", File(std::u16string(40, u'e'), 1)), S_OK);
+  ASSERT_EQ(doc->DeleteFile(nullptr, Bstr(std::u16string(40, u'e')).Get()), S_OK);
   ASSERT_EQ(doc->CloseDoc(1), S_OK);
 
   std::map<std::string, std::string> ole = DumpWithOlefile(Narrow(path));
@@ -75,6 +78,9 @@ TEST(Olefile, CatalogStreamsReadTheSameByAnIndependentReader) {
   EXPECT_EQ(ole["Disk A/New/N_~~LNG"], Hex(brevix::EncodeLongNameMap(map)));
   EXPECT_EQ(ole["Disk A/New/FLD~~2"], Hex(brevix::EncodeItemRecord(File(std::u16string(33, u'c'), 3))));
   EXPECT_EQ(ole.count("Disk A/New/FLD~~1"), 0u);
+  EXPECT_EQ(ole["Disk A/Empty note/I_T_E_M_"].size(), 2u * 38);
+  EXPECT_EQ(ole.count("Disk A/Empty note/N_~~LNG"), 0u);  // its only long name is gone
+  EXPECT_EQ(ole.count("Disk A/Empty note/FLD~~1"), 0u);
   EXPECT_EQ(ole.count("Disk A/New/"), 1u);
 
   // Every stream the independent reader lists reads the same through our layer.
@@ -95,5 +101,5 @@ TEST(Olefile, CatalogStreamsReadTheSameByAnIndependentReader) {
     EXPECT_TRUE(found) << name;
     ++streams;
   }
-  EXPECT_EQ(streams, 7u);
+  EXPECT_EQ(streams, 8u);
 }
