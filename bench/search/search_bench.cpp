@@ -86,6 +86,15 @@ int main(int argc, char** argv) {
                                  ItemFile));
     }
   };
+  // A folder with its 20 files under the folder `parent`; it stays the current folder.
+  auto addFolder = [&](const std::string& parent, const std::string& name) {
+    std::string path = parent + "\\" + name;
+    paths << path << '\n';
+    add(xcom::Utf8ToUtf16(name), brevix::MakeItemRecord({}, std::nullopt, 0, 0, {}, {}, {}, ItemFolder));
+    ++folderCount;
+    addFiles(path);
+    return path;
+  };
   for (long d = 0; d < disks; ++d) {
     std::string disk = "Disk " + Num(d, 2);
     paths << disk << '\n';
@@ -93,19 +102,9 @@ int main(int argc, char** argv) {
     add(xcom::Utf8ToUtf16(disk), brevix::MakeItemRecord({}, std::nullopt, 0, 700000000, u"CD-RW Disk", {}, {},
                                                         ItemDisk, static_cast<double>(d + 1), 0, 1000));
     for (long t = 0; t < topPerDisk; ++t) {
-      std::string top = "Folder " + Num(t, 3);
-      std::string topPath = disk + "\\" + top;
-      paths << topPath << '\n';
-      add(xcom::Utf8ToUtf16(top), brevix::MakeItemRecord({}, std::nullopt, 0, 0, {}, {}, {}, ItemFolder));
-      ++folderCount;
-      addFiles(topPath);
+      std::string topPath = addFolder(disk, "Folder " + Num(t, 3));
       for (int s = 0; s < 99; ++s) {
-        std::string sub = "Sub " + Num(s, 2);
-        std::string subPath = topPath + "\\" + sub;
-        paths << subPath << '\n';
-        add(xcom::Utf8ToUtf16(sub), brevix::MakeItemRecord({}, std::nullopt, 0, 0, {}, {}, {}, ItemFolder));
-        ++folderCount;
-        addFiles(subPath);
+        addFolder(topPath, "Sub " + Num(s, 2));
         Check(doc->SetCurrentFolder(nullptr, FOLDER_PARENT), "SetCurrentFolder");
       }
       Check(doc->SetCurrentFolder(nullptr, FOLDER_PARENT), "SetCurrentFolder");

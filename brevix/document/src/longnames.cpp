@@ -163,10 +163,7 @@ HRESULT LongNameMap::Flush(IStorage* stg) {
   for (const Entry& e : entries_) {
     if (e.live) image.entries.push_back(LongNameEntry{e.name, e.id});
   }
-  ComPtr<IStream> s;
-  HRESULT hr = CreateStreamIn(stg, kMapStream, kModeCreateStream, s);
-  if (FAILED(hr)) return hr;
-  hr = WriteWholeStream(s.Get(), EncodeLongNameMap(image), false);
+  HRESULT hr = WriteNewStream(stg, kMapStream, EncodeLongNameMap(image));
   if (FAILED(hr)) return hr;
   exists_ = true;
   // Entries removed since the load are gone from the stream now; drop them here too.

@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,13 @@ namespace {
 
 const std::u16string kHeaderStream(kHeaderStreamName);
 const std::u16string kItemStream(kItemStreamName);
+
+HRESULT OpenIn(IStorage* parent, const std::u16string& name, DWORD mode, ComPtr<IStream>& out) {
+  return OpenStreamIn(parent, name, mode, out);
+}
+HRESULT OpenIn(IStorage* parent, const std::u16string& name, DWORD mode, ComPtr<IStorage>& out) {
+  return OpenStorageIn(parent, name, mode, out);
+}
 
 std::u16string FromBstr(BSTR s) { return std::u16string(xcom::BstrView(s)); }
 
@@ -210,10 +218,7 @@ HRESULT OStorage::LoadDoc(BSTR fileName) {
   hr = StgCreateDocfile(name.c_str(), kModeCreateStorage, 0, root.ReleaseAndGetAddressOf());
   if (FAILED(hr)) return hr;
   CatalogHeader h;
-  ComPtr<IStream> s;
-  hr = CreateStreamIn(root.Get(), kHeaderStream, kModeCreateStream, s);
-  if (SUCCEEDED(hr)) hr = WriteWholeStream(s.Get(), EncodeHeader(h), false);
-  s = nullptr;
+  hr = WriteNewStream(root.Get(), kHeaderStream, EncodeHeader(h));
   if (FAILED(hr)) {
     // A catalog without its header would refuse every later open: leave no such file.
     root = nullptr;
@@ -270,7 +275,7 @@ HRESULT OStorage::PathWalk(const OLECHAR* path) {
     for (const std::u16string& part : SplitPath(path ? std::u16string_view(path) : std::u16string_view())) {
       ComPtr<IStorage> child;
       std::u16string element;
-      hr = OpenChildStorage(*CurrentFrame(), part, kModeOpenFile, child, &element);
+      hr = OpenChild(*CurrentFrame(), part, kModeOpenFile, child, &element);
       if (FAILED(hr)) break;
       PushFrame(std::move(child), std::move(element));
     }
@@ -299,7 +304,7 @@ HRESULT OStorage::SetCurrentFolder(BSTR bstrPath, SHORT Location) {
         if (!bstrPath) return STG_E_INVALIDPARAMETER;
         ComPtr<IStorage> child;
         std::u16string element;
-        HRESULT hr = OpenChildStorage(*cur, FromBstr(bstrPath), kModeOpenFile, child, &element);
+        HRESULT hr = OpenChild(*cur, FromBstr(bstrPath), kModeOpenFile, child, &element);
         if (FAILED(hr)) return hr;
         PushFrame(std::move(child), std::move(element));
         return S_OK;
@@ -345,6 +350,13 @@ HRESULT OStorage::LeaveCall(bool openedHere, HRESULT hr) {
   return FAILED(hr) ? hr : closed;
 }
 
+HRESULT OStorage::InFolder(BSTR path, bool allowNullPath, const std::function<HRESULT(Frame&)>& op) {
+  bool openedHere;
+  HRESULT hr = EnterFolder(path, allowNullPath, openedHere);
+  if (FAILED(hr)) return hr;
+  return LeaveCall(openedHere, op(*CurrentFrame()));
+}
+
 HRESULT OStorage::get_mCurStorage(IStorage** pVal) {
   if (!pVal) return E_POINTER;
   Frame* cur = CurrentFrame();
@@ -368,17 +380,15 @@ HRESULT OStorage::EnumElements(SHORT Location, IEnumSTATSTG** pEnum) {
 // ---------------------------------------------------------------------------------------------
 // Children under the long-name rules
 
-HRESULT OStorage::FindChild(Frame& f, const std::u16string& name, Found& out) {
+HRESULT OStorage::ResolveChild(Frame& f, const std::u16string& name, const ElementOpener& open, Found& out) {
   out = Found{};
   if (name.empty()) return STG_E_FILENOTFOUND;
   if (FitsOwnElement(name)) {
     std::u16string stored;
-    DWORD type = 0;
-    HRESULT hr = ProbeElement(f.stg.Get(), name, &stored, &type);
+    HRESULT hr = open(name, &stored);
     if (SUCCEEDED(hr)) {
       if (stored == name) {
         out.element = name;
-        out.type = type;
         return S_OK;
       }
       // The container found a sibling whose name differs only in letter case: ours, if it
@@ -394,69 +404,44 @@ HRESULT OStorage::FindChild(Frame& f, const std::u16string& name, Found& out) {
   std::optional<WORD> id = map->IdOf(name);
   if (!id) return STG_E_FILENOTFOUND;
   std::u16string element = LongNameElement(*id);
-  DWORD type = 0;
-  hr = ProbeElement(f.stg.Get(), element, nullptr, &type);
-  if (hr == STG_E_FILENOTFOUND) {
-    out.staleId = *id;
-    return hr;
-  }
+  hr = open(element, nullptr);
+  if (hr == STG_E_FILENOTFOUND) out.staleId = *id;
   if (FAILED(hr)) return hr;
   out.element = std::move(element);
-  out.type = type;
   out.viaMap = true;
   out.id = *id;
   return S_OK;
 }
 
-HRESULT OStorage::OpenChildStorage(Frame& f, const std::u16string& name, DWORD mode, ComPtr<IStorage>& out,
-                                   std::u16string* element) {
-  if (name.empty()) return STG_E_FILENOTFOUND;
-  if (FitsOwnElement(name)) {
-    HRESULT hr = OpenStorageIn(f.stg.Get(), name, mode, out);
-    if (SUCCEEDED(hr)) {
-      std::u16string stored;
-      hr = StoredName(out.Get(), stored);
-      if (FAILED(hr)) return hr;
-      if (stored == name) {
-        if (element) *element = name;
-        return S_OK;
-      }
-      out = nullptr;  // a sibling that differs in letter case; look in the map
-    } else if (hr != STG_E_FILENOTFOUND && hr != STG_E_INVALIDNAME) {
-      return hr;
-    }
-  }
-  LongNameMap* map;
-  HRESULT hr = Names(f, &map);
-  if (FAILED(hr)) return hr;
-  std::optional<WORD> id = map->IdOf(name);
-  if (!id) return STG_E_FILENOTFOUND;
-  std::u16string el = LongNameElement(*id);
-  hr = OpenStorageIn(f.stg.Get(), el, mode, out);
-  if (SUCCEEDED(hr) && element) *element = std::move(el);
+HRESULT OStorage::FindChild(Frame& f, const std::u16string& name, Found& out) {
+  DWORD type = 0;
+  HRESULT hr = ResolveChild(
+      f, name,
+      [&](const std::u16string& element, std::u16string* stored) {
+        return ProbeElement(f.stg.Get(), element, stored, &type);
+      },
+      out);
+  out.type = type;
   return hr;
 }
 
-HRESULT OStorage::OpenChildStream(Frame& f, const std::u16string& name, DWORD mode, ComPtr<IStream>& out) {
-  if (name.empty()) return STG_E_FILENOTFOUND;
-  if (FitsOwnElement(name)) {
-    HRESULT hr = OpenStreamIn(f.stg.Get(), name, mode, out);
-    if (SUCCEEDED(hr)) {
-      std::u16string stored;
-      hr = StoredName(out.Get(), stored);
-      if (FAILED(hr)) return hr;
-      if (stored == name) return S_OK;
-      out = nullptr;
-    } else if (hr != STG_E_FILENOTFOUND && hr != STG_E_INVALIDNAME) {
-      return hr;
-    }
+template <class T>
+HRESULT OStorage::OpenChild(Frame& f, const std::u16string& name, DWORD mode, ComPtr<T>& out,
+                            std::u16string* element) {
+  Found found;
+  HRESULT hr = ResolveChild(
+      f, name,
+      [&](const std::u16string& el, std::u16string* stored) {
+        HRESULT r = OpenIn(f.stg.Get(), el, mode, out);
+        return (SUCCEEDED(r) && stored) ? StoredName(out.Get(), *stored) : r;
+      },
+      found);
+  if (FAILED(hr)) {
+    out = nullptr;
+    return hr;
   }
-  LongNameMap* map;
-  HRESULT hr = Names(f, &map);
-  if (FAILED(hr)) return hr;
-  std::optional<WORD> id = map->IdOf(name);
-  if (!id) return STG_E_FILENOTFOUND;
-  return OpenStreamIn(f.stg.Get(), LongNameElement(*id), mode, out);
+  if (element) *element = std::move(found.element);
+  return S_OK;
 }
 
 HRESULT OStorage::MapPlacement(Frame& f, const std::u16string& name, Placement& p) {
@@ -521,28 +506,16 @@ HRESULT OStorage::PlaceNewChild(Frame& f, const std::u16string& name, Placement&
   return S_OK;
 }
 
-HRESULT OStorage::CreateChildStorage(Frame& f, const std::u16string& name, ComPtr<IStorage>& out, Placement& p) {
+HRESULT OStorage::CreateChild(Frame& f, const std::u16string& name, Placement& p,
+                              const std::function<HRESULT(const std::u16string& element)>& create) {
   HRESULT hr = PlaceNewChild(f, name, p);
   if (FAILED(hr)) return hr;
-  hr = CreateStorageIn(f.stg.Get(), p.element, kModeCreateStorage, out);
+  hr = create(p.element);
   if (hr == STG_E_INVALIDNAME && !p.viaMap) {
+    // A character the container refuses: the name goes through the map after all.
     hr = MapPlacement(f, name, p);
     if (FAILED(hr)) return hr;
-    hr = CreateStorageIn(f.stg.Get(), p.element, kModeCreateStorage, out);
-  }
-  if (FAILED(hr)) return hr;
-  if (p.newEntry) f.names->Add(name, p.id);
-  return S_OK;
-}
-
-HRESULT OStorage::CreateChildStream(Frame& f, const std::u16string& name, ComPtr<IStream>& out, Placement& p) {
-  HRESULT hr = PlaceNewChild(f, name, p);
-  if (FAILED(hr)) return hr;
-  hr = CreateStreamIn(f.stg.Get(), p.element, kModeCreateStream, out);
-  if (hr == STG_E_INVALIDNAME && !p.viaMap) {
-    hr = MapPlacement(f, name, p);
-    if (FAILED(hr)) return hr;
-    hr = CreateStreamIn(f.stg.Get(), p.element, kModeCreateStream, out);
+    hr = create(p.element);
   }
   if (FAILED(hr)) return hr;
   if (p.newEntry) f.names->Add(name, p.id);
@@ -626,62 +599,48 @@ HRESULT OStorage::LongNameFromElement(const OLECHAR* element, BSTR* longName) {
 // ---------------------------------------------------------------------------------------------
 // Records
 
-HRESULT OStorage::ReadRecordOf(Frame& f, ItemRecord& rec) {
-  ComPtr<IStream> s;
-  HRESULT hr;
+HRESULT OStorage::OpenRecordStream(Frame& f, const ItemRecord& rec, DWORD mode, ComPtr<IStream>& s) {
   if (rec.kind == ItemFolder || rec.kind == ItemDisk) {
     ComPtr<IStorage> stg;
-    hr = OpenChildStorage(f, rec.name, kModeRead, stg, nullptr);
-    if (SUCCEEDED(hr)) hr = OpenStreamIn(stg.Get(), kItemStream, kModeRead, s);
-  } else {
-    hr = OpenChildStream(f, rec.name, kModeRead, s);
+    HRESULT hr = OpenChild(f, rec.name, mode, stg, nullptr);
+    return SUCCEEDED(hr) ? OpenStreamIn(stg.Get(), kItemStream, mode, s) : hr;
   }
-  if (FAILED(hr)) return hr;
-  hr = ReadWholeStream(s.Get(), buffer_);
-  if (FAILED(hr)) return hr;
-  return DecodeItemRecord(buffer_.data(), buffer_.size(), rec);
+  return OpenChild(f, rec.name, mode, s, nullptr);
+}
+
+HRESULT OStorage::ReadRecordOf(Frame& f, ItemRecord& rec) {
+  ComPtr<IStream> s;
+  HRESULT hr = OpenRecordStream(f, rec, kModeRead, s);
+  if (SUCCEEDED(hr)) hr = ReadWholeStream(s.Get(), buffer_);
+  return SUCCEEDED(hr) ? DecodeItemRecord(buffer_.data(), buffer_.size(), rec) : hr;
 }
 
 HRESULT OStorage::WriteRecordOf(Frame& f, const ItemRecord& rec) {
   ComPtr<IStream> s;
-  HRESULT hr;
-  if (rec.kind == ItemFolder || rec.kind == ItemDisk) {
-    ComPtr<IStorage> stg;
-    hr = OpenChildStorage(f, rec.name, kModeWrite, stg, nullptr);
-    if (SUCCEEDED(hr)) hr = OpenStreamIn(stg.Get(), kItemStream, kModeWrite, s);
-  } else {
-    hr = OpenChildStream(f, rec.name, kModeWrite, s);
-  }
-  if (FAILED(hr)) return hr;
+  HRESULT hr = OpenRecordStream(f, rec, kModeWrite, s);
   // The whole record from the start of the stream; a shorter record cuts the stream.
-  return WriteWholeStream(s.Get(), EncodeItemRecord(rec), true);
+  return SUCCEEDED(hr) ? WriteWholeStream(s.Get(), EncodeItemRecord(rec), true) : hr;
 }
 
 HRESULT OStorage::GetItemInfo(BSTR bstrPath, ItemRecord* pInfo) {
   BREVIX_REFUSE_DURING_WALK();
   if (!pInfo || pInfo->name.empty()) return STG_E_INVALIDPARAMETER;
-  bool openedHere;
-  HRESULT hr = EnterFolder(bstrPath, false, openedHere);
-  if (FAILED(hr)) return hr;
-  Frame& cur = *CurrentFrame();
-  ItemRecord rec = *pInfo;
-  hr = ReadRecordOf(cur, rec);
-  if (SUCCEEDED(hr)) {
-    if (rec.name.size() <= kMaxElementName) rec.name = ShownName(cur, rec.name);
-    if (rec.kind != ItemDisk) DeriveTypeText(rec);
-    *pInfo = std::move(rec);
-  }
-  return LeaveCall(openedHere, hr);
+  return InFolder(bstrPath, false, [&](Frame& cur) {
+    ItemRecord rec = *pInfo;
+    HRESULT hr = ReadRecordOf(cur, rec);
+    if (SUCCEEDED(hr)) {
+      if (rec.name.size() <= kMaxElementName) rec.name = ShownName(cur, rec.name);
+      if (rec.kind != ItemDisk) DeriveTypeText(rec);
+      *pInfo = std::move(rec);
+    }
+    return hr;
+  });
 }
 
 HRESULT OStorage::SetItemInfo(BSTR bstrPath, ItemRecord* pInfo) {
   BREVIX_REFUSE_DURING_WALK();
   if (!pInfo || pInfo->name.empty()) return STG_E_INVALIDPARAMETER;
-  bool openedHere;
-  HRESULT hr = EnterFolder(bstrPath, false, openedHere);
-  if (FAILED(hr)) return hr;
-  hr = WriteRecordOf(*CurrentFrame(), *pInfo);
-  return LeaveCall(openedHere, hr);
+  return InFolder(bstrPath, false, [&](Frame& cur) { return WriteRecordOf(cur, *pInfo); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -694,8 +653,7 @@ HRESULT OStorage::DiskNamed(Frame& root, const std::u16string& name, bool* found
   return hr == STG_E_FILENOTFOUND ? S_OK : hr;
 }
 
-HRESULT OStorage::AddFolderHere(const std::u16string& name, const ItemRecord& rec) {
-  Frame& cur = *CurrentFrame();
+HRESULT OStorage::AddFolderHere(Frame& cur, const std::u16string& name, const ItemRecord& rec) {
   if (&cur == &root_) {
     // Adding a disk over one of the same name would replace the whole disk.
     bool taken = false;
@@ -705,12 +663,11 @@ HRESULT OStorage::AddFolderHere(const std::u16string& name, const ItemRecord& re
   }
   ComPtr<IStorage> child;
   Placement p;
-  HRESULT hr = CreateChildStorage(cur, name, child, p);
+  HRESULT hr = CreateChild(cur, name, p, [&](const std::u16string& element) {
+    return CreateStorageIn(cur.stg.Get(), element, kModeCreateStorage, child);
+  });
   if (FAILED(hr)) return hr;
-  ComPtr<IStream> item;
-  hr = CreateStreamIn(child.Get(), kItemStream, kModeCreateStream, item);
-  if (SUCCEEDED(hr)) hr = WriteWholeStream(item.Get(), EncodeItemRecord(rec), false);
-  item = nullptr;
+  hr = WriteNewStream(child.Get(), kItemStream, EncodeItemRecord(rec));
   if (FAILED(hr)) {
     // A folder without its record would be invisible to every listing: take it away again.
     child = nullptr;
@@ -724,40 +681,38 @@ HRESULT OStorage::AddFolderHere(const std::u16string& name, const ItemRecord& re
 HRESULT OStorage::AddFolder(BSTR bstrParent, BSTR bstrName, ItemRecord* lpData) {
   BREVIX_REFUSE_DURING_WALK();
   if (!lpData || !bstrName || SysStringLen(bstrName) == 0) return STG_E_INVALIDPARAMETER;
-  bool openedHere;
-  HRESULT hr = EnterFolder(bstrParent, true, openedHere);
-  if (FAILED(hr)) return hr;
-  hr = AddFolderHere(FromBstr(bstrName), *lpData);
-  return LeaveCall(openedHere, hr);
+  return InFolder(bstrParent, true, [&](Frame& cur) { return AddFolderHere(cur, FromBstr(bstrName), *lpData); });
 }
 
 HRESULT OStorage::AddItem(BSTR bstrParent, BSTR bstrName, ItemRecord* lpData) {
   BREVIX_REFUSE_DURING_WALK();
   if (!lpData || !bstrName || SysStringLen(bstrName) == 0) return STG_E_INVALIDPARAMETER;
   if (lpData->kind == ItemFolder || lpData->kind == ItemDisk) return AddFolder(bstrParent, bstrName, lpData);
-  bool openedHere;
-  HRESULT hr = EnterFolder(bstrParent, true, openedHere);
-  if (FAILED(hr)) return hr;
-  Frame& cur = *CurrentFrame();
-  std::u16string name = FromBstr(bstrName);
-  ComPtr<IStream> s;
-  Placement p;
-  hr = CreateChildStream(cur, name, s, p);
-  if (SUCCEEDED(hr)) {
-    hr = WriteWholeStream(s.Get(), EncodeItemRecord(*lpData), false);
-    s = nullptr;
-    if (FAILED(hr)) DestroyChild(cur, name);
-  }
-  return LeaveCall(openedHere, hr);
+  return InFolder(bstrParent, true, [&](Frame& cur) {
+    std::u16string name = FromBstr(bstrName);
+    Placement p;
+    bool created = false;
+    HRESULT hr = CreateChild(cur, name, p, [&](const std::u16string& element) {
+      ComPtr<IStream> s;
+      HRESULT r = CreateStreamIn(cur.stg.Get(), element, kModeCreateStream, s);
+      if (FAILED(r)) return r;
+      created = true;
+      return WriteWholeStream(s.Get(), EncodeItemRecord(*lpData), false);
+    });
+    if (FAILED(hr) && created) {
+      // A stream that did not take its record is not left behind.
+      cur.stg->DestroyElement(p.element.c_str());
+      if (p.viaMap && !p.newEntry) cur.names->RemoveId(p.id);
+    }
+    return hr;
+  });
 }
 
 HRESULT OStorage::DeleteFile(BSTR bstrParent, BSTR bstrName) {
   BREVIX_REFUSE_DURING_WALK();
-  bool openedHere;
-  HRESULT hr = EnterFolder(bstrParent, false, openedHere);
-  if (FAILED(hr)) return hr;
-  hr = bstrName ? DestroyChild(*CurrentFrame(), FromBstr(bstrName)) : STG_E_INVALIDPARAMETER;
-  return LeaveCall(openedHere, hr);
+  return InFolder(bstrParent, false, [&](Frame& cur) {
+    return bstrName ? DestroyChild(cur, FromBstr(bstrName)) : STG_E_INVALIDPARAMETER;
+  });
 }
 
 HRESULT OStorage::DeleteFolder(BSTR bstrName) {
@@ -791,11 +746,8 @@ HRESULT OStorage::DeleteFolder(BSTR bstrName) {
 HRESULT OStorage::RenameItem(BSTR bstrPath, BSTR bstrOld, BSTR bstrNew) {
   BREVIX_REFUSE_DURING_WALK();
   if (!bstrOld || !bstrNew) return STG_E_INVALIDPARAMETER;
-  bool openedHere;
-  HRESULT hr = EnterFolder(bstrPath, false, openedHere);
-  if (FAILED(hr)) return hr;
-  hr = RenameChild(*CurrentFrame(), FromBstr(bstrOld), FromBstr(bstrNew));
-  return LeaveCall(openedHere, hr);
+  return InFolder(bstrPath, false,
+                  [&](Frame& cur) { return RenameChild(cur, FromBstr(bstrOld), FromBstr(bstrNew)); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -965,7 +917,6 @@ const xcom::DispatchTable<OStorage>& OStorage::GetDispatchTable() {
   using M = xcom::Member<OStorage>;
   using xcom::In;
   using xcom::Out;
-  using xcom::Retval;
   static const xcom::DispatchTable<OStorage> table{
       M::Method<&OStorage::LoadDoc>("LoadDoc", 1),
       M::Method<&OStorage::SaveDoc>("SaveDoc", 2),

@@ -2,6 +2,7 @@
 // below it with the current folder, the header values, and the search walk.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -121,24 +122,38 @@ class OStorage : public xcom::DispatchImpl<OStorage, IOStorageInternal> {
   // walk to `path` (opening the file for the call when it is closed; `openedHere` tells).
   HRESULT EnterFolder(BSTR path, bool allowNullPath, bool& openedHere);
   HRESULT LeaveCall(bool openedHere, HRESULT hr);
+  // Runs a folder-relative operation on the current folder, after EnterFolder(path), and closes
+  // what EnterFolder opened.
+  HRESULT InFolder(BSTR path, bool allowNullPath, const std::function<HRESULT(Frame&)>& op);
 
   HRESULT ReadHeader(CatalogHeader& h);
   HRESULT WriteHeader();
 
+  // Tries an element name: opens the element, and gives its stored name when asked.
+  using ElementOpener = std::function<HRESULT(const std::u16string& element, std::u16string* stored)>;
+  // Finds the element that holds the child `name` of `f`: the element of that very name, else
+  // the one the long-name map gives for it. Names compare exactly.
+  HRESULT ResolveChild(Frame& f, const std::u16string& name, const ElementOpener& open, Found& out);
   HRESULT FindChild(Frame& f, const std::u16string& name, Found& out);
-  HRESULT OpenChildStorage(Frame& f, const std::u16string& name, DWORD mode, ComPtr<IStorage>& out,
-                           std::u16string* element);
-  HRESULT OpenChildStream(Frame& f, const std::u16string& name, DWORD mode, ComPtr<IStream>& out);
+  // Opens the child `name` of `f` (a storage or a stream, as T says) under the long-name
+  // rules; `element` receives the element name it is stored under.
+  template <class T>
+  HRESULT OpenChild(Frame& f, const std::u16string& name, DWORD mode, ComPtr<T>& out, std::u16string* element);
   HRESULT MapPlacement(Frame& f, const std::u16string& name, Placement& p);
   HRESULT PlaceNewChild(Frame& f, const std::u16string& name, Placement& p);
   HRESULT ClaimLongNameId(Frame& f, WORD id, const Found* self);
-  HRESULT CreateChildStorage(Frame& f, const std::u16string& name, ComPtr<IStorage>& out, Placement& p);
-  HRESULT CreateChildStream(Frame& f, const std::u16string& name, ComPtr<IStream>& out, Placement& p);
+  // Creates a child under the long-name rules through `create`, which makes the element of
+  // the name it is given.
+  HRESULT CreateChild(Frame& f, const std::u16string& name, Placement& p,
+                      const std::function<HRESULT(const std::u16string& element)>& create);
   HRESULT DestroyChild(Frame& f, const std::u16string& name);
   HRESULT RenameChild(Frame& f, const std::u16string& oldName, const std::u16string& newName);
+  // The item stream of the record's element in `f`: "I_T_E_M_" of a disk or folder storage,
+  // the file stream itself for a file.
+  HRESULT OpenRecordStream(Frame& f, const ItemRecord& rec, DWORD mode, ComPtr<IStream>& s);
   HRESULT ReadRecordOf(Frame& f, ItemRecord& rec);
   HRESULT WriteRecordOf(Frame& f, const ItemRecord& rec);
-  HRESULT AddFolderHere(const std::u16string& name, const ItemRecord& rec);
+  HRESULT AddFolderHere(Frame& cur, const std::u16string& name, const ItemRecord& rec);
   HRESULT DiskNamed(Frame& root, const std::u16string& name, bool* found);
 
   // The search walk.

@@ -104,6 +104,12 @@ HRESULT WriteWholeStream(IStream* s, const std::vector<BYTE>& bytes, bool trunca
   return S_OK;
 }
 
+HRESULT WriteNewStream(IStorage* parent, const std::u16string& name, const std::vector<BYTE>& bytes) {
+  ComPtr<IStream> s;
+  HRESULT hr = CreateStreamIn(parent, name, kModeCreateStream, s);
+  return SUCCEEDED(hr) ? WriteWholeStream(s.Get(), bytes, false) : hr;
+}
+
 HRESULT ListChildren(IStorage* stg, std::vector<ChildElement>& out) {
   out.clear();
   ComPtr<IEnumSTATSTG> en;

@@ -38,6 +38,9 @@ HRESULT ReadWholeStream(IStream* s, std::vector<BYTE>& out);
 // Writes bytes from the stream's position and, with truncate, cuts the stream after them.
 HRESULT WriteWholeStream(IStream* s, const std::vector<BYTE>& bytes, bool truncate);
 
+// Creates (or replaces) the stream `name` in `parent` with these bytes as its content.
+HRESULT WriteNewStream(IStorage* parent, const std::u16string& name, const std::vector<BYTE>& bytes);
+
 struct ChildElement {
   std::u16string name;
   DWORD type = 0;  // STGTY_STORAGE or STGTY_STREAM

@@ -287,22 +287,12 @@ TEST_F(DocumentTest, ImplausibleRecordsFailCleanly) {
   ASSERT_EQ(Add(doc_.Get(), u"Disk A", File(u"bad", 3)), S_OK);
   ASSERT_EQ(doc_->CloseDoc(0), S_OK);
   {
-    ComPtr<IStorage> root, disk;
-    ComPtr<IStream> s;
-    ASSERT_EQ(StgOpenStorage(path_.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                             root.ReleaseAndGetAddressOf()),
-              S_OK);
-    ASSERT_EQ(root->OpenStorage(u"Disk A", nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                                disk.ReleaseAndGetAddressOf()),
-              S_OK);
-    ASSERT_EQ(disk->OpenStream(u"bad", nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, s.ReleaseAndGetAddressOf()),
-              S_OK);
+    DamagedStream s(path_, u"Disk A", u"bad");
+    ASSERT_TRUE(s.ok());
     std::vector<BYTE> rec = brevix::EncodeItemRecord(File(u"bad", 3));
     rec.resize(32);
-    const BYTE huge[4] = {0xf0, 0xff, 0xff, 0x7f};  // a note "of" 2 GB
-    rec.insert(rec.end(), huge, huge + 4);
-    ULONG n;
-    ASSERT_EQ(s->Write(rec.data(), static_cast<ULONG>(rec.size()), &n), S_OK);
+    rec.insert(rec.end(), {0xf0, 0xff, 0xff, 0x7f});  // a note "of" 2 GB
+    ASSERT_EQ(s.Write(rec), S_OK);
   }
   ItemRecord r;
   r.note = u"untouched";
@@ -348,24 +338,18 @@ TEST_F(DocumentTest, LongNameMapLifecycle) {
   // Remove the first of two: count 1, last identifier 2; the next long name gets 3.
   ASSERT_EQ(Add(doc_.Get(), u"Disk A/New", File(n40, 3)), S_OK);
   ASSERT_EQ(doc_->DeleteFile(nullptr, Bstr(n32).Get()), S_OK);
-  {
-    RawFile raw = Raw();
-    brevix::LongNameMapImage m = DecodeMap(raw.Stream({u"Disk A", u"New"}, kMap));
-    EXPECT_EQ(m.lastId, 2);
-    ASSERT_EQ(m.entries.size(), 1u);
-    EXPECT_EQ(m.entries[0].name, n40);
-    EXPECT_EQ(m.entries[0].id, 2);
-  }
+  // The map of Disk A/New as stored: the last identifier and the entries.
+  using Entries = std::vector<std::pair<std::u16string, WORD>>;
+  auto storedMap = [&] {
+    brevix::LongNameMapImage m = DecodeMap(Raw().Stream({u"Disk A", u"New"}, kMap));
+    Entries entries;
+    for (const auto& e : m.entries) entries.emplace_back(e.name, e.id);
+    return std::pair<WORD, Entries>(m.lastId, entries);
+  };
+  EXPECT_EQ(storedMap(), (std::pair<WORD, Entries>(2, {{n40, 2}})));
   ASSERT_EQ(doc_->LoadDoc(nullptr), S_OK);
   ASSERT_EQ(Add(doc_.Get(), u"Disk A/New", File(n50, 4)), S_OK);
-  {
-    RawFile raw = Raw();
-    brevix::LongNameMapImage m = DecodeMap(raw.Stream({u"Disk A", u"New"}, kMap));
-    EXPECT_EQ(m.lastId, 3);
-    ASSERT_EQ(m.entries.size(), 2u);
-    EXPECT_EQ(m.entries[1].name, n50);
-    EXPECT_EQ(m.entries[1].id, 3);
-  }
+  EXPECT_EQ(storedMap(), (std::pair<WORD, Entries>(3, {{n40, 2}, {n50, 3}})));
   // Removing the last long names removes the map itself.
   ASSERT_EQ(doc_->LoadDoc(nullptr), S_OK);
   ASSERT_EQ(doc_->SetCurrentFolder(Bstr(u"Disk A/New").Get(), FOLDER_PATH), S_OK);
@@ -545,19 +529,9 @@ TEST_F(DocumentTest, LongNameIdentifiersStayWithinRangeAndAreReused) {
   map[2] = 0xff;
   map[3] = 0x7f;
   {
-    ComPtr<IStorage> root, disk;
-    ComPtr<IStream> s;
-    ASSERT_EQ(StgOpenStorage(path_.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                             root.ReleaseAndGetAddressOf()),
-              S_OK);
-    ASSERT_EQ(root->OpenStorage(u"Disk A", nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                                disk.ReleaseAndGetAddressOf()),
-              S_OK);
-    ASSERT_EQ(disk->OpenStream(kMap.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
-                               s.ReleaseAndGetAddressOf()),
-              S_OK);
-    ULONG n;
-    ASSERT_EQ(s->Write(map.data(), static_cast<ULONG>(map.size()), &n), S_OK);
+    DamagedStream s(path_, u"Disk A", kMap);
+    ASSERT_TRUE(s.ok());
+    ASSERT_EQ(s.Write(map), S_OK);
   }
   ASSERT_EQ(doc_->LoadDoc(nullptr), S_OK);
   ASSERT_EQ(Add(doc_.Get(), u"Disk A", File(Repeat(u'd', 40), 4)), S_OK);  // reuses FLD~~1
@@ -577,20 +551,9 @@ TEST_F(DocumentTest, CorruptLongNameMapFailsWithoutCrashing) {
   ASSERT_EQ(Add(doc_.Get(), u"Disk A", File(Repeat(u'a', 40), 1)), S_OK);
   ASSERT_EQ(doc_->CloseDoc(0), S_OK);
   {
-    ComPtr<IStorage> root, disk;
-    ComPtr<IStream> s;
-    ASSERT_EQ(StgOpenStorage(path_.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                             root.ReleaseAndGetAddressOf()),
-              S_OK);
-    ASSERT_EQ(root->OpenStorage(u"Disk A", nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                                disk.ReleaseAndGetAddressOf()),
-              S_OK);
-    ASSERT_EQ(disk->OpenStream(kMap.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
-                               s.ReleaseAndGetAddressOf()),
-              S_OK);
-    const BYTE hostile[] = {0xff, 0xff, 0x01, 0x00, 0xff, 0xff, 0xff, 0xff};
-    ULONG n;
-    ASSERT_EQ(s->Write(hostile, sizeof hostile, &n), S_OK);
+    DamagedStream s(path_, u"Disk A", kMap);
+    ASSERT_TRUE(s.ok());
+    ASSERT_EQ(s.Write({0xff, 0xff, 0x01, 0x00, 0xff, 0xff, 0xff, 0xff}), S_OK);
   }
   ASSERT_EQ(doc_->LoadDoc(nullptr), S_OK);
   ItemRecord r;

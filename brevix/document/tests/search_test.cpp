@@ -278,19 +278,9 @@ TEST_F(SearchTest, LongNamesAndUnreadableRecords) {
   ASSERT_EQ(doc_->CloseDoc(0), S_OK);
   {
     // c.txt's record is cut short.
-    ComPtr<IStorage> root, disk;
-    ComPtr<IStream> s;
-    ASSERT_EQ(StgOpenStorage(path_.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                             root.ReleaseAndGetAddressOf()),
-              S_OK);
-    ASSERT_EQ(root->OpenStorage(u"Disk A", nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                                disk.ReleaseAndGetAddressOf()),
-              S_OK);
-    ASSERT_EQ(disk->OpenStream(u"c.txt", nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, s.ReleaseAndGetAddressOf()),
-              S_OK);
-    ULARGE_INTEGER n;
-    n.QuadPart = 20;
-    ASSERT_EQ(s->SetSize(n), S_OK);
+    DamagedStream s(path_, u"Disk A", u"c.txt");
+    ASSERT_TRUE(s.ok());
+    ASSERT_EQ(s.Cut(20), S_OK);
   }
   ASSERT_EQ(Find(u"Disk A"), S_OK);
   EXPECT_EQ(Paths(), (std::vector<std::u16string>{u"\\" + longName, u"\\b.txt", u"\\c.txt", u"\\X.TXT", u"\\x.txt"}));

@@ -156,6 +156,32 @@ class RawFile {
   HRESULT hr_;
 };
 
+// A stream of a closed catalog, opened for writing so that a test can damage it:
+// `file`/`storage`/`stream`. The file stays open while this lives.
+class DamagedStream {
+ public:
+  DamagedStream(const std::u16string& file, const std::u16string& storage, const std::u16string& stream) {
+    const DWORD rw = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+    if (FAILED(StgOpenStorage(file.c_str(), nullptr, rw, nullptr, 0, root_.ReleaseAndGetAddressOf()))) return;
+    if (FAILED(root_->OpenStorage(storage.c_str(), nullptr, rw, nullptr, 0, storage_.ReleaseAndGetAddressOf()))) return;
+    storage_->OpenStream(stream.c_str(), nullptr, rw, 0, stream_.ReleaseAndGetAddressOf());
+  }
+  bool ok() const { return static_cast<bool>(stream_); }
+  HRESULT Write(const std::vector<BYTE>& bytes) {
+    ULONG n;
+    return stream_->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &n);
+  }
+  HRESULT Cut(ULONGLONG size) {
+    ULARGE_INTEGER n;
+    n.QuadPart = size;
+    return stream_->SetSize(n);
+  }
+
+ private:
+  ComPtr<IStorage> root_, storage_;
+  ComPtr<IStream> stream_;
+};
+
 inline std::vector<BYTE> LE16(WORD v) { return {static_cast<BYTE>(v), static_cast<BYTE>(v >> 8)}; }
 
 }  // namespace testutil
