@@ -24,10 +24,12 @@ HRESULT OpenIn(IStorage* parent, const std::u16string& name, DWORD mode, ComPtr<
 
 std::u16string FromBstr(BSTR s) { return std::u16string(xcom::BstrView(s)); }
 
-// A name the container holds under itself: short enough and not one of the reserved
-// streams. (Refused characters are found out by the container.)
+// A name the container holds under itself: short enough, not one of the reserved streams, and
+// free of NULs (the container would see only the part before one). Refused characters are
+// found out by the container.
 bool FitsOwnElement(const std::u16string& name) {
-  return name.size() <= kMaxElementName && !FoldsToReservedName(name);
+  return name.size() <= kMaxElementName && !FoldsToReservedName(name) &&
+         name.find(u'\0') == std::u16string::npos;
 }
 
 // The components of a catalog path; empty components (a doubled or trailing "/") are ignored.

@@ -367,6 +367,8 @@ TEST_F(DocumentTest, NamesTheContainerCannotHoldGoThroughTheMap) {
   } cases[] = {
       {u"I_T_E_M_", ItemFile}, {u"i_t_e_m_", ItemFile}, {u"N_~~LNG", ItemFile}, {u"J_R_X_", ItemFile},
       {u"a:b", ItemFile},      {u"x!y", ItemFolder},     {u"back\\slash", ItemFile},
+      {std::u16string(u"a\0b", 3), ItemFile},  // the container would take it for "a"
+      {u"a", ItemFile},
   };
   ASSERT_EQ(Add(doc_.Get(), u"", Disk(u"Disk A", 1)), S_OK);
   ASSERT_EQ(Add(doc_.Get(), u"", Disk(u"J_R_X_", 2)), S_OK);  // a disk named like the header
