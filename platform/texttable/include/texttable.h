@@ -63,6 +63,10 @@ class Bookmark {
   std::int64_t pos_ = -1;
 };
 
+namespace detail {
+struct Table;
+}
+
 // Rewrites a table file with the header line as its only line (an existing file is replaced
 // atomically, so that a recordset still holding the old file never writes into the new one).
 // The field names are the comma-separated parts of the line; an empty line or an empty name
@@ -143,7 +147,6 @@ class Recordset {
   Recordset Sorted(std::string_view fieldList) const;
 
  private:
-  struct Table;
   struct View;
   explicit Recordset(std::unique_ptr<View> view);
   const View& Live() const;
