@@ -120,7 +120,7 @@ std::optional<double> ParseNumber(std::u16string_view text);
 double CDbl(std::u16string_view text);
 
 // The runtime's Val: the number that the longest numeric prefix of the text spells, after
-// leading blanks and tabs; 0 when there is none. Val("12abc") is 12, Val("abc") is 0,
+// leading blanks, tabs and line ends; 0 when there is none. Val("12abc") is 12, Val("abc") is 0,
 // Val(" 3.5e2x") is 350, Val("1.") is 1.
 double Val(std::u16string_view text);
 
