@@ -1,11 +1,11 @@
 #include "settings.h"
 
+#include "scratchfolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,20 +16,8 @@ namespace {
 
 class SettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "settings-XXXXXX").string();
-    dir_ = ::mkdtemp(tmpl.data());
-    file_ = dir_ / "ctgr.ini";
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  void WriteFile(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
-  std::string ReadFile() const {
-    std::ifstream in(file_, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  void WriteFile(const std::string& text) { testing_files::WriteBytes(file_, text); }
+  std::string ReadFile() const { return testing_files::ReadBytes(file_); }
   AppState Load(const std::string& text) {
     WriteFile(text);
     AppState state;
@@ -37,8 +25,9 @@ class SettingsTest : public ::testing::Test {
     return state;
   }
 
-  fs::path dir_;
-  fs::path file_;
+  testing_files::ScratchFolder scratch_;
+  const fs::path& dir_ = scratch_.path();
+  const fs::path file_ = dir_ / "ctgr.ini";
 };
 
 // Lines joined with CR LF, each line ended by one.

@@ -1,12 +1,12 @@
 #include "profile.h"
 
+#include "scratchfolder.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,28 +14,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "profile-XXXXXX").string();
-    path_ = ::mkdtemp(tmpl.data());
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
+using testing_files::ReadBytes;
+using testing_files::WriteBytes;
+using TempDir = testing_files::ScratchFolder;
 
- private:
-  fs::path path_;
-};
-
-void WriteFile(const fs::path& p, const std::string& text) {
-  std::ofstream(p, std::ios::binary) << text;
-}
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+// A settings file in the folder holding the text, or no file for nothing.
+fs::path Fixture(const TempDir& dir, const std::optional<std::string>& text, const char* name = "ctgr.ini") {
+  fs::path file = dir.path() / name;
+  fs::remove(file);
+  if (text) WriteBytes(file, *text);
+  return file;
 }
 
 struct ReadCase {
@@ -82,9 +70,7 @@ TEST(GetPrivateProfileString, ReadsValuesAsTheSettingsStoreExpects) {
   TempDir dir;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    fs::path file = dir.path() / "ctgr.ini";
-    fs::remove(file);
-    if (c.file) WriteFile(file, *c.file);
+    fs::path file = Fixture(dir, c.file);
     std::vector<char> buffer(c.size + 8, 'X');
     DWORD n = GetPrivateProfileStringA(c.section, c.key, c.def, buffer.data(), c.size, file.c_str());
     EXPECT_EQ(std::string(buffer.data()), c.expected);
@@ -95,7 +81,7 @@ TEST(GetPrivateProfileString, ReadsValuesAsTheSettingsStoreExpects) {
 TEST(GetPrivateProfileString, RefusesWhatItCannotAnswer) {
   TempDir dir;
   fs::path file = dir.path() / "ctgr.ini";
-  WriteFile(file, "[S]\r\nK=1\r\n");
+  WriteBytes(file, "[S]\r\nK=1\r\n");
   char buffer[8] = "XXXXXXX";
   EXPECT_EQ(GetPrivateProfileStringA("S", "K", "d", buffer, 0, file.c_str()), 0u);
   EXPECT_EQ(buffer[0], 'X');
@@ -159,22 +145,18 @@ TEST(WritePrivateProfileString, ChangesOnlyWhatItWrites) {
   TempDir dir;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    fs::path file = dir.path() / "ctgr.ini";
-    fs::remove(file);
-    if (c.before) WriteFile(file, *c.before);
+    fs::path file = Fixture(dir, c.before);
     for (const auto& w : c.writes) {
       EXPECT_TRUE(WritePrivateProfileStringA(w.section, w.key, w.value, file.c_str()));
     }
-    EXPECT_EQ(ReadFile(file), c.after);
+    EXPECT_EQ(ReadBytes(file), c.after);
     // The same changes made in memory and saved once give the same file.
     platform::ProfileFile batch;
-    fs::path other = dir.path() / "batch.ini";
-    fs::remove(other);
-    if (c.before) WriteFile(other, *c.before);
+    fs::path other = Fixture(dir, c.before, "batch.ini");
     ASSERT_TRUE(batch.Load(other));
     for (const auto& w : c.writes) EXPECT_TRUE(batch.SetString(w.section, w.key, w.value));
     ASSERT_TRUE(batch.Save(other));
-    EXPECT_EQ(ReadFile(other), c.after);
+    EXPECT_EQ(ReadBytes(other), c.after);
   }
   // Nothing but the settings files is left in the folder.
   std::vector<std::string> names;
@@ -191,7 +173,7 @@ TEST(WritePrivateProfileString, WrittenValuesReadBack) {
   char buffer[256];
   EXPECT_EQ(GetPrivateProfileStringA("LASTFILE", "name", "-1", buffer, 256, file.c_str()), 17u);
   EXPECT_STREQ(buffer, "/home/u/Other.DKC");
-  EXPECT_EQ(ReadFile(file), "[LastFile]\r\nName=/home/u/Other.DKC\r\n");
+  EXPECT_EQ(ReadBytes(file), "[LastFile]\r\nName=/home/u/Other.DKC\r\n");
 }
 
 TEST(WritePrivateProfileString, RefusesWritesThatWouldDeleteOrCorrupt) {
@@ -212,11 +194,11 @@ TEST(WritePrivateProfileString, RefusesWritesThatWouldDeleteOrCorrupt) {
   TempDir dir;
   fs::path file = dir.path() / "ctgr.ini";
   const std::string before = "[A]\r\nx=1\r\n";
-  WriteFile(file, before);
+  WriteBytes(file, before);
   for (const auto& w : refused) {
     SCOPED_TRACE(std::string(w.section ? w.section : "(null)") + "/" + (w.key ? w.key : "(null)"));
     EXPECT_FALSE(WritePrivateProfileStringA(w.section, w.key, w.value, file.c_str()));
-    EXPECT_EQ(ReadFile(file), before);
+    EXPECT_EQ(ReadBytes(file), before);
   }
 }
 
@@ -240,13 +222,13 @@ TEST(WritePrivateProfileString, FailsWithoutHarmWhereItCannotWrite) {
 TEST(WritePrivateProfileString, KeepsTheFileModeAndWritesThroughALink) {
   TempDir dir;
   fs::path real = dir.path() / "real.ini";
-  WriteFile(real, "[A]\r\n");
+  WriteBytes(real, "[A]\r\n");
   fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   fs::path link = dir.path() / "ctgr.ini";
   fs::create_symlink(real, link);
   ASSERT_TRUE(WritePrivateProfileStringA("A", "x", "1", link.c_str()));
   EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(ReadFile(real), "[A]\r\nx=1\r\n");
+  EXPECT_EQ(ReadBytes(real), "[A]\r\nx=1\r\n");
   EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }

@@ -1,4 +1,4 @@
-// Case folding of UTF-8 text: a decoder, a table of the cased ranges, an encoder.
+// Case folding of UTF-8 text: the cased ranges and an in-place fold of the bytes.
 #include "casefold.h"
 
 namespace texttable {
@@ -29,7 +29,6 @@ char32_t Fold(char32_t c) {
   if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
   if ((c >= 0x00C0 && c <= 0x00DE && c != 0x00D7)) return c + 32;
   if (c == 0x0178) return 0x00FF;
-  if (c == 0x0130) return 'i';
   if (AlternatingCapital(c)) return c + 1;
   if (c >= 0x0391 && c <= 0x03AB && c != 0x03A2) return c + 32;  // Greek capitals
   if (c == 0x03C2) return 0x03C3;                                  // final sigma
@@ -45,56 +44,38 @@ char32_t Fold(char32_t c) {
   return c;
 }
 
-void Encode(char32_t c, std::string& out) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 }  // namespace
 
 std::string FoldCase(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+  // Every letter folds to one of the same UTF-8 length, so the text is folded in place.
+  std::string out(text);
+  auto continuation = [&](std::size_t k) {
+    return k < out.size() && (static_cast<unsigned char>(out[k]) & 0xC0) == 0x80;
+  };
+  auto byte = [&](std::size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(out[k])); };
   std::size_t i = 0;
-  while (i < text.size()) {
-    unsigned char b = static_cast<unsigned char>(text[i]);
+  while (i < out.size()) {
+    char32_t b = byte(i);
     if (b < 0x80) {
-      out += static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
-      ++i;
-      continue;
+      if (b >= 'A' && b <= 'Z') out[i] = static_cast<char>(b + 32);
+      i += 1;
+    } else if (b >= 0xC2 && b < 0xE0 && continuation(i + 1)) {
+      char32_t c = Fold(((b & 0x1F) << 6) | (byte(i + 1) & 0x3F));
+      out[i] = static_cast<char>(0xC0 | (c >> 6));
+      out[i + 1] = static_cast<char>(0x80 | (c & 0x3F));
+      i += 2;
+    } else if (b >= 0xE0 && b < 0xF0 && continuation(i + 1) && continuation(i + 2)) {
+      char32_t c = ((b & 0x0F) << 12) | ((byte(i + 1) & 0x3F) << 6) | (byte(i + 2) & 0x3F);
+      if (c >= 0x800) {
+        c = Fold(c);
+        out[i] = static_cast<char>(0xE0 | (c >> 12));
+        out[i + 1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out[i + 2] = static_cast<char>(0x80 | (c & 0x3F));
+      }
+      i += 3;
+    } else {
+      i += 1;  // four-byte letters have no case here; stray bytes stay as they are
     }
-    std::size_t len = b >= 0xF0 && b <= 0xF4 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
-    char32_t c = len == 4 ? b & 0x07 : len == 3 ? b & 0x0F : b & 0x1F;
-    bool valid = len != 0 && i + len <= text.size();
-    for (std::size_t k = 1; valid && k < len; ++k) {
-      unsigned char cb = static_cast<unsigned char>(text[i + k]);
-      if ((cb & 0xC0) != 0x80) valid = false;
-      c = (c << 6) | (cb & 0x3F);
-    }
-    // Over-long forms, surrogates and values beyond U+10FFFF are not valid UTF-8.
-    if (valid && ((len == 3 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) || (len == 4 && (c < 0x10000 || c > 0x10FFFF)))) {
-      valid = false;
-    }
-    if (!valid) {
-      out += static_cast<char>(b);
-      ++i;
-      continue;
-    }
-    Encode(Fold(c), out);
-    i += len;
   }
   return out;
 }

@@ -35,17 +35,9 @@ constexpr std::size_t kFlushSize = 64 * 1024;
 }
 
 std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
-std::string FoldAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
+  std::size_t first = s.find_first_not_of(" \t");
+  if (first == s.npos) return {};
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
 bool WriteAll(int fd, std::string_view data) {
@@ -146,7 +138,7 @@ struct detail::Table {
   fs::path path;
   std::string registryKey;
   std::vector<std::string> names;
-  std::unordered_map<std::string, int> index;  // ASCII-folded name -> first field of that name
+  std::unordered_map<std::string, int> index;  // folded name -> first field of that name
   std::string arena;                           // every value of every row, back to back
   std::vector<std::size_t> offsets{0};         // value k spans offsets[k] .. offsets[k + 1]
   std::int64_t rows = 0;
@@ -352,7 +344,7 @@ Recordset Recordset::Open(const fs::path& file) {
   if (parser.Next(fields, count)) {
     for (std::size_t f = 0; f < count; ++f) {
       table->names.emplace_back(TrimBlanks(fields[f]));
-      table->index.try_emplace(FoldAscii(table->names.back()), static_cast<int>(f));
+      table->index.try_emplace(FoldCase(table->names.back()), static_cast<int>(f));
     }
     table->arena.reserve(body.size());
     while (parser.Next(fields, count)) table->AddRow(fields, std::min(count, table->names.size()));
@@ -405,7 +397,7 @@ const std::string& Recordset::FieldName(int index) const {
 
 int Recordset::FieldIndex(std::string_view name) const {
   const detail::Table& t = *Live().table;
-  auto it = t.index.find(FoldAscii(TrimBlanks(name)));
+  auto it = t.index.find(FoldCase(TrimBlanks(name)));
   return it == t.index.end() ? -1 : it->second;
 }
 

@@ -1,13 +1,12 @@
 #include "texttable.h"
 
+#include "scratchfolder.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <cstdint>
-#include <sstream>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,20 +20,8 @@ namespace {
 
 class TextTableTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "texttable-XXXXXX").string();
-    dir_ = ::mkdtemp(tmpl.data());
-    file_ = dir_ / "DATAEXP.TXT";
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  void WriteFile(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
-  std::string ReadFile() const {
-    std::ifstream in(file_, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  void WriteFile(const std::string& text) { testing_files::WriteBytes(file_, text); }
+  std::string ReadFile() const { return testing_files::ReadBytes(file_); }
 
   static Rows ReadAll(Recordset& rs) {
     Rows rows;
@@ -61,8 +48,9 @@ class TextTableTest : public ::testing::Test {
     return 0;
   }
 
-  fs::path dir_;
-  fs::path file_;
+  testing_files::ScratchFolder scratch_;
+  const fs::path& dir_ = scratch_.path();
+  const fs::path file_ = dir_ / "DATAEXP.TXT";
 };
 
 TEST_F(TextTableTest, ValuesReadBackExactlyAsWritten) {
