@@ -95,7 +95,7 @@ class RuntimeError : public std::exception {
 // "1.5E-05") when the decimal exponent is 15 or more or below -4. 5/12 gives
 // "0.416666666666667", 0.875 gives "0.875", -0.0 gives "0".
 std::u16string CStr(double value);
-// Single precision: as CStr(double) with 7 significant digits.
+// Single precision: 7 significant digits, the exponent form from a decimal exponent of 7.
 std::u16string CStr(float value);
 // Integers in decimal; a Boolean as "True" or "False".
 template <std::integral T>
@@ -184,7 +184,7 @@ std::u16string CStr(Currency value);
 // text is never cut. "<" and ">" lower- or upper-case the text. "!@@@@@@@@@@" pads to 10 on
 // the right, "@@@@@@@@@@@" to 11 on the left. A number with a string pattern is CStr first.
 //
-// An empty pattern gives CStr(value).
+// An empty pattern, and a value that is not a finite number, give CStr(value).
 std::u16string Format(double value, std::u16string_view pattern);
 // Currency with number patterns, exactly (no passage through double).
 std::u16string Format(Currency value, std::u16string_view pattern);
@@ -219,8 +219,9 @@ double DateToLinear(DATE value);
 DATE DateFromLinear(double linear);
 
 // Adding time: whole seconds, whole days (the time of day kept), whole months (the day clamped
-// to the end of a shorter month: 31 March minus one month is 28 or 29 February). 5 (invalid
-// call) when the result leaves the DATE range.
+// to the end of a shorter month: 31 March minus one month is 28 or 29 February), all to the
+// nearest second. 5 (invalid call) when the result leaves the DATE range, 6 when the value
+// given is outside it.
 DATE AddSeconds(DATE value, std::int64_t seconds);
 DATE AddDays(DATE value, std::int64_t days);
 DATE AddMonths(DATE value, std::int64_t months);

@@ -317,33 +317,34 @@ std::u16string FormatParts(const DateParts& d, std::u16string_view pattern) {
 
 }  // namespace detail
 
-std::u16string Format(double value, std::u16string_view pattern) {
+namespace {
+
+// A number through a pattern: its CStr for string patterns, its DATE for date patterns, its
+// decimal digits for number patterns.
+template <typename Number, typename ToDecimal>
+std::u16string FormatNumber(Number value, double asDate, std::u16string_view pattern, ToDecimal toDecimal) {
   if (pattern.empty()) return CStr(value);
   std::vector<Piece> p = Lex(pattern);
   switch (Classify(p)) {
     case Kind::String:
       return FormatString(CStr(value), p);
     case Kind::Date:
-      return detail::FormatParts(DateToParts(value), pattern);
+      return detail::FormatParts(DateToParts(asDate), pattern);
     case Kind::Number:
       break;
   }
+  return FormatDecimal(toDecimal(value), p);
+}
+
+}  // namespace
+
+std::u16string Format(double value, std::u16string_view pattern) {
   if (!std::isfinite(value)) return CStr(value);
-  return FormatDecimal(detail::DecimalFromDouble(value, 15), p);
+  return FormatNumber(value, value, pattern, [](double v) { return detail::DecimalFromDouble(v, 15); });
 }
 
 std::u16string Format(Currency value, std::u16string_view pattern) {
-  if (pattern.empty()) return CStr(value);
-  std::vector<Piece> p = Lex(pattern);
-  switch (Classify(p)) {
-    case Kind::String:
-      return FormatString(CStr(value), p);
-    case Kind::Date:
-      return detail::FormatParts(DateToParts(CurrencyToDouble(value)), pattern);
-    case Kind::Number:
-      break;
-  }
-  return FormatDecimal(detail::DecimalFromCurrency(value), p);
+  return FormatNumber(value, CurrencyToDouble(value), pattern, detail::DecimalFromCurrency);
 }
 
 std::u16string Format(std::u16string_view text, std::u16string_view pattern) {

@@ -69,7 +69,7 @@ void Round(Decimal& d, int fraction, bool halfEven) {
   if (up) {
     if (d.digits.empty()) {
       // Every kept place was zero: the unit lands at the last kept place.
-      d.digits = "1";
+      d.digits.assign(1, '1');
       d.point = -fraction + 1;
     } else {
       IncrementLastDigit(d);

@@ -8,24 +8,16 @@
 #include <optional>
 #include <string>
 
+#include "support.h"
 #include "vbrt.h"
 
 using namespace vbrt;
+using vbrt::testing::ErrorOf;
+using vbrt::testing::Narrow;
 
 namespace {
 
-std::string Narrow(std::u16string_view s) { return std::string(s.begin(), s.end()); }
-
 DATE D(int y, int m, int d, int h = 0, int mi = 0, int s = 0) { return *DateFromParts({y, m, d, h, mi, s}); }
-
-int ErrorOf(auto&& call) {
-  try {
-    call();
-  } catch (const RuntimeError& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 TEST(DateParts, KnownDays) {
   struct Case {

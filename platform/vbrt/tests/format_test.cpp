@@ -4,13 +4,14 @@
 
 #include <string>
 
+#include "support.h"
 #include "vbrt.h"
 
 using namespace vbrt;
+using vbrt::testing::ErrorOf;
+using vbrt::testing::Narrow;
 
 namespace {
-
-std::string Narrow(std::u16string_view s) { return std::string(s.begin(), s.end()); }
 
 TEST(FormatNumber, Patterns) {
   struct Case {
@@ -56,7 +57,7 @@ TEST(FormatNumber, EmptyPatternIsCStrAndStringPatternUsesCStr) {
   EXPECT_EQ(Format(Currency::FromScaled(14576640000), u"#,##0"), u"1,457,664");
 }
 
-TEST(FormatString, Placeholders) {
+TEST(FormatText, StringPatternsAndTextsOfNumbersAndDates) {
   struct Case {
     const char16_t* text;
     const char16_t* pattern;
@@ -73,18 +74,7 @@ TEST(FormatString, Placeholders) {
       {u"abcd", u"&&", u"abcd"},
       {u"ab", u"&&&&", u"ab"},
       {u"ab", u"(@@@)", u"( ab)"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(Format(std::u16string_view(c.text), c.pattern), c.result) << Narrow(c.pattern);
-  }
-}
-
-TEST(FormatText, NumericAndDateTextsTakeNumberAndDatePatterns) {
-  struct Case {
-    const char16_t* text;
-    const char16_t* pattern;
-    const char16_t* result;
-  } cases[] = {
+      // Number and date patterns take a numeric or date text as its value.
       {u"0000000042", u"0", u"42"},
       {u"(none)", u"0", u"(none)"},
       {u"2026/12/09 03:05 PM", u"M/d/yy h:mm AMPM", u"12/9/26 3:05 PM"},
@@ -94,7 +84,8 @@ TEST(FormatText, NumericAndDateTextsTakeNumberAndDatePatterns) {
       {u"anything", u"", u"anything"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Format(std::u16string_view(c.text), c.pattern), c.result) << Narrow(c.text);
+    EXPECT_EQ(Format(std::u16string_view(c.text), c.pattern), c.result)
+        << Narrow(c.text) << " " << Narrow(c.pattern);
   }
 }
 

@@ -8,20 +8,14 @@
 #include <optional>
 #include <string>
 
+#include "support.h"
 #include "vbrt.h"
 
 using namespace vbrt;
+using vbrt::testing::ErrorOf;
+using vbrt::testing::Narrow;
 
 namespace {
-
-int ErrorOf(auto&& call) {
-  try {
-    call();
-  } catch (const RuntimeError& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 TEST(CStr, Doubles) {
   struct Case {
