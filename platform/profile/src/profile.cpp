@@ -38,6 +38,16 @@ std::string Fold(std::string_view s) {
   return out;
 }
 
+// Joins texts into one string (one allocation).
+std::string Concat(std::initializer_list<std::string_view> parts) {
+  std::string out;
+  size_t size = 0;
+  for (std::string_view p : parts) size += p.size();
+  out.reserve(size);
+  for (std::string_view p : parts) out.append(p);
+  return out;
+}
+
 bool HasAny(std::string_view s, std::string_view chars) { return s.find_first_of(chars) != s.npos; }
 
 constexpr std::string_view kLineBreaks("\r\n\0", 3);
@@ -201,7 +211,7 @@ bool ProfileFile::SetString(std::string_view section, std::string_view key, std:
   std::string folded = Fold(section);
   auto sit = m.index.find(folded);
   if (sit == m.index.end()) {
-    m.sections.push_back(Impl::Section{std::string(section), {"[" + std::string(section) + "]"}, {}});
+    m.sections.push_back(Impl::Section{std::string(section), {Concat({"[", section, "]"})}, {}});
     sit = m.index.emplace(folded, m.sections.size() - 1).first;
   }
   Impl::Section& s = m.sections[sit->second];
@@ -209,13 +219,13 @@ bool ProfileFile::SetString(std::string_view section, std::string_view key, std:
   if (auto kit = s.keys.find(fkey); kit != s.keys.end()) {
     std::string_view name, old;
     KeyLine(s.lines[kit->second], &name, &old);
-    s.lines[kit->second] = std::string(name) + "=" + std::string(value);
+    s.lines[kit->second] = Concat({name, "=", value});
     return true;
   }
   // A new key goes after the section's last non-blank line; only blank lines move down.
   size_t at = s.lines.size();
   while (at > 1 && Trim(s.lines[at - 1]).empty()) --at;
-  s.lines.insert(s.lines.begin() + static_cast<std::ptrdiff_t>(at), std::string(key) + "=" + std::string(value));
+  s.lines.insert(s.lines.begin() + static_cast<std::ptrdiff_t>(at), Concat({key, "=", value}));
   s.keys.emplace(std::move(fkey), at);
   return true;
 }
@@ -256,8 +266,8 @@ bool ProfileFile::Save(const std::filesystem::path& file) const {
   if (dir.empty()) dir = ".";
 
   static std::atomic<unsigned> counter{0};
-  fs::path temp = dir / ("." + target.filename().string() + ".tmp" + std::to_string(::getpid()) + "." +
-                         std::to_string(counter.fetch_add(1)));
+  fs::path temp = dir / Concat({".", target.filename().string(), ".tmp", std::to_string(::getpid()), ".",
+                                std::to_string(counter.fetch_add(1))});
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   struct stat old {};
