@@ -245,6 +245,9 @@ class Folder {
   bool Next(DirEntry& entry);
 
  private:
+  // Opens the subfolder `name` (bytes as on disk) of the folder open at `parentFd`.
+  static Folder Child(int parentFd, const std::string& name, std::uint64_t rootDev);
+
   int fd_ = -1;
   void* dir_ = nullptr;         // DIR*
   bool empty_ = false;          // a mount point: open, lists nothing
