@@ -33,7 +33,7 @@ class FixtureDrive {
  public:
   // Registers `folder` (which must exist) as drive `letter` ('A'..'Z', either case) of
   // `type`, ready, writable, with the file system label `label` and the real sizes of the
-  // folder's file system.
+  // folder's file system. A letter outside A to Z throws std::invalid_argument.
   FixtureDrive(char letter, UINT type, const std::filesystem::path& folder,
                const std::string& label = "");
   ~FixtureDrive();  // unregisters the letter

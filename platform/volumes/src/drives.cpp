@@ -61,7 +61,7 @@ bool ReadFile(const std::string& path, std::string& out, std::size_t limit = 1 <
 std::string FirstLine(std::string s) {
   const std::size_t nl = s.find('\n');
   if (nl != std::string::npos) s.resize(nl);
-  while (!s.empty() && (s.back() == '\r' || s.back() == ' ' || s.back() == '\t')) s.pop_back();
+  if (!s.empty() && s.back() == '\r') s.pop_back();
   return s;
 }
 
@@ -649,6 +649,14 @@ bool SizesOf(const Drive& d, Sizes& sizes) {
   return true;
 }
 
+// The sizes of the ready drive of a drive path.
+bool SizesOfPath(const char* drivePath, Sizes& sizes) {
+  if (!drivePath) return Failed(ERROR_INVALID_PARAMETER);
+  Drive d;
+  std::vector<std::string> components;
+  return ReadyDrive(drivePath, d, components) && SizesOf(d, sizes);
+}
+
 }  // namespace
 
 std::string MountinfoPath() { return EnvOr("XENDORA_MOUNTINFO", "/proc/self/mountinfo"); }
@@ -661,19 +669,7 @@ bool ParseDrivePath(std::string_view path, char& letter, std::vector<std::string
   letter = path[0];
   if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
   if (letter < 'A' || letter > 'Z') return false;
-  std::size_t pos = 2;
-  while (pos < path.size()) {
-    std::size_t end = path.find_first_of("\\/", pos);
-    if (end == std::string_view::npos) end = path.size();
-    const std::string_view c = path.substr(pos, end - pos);
-    pos = end + 1;
-    if (c.empty() || c == ".") continue;
-    if (c == "..") {
-      if (!components.empty()) components.pop_back();
-      continue;
-    }
-    components.emplace_back(c);
-  }
+  components = PathComponents(path.substr(2), "\\/");
   return true;
 }
 
@@ -759,23 +755,7 @@ bool ToNativePath(std::string_view drivePath, std::string& nativePath) {
 
 bool ToDrivePath(std::string_view nativePath, std::string& drivePath) {
   if (nativePath.empty() || nativePath.front() != '/') return Failed(ERROR_PATH_NOT_FOUND);
-  auto normalize = [](std::string_view p) {
-    std::vector<std::string> parts;
-    std::size_t pos = 0;
-    while (pos <= p.size()) {
-      std::size_t end = p.find('/', pos);
-      if (end == std::string_view::npos) end = p.size();
-      const std::string_view c = p.substr(pos, end - pos);
-      pos = end + 1;
-      if (c.empty() || c == ".") continue;
-      if (c == "..") {
-        if (!parts.empty()) parts.pop_back();
-      } else {
-        parts.emplace_back(c);
-      }
-    }
-    return parts;
-  };
+  auto normalize = [](std::string_view p) { return detail::PathComponents(p, "/"); };
   std::string real;
   const std::vector<std::string> path =
       normalize(detail::RealPath(std::string(nativePath), real) ? std::string_view(real) : nativePath);
@@ -918,12 +898,8 @@ BOOL SetVolumeLabelA(const char* lpRootPathName, const char* lpVolumeName) {
 BOOL GetDiskFreeSpaceA(const char* lpRootPathName, DWORD* lpSectorsPerCluster,
                        DWORD* lpBytesPerSector, DWORD* lpNumberOfFreeClusters,
                        DWORD* lpTotalNumberOfClusters) {
-  Drive d;
-  std::vector<std::string> components;
-  if (!lpRootPathName) return Fail(ERROR_INVALID_PARAMETER);
-  if (!volumes::detail::ReadyDrive(lpRootPathName, d, components)) return FALSE;
   volumes::detail::Sizes s;
-  if (!volumes::detail::SizesOf(d, s)) return FALSE;
+  if (!volumes::detail::SizesOfPath(lpRootPathName, s)) return FALSE;
   // Bytes per sector 512 where the unit allows; clusters grow until the counts fit.
   ULONGLONG bytesPerSector = s.unit % 512 == 0 ? 512 : std::min<ULONGLONG>(s.unit, 0xFFFFFFFFu);
   ULONGLONG sectorsPerCluster = std::max<ULONGLONG>(1, s.unit / bytesPerSector);
@@ -941,12 +917,8 @@ BOOL GetDiskFreeSpaceA(const char* lpRootPathName, DWORD* lpSectorsPerCluster,
 BOOL GetDiskFreeSpaceExA(const char* lpDirectoryName, ULARGE_INTEGER* lpFreeBytesAvailableToCaller,
                          ULARGE_INTEGER* lpTotalNumberOfBytes,
                          ULARGE_INTEGER* lpTotalNumberOfFreeBytes) {
-  Drive d;
-  std::vector<std::string> components;
-  if (!lpDirectoryName) return Fail(ERROR_INVALID_PARAMETER);
-  if (!volumes::detail::ReadyDrive(lpDirectoryName, d, components)) return FALSE;
   volumes::detail::Sizes s;
-  if (!volumes::detail::SizesOf(d, s)) return FALSE;
+  if (!volumes::detail::SizesOfPath(lpDirectoryName, s)) return FALSE;
   if (lpFreeBytesAvailableToCaller) lpFreeBytesAvailableToCaller->QuadPart = s.available;
   if (lpTotalNumberOfBytes) lpTotalNumberOfBytes->QuadPart = s.total;
   if (lpTotalNumberOfFreeBytes) lpTotalNumberOfFreeBytes->QuadPart = s.free;

@@ -42,6 +42,13 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
+std::string Quoted(std::string_view s) {
+  std::string out(1, '"');
+  out.append(s);
+  out.push_back('"');
+  return out;
+}
+
 bool TypeFromWord(std::string_view word, UINT& type) {
   struct Named {
     std::string_view name;
@@ -66,13 +73,9 @@ bool TypeFromWord(std::string_view word, UINT& type) {
 DriveTable ParseDriveTable(std::string_view text, std::string_view fileName) {
   DriveTable table;
   bool taken[26] = {};
-  std::size_t pos = 0;
   int lineNumber = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = Trim(text.substr(pos, end - pos));
-    pos = end + 1;
+  for (std::string_view raw : Split(text, "\n")) {
+    const std::string_view line = Trim(raw);
     ++lineNumber;
     if (line.empty() || line.front() == '#') continue;
 
@@ -94,17 +97,16 @@ DriveTable ParseDriveTable(std::string_view text, std::string_view fileName) {
     char letter = letterField.empty() ? 0 : letterField[0];
     if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
     if (letter < 'A' || letter > 'Z' || !(letterField.size() == 1 || (letterField.size() == 2 && letterField[1] == ':'))) {
-      warn("\"" + std::string(letterField) + "\" is not a drive letter (A: to Z:)");
+      warn(Quoted(letterField) + " is not a drive letter (A: to Z:)");
       continue;
     }
     UINT type = DRIVE_UNKNOWN;
     if (!TypeFromWord(typeField, type)) {
-      warn("unknown drive type \"" + std::string(typeField) +
-           "\" (removable, fixed, remote, cdrom, ramdisk or auto)");
+      warn("unknown drive type " + Quoted(typeField) + " (removable, fixed, remote, cdrom, ramdisk or auto)");
       continue;
     }
     if (path.empty() || path.front() != '/') {
-      warn("\"" + std::string(path) + "\" is not an absolute folder or device path");
+      warn(Quoted(path) + " is not an absolute folder or device path");
       continue;
     }
     if (taken[letter - 'A']) {

@@ -5,6 +5,7 @@
 // label=TEXT;dir=PATH", with "%", ";" and bytes below 0x20 of TEXT and PATH written as
 // %XX.
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -71,13 +72,7 @@ bool FixtureFromEnvironment(char letter, Drive& drive) {
   drive.letter = letter;
   drive.kind = Drive::Kind::Fixture;
   drive.origin = DriveOrigin::Fixture;
-  const std::string_view text(value);
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find(';', pos);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view field = text.substr(pos, end - pos);
-    pos = end + 1;
+  for (std::string_view field : Split(value, ";")) {
     const std::size_t eq = field.find('=');
     if (eq == std::string_view::npos) continue;
     const std::string_view key = field.substr(0, eq), v = field.substr(eq + 1);
@@ -134,6 +129,7 @@ FixtureDrive::FixtureDrive(char letter, UINT type, const std::filesystem::path& 
       type_(type),
       folder_(std::filesystem::absolute(folder).lexically_normal().string()),
       label_(label) {
+  if (letter_ < 'A' || letter_ > 'Z') throw std::invalid_argument("a fixture drive needs a letter from A to Z");
   while (folder_.size() > 1 && folder_.back() == '/') folder_.pop_back();
   Publish();
 }

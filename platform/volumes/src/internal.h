@@ -25,6 +25,12 @@ inline bool Failed(DWORD code) {
   return false;
 }
 
+// The pieces of `text` between any of the `separators`, empty pieces included.
+std::vector<std::string_view> Split(std::string_view text, std::string_view separators);
+// The components of a path split at any of `separators`, with empty components and "."
+// dropped and ".." taking back the previous component (never above the start).
+std::vector<std::string> PathComponents(std::string_view path, std::string_view separators);
+
 // ---- Mount table -------------------------------------------------------------------
 
 struct Mount {

@@ -36,6 +36,33 @@ DWORD ErrorFromErrno(int err) {
   }
 }
 
+std::vector<std::string_view> Split(std::string_view text, std::string_view separators) {
+  std::vector<std::string_view> pieces;
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t end = text.find_first_of(separators, pos);
+    if (end == std::string_view::npos) {
+      pieces.push_back(text.substr(pos));
+      return pieces;
+    }
+    pieces.push_back(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
+}
+
+std::vector<std::string> PathComponents(std::string_view path, std::string_view separators) {
+  std::vector<std::string> components;
+  for (std::string_view c : Split(path, separators)) {
+    if (c.empty() || c == ".") continue;
+    if (c == "..") {
+      if (!components.empty()) components.pop_back();
+    } else {
+      components.emplace_back(c);
+    }
+  }
+  return components;
+}
+
 namespace {
 
 // mountinfo writes blanks, tabs, newlines and backslashes in names as \ooo.
@@ -67,15 +94,8 @@ bool HasOption(std::string_view options, std::string_view option) {
 
 std::vector<std::string_view> Fields(std::string_view line) {
   std::vector<std::string_view> fields;
-  std::size_t pos = 0;
-  while (pos < line.size()) {
-    while (pos < line.size() && line[pos] == ' ') ++pos;
-    if (pos >= line.size()) break;
-    std::size_t end = line.find(' ', pos);
-    if (end == std::string_view::npos) end = line.size();
-    fields.push_back(line.substr(pos, end - pos));
-    pos = end;
-  }
+  for (std::string_view f : Split(line, " "))
+    if (!f.empty()) fields.push_back(f);
   return fields;
 }
 
@@ -99,12 +119,7 @@ bool ParseDevice(std::string_view field, unsigned& major, unsigned& minor) {
 
 std::vector<Mount> ParseMountinfo(std::string_view text) {
   std::vector<Mount> mounts;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = text.substr(pos, end - pos);
-    pos = end + 1;
+  for (std::string_view line : Split(text, "\n")) {
     const std::vector<std::string_view> f = Fields(line);
     // id parent major:minor root mount-point options [optional...] - type source super
     std::size_t dash = 6;

@@ -12,12 +12,6 @@ using volumes::testing::FixtureDrive;
 
 class FixtureTest : public VolumesTest {
  protected:
-  void SetUp() override {
-    VolumesTest::SetUp();
-    medium_ = tmp_ / "floppy";
-    fs::create_directories(medium_);
-  }
-
   static bool Label(const char* root, std::string& label) {
     char buffer[50] = {};
     if (!GetVolumeInformationA(root, buffer, sizeof buffer, nullptr, nullptr, nullptr, nullptr, 0))
@@ -25,8 +19,6 @@ class FixtureTest : public VolumesTest {
     label = buffer;
     return true;
   }
-
-  fs::path medium_;
 };
 
 TEST_F(FixtureTest, LabelsOfReadyAndEmptyDrives) {
@@ -51,6 +43,9 @@ TEST_F(FixtureTest, WrittenLabelIsReadBackAndNeverListed) {
   std::string label;
   ASSERT_TRUE(Label("A:\\", label));
   EXPECT_EQ(label, "#0000000007") << "the label file comes before the file system's label";
+  ASSERT_TRUE(SetVolumeLabelA("A:\\", " Tapes 1-2 "));
+  ASSERT_TRUE(Label("A:\\", label));
+  EXPECT_EQ(label, " Tapes 1-2 ");
 
   ASSERT_TRUE(SetVolumeLabelA("A:\\", ""));
   ASSERT_TRUE(Label("A:\\", label));

@@ -27,8 +27,8 @@ inline std::string ReadText(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Each test gets its own temporary folder as program folder, and sees none of the
-// machine's drives.
+// Each test gets its own temporary folder with a program folder and a folder to serve as
+// a medium, and sees none of the machine's drives.
 class VolumesTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -36,6 +36,8 @@ class VolumesTest : public ::testing::Test {
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     tmp_ = pattern;
     fs::create_directories(tmp_ / "home");
+    medium_ = tmp_ / "medium";
+    fs::create_directories(medium_);
     ::setenv("XENDORA_HOME", (tmp_ / "home").c_str(), 1);
     volumes::testing::IsolateFromMachine();
   }
@@ -47,6 +49,7 @@ class VolumesTest : public ::testing::Test {
     fs::remove_all(tmp_, ec);
   }
   fs::path tmp_;
+  fs::path medium_;
 };
 
 }  // namespace volumes_test

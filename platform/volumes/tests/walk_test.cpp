@@ -24,9 +24,7 @@ class WalkTest : public VolumesTest {
  protected:
   void SetUp() override {
     VolumesTest::SetUp();
-    disk_ = tmp_ / "disk";
-    fs::create_directories(disk_);
-    drive_ = std::make_unique<FixtureDrive>('D', DRIVE_REMOVABLE, disk_);
+    drive_ = std::make_unique<FixtureDrive>('D', DRIVE_REMOVABLE, medium_);
   }
 
   static std::map<std::u16string, DirEntry> List(Folder& f) {
@@ -42,23 +40,22 @@ class WalkTest : public VolumesTest {
     ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
   }
 
-  fs::path disk_;
   std::unique_ptr<FixtureDrive> drive_;
 };
 
 TEST_F(WalkTest, EntriesWithSizesTimesAndAttributes) {
-  WriteText(disk_ / "empty.txt", "");
-  WriteText(disk_ / "a.txt", "hello");
-  WriteText(disk_ / ".hidden", "x");
-  WriteText(disk_ / "Music" / "song.mp3", std::string(5000, 's'));
+  WriteText(medium_ / "empty.txt", "");
+  WriteText(medium_ / "a.txt", "hello");
+  WriteText(medium_ / ".hidden", "x");
+  WriteText(medium_ / "Music" / "song.mp3", std::string(5000, 's'));
   {
-    const int fd = ::open((disk_ / "big.iso").c_str(), O_CREAT | O_WRONLY, 0444);
+    const int fd = ::open((medium_ / "big.iso").c_str(), O_CREAT | O_WRONLY, 0444);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::ftruncate(fd, 5ll << 30), 0);  // sparse, 5 GiB
     ::close(fd);
   }
-  SetTimes(disk_ / "a.txt", 1000000000);
-  SetTimes(disk_ / "Music", 1200000000);
+  SetTimes(medium_ / "a.txt", 1000000000);
+  SetTimes(medium_ / "Music", 1200000000);
 
   Folder root = Folder::Open("D:\\");
   ASSERT_TRUE(root.IsOpen());
@@ -94,10 +91,10 @@ TEST_F(WalkTest, EntriesWithSizesTimesAndAttributes) {
 }
 
 TEST_F(WalkTest, SymbolicLinksAreFilesAndNeverFollowed) {
-  fs::create_directories(disk_ / "a" / "b");
-  fs::create_directory_symlink("..", disk_ / "a" / "b" / "up");      // a loop
-  fs::create_directory_symlink("/", disk_ / "a" / "outside");        // leaves the drive
-  fs::create_symlink("missing", disk_ / "a" / "dangling");
+  fs::create_directories(medium_ / "a" / "b");
+  fs::create_directory_symlink("..", medium_ / "a" / "b" / "up");      // a loop
+  fs::create_directory_symlink("/", medium_ / "a" / "outside");        // leaves the drive
+  fs::create_symlink("missing", medium_ / "a" / "dangling");
 
   // A full recursive walk ends and sees every link once, as a file.
   std::vector<std::u16string> links;
@@ -138,7 +135,7 @@ TEST_F(WalkTest, SymbolicLinksAreFilesAndNeverFollowed) {
 
 TEST_F(WalkTest, MalformedNamesRoundTrip) {
   const std::string bad = "bad\xFF name";
-  WriteText(disk_ / bad / "inner.txt", "12");
+  WriteText(medium_ / bad / "inner.txt", "12");
   Folder root = Folder::Open("D:\\");
   DirEntry e;
   ASSERT_TRUE(root.Next(e));
@@ -157,11 +154,11 @@ TEST_F(WalkTest, MalformedNamesRoundTrip) {
 }
 
 TEST_F(WalkTest, FindFirstAndNextFile) {
-  WriteText(disk_ / "sub" / "one", "1");
-  WriteText(disk_ / "sub" / "two", "22");
-  fs::create_directories(disk_ / "empty");
+  WriteText(medium_ / "sub" / "one", "1");
+  WriteText(medium_ / "sub" / "two", "22");
+  fs::create_directories(medium_ / "empty");
   {
-    const int fd = ::open((disk_ / "sub" / "huge").c_str(), O_CREAT | O_WRONLY, 0644);
+    const int fd = ::open((medium_ / "sub" / "huge").c_str(), O_CREAT | O_WRONLY, 0644);
     ASSERT_EQ(::ftruncate(fd, (1ll << 32) + 7), 0);
     ::close(fd);
   }
@@ -204,7 +201,7 @@ TEST_F(WalkTest, FindFirstAndNextFile) {
 }
 
 TEST_F(WalkTest, DeepPathsOpen) {
-  fs::path p = disk_;
+  fs::path p = medium_;
   std::string drivePath = "D:";
   for (int level = 0; level < 60; ++level) {
     const std::string name = "level-" + std::to_string(level) + "-with-a-longer-name";
