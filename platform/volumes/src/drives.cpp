@@ -132,7 +132,9 @@ class MountTable {
         pollfd p{pollFd_, POLLPRI, 0};
         reread = ::poll(&p, 1, 0) > 0 && (p.revents & (POLLPRI | POLLERR));
       } else {
-        reread = StampOf(path) != stamp_;
+        // A kernel file that could not be opened for polling shows no changes in its
+        // stamp: read it again each time.
+        reread = path.rfind("/proc/", 0) == 0 || StampOf(path) != stamp_;
       }
     }
     if (reread) Load(path);
@@ -204,7 +206,6 @@ struct DiskFacts {
   bool known = false;
   bool removable = false;
   bool optical = false;
-  std::string diskDir;  // /sys/.../block/<disk>
 };
 
 DiskFacts FactsOfDevice(const std::string& sysfs, unsigned major, unsigned minor,
@@ -219,7 +220,6 @@ DiskFacts FactsOfDevice(const std::string& sysfs, unsigned major, unsigned minor
   struct stat st;
   if (::stat((dir + "/partition").c_str(), &st) == 0) dir = dir.substr(0, dir.rfind('/'));
   f.known = true;
-  f.diskDir = dir;
   std::string text;
   f.removable = ReadFile(dir + "/removable", text, 64) && FirstLine(text) == "1";
   f.optical = BaseName(dir).rfind("sr", 0) == 0;
@@ -242,7 +242,7 @@ struct DeviceIdentity {
   bool Matches(const Mount& m) const {
     for (const auto& [maj, min] : numbers)
       if (maj == m.major && min == m.minor && maj != 0) return true;
-    if (m.source.rfind("/dev/", 0) != 0 && m.source.find('/') != 0) return false;
+    if (m.source.empty() || m.source[0] != '/') return false;  // "tmpfs", "nas:/export"...
     const std::string real = RealPathOr(m.source);
     for (const std::string& p : paths)
       if (p == m.source || p == real) return true;
