@@ -1,5 +1,9 @@
 // Volume labels and free space of fixture drives.
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -159,6 +163,39 @@ TEST_F(FixtureTest, FixtureGoesWithItsObjectAndHidesTheTable) {
     EXPECT_EQ(d.Root(), "D:\\");
   }
   EXPECT_EQ(GetDriveTypeA("D:\\"), DRIVE_FIXED);
+}
+
+// The machine's own mount table, in a private mount namespace of a child process: a
+// table folder becomes ready when a file system is mounted on it, and a read-only medium
+// refuses its label.
+TEST_F(FixtureTest, MountedFolderOfTheMachine) {
+  const fs::path ram = tmp_ / "ram";
+  fs::create_directories(ram);
+  WriteText(tmp_ / "home" / "drives.txt", "R: " + ram.string() + " ramdisk\n");
+  volumes::testing::ResetMachineSources();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+      ::_exit(77);
+    volumes::DriveInfo d;
+    auto ready = [&] { return volumes::QueryDrive('R', d) && d.ready; };
+    if (ready()) ::_exit(1);
+    if (::mount("none", ram.c_str(), "tmpfs", MS_RDONLY, nullptr) != 0) ::_exit(77);
+    if (!ready() || d.fileSystem != "tmpfs") ::_exit(2);
+    if (SetVolumeLabelA("R:\\", "#0000000001") || GetLastError() != ERROR_WRITE_PROTECT) ::_exit(3);
+    if (::mount(nullptr, ram.c_str(), nullptr, MS_REMOUNT, nullptr) != 0) ::_exit(77);
+    if (!SetVolumeLabelA("R:\\", "#0000000001")) ::_exit(4);
+    ::umount(ram.c_str());
+    if (ready()) ::_exit(5);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no private mount namespace here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "failed at step " << WEXITSTATUS(status);
+  EXPECT_FALSE(fs::exists(ram / ".xendora-label")) << "the label went with the unmounted medium";
 }
 
 }  // namespace
