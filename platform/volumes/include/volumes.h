@@ -18,8 +18,9 @@
 //      no automatic letter (a RAM disk needs a table entry, or is the root itself).
 //   A device drive (an optical drive, a removable file system, a table entry naming a
 //   block device) is ready while its medium is mounted, wherever it is mounted; a
-//   folder entry of the table of type removable, cdrom, remote or ramdisk is ready while
-//   something is mounted on it; a fixed folder entry while the folder exists.
+//   folder entry of the table of type removable, cdrom, remote, ramdisk or auto is ready
+//   while something is mounted on it (so that an unmounted share never looks like an
+//   empty disk); a fixed folder entry while the folder exists.
 //
 // Types come from the mount: CD-ROM (sr devices, iso9660, udf), remote (network file
 // systems), RAM disk (tmpfs, ramfs), removable (/sys/block/<disk>/removable), else fixed.
@@ -29,7 +30,8 @@
 //   the drive (UTF-8); while that file is absent, the file system's own label
 //   (/dev/disk/by-label) is read. SetVolumeLabelA writes the file (an empty label is an
 //   empty file); a read-only medium refuses with ERROR_WRITE_PROTECT, a folder the user
-//   may not write with ERROR_ACCESS_DENIED. Walks never report the label file.
+//   may not write with ERROR_ACCESS_DENIED. Walks leave the label file out of the
+//   drive's root folder.
 //
 // Names
 //   On disk a name is a string of bytes, normally UTF-8; in the catalog it is UTF-16.
