@@ -25,6 +25,8 @@
 //   extern "C" HRESULT DllCanUnloadNow() { return g_module.CanUnloadNow(); }
 //
 // Objects the library makes for itself: xcom::MakeComponent<ONode>(g_module, &node, args...).
+// Inside a class that reaches IUnknown along several interfaces, its own AddRef and Release
+// are named through one of them: static_cast<IOStorage*>(this)->AddRef().
 #pragma once
 
 #include <atomic>
