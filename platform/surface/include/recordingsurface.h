@@ -37,7 +37,8 @@ struct Primitive {
   QString text;               // Text
   FontSpec font;              // Text
   double angle = 0;           // Text: degrees counter-clockwise
-  bool clipped = false;       // Text: clipped to (clipX1, clipY1)-(clipX2, clipY2), inches
+  bool clipped = false;       // Text: clipped to (clipX1, clipY1)-(clipX2, clipY2), inches, the
+                              // right and bottom edges just outside
   double clipX1 = 0, clipY1 = 0, clipX2 = 0, clipY2 = 0;
   int page = 1;               // the page it was drawn on
 };
@@ -89,6 +90,7 @@ class RecordingSurface : public PrinterObject {
 
  private:
   Primitive Make(Primitive::Kind kind, QRect box) const;
+  void Mark(Primitive::Kind kind);
   void Add(Primitive p);
   double Px(double v) const;
   double Py(double v) const;

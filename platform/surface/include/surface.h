@@ -91,6 +91,31 @@ QString ResolvedFamily(const QString& faceName);
 // counts as 0; both coordinates are truncated toward zero.
 QPoint RotatedTextOrigin(int angle, LONG left, LONG top, LONG right, LONG bottom, double tw, double th);
 
+class DeviceContextTable;
+
+// What a surface's device draws with: the line, the fill of a shape's inside, a line of text.
+struct Stroke {
+  LONG color = 0;
+  int width = 1;          // pixels
+  int style = vbSolid;    // DrawStyle
+};
+struct Fill {
+  LONG color = 0;
+  int style = vbFSTransparent;  // FillStyle
+};
+struct TextRun {
+  QString text;           // one line, without line breaks
+  QPointF origin;         // device pixels: the top-left corner of the unrotated cell
+  int ascent = 0;         // pixels from the cell's top to the baseline
+  double angle = 0;       // degrees, counter-clockwise
+  FontSpec spec;
+  QFont font;
+  LONG color = 0;
+  std::optional<QRect> clip;
+};
+// The colour of a 0x00BBGGRR value.
+QColor ToQColor(LONG color);
+
 class Surface {
  public:
   Surface(const Surface&) = delete;
@@ -205,26 +230,8 @@ class Surface {
   Surface(double dpiX, double dpiY);
   void SetResolution(double dpiX, double dpiY);
 
-  // How a surface draws, in device pixels with the drawable area's origin. Coordinates arrive
-  // rounded to whole pixels (text origins too).
-  struct Stroke {
-    LONG color = 0;
-    int width = 1;
-    int style = vbSolid;
-  };
-  struct Fill {
-    LONG color = 0;
-    int style = vbFSTransparent;
-  };
-  struct TextRun {
-    QString text;        // one line, no line breaks
-    QPointF origin;      // top-left corner of the unrotated cell
-    double angle = 0;    // degrees, counter-clockwise
-    FontSpec spec;
-    QFont font;
-    LONG color = 0;
-    std::optional<QRect> clip;
-  };
+  // How a surface draws, in device pixels with the drawable area's origin (see Stroke, Fill,
+  // TextRun). Coordinates arrive rounded to whole pixels.
   virtual void DeviceLine(QPoint a, QPoint b, const Stroke& stroke) = 0;
   virtual void DeviceBox(QRect box, const Stroke& stroke, const Fill& fill) = 0;  // corners inclusive
   virtual void DeviceFilledBox(QRect box, LONG color) = 0;                       // corners inclusive
@@ -260,6 +267,7 @@ class Surface {
   double currentY_ = 0;
   int bkMode_ = OPAQUE;
   HDC hdc_ = 0;
+  DeviceContextTable* hdcTable_ = nullptr;  // the table that issued hdc_
 };
 
 // The table that turns device context tokens into surfaces. The default table lives in this
