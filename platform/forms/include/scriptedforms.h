@@ -96,6 +96,7 @@ class ScriptedForms : public Forms {
 
  private:
   struct Answer;
+  Answer& Queue(ModalKind kind, const QString& expect);
   // The next answer if it is of that kind and matches; reports a failure otherwise.
   std::optional<Answer> Take(const ShownModal& shown, const QString& matchText);
   void Fail(const QString& message);

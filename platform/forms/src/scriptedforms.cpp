@@ -65,83 +65,62 @@ void ScriptedForms::Fail(const QString& message) {
   std::abort();
 }
 
-ScriptedForms& ScriptedForms::ExpectMessage(int answer, const QString& expectText) {
+ScriptedForms::Answer& ScriptedForms::Queue(ModalKind kind, const QString& expect) {
   Answer a;
-  a.kind = ModalKind::Message;
-  a.button = answer;
-  a.expect = expectText;
+  a.kind = kind;
+  a.expect = expect;
   queue_.push_back(std::move(a));
+  return queue_.back();
+}
+
+ScriptedForms& ScriptedForms::ExpectMessage(int answer, const QString& expectText) {
+  Queue(ModalKind::Message, expectText).button = answer;
   return *this;
 }
 
 ScriptedForms& ScriptedForms::ExpectInput(std::optional<QString> answer, const QString& expectText) {
-  Answer a;
-  a.kind = ModalKind::Input;
-  a.text = std::move(answer);
-  a.expect = expectText;
-  queue_.push_back(std::move(a));
+  Queue(ModalKind::Input, expectText).text = std::move(answer);
   return *this;
 }
 
 ScriptedForms& ScriptedForms::ExpectOpen(std::optional<QString> path, const QString& expectTitle) {
-  Answer a;
-  a.kind = ModalKind::OpenFile;
-  a.text = std::move(path);
-  a.expect = expectTitle;
-  queue_.push_back(std::move(a));
+  Queue(ModalKind::OpenFile, expectTitle).text = std::move(path);
   return *this;
 }
 
 ScriptedForms& ScriptedForms::ExpectSave(std::optional<QString> path, const QString& expectTitle) {
-  Answer a;
-  a.kind = ModalKind::SaveFile;
-  a.text = std::move(path);
-  a.expect = expectTitle;
-  queue_.push_back(std::move(a));
+  Queue(ModalKind::SaveFile, expectTitle).text = std::move(path);
   return *this;
 }
 
 ScriptedForms& ScriptedForms::ExpectFont(std::optional<FontChoice> font) {
-  Answer a;
-  a.kind = ModalKind::Font;
+  Answer& a = Queue(ModalKind::Font, QString());
   a.confirm = font.has_value();
   a.font = std::move(font);
-  queue_.push_back(std::move(a));
   return *this;
 }
 
 ScriptedForms& ScriptedForms::ExpectColor(std::optional<LONG> color) {
-  Answer a;
-  a.kind = ModalKind::Color;
+  Answer& a = Queue(ModalKind::Color, QString());
   a.confirm = color.has_value();
   a.color = color;
-  queue_.push_back(std::move(a));
   return *this;
 }
 
 ScriptedForms& ScriptedForms::ExpectFolder(std::optional<QString> path) {
-  Answer a;
-  a.kind = ModalKind::Folder;
-  a.text = std::move(path);
-  queue_.push_back(std::move(a));
+  Queue(ModalKind::Folder, QString()).text = std::move(path);
   return *this;
 }
 
 ScriptedForms& ScriptedForms::ExpectPrinter(std::optional<PrinterChoice> choice) {
-  Answer a;
-  a.kind = ModalKind::Printer;
+  Answer& a = Queue(ModalKind::Printer, QString());
   a.confirm = choice.has_value();
   a.printer = std::move(choice);
-  queue_.push_back(std::move(a));
   return *this;
 }
 
 ScriptedForms& ScriptedForms::ExpectWindow(const QString& objectName, std::function<void(QWidget*)> script) {
-  Answer a;
-  a.kind = ModalKind::Window;
-  a.expect = objectName;
-  a.script = std::move(script);
-  queue_.push_back(std::move(a));
+  Queue(ModalKind::Window, objectName).script = std::move(script);
   return *this;
 }
 

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <QImage>
+#include <memory>
 
+#include "paintersurface.h"
 #include "surface.h"
 
 namespace surface {
 
-class PreviewSurface : public Surface {
+class PreviewSurface : public PainterSurface<Surface> {
  public:
   // A canvas of width x height inches at dpi pixels per inch (0: the primary screen's logical
   // resolution, 96 without a screen), cleared to BackColor.
@@ -27,17 +29,13 @@ class PreviewSurface : public Surface {
   double ScaleHeight() const override;
 
  protected:
-  void DeviceLine(QPoint a, QPoint b, const Stroke& stroke) override;
-  void DeviceBox(QRect box, const Stroke& stroke, const Fill& fill) override;
-  void DeviceFilledBox(QRect box, LONG color) override;
-  void DeviceEllipse(QPoint center, int rx, int ry, const Stroke& stroke, const Fill& fill) override;
-  void DevicePicture(const QImage& picture, QRect target) override;
-  void DeviceText(const TextRun& run) override;
-  void DeviceRoundRect(QRect box, QSize ellipse, const Stroke& stroke, const Fill& fill) override;
+  QPainter* BeginPaint() override;
+  void EndPaint() override;
   void DeviceFocusRect(QRect box) override;
 
  private:
   QImage image_;
+  std::unique_ptr<QPainter> painter_;
   LONG backColor_ = 0xFFFFFF;
 };
 

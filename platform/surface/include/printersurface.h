@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "paintersurface.h"
 #include "surface.h"
 
 namespace surface {
@@ -79,7 +80,7 @@ class PrinterObject : public Surface {
   using Surface::Surface;
 };
 
-class PrinterSurface : public PrinterObject {
+class PrinterSurface : public PainterSurface<PrinterObject> {
  public:
   // The printer of that device name (empty: the default printer); 482 when no such printer
   // is installed.
@@ -115,13 +116,7 @@ class PrinterSurface : public PrinterObject {
   void KillDoc() override;
 
  protected:
-  void DeviceLine(QPoint a, QPoint b, const Stroke& stroke) override;
-  void DeviceBox(QRect box, const Stroke& stroke, const Fill& fill) override;
-  void DeviceFilledBox(QRect box, LONG color) override;
-  void DeviceEllipse(QPoint center, int rx, int ry, const Stroke& stroke, const Fill& fill) override;
-  void DevicePicture(const QImage& picture, QRect target) override;
-  void DeviceText(const TextRun& run) override;
-  void DeviceRoundRect(QRect box, QSize ellipse, const Stroke& stroke, const Fill& fill) override;
+  QPainter* BeginPaint() override;
   void DeviceFocusRect(QRect box) override;
   void DeviceTouch() override;
 

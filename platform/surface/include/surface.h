@@ -22,6 +22,7 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "gdi.h"
 #include "wintypes.h"
@@ -248,7 +249,8 @@ class Surface {
 
  private:
   struct Metrics;
-  const Metrics& CurrentMetrics() const;
+  const Metrics& CurrentMetrics() const { return MetricsFor(font_); }
+  const Metrics& MetricsFor(const FontSpec& spec) const;
   static std::unique_ptr<Metrics> BuildMetrics(const FontSpec& spec, double dpiY);
   int LayoutAndDraw(const Metrics& m, const FontSpec& spec, const QString& text, RECT& rect, UINT format,
                     bool draw);
@@ -257,7 +259,7 @@ class Surface {
   double dpiX_;
   double dpiY_;
   FontSpec font_;
-  mutable std::unique_ptr<Metrics> metrics_;
+  mutable std::vector<std::unique_ptr<Metrics>> metrics_;  // the fonts used last, the latest first
   LONG foreColor_ = 0;
   LONG fillColor_ = 0;
   SHORT drawWidth_ = 1;

@@ -3,6 +3,8 @@
 #include <QPainterPath>
 
 #include "internal.h"
+#include "paintersurface.h"
+#include "printersurface.h"
 
 namespace surface::detail {
 
@@ -121,3 +123,60 @@ void PaintRoundRect(QPainter& p, QRect box, QSize ellipse, const Stroke& stroke,
 }
 
 }  // namespace surface::detail
+
+namespace surface {
+
+template <class Base>
+void PainterSurface<Base>::DeviceLine(QPoint a, QPoint b, const Stroke& stroke) {
+  if (QPainter* p = BeginPaint()) {
+    detail::PaintLine(*p, a, b, stroke);
+    EndPaint();
+  }
+}
+template <class Base>
+void PainterSurface<Base>::DeviceBox(QRect box, const Stroke& stroke, const Fill& fill) {
+  if (QPainter* p = BeginPaint()) {
+    detail::PaintBox(*p, box, stroke, fill);
+    EndPaint();
+  }
+}
+template <class Base>
+void PainterSurface<Base>::DeviceFilledBox(QRect box, LONG color) {
+  if (QPainter* p = BeginPaint()) {
+    detail::PaintFilledBox(*p, box, color);
+    EndPaint();
+  }
+}
+template <class Base>
+void PainterSurface<Base>::DeviceEllipse(QPoint center, int rx, int ry, const Stroke& stroke, const Fill& fill) {
+  if (QPainter* p = BeginPaint()) {
+    detail::PaintEllipse(*p, center, rx, ry, stroke, fill);
+    EndPaint();
+  }
+}
+template <class Base>
+void PainterSurface<Base>::DevicePicture(const QImage& picture, QRect target) {
+  if (QPainter* p = BeginPaint()) {
+    detail::PaintPicture(*p, picture, target);
+    EndPaint();
+  }
+}
+template <class Base>
+void PainterSurface<Base>::DeviceText(const TextRun& run) {
+  if (QPainter* p = BeginPaint()) {
+    detail::PaintText(*p, run);
+    EndPaint();
+  }
+}
+template <class Base>
+void PainterSurface<Base>::DeviceRoundRect(QRect box, QSize ellipse, const Stroke& stroke, const Fill& fill) {
+  if (QPainter* p = BeginPaint()) {
+    detail::PaintRoundRect(*p, box, ellipse, stroke, fill);
+    EndPaint();
+  }
+}
+
+template class PainterSurface<Surface>;
+template class PainterSurface<PrinterObject>;
+
+}  // namespace surface

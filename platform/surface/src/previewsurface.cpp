@@ -2,6 +2,7 @@
 #include "previewsurface.h"
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <QScreen>
 #include <cmath>
 
@@ -28,24 +29,10 @@ int Side(double inches, double dpi) {
   return static_cast<int>(px);
 }
 
-// Paints on the canvas for the length of one primitive.
-class CanvasPainter {
- public:
-  explicit CanvasPainter(QImage& image) {
-    if (image.isNull() || !painter_.begin(&image)) ok_ = false;
-  }
-  explicit operator bool() const { return ok_; }
-  QPainter& operator*() { return painter_; }
-
- private:
-  QPainter painter_;
-  bool ok_ = true;
-};
-
 }  // namespace
 
 PreviewSurface::PreviewSurface(double widthInches, double heightInches, double dpi)
-    : Surface(ScreenDpi(dpi), ScreenDpi(dpi)) {
+    : PainterSurface<Surface>(ScreenDpi(dpi), ScreenDpi(dpi)) {
   Resize(widthInches, heightInches);
 }
 
@@ -71,27 +58,19 @@ void PreviewSurface::Cls() {
 double PreviewSurface::ScaleWidth() const { return image_.width() / DpiX(); }
 double PreviewSurface::ScaleHeight() const { return image_.height() / DpiY(); }
 
-void PreviewSurface::DeviceLine(QPoint a, QPoint b, const Stroke& stroke) {
-  if (CanvasPainter p{image_}) detail::PaintLine(*p, a, b, stroke);
+// The canvas is painted on for the length of one primitive, so that the image stays free for
+// the window that shows it and for the focus rectangle's pixel work.
+QPainter* PreviewSurface::BeginPaint() {
+  if (image_.isNull()) return nullptr;
+  painter_ = std::make_unique<QPainter>();
+  if (!painter_->begin(&image_)) {
+    painter_.reset();
+    return nullptr;
+  }
+  return painter_.get();
 }
-void PreviewSurface::DeviceBox(QRect box, const Stroke& stroke, const Fill& fill) {
-  if (CanvasPainter p{image_}) detail::PaintBox(*p, box, stroke, fill);
-}
-void PreviewSurface::DeviceFilledBox(QRect box, LONG color) {
-  if (CanvasPainter p{image_}) detail::PaintFilledBox(*p, box, color);
-}
-void PreviewSurface::DeviceEllipse(QPoint center, int rx, int ry, const Stroke& stroke, const Fill& fill) {
-  if (CanvasPainter p{image_}) detail::PaintEllipse(*p, center, rx, ry, stroke, fill);
-}
-void PreviewSurface::DevicePicture(const QImage& picture, QRect target) {
-  if (CanvasPainter p{image_}) detail::PaintPicture(*p, picture, target);
-}
-void PreviewSurface::DeviceText(const TextRun& run) {
-  if (CanvasPainter p{image_}) detail::PaintText(*p, run);
-}
-void PreviewSurface::DeviceRoundRect(QRect box, QSize ellipse, const Stroke& stroke, const Fill& fill) {
-  if (CanvasPainter p{image_}) detail::PaintRoundRect(*p, box, ellipse, stroke, fill);
-}
+
+void PreviewSurface::EndPaint() { painter_.reset(); }
 
 // Inverts every other pixel of the frame (the pattern follows the pixel's position, so that a
 // second drawing of the same frame inverts the same pixels back). Each pixel of the frame is

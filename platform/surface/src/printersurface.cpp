@@ -73,7 +73,8 @@ struct PrinterSurface::State {
   SHORT page = 1;
 };
 
-PrinterSurface::PrinterSurface(const QString& deviceName) : PrinterObject(96, 96), s_(std::make_unique<State>()) {
+PrinterSurface::PrinterSurface(const QString& deviceName)
+    : PainterSurface<PrinterObject>(96, 96), s_(std::make_unique<State>()) {
   const QString name = deviceName.isEmpty() ? DefaultPrinterName() : deviceName;
   if (name.compare(kPdfPrinterName, Qt::CaseInsensitive) == 0) {
     s_->pdf = true;
@@ -239,34 +240,11 @@ void PrinterSurface::KillDoc() {
   if (s_->pdf) QFile::remove(s_->printer.outputFileName());
 }
 
-void PrinterSurface::DeviceLine(QPoint a, QPoint b, const Stroke& stroke) {
+QPainter* PrinterSurface::BeginPaint() {
   DeviceTouch();
-  detail::PaintLine(s_->painter, a, b, stroke);
+  return &s_->painter;
 }
-void PrinterSurface::DeviceBox(QRect box, const Stroke& stroke, const Fill& fill) {
-  DeviceTouch();
-  detail::PaintBox(s_->painter, box, stroke, fill);
-}
-void PrinterSurface::DeviceFilledBox(QRect box, LONG color) {
-  DeviceTouch();
-  detail::PaintFilledBox(s_->painter, box, color);
-}
-void PrinterSurface::DeviceEllipse(QPoint center, int rx, int ry, const Stroke& stroke, const Fill& fill) {
-  DeviceTouch();
-  detail::PaintEllipse(s_->painter, center, rx, ry, stroke, fill);
-}
-void PrinterSurface::DevicePicture(const QImage& picture, QRect target) {
-  DeviceTouch();
-  detail::PaintPicture(s_->painter, picture, target);
-}
-void PrinterSurface::DeviceText(const TextRun& run) {
-  DeviceTouch();
-  detail::PaintText(s_->painter, run);
-}
-void PrinterSurface::DeviceRoundRect(QRect box, QSize ellipse, const Stroke& stroke, const Fill& fill) {
-  DeviceTouch();
-  detail::PaintRoundRect(s_->painter, box, ellipse, stroke, fill);
-}
+
 // Focus rectangles belong to the screen; on paper they draw nothing.
 void PrinterSurface::DeviceFocusRect(QRect) {}
 

@@ -117,6 +117,20 @@ void RecordingSurface::Add(Primitive p) {
   log_.push_back(std::move(p));
 }
 
+namespace {
+
+void Draw(Primitive& p, const Stroke& stroke, const Fill* fill) {
+  p.color = stroke.color;
+  p.width = stroke.width;
+  p.style = stroke.style;
+  if (fill) {
+    p.fillStyle = fill->style;
+    p.fillColor = fill->color;
+  }
+}
+
+}  // namespace
+
 Primitive RecordingSurface::Make(Primitive::Kind kind, QRect box) const {
   Primitive p;
   p.kind = kind;
@@ -134,19 +148,13 @@ void RecordingSurface::DeviceLine(QPoint a, QPoint b, const Stroke& stroke) {
   p.y1 = Py(a.y());
   p.x2 = Px(b.x());
   p.y2 = Py(b.y());
-  p.color = stroke.color;
-  p.width = stroke.width;
-  p.style = stroke.style;
+  Draw(p, stroke, nullptr);
   Add(std::move(p));
 }
 
 void RecordingSurface::DeviceBox(QRect box, const Stroke& stroke, const Fill& fill) {
   Primitive p = Make(Primitive::Kind::Box, box);
-  p.color = stroke.color;
-  p.width = stroke.width;
-  p.style = stroke.style;
-  p.fillStyle = fill.style;
-  p.fillColor = fill.color;
+  Draw(p, stroke, &fill);
   Add(std::move(p));
 }
 
@@ -165,11 +173,7 @@ void RecordingSurface::DeviceEllipse(QPoint center, int rx, int ry, const Stroke
   p.y1 = Py(center.y());
   p.rx = Px(rx);
   p.ry = Py(ry);
-  p.color = stroke.color;
-  p.width = stroke.width;
-  p.style = stroke.style;
-  p.fillStyle = fill.style;
-  p.fillColor = fill.color;
+  Draw(p, stroke, &fill);
   Add(std::move(p));
 }
 
@@ -198,11 +202,7 @@ void RecordingSurface::DeviceRoundRect(QRect box, QSize ellipse, const Stroke& s
   Primitive p = Make(Primitive::Kind::RoundRect, box);
   p.rx = Px(ellipse.width() / 2.0);
   p.ry = Py(ellipse.height() / 2.0);
-  p.color = stroke.color;
-  p.width = stroke.width;
-  p.style = stroke.style;
-  p.fillStyle = fill.style;
-  p.fillColor = fill.color;
+  Draw(p, stroke, &fill);
   Add(std::move(p));
 }
 

@@ -199,9 +199,19 @@ std::unique_ptr<Surface::Metrics> Surface::BuildMetrics(const FontSpec& spec, do
   return m;
 }
 
-const Surface::Metrics& Surface::CurrentMetrics() const {
-  if (!metrics_ || !(metrics_->spec == font_) || metrics_->dpiY != dpiY_) metrics_ = BuildMetrics(font_, dpiY_);
-  return *metrics_;
+// Page drawing switches between a few fonts (title, rows, notes) many times a page; their
+// metrics are kept rather than built again at every switch.
+const Surface::Metrics& Surface::MetricsFor(const FontSpec& spec) const {
+  constexpr size_t kKept = 8;
+  for (size_t i = 0; i < metrics_.size(); ++i) {
+    if (metrics_[i]->spec == spec && metrics_[i]->dpiY == dpiY_) {
+      if (i != 0) std::rotate(metrics_.begin(), metrics_.begin() + static_cast<long>(i), metrics_.begin() + static_cast<long>(i) + 1);
+      return *metrics_.front();
+    }
+  }
+  if (metrics_.size() == kKept) metrics_.pop_back();
+  metrics_.insert(metrics_.begin(), BuildMetrics(spec, dpiY_));
+  return *metrics_.front();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -215,7 +225,7 @@ Surface::~Surface() {
 void Surface::SetResolution(double dpiX, double dpiY) {
   dpiX_ = dpiX;
   dpiY_ = dpiY;
-  metrics_.reset();
+  metrics_.clear();
 }
 
 double Surface::Width() const { return ScaleWidth() * kTwipsPerInch; }
@@ -557,7 +567,7 @@ void Surface::PrintText(const QString& text, int angle, LONG left, LONG top, LON
   spec.Italic = (italic & 0xFF) != 0;
   spec.Underline = (underline & 0xFF) != 0;
   bkMode_ = TRANSPARENT;
-  const auto m = BuildMetrics(spec, dpiY_);
+  const Metrics* m = &MetricsFor(spec);
 
   RECT measured{left, top, right, bottom};
   LayoutAndDraw(*m, spec, text, measured, DT_CALCRECT, false);
