@@ -318,6 +318,7 @@ int QtForms::ShowModal(QWidget* form, QWidget* owner) {
   auto* watcher = new HideWatcher(form, &loop);
   QObject::connect(form, &QObject::destroyed, &loop, &QEventLoop::quit);
   const Qt::WindowModality before = form->windowModality();
+  if (form->isVisible()) form->hide();  // a window already shown becomes modal when shown again
   form->setWindowModality(Qt::ApplicationModal);
   form->show();
   if (guard && guard->isVisible()) loop.exec(QEventLoop::DialogExec);

@@ -48,7 +48,8 @@ struct PrinterInfo {
 std::vector<PrinterInfo> Printers();
 // The system's default printer, or the PDF printer when none is installed.
 QString DefaultPrinterName();
-// Where the PDF printer writes unless told otherwise: "Xendora.pdf" in the program folder.
+// Where the PDF printer writes a document unless told otherwise: a new file in the program
+// folder named after the moment ("Xendora 20261210-101530.pdf"), never one that exists.
 QString DefaultPdfFileName();
 
 // The Printer object's own operations; implemented by PrinterSurface and, for tests, by
@@ -87,8 +88,9 @@ class PrinterSurface : public PainterSurface<PrinterObject> {
   explicit PrinterSurface(const QString& deviceName = QString());
   ~PrinterSurface() override;  // an open document is sent, as at the end of the program
 
-  // PDF printer only: the file it writes, and the unprintable margins it pretends to have
-  // (inches; none by default), which move the origin and shrink the printable area.
+  // PDF printer only: the file it writes (the file of the document begun last, unless one was
+  // set), and the unprintable margins it pretends to have (inches; none by default), which
+  // move the origin and shrink the printable area. Set them before the document begins.
   QString OutputFileName() const;
   void SetOutputFileName(const QString& path);
   void SetPrintableMargins(const QMarginsF& inches);

@@ -1,7 +1,9 @@
 // The Printer object over QPrinter.
 #include "printersurface.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -58,8 +60,14 @@ QString DefaultPrinterName() {
   return info.isNull() ? kPdfPrinterName : info.printerName();
 }
 
+// A document of its own for every print run, so that one printout never replaces another:
+// "Xendora 20261210-101530.pdf", with " (2)" and so on when that name is taken.
 QString DefaultPdfFileName() {
-  return QString::fromStdString((platform::ProgramFolder() / "Xendora.pdf").string());
+  const QString folder = QString::fromStdString(platform::ProgramFolder().string());
+  const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+  QString name = QStringLiteral("%1/Xendora %2.pdf").arg(folder, stamp);
+  for (int n = 2; QFileInfo::exists(name); ++n) name = QStringLiteral("%1/Xendora %2 (%3).pdf").arg(folder, stamp).arg(n);
+  return name;
 }
 
 struct PrinterSurface::State {
@@ -69,6 +77,7 @@ struct PrinterSurface::State {
   QString deviceName;
   QString driverName;
   bool duplexCapable = false;
+  bool chosenFile = false;  // the PDF printer writes where it was told, else a fresh file per document
   bool open = false;   // a document has begun
   SHORT page = 1;
 };
@@ -108,7 +117,9 @@ PrinterSurface::~PrinterSurface() {
 QString PrinterSurface::OutputFileName() const { return s_->printer.outputFileName(); }
 
 void PrinterSurface::SetOutputFileName(const QString& path) {
-  if (s_->pdf && !s_->open) s_->printer.setOutputFileName(path);
+  if (!s_->pdf || s_->open) return;
+  s_->printer.setOutputFileName(path);
+  s_->chosenFile = !path.isEmpty();
 }
 
 void PrinterSurface::SetPrintableMargins(const QMarginsF& inches) {
@@ -212,6 +223,7 @@ SHORT PrinterSurface::Page() const { return s_->page; }
 // (no such queue, a PDF file that cannot be written) is a printer error.
 void PrinterSurface::DeviceTouch() {
   if (s_->open) return;
+  if (s_->pdf && !s_->chosenFile) s_->printer.setOutputFileName(DefaultPdfFileName());
   if (!s_->painter.begin(&s_->printer)) detail::Raise(detail::kErrPrinter);
   s_->open = true;
   s_->page = 1;

@@ -149,6 +149,25 @@ TEST_F(PdfPrinterTest, AFileThatCannotBeWrittenIsAPrinterError) {
   }
 }
 
+TEST(Printers, EachUnnamedPdfDocumentGetsAFileOfItsOwn) {
+  QTemporaryDir home;
+  const QByteArray before = qgetenv("XENDORA_HOME");
+  qputenv("XENDORA_HOME", home.path().toUtf8());
+  QStringList files;
+  for (int i = 0; i < 2; ++i) {
+    PrinterSurface p(kPdfPrinterName);
+    p.Line(0, 0, 1, 1);
+    p.EndDoc();
+    files << p.OutputFileName();
+  }
+  EXPECT_NE(files[0], files[1]);
+  for (const QString& f : files) {
+    EXPECT_TRUE(QFile::exists(f)) << f.toStdString();
+    EXPECT_TRUE(f.startsWith(home.path())) << f.toStdString();
+  }
+  qputenv("XENDORA_HOME", before);
+}
+
 TEST(Printers, ListEndsWithThePdfPrinter) {
   const auto list = Printers();
   ASSERT_FALSE(list.empty());
