@@ -35,7 +35,7 @@ struct Primitive {
   int fillStyle = 1;          // Box, Circle, RoundRect
   LONG fillColor = 0;
   QString text;               // Text
-  FontSpec font;              // Text
+  TextFont font;              // Text
   double angle = 0;           // Text: degrees counter-clockwise
   bool clipped = false;       // Text: clipped to (clipX1, clipY1)-(clipX2, clipY2), inches, the
                               // right and bottom edges just outside

@@ -69,20 +69,20 @@ enum FillStyleValue : SHORT {
 // "MS Sans Serif" resolve to the installed Liberation fonts), the size in points (fractional
 // sizes are kept; the character height in pixels is size x the device's pixels per inch / 72,
 // to the nearest pixel) and the styles.
-struct FontSpec {
+struct TextFont {
   QString Name = QStringLiteral("Arial");
   double Size = 10.0;
   bool Bold = false;
   bool Italic = false;
   bool Underline = false;
   bool Strikethru = false;
-  friend bool operator==(const FontSpec&, const FontSpec&) = default;
+  friend bool operator==(const TextFont&, const TextFont&) = default;
 };
 
-// The QFont for a font spec on a device of dpiY pixels per inch: the family resolved through
+// The QFont for a text font on a device of dpiY pixels per inch: the family resolved through
 // the program's substitutions, the pixel size from the point size, no hinting and no kerning
 // (so that widths scale with the resolution and match the widths of the original fonts).
-QFont MakeDeviceFont(const FontSpec& spec, double dpiY);
+QFont MakeDeviceFont(const TextFont& desc, double dpiY);
 // The installed family a face name resolves to ("Arial" -> "Liberation Sans").
 QString ResolvedFamily(const QString& faceName);
 
@@ -109,7 +109,7 @@ struct TextRun {
   QPointF origin;         // device pixels: the top-left corner of the unrotated cell
   int ascent = 0;         // pixels from the cell's top to the baseline
   double angle = 0;       // degrees, counter-clockwise
-  FontSpec spec;
+  TextFont textFont;   // the font as the program named it
   QFont font;
   LONG color = 0;
   std::optional<QRect> clip;
@@ -123,7 +123,7 @@ class Surface {
   Surface& operator=(const Surface&) = delete;
   virtual ~Surface();
 
-  // The Parts compare a surface with the Printer: true for the printer (and for a recording
+  // Page drawing compares a surface with the Printer: true for the printer (and for a recording
   // surface that stands for it).
   virtual bool IsPrinter() const { return false; }
 
@@ -143,8 +143,8 @@ class Surface {
   virtual int GetDeviceCaps(int index) const;
 
   // ---- Drawing state
-  const FontSpec& Font() const { return font_; }
-  void SetFont(const FontSpec& font);
+  const TextFont& Font() const { return font_; }
+  void SetFont(const TextFont& font);
   QString FontName() const { return font_.Name; }
   void SetFontName(const QString& name);
   double FontSize() const { return font_.Size; }
@@ -250,15 +250,15 @@ class Surface {
  private:
   struct Metrics;
   const Metrics& CurrentMetrics() const { return MetricsFor(font_); }
-  const Metrics& MetricsFor(const FontSpec& spec) const;
-  static std::unique_ptr<Metrics> BuildMetrics(const FontSpec& spec, double dpiY);
-  int LayoutAndDraw(const Metrics& m, const FontSpec& spec, const QString& text, RECT& rect, UINT format,
+  const Metrics& MetricsFor(const TextFont& desc) const;
+  static std::unique_ptr<Metrics> BuildMetrics(const TextFont& desc, double dpiY);
+  int LayoutAndDraw(const Metrics& m, const TextFont& desc, const QString& text, RECT& rect, UINT format,
                     bool draw);
   QPoint ToDevice(double x, double y) const;
 
   double dpiX_;
   double dpiY_;
-  FontSpec font_;
+  TextFont font_;
   mutable std::vector<std::unique_ptr<Metrics>> metrics_;  // the fonts used last, the latest first
   LONG foreColor_ = 0;
   LONG fillColor_ = 0;

@@ -185,7 +185,7 @@ void RecordingSurface::DeviceText(const TextRun& run) {
   p.x1 = Px(run.origin.x());
   p.y1 = Py(run.origin.y());
   p.text = run.text;
-  p.font = run.spec;
+  p.font = run.textFont;
   p.angle = run.angle;
   p.color = run.color;
   if (run.clip) {

@@ -131,17 +131,17 @@ QColor ToQColor(LONG color) {
   return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF), static_cast<int>((v >> 16) & 0xFF));
 }
 
-QFont MakeDeviceFont(const FontSpec& spec, double dpiY) {
+QFont MakeDeviceFont(const TextFont& desc, double dpiY) {
   detail::InstallFontSubstitutions();
-  QFont font(spec.Name);
-  long px = std::lround(spec.Size * dpiY / 72.0);
+  QFont font(desc.Name);
+  long px = std::lround(desc.Size * dpiY / 72.0);
   if (px < 0) px = -px;
   if (px == 0) px = std::max(1L, std::lround(10.0 * dpiY / 72.0));
   font.setPixelSize(static_cast<int>(std::min(px, 32767L)));
-  font.setWeight(spec.Bold ? QFont::Bold : QFont::Normal);
-  font.setItalic(spec.Italic);
-  font.setUnderline(spec.Underline);
-  font.setStrikeOut(spec.Strikethru);
+  font.setWeight(desc.Bold ? QFont::Bold : QFont::Normal);
+  font.setItalic(desc.Italic);
+  font.setUnderline(desc.Underline);
+  font.setStrikeOut(desc.Strikethru);
   font.setKerning(false);
   font.setHintingPreference(QFont::PreferNoHinting);
   font.setStyleStrategy(QFont::PreferOutline);
@@ -172,7 +172,7 @@ QPoint RotatedTextOrigin(int angle, LONG left, LONG top, LONG right, LONG bottom
 // Text metrics of one font at one resolution, in whole pixels as the device reports them.
 
 struct Surface::Metrics {
-  FontSpec spec;
+  TextFont desc;
   double dpiY = 0;
   QFont font;
   QFontMetricsF fm;
@@ -186,9 +186,9 @@ struct Surface::Metrics {
   int Width(const QString& s) const { return static_cast<int>(std::ceil(fm.horizontalAdvance(s) - 1e-6)); }
 };
 
-std::unique_ptr<Surface::Metrics> Surface::BuildMetrics(const FontSpec& spec, double dpiY) {
-  auto m = std::make_unique<Metrics>(MakeDeviceFont(spec, dpiY));
-  m->spec = spec;
+std::unique_ptr<Surface::Metrics> Surface::BuildMetrics(const TextFont& desc, double dpiY) {
+  auto m = std::make_unique<Metrics>(MakeDeviceFont(desc, dpiY));
+  m->desc = desc;
   m->dpiY = dpiY;
   QFontMetrics im(m->font);
   m->ascent = im.ascent();
@@ -201,16 +201,16 @@ std::unique_ptr<Surface::Metrics> Surface::BuildMetrics(const FontSpec& spec, do
 
 // Page drawing switches between a few fonts (title, rows, notes) many times a page; their
 // metrics are kept rather than built again at every switch.
-const Surface::Metrics& Surface::MetricsFor(const FontSpec& spec) const {
+const Surface::Metrics& Surface::MetricsFor(const TextFont& desc) const {
   constexpr size_t kKept = 8;
   for (size_t i = 0; i < metrics_.size(); ++i) {
-    if (metrics_[i]->spec == spec && metrics_[i]->dpiY == dpiY_) {
+    if (metrics_[i]->desc == desc && metrics_[i]->dpiY == dpiY_) {
       if (i != 0) std::rotate(metrics_.begin(), metrics_.begin() + static_cast<long>(i), metrics_.begin() + static_cast<long>(i) + 1);
       return *metrics_.front();
     }
   }
   if (metrics_.size() == kKept) metrics_.pop_back();
-  metrics_.insert(metrics_.begin(), BuildMetrics(spec, dpiY_));
+  metrics_.insert(metrics_.begin(), BuildMetrics(desc, dpiY_));
   return *metrics_.front();
 }
 
@@ -255,7 +255,7 @@ int Surface::GetDeviceCaps(int index) const {
   }
 }
 
-void Surface::SetFont(const FontSpec& font) {
+void Surface::SetFont(const TextFont& font) {
   if (!(font.Size > 0.0 && font.Size <= 2160.0)) Raise(detail::kErrInvalidPropertyValue);
   font_ = font;
 }
@@ -392,7 +392,7 @@ bool IsBlank(QChar c) { return c == u' ' || c == u'\t'; }
 
 }  // namespace
 
-int Surface::LayoutAndDraw(const Metrics& m, const FontSpec& spec, const QString& text, RECT& rect, UINT format,
+int Surface::LayoutAndDraw(const Metrics& m, const TextFont& desc, const QString& text, RECT& rect, UINT format,
                            bool draw) {
   const bool single = format & DT_SINGLELINE;
   const bool wrap = (format & DT_WORDBREAK) && !single;
@@ -487,7 +487,7 @@ int Surface::LayoutAndDraw(const Metrics& m, const FontSpec& spec, const QString
       clip = QRect(QPoint(rect.left, rect.top), QPoint(rect.right - 1, rect.bottom - 1));
     }
     TextRun run;
-    run.spec = spec;
+    run.textFont = desc;
     run.font = m.font;
     run.ascent = m.ascent;
     run.color = foreColor_;
@@ -560,17 +560,17 @@ void Surface::PrintText(const QString& text, int angle, LONG left, LONG top, LON
                         const QString& fontName, SHORT fontSize, LONG italic, LONG bold, LONG underline,
                         LONG color) {
   (void)color;  // the text takes the surface's text colour
-  FontSpec spec;
-  spec.Name = fontName.left(31);
-  spec.Size = fontSize;
-  spec.Bold = bold != 0;
-  spec.Italic = (italic & 0xFF) != 0;
-  spec.Underline = (underline & 0xFF) != 0;
+  TextFont desc;
+  desc.Name = fontName.left(31);
+  desc.Size = fontSize;
+  desc.Bold = bold != 0;
+  desc.Italic = (italic & 0xFF) != 0;
+  desc.Underline = (underline & 0xFF) != 0;
   bkMode_ = TRANSPARENT;
-  const Metrics* m = &MetricsFor(spec);
+  const Metrics* m = &MetricsFor(desc);
 
   RECT measured{left, top, right, bottom};
-  LayoutAndDraw(*m, spec, text, measured, DT_CALCRECT, false);
+  LayoutAndDraw(*m, desc, text, measured, DT_CALCRECT, false);
   const double tw = static_cast<double>(measured.right) - measured.left;
   const double th = static_cast<double>(measured.bottom) - measured.top;
   const QPoint origin = RotatedTextOrigin(angle, left, top, right, bottom, tw, th);
@@ -579,7 +579,7 @@ void Surface::PrintText(const QString& text, int angle, LONG left, LONG top, LON
   double s, c;
   SinCos(angle, s, c);
   TextRun run;
-  run.spec = spec;
+  run.textFont = desc;
   run.font = m->font;
   run.ascent = m->ascent;
   run.angle = angle / 10.0;

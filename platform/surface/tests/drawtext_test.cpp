@@ -11,7 +11,7 @@ namespace {
 class DrawTextTest : public ::testing::Test {
  protected:
   DrawTextTest() {
-    FontSpec f;
+    TextFont f;
     f.Name = QStringLiteral("Arial");
     f.Size = 12;  // 16 pixels at 96 per inch
     s.SetFont(f);
@@ -146,7 +146,7 @@ TEST_F(DrawTextTest, ExpandTabsAdvancesToTabStops) {
 }
 
 TEST_F(DrawTextTest, ExternalLeadingAddsToEveryLine) {
-  FontSpec big;
+  TextFont big;
   big.Size = 72;
   s.SetFont(big);
   RECT a{0, 0, 2000, 2000}, b{0, 0, 2000, 2000};

@@ -37,7 +37,7 @@ class PrintTextTest : public ::testing::Test {
   // The unrotated cell of a text in a font, in pixels.
   QSizeF Cell(const QString& text, const QString& face, int size, bool bold = false) {
     RecordingSurface m;
-    FontSpec f;
+    TextFont f;
     f.Name = face;
     f.Size = size;
     f.Bold = bold;

@@ -79,7 +79,7 @@ TEST(Fonts, ProgramFontNamesResolveToTheInstalledFonts) {
 }
 
 TEST(Fonts, PixelSizeFollowsTheDeviceResolution) {
-  FontSpec f;
+  TextFont f;
   f.Size = 12;
   EXPECT_EQ(MakeDeviceFont(f, 96).pixelSize(), 16);
   EXPECT_EQ(MakeDeviceFont(f, 600).pixelSize(), 100);
