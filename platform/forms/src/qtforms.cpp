@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "printersurface.h"
+#include "surface.h"
 #include "rules.h"
 
 namespace forms {
@@ -187,7 +188,10 @@ bool QtForms::FontDialog(CommonDialog& d) {
   auto* chooser = new QFontDialog(&dialog);
   chooser->setWindowFlags(Qt::Widget);
   chooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
-  QFont initial(d.FontName.isEmpty() ? QApplication::font().family() : d.FontName);
+  // The chooser lists installed families: a name the program uses ("Arial") is shown as the
+  // family it resolves to, and comes back under its own name when the family is kept.
+  const QString resolved = d.FontName.isEmpty() ? QApplication::font().family() : surface::ResolvedFamily(d.FontName);
+  QFont initial(resolved);
   if (d.FontSize > 0) initial.setPointSizeF(d.FontSize);
   initial.setBold(d.FontBold);
   initial.setItalic(d.FontItalic);
@@ -234,7 +238,7 @@ bool QtForms::FontDialog(CommonDialog& d) {
   if (dialog.exec() != QDialog::Accepted) return false;
 
   const QFont chosen = chooser->currentFont();
-  d.FontName = chosen.family();
+  if (d.FontName.isEmpty() || chosen.family() != resolved) d.FontName = chosen.family();
   if (chosen.pointSizeF() > 0) d.FontSize = chosen.pointSizeF();
   d.FontBold = chosen.bold();
   d.FontItalic = chosen.italic();

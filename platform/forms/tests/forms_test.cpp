@@ -1,6 +1,9 @@
 // The forms services: the scripted implementation a widget test drives, the process-wide
 // current instance, and the Qt implementation answered from the event loop.
 #include <QApplication>
+#include <QComboBox>
+#include <QPrintDialog>
+#include <QTemporaryDir>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -410,6 +413,63 @@ class FormsTest : public QObject {
     }
     QCOMPARE(number, 32755);
     QCOMPARE(dlg.FileName, QStringLiteral("BACKUP120926.DKC"));
+  }
+
+  void qtFontDialogOffersTheColours() {
+    QtForms qt;
+    ScopedForms use(qt);
+    AnswerModalLater([](QWidget* w) {
+      auto* colours = w->findChild<QComboBox*>(QStringLiteral("cmbColor"));
+      QVERIFY(colours);
+      QCOMPARE(colours->currentText(), QStringLiteral("Navy"));
+      colours->setCurrentIndex(colours->findText(QStringLiteral("Red")));
+      qobject_cast<QDialog*>(w)->accept();
+    });
+    CommonDialog dlg;
+    dlg.Flags = 259;
+    dlg.FontName = QStringLiteral("Arial");
+    dlg.FontSize = 12;
+    dlg.FontBold = true;
+    dlg.Color = 0x800000;
+    dlg.ShowFont();
+    QCOMPARE(dlg.Color, LONG(0x0000FF));
+    QCOMPARE(dlg.FontName, QStringLiteral("Arial"));  // the family kept, under the program's name
+    QCOMPARE(dlg.FontSize, 12.0);
+    QVERIFY(dlg.FontBold);
+    QVERIFY(!dlg.FontItalic);
+  }
+
+  void qtPrinterDialogReturnsTheRange() {
+    QtForms qt;
+    ScopedForms use(qt);
+    QTemporaryDir dir;
+    AnswerModalLater([](QWidget* w) {
+      auto* dlg = qobject_cast<QPrintDialog*>(w);
+      QVERIFY(dlg);
+      QCOMPARE(dlg->printRange(), QAbstractPrintDialog::PageRange);
+      QCOMPARE(dlg->fromPage(), 2);
+      QCOMPARE(dlg->toPage(), 3);
+      dlg->accept();
+    });
+    PrinterDialogRequest r;
+    r.Flags = 0x40006;
+    r.FromPage = 2;
+    r.ToPage = 3;
+    r.MinPage = 1;
+    r.MaxPage = 5;
+    r.DeviceName = QStringLiteral("PDF");
+    r.Port = dir.filePath(QStringLiteral("labels.pdf"));
+    QVERIFY(ShowPrinterDialog(r));
+    QVERIFY(r.Flags & PD_PAGENUMS);
+    QCOMPARE(r.FromPage, WORD(2));
+    QCOMPARE(r.ToPage, WORD(3));
+    QCOMPARE(r.DeviceName, QStringLiteral("PDF"));
+    QCOMPARE(r.Port, dir.filePath(QStringLiteral("labels.pdf")));
+
+    AnswerModalLater([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+    PrinterDialogRequest before = r;
+    QVERIFY(!ShowPrinterDialog(r));
+    QCOMPARE(r.Flags, before.Flags);
   }
 
   void qtModalWindowReturnsWhenClosed() {
