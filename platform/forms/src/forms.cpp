@@ -22,7 +22,7 @@ Forms* moduleCurrent = nullptr;
 
 Forms* Installed() {
   if (QCoreApplication* app = QCoreApplication::instance()) {
-    return static_cast<Forms*>(app->property(kCurrentProperty).value<void*>());
+    if (auto* shared = static_cast<Forms*>(app->property(kCurrentProperty).value<void*>())) return shared;
   }
   return moduleCurrent;
 }
