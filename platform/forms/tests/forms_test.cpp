@@ -74,6 +74,19 @@ void AnswerModalLater(std::function<void(QWidget*)> act) {
   });
 }
 
+// The printer dialog as the preview's Print primes it for a five-page document on the PDF
+// printer: the range is chosen, from and to the current page.
+PrinterDialogRequest PagedPrint(WORD currentPage) {
+  PrinterDialogRequest r;
+  r.Flags = PD_USEDEVMODECOPIESANDCOLLATE | PD_NOSELECTION | PD_PAGENUMS;
+  r.FromPage = currentPage;
+  r.ToPage = currentPage;
+  r.MinPage = 1;
+  r.MaxPage = 5;
+  r.DeviceName = QStringLiteral("PDF");
+  return r;
+}
+
 QAbstractButton* ButtonOf(QWidget* box, QMessageBox::StandardButton which) {
   auto* mb = qobject_cast<QMessageBox*>(box);
   return mb ? mb->button(which) : nullptr;
@@ -235,13 +248,7 @@ class FormsTest : public QObject {
   void printerDialogChoices() {
     ScriptedForms script(Record());
     ScopedForms use(script);
-    PrinterDialogRequest r;
-    r.Flags = 0x40006;
-    r.FromPage = 3;
-    r.ToPage = 3;
-    r.MinPage = 1;
-    r.MaxPage = 5;
-    r.DeviceName = QStringLiteral("PDF");
+    PrinterDialogRequest r = PagedPrint(3);
 
     script.ExpectPrinter(std::nullopt);
     QVERIFY(!ShowPrinterDialog(r));
@@ -451,13 +458,8 @@ class FormsTest : public QObject {
       QCOMPARE(dlg->toPage(), 3);
       dlg->accept();
     });
-    PrinterDialogRequest r;
-    r.Flags = 0x40006;
-    r.FromPage = 2;
+    PrinterDialogRequest r = PagedPrint(2);
     r.ToPage = 3;
-    r.MinPage = 1;
-    r.MaxPage = 5;
-    r.DeviceName = QStringLiteral("PDF");
     r.Port = dir.filePath(QStringLiteral("labels.pdf"));
     QVERIFY(ShowPrinterDialog(r));
     QVERIFY(r.Flags & PD_PAGENUMS);
