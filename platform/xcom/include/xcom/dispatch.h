@@ -190,6 +190,11 @@ class DispatchImpl : public I {
 // The arguments stay the caller's. pResult and pExcepInfo may be null.
 HRESULT CallDispatch(IDispatch* target, DISPID dispid, WORD flags, std::span<VARIANT> args,
                      VARIANT* pResult = nullptr, EXCEPINFO* pExcepInfo = nullptr);
+template <std::size_t N>
+HRESULT CallDispatch(IDispatch* target, DISPID dispid, WORD flags, Variant (&args)[N], VARIANT* pResult = nullptr,
+                     EXCEPINFO* pExcepInfo = nullptr) {
+  return CallDispatch(target, dispid, flags, AsVariants(args), pResult, pExcepInfo);
+}
 
 // Frees the strings of an EXCEPINFO and zeroes it.
 void ClearExcepInfo(EXCEPINFO* info);

@@ -43,8 +43,12 @@ struct ClassEntry;
 // The library's count of living objects (class objects included) and server locks.
 class ServerModule {
  public:
+  // An object of the library comes and goes.
   void Lock() noexcept { count_.fetch_add(1, std::memory_order_relaxed); }
   void Unlock() noexcept { count_.fetch_sub(1, std::memory_order_acq_rel); }
+  // IClassFactory::LockServer: TRUE adds a lock; FALSE removes one (E_UNEXPECTED when none is
+  // held, so a surplus unlock cannot let the library go while objects live).
+  HRESULT LockServer(BOOL fLock) noexcept;
   LONG LockCount() const noexcept { return count_.load(std::memory_order_acquire); }
   // S_OK when nothing of the library is alive or locked, else S_FALSE.
   HRESULT CanUnloadNow() const noexcept { return LockCount() == 0 ? S_OK : S_FALSE; }
@@ -52,11 +56,11 @@ class ServerModule {
   // DllGetClassObject: E_POINTER for a null ppv; CLASS_E_CLASSNOTAVAILABLE for a class not in
   // the table; E_NOINTERFACE when the class object lacks riid (IClassFactory and IUnknown are
   // offered). *ppv is null on failure.
-  HRESULT GetClassObject(std::span<const ClassEntry> classes, REFCLSID rclsid, REFIID riid,
-                         void** ppv);
+  HRESULT GetClassObject(std::span<const ClassEntry> classes, REFCLSID rclsid, REFIID riid, void** ppv);
 
  private:
   std::atomic<LONG> count_{0};
+  std::atomic<LONG> serverLocks_{0};
 };
 
 // One class a library serves: its identifier and how to create it (CreateComponent<T>).
