@@ -1,6 +1,8 @@
 // Connection points: the sinks of one event interface, their cookies, and firing.
 #include "xcom/connpoint.h"
 
+#include "xcom/object.h"
+
 #include <algorithm>
 #include <atomic>
 #include <new>
@@ -11,7 +13,7 @@ namespace xcom {
 namespace {
 
 // A snapshot of the connections, for IConnectionPoint::EnumConnections.
-class ConnectionEnum final : public IEnumConnections {
+class ConnectionEnum final : public IEnumConnections, private RefCounted<ConnectionEnum> {
  public:
   struct Entry {
     ComPtr<IUnknown> sink;
@@ -21,21 +23,11 @@ class ConnectionEnum final : public IEnumConnections {
       : entries_(std::move(entries)), pos_(pos) {}
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IEnumConnections) {
-      *ppv = static_cast<IEnumConnections*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    bool known = riid == IID_IUnknown || riid == IID_IEnumConnections;
+    return AnswerQuery(known ? static_cast<IEnumConnections*>(this) : nullptr, this, ppv);
   }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
+  ULONG AddRef() override { return AddRefImpl(); }
+  ULONG Release() override { return ReleaseImpl(); }
   HRESULT Next(ULONG count, CONNECTDATA* out, ULONG* fetched) override {
     if (!out || (count > 1 && !fetched)) return E_POINTER;
     ULONG n = 0;
@@ -74,9 +66,9 @@ class ConnectionEnum final : public IEnumConnections {
   }
 
  private:
+  friend class RefCounted<ConnectionEnum>;
   std::vector<Entry> entries_;
   std::size_t pos_;
-  std::atomic<ULONG> refs_{0};
 };
 
 }  // namespace
@@ -87,14 +79,8 @@ ConnectionPoint::ConnectionPoint(IUnknown& owner, IConnectionPointContainer& con
 ConnectionPoint::~ConnectionPoint() = default;
 
 HRESULT ConnectionPoint::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IConnectionPoint) {
-    *ppv = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
+  bool known = riid == IID_IUnknown || riid == IID_IConnectionPoint;
+  return AnswerQuery(known ? static_cast<IConnectionPoint*>(this) : nullptr, this, ppv);
 }
 
 ULONG ConnectionPoint::AddRef() { return owner_.AddRef(); }

@@ -8,27 +8,17 @@ namespace xcom {
 
 namespace {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public IClassFactory, private RefCounted<ClassFactory> {
  public:
   ClassFactory(ServerModule& module, const ClassEntry& entry) : module_(module), entry_(entry) { module_.Lock(); }
   ~ClassFactory() { module_.Unlock(); }
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *ppv = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    bool known = riid == IID_IUnknown || riid == IID_IClassFactory;
+    return AnswerQuery(known ? static_cast<IClassFactory*>(this) : nullptr, this, ppv);
   }
-  ULONG AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-  ULONG Release() override {
-    ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) delete this;
-    return left;
-  }
+  ULONG AddRef() override { return AddRefImpl(); }
+  ULONG Release() override { return ReleaseImpl(); }
   HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) override {
     if (!ppvObject) return E_POINTER;
     *ppvObject = nullptr;
@@ -38,9 +28,9 @@ class ClassFactory final : public IClassFactory {
   HRESULT LockServer(BOOL fLock) override { return module_.LockServer(fLock); }
 
  private:
+  friend class RefCounted<ClassFactory>;
   ServerModule& module_;
   ClassEntry entry_;
-  std::atomic<ULONG> refs_{0};
 };
 
 }  // namespace

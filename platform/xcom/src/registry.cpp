@@ -536,6 +536,20 @@ HKEY NewHandle(Store& s, int root, Path path, REGSAM sam) {
 
 std::string_view NameOf(const char* s) { return s ? std::string_view(s) : std::string_view(); }
 
+// Runs change on the key a handle names, in one write of the registry; the write is kept when
+// change answers ERROR_SUCCESS.
+template <class Change>
+LONG ChangeKey(HKEY hKey, REGSAM need, Change change) {
+  Store& s = Store::Get();
+  WriteTxn txn(s);
+  if (txn.status() != ERROR_SUCCESS) return txn.status();
+  Key* k;
+  LONG e = KeyOf(s, hKey, need, &k);
+  if (e != ERROR_SUCCESS) return e;
+  e = change(*k);
+  return e == ERROR_SUCCESS ? txn.Commit() : e;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -611,19 +625,15 @@ LONG RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, con
   } else {
     return ERROR_INVALID_PARAMETER;
   }
-  Store& s = Store::Get();
-  WriteTxn txn(s);
-  if (txn.status() != ERROR_SUCCESS) return txn.status();
-  Key* k;
-  LONG e = KeyOf(s, hKey, KEY_SET_VALUE, &k);
-  if (e != ERROR_SUCCESS) return e;
-  auto it = k->values.find(name);
-  if (it == k->values.end()) {
-    k->values.emplace(std::string(name), std::move(v));
-  } else {
-    it->second = std::move(v);
-  }
-  return txn.Commit();
+  return ChangeKey(hKey, KEY_SET_VALUE, [&](Key& k) {
+    auto it = k.values.find(name);
+    if (it == k.values.end()) {
+      k.values.emplace(std::string(name), std::move(v));
+    } else {
+      it->second = std::move(v);
+    }
+    return ERROR_SUCCESS;
+  });
 }
 
 LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD*, DWORD* lpType, BYTE* lpData, DWORD* lpcbData) {
@@ -659,16 +669,12 @@ LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD*, DWORD* lpType,
 }
 
 LONG RegDeleteValueA(HKEY hKey, const char* lpValueName) {
-  Store& s = Store::Get();
-  WriteTxn txn(s);
-  if (txn.status() != ERROR_SUCCESS) return txn.status();
-  Key* k;
-  LONG e = KeyOf(s, hKey, KEY_SET_VALUE, &k);
-  if (e != ERROR_SUCCESS) return e;
-  auto it = k->values.find(NameOf(lpValueName));
-  if (it == k->values.end()) return ERROR_FILE_NOT_FOUND;
-  k->values.erase(it);
-  return txn.Commit();
+  return ChangeKey(hKey, KEY_SET_VALUE, [&](Key& k) {
+    auto it = k.values.find(NameOf(lpValueName));
+    if (it == k.values.end()) return ERROR_FILE_NOT_FOUND;
+    k.values.erase(it);
+    return ERROR_SUCCESS;
+  });
 }
 
 namespace {
@@ -679,24 +685,19 @@ LONG DeleteKey(HKEY hKey, const char* lpSubKey, bool whole) {
   Path sub;
   if (!SplitPath(NameOf(lpSubKey), &sub)) return ERROR_INVALID_PARAMETER;
   if (sub.empty() && !whole) return ERROR_INVALID_PARAMETER;
-  Store& s = Store::Get();
-  WriteTxn txn(s);
-  if (txn.status() != ERROR_SUCCESS) return txn.status();
-  Key* base;
-  LONG e = KeyOf(s, hKey, 0, &base);
-  if (e != ERROR_SUCCESS) return e;
-  if (sub.empty()) {
-    base->subkeys.clear();
-    base->values.clear();
-    return txn.Commit();
-  }
-  Path parentPath(sub.begin(), sub.end() - 1);
-  Key* parent = FindKey(*base, parentPath);
-  Key* target = parent ? FindChild(*parent, sub.back()) : nullptr;
-  if (!target) return ERROR_FILE_NOT_FOUND;
-  if (!whole && !target->subkeys.empty()) return ERROR_ACCESS_DENIED;
-  DeleteChild(*parent, sub.back());
-  return txn.Commit();
+  return ChangeKey(hKey, 0, [&](Key& base) {
+    if (sub.empty()) {
+      base.subkeys.clear();
+      base.values.clear();
+      return ERROR_SUCCESS;
+    }
+    Key* parent = FindKey(base, Path(sub.begin(), sub.end() - 1));
+    Key* target = parent ? FindChild(*parent, sub.back()) : nullptr;
+    if (!target) return ERROR_FILE_NOT_FOUND;
+    if (!whole && !target->subkeys.empty()) return ERROR_ACCESS_DENIED;
+    DeleteChild(*parent, sub.back());
+    return ERROR_SUCCESS;
+  });
 }
 
 }  // namespace

@@ -191,17 +191,21 @@ TEST(XcomClassObjects, UnloadCountFollowsObjectsAndLocks) {
   EXPECT_EQ(canUnloadNow(), S_OK);
   ComPtr<IClassFactory> factory;
   ASSERT_EQ(getClassObject(CLSID_TestWidget, IID_IClassFactory, factory.ReleaseAndGetAddressOfVoid()), S_OK);
-  EXPECT_EQ(canUnloadNow(), S_FALSE);
+  EXPECT_EQ(canUnloadNow(), S_FALSE);  // the class object is alive
   ComPtr<IWidget> a, b;
   ASSERT_EQ(factory->CreateInstance(nullptr, IID_IWidget, a.ReleaseAndGetAddressOfVoid()), S_OK);
   ASSERT_EQ(factory->CreateInstance(nullptr, IID_IWidget, b.ReleaseAndGetAddressOfVoid()), S_OK);
-  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
   factory.Reset();
   a.Reset();
   EXPECT_EQ(canUnloadNow(), S_FALSE);
   b.Reset();
-  EXPECT_EQ(canUnloadNow(), S_FALSE);  // still locked
+  EXPECT_EQ(canUnloadNow(), S_OK);  // the last object went
 
+  // A server lock keeps the library in use with no object alive.
+  ASSERT_EQ(getClassObject(CLSID_TestWidget, IID_IClassFactory, factory.ReleaseAndGetAddressOfVoid()), S_OK);
+  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+  factory.Reset();
+  EXPECT_EQ(canUnloadNow(), S_FALSE);
   ASSERT_EQ(getClassObject(CLSID_TestWidget, IID_IClassFactory, factory.ReleaseAndGetAddressOfVoid()), S_OK);
   EXPECT_EQ(factory->LockServer(FALSE), S_OK);
   EXPECT_EQ(factory->LockServer(FALSE), E_UNEXPECTED);  // no lock left to remove

@@ -118,7 +118,8 @@ class ConnectionPoint final : public IConnectionPoint {
   // The sinks are taken (and held) before the first call, so a sink may disconnect itself or
   // others, connect new ones, or fire again; a sink connected during the event gets the next
   // one. Each sink gets its own copy of the argument array; the arguments stay the caller's.
-  // The sinks' answers are ignored. With no sink nothing happens.
+  // The sinks' answers are ignored. With no sink nothing happens. The firing object must
+  // outlive the call: when a sink may release it, it holds a reference to itself meanwhile.
   void Fire(DISPID dispid, std::span<VARIANT> args);
   template <std::size_t N>
   void Fire(DISPID dispid, Variant (&args)[N]) {

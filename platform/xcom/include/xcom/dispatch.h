@@ -224,12 +224,6 @@ struct IsInterfacePtr : std::false_type {};
 template <class I>
 struct IsInterfacePtr<I*> : std::bool_constant<kIsInterface<I>> {};
 
-// A type that travels by value as an in parameter.
-template <class T>
-inline constexpr bool kIsValue = std::is_arithmetic_v<T> || std::is_enum_v<T> ||
-                                 std::is_same_v<T, CY> || std::is_same_v<T, BSTR> ||
-                                 std::is_same_v<T, VARIANT> || IsInterfacePtr<T>::value;
-
 template <class T>
 struct Pointee {
   using type = void;
@@ -306,6 +300,11 @@ consteval VARTYPE DefaultVt() {
     return VT_EMPTY;
   }
 }
+
+// A type that travels by value as an in parameter (bool, 64-bit integers and other types
+// have no variant form here).
+template <class T>
+inline constexpr bool kIsValue = DefaultVt<T>() != VT_EMPTY;
 
 template <class A>
 consteval bool FitsParam(ParamSpec spec) {
