@@ -151,7 +151,6 @@ std::uint8_t* SectorCache::Fresh(std::uint32_t s) {
   Chunk* c;
   std::uint8_t*& slot = Slot(s, &c);
   if (!slot) {
-    dirtyList_.reserve(dirtyList_.size() + 1);
     slot = NewBuffer();
     ++present_;
   }
