@@ -167,3 +167,25 @@ TEST(Foreign, FuzzCorpus) {
   }
   EXPECT_GT(n, 0u);
 }
+
+TEST(Foreign, FailedCopyLeavesTheNewTargetEmpty) {
+  TempDir dir;
+  std::vector<std::uint8_t> bad = BuildRaw(3, SmallTree());
+  const std::uint8_t endOfChain[4] = {0xFE, 0xFF, 0xFF, 0xFF};
+  std::copy(endOfChain, endOfChain + 4, bad.begin() + 512 + 4 * 8);  // "b" ends half-way
+  std::string src = dir.file("broken.cfb"), dst = dir.file("backup.dkc");
+  Save(src, bad);
+  {
+    Ptr<IStorage> from = Open(src, kOpenRead);
+    Ptr<IStorage> to = Create(dst);
+    EXPECT_EQ(from->CopyTo(0, nullptr, nullptr, to.get()), STG_E_DOCFILECORRUPT);
+    EXPECT_TRUE(List(to.get()).empty());
+    PutStream(to.get(), "still", "usable");
+  }
+  EXPECT_EQ(DumpFile(dst), (std::map<std::string, std::string>{{"still", "usable"}}));
+  // A storage cannot be copied into itself or below itself.
+  Ptr<IStorage> root = Create(dir.file("self.dkc"));
+  Ptr<IStorage> sub = SubStorage(root.get(), "sub", true);
+  EXPECT_EQ(root->CopyTo(0, nullptr, nullptr, sub.get()), STG_E_ACCESSDENIED);
+  EXPECT_EQ(root->CopyTo(0, nullptr, nullptr, root.get()), STG_E_ACCESSDENIED);
+}
