@@ -198,6 +198,7 @@ class Docfile {
   void Destroy(std::uint32_t storage, std::uint32_t id, const std::vector<std::uint32_t>& storagePath);
   void Rename(std::uint32_t storage, std::uint32_t id, const std::u16string& name);
   void SetMeta(std::uint32_t id, const ElementInfo& from);  // class id, state bits, times
+  void InitElement(std::uint32_t id, const std::u16string& name, std::uint8_t type);
 
   // Open elements.
   void Register(std::uint32_t id, OpenElement* e) { open_[id] = e; }
@@ -233,6 +234,8 @@ class Docfile {
   std::uint32_t AllocMini();
   std::uint32_t AppendMini();
   bool ScanFree(FreeList& f, int kind);
+  template <class IsFree>
+  std::uint32_t TakeFree(FreeList& f, int kind, IsFree isFree);
   void FreeUnit(bool mini, std::uint32_t s);
 
   // Chains.
