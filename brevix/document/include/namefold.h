@@ -9,8 +9,14 @@
 
 namespace brevix {
 
-// The upper-case form of one UTF-16 unit (simple Unicode mapping; ASCII without a table).
-char16_t FoldUpper(char16_t c);
+// The upper-case form of a unit beyond ASCII (simple Unicode mapping).
+char16_t FoldUpperWide(char16_t c);
+
+// The upper-case form of one UTF-16 unit.
+inline char16_t FoldUpper(char16_t c) {
+  if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+  return FoldUpperWide(c);
+}
 
 // Appends the upper-cased form of `text` to `out`.
 void AppendFolded(std::u16string_view text, std::u16string& out);

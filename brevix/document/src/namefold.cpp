@@ -18,8 +18,7 @@ locale_t UnicodeLocale() {
 
 }  // namespace
 
-char16_t FoldUpper(char16_t c) {
-  if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+char16_t FoldUpperWide(char16_t c) {
   if (c >= 0xD800 && c <= 0xDFFF) return c;  // halves of a surrogate pair stay as they are
   locale_t loc = UnicodeLocale();
   if (loc == static_cast<locale_t>(0)) return c;
