@@ -1,0 +1,253 @@
+// The catalog search walk: IOStorage::FindItem.
+#include <algorithm>
+#include <limits>
+#include <cstdlib>
+
+#include "namefold.h"
+#include "ostorage_impl.h"
+#include "xcom/tokens.h"
+
+namespace brevix {
+namespace {
+
+const std::u16string kItemStream(kItemStreamName);
+
+// One level of the walk, listed and sorted before any of it is visited: the element names,
+// the names shown (long names mapped back) and their upper-cased forms, kept in one buffer.
+struct Level {
+  struct Entry {
+    uint32_t elem, elemLen;
+    uint32_t shown, shownLen;
+    uint32_t folded;  // shownLen units
+    uint32_t seq;     // position in the enumeration
+    bool storage;
+  };
+  std::u16string text;
+  std::vector<Entry> entries;
+
+  std::u16string_view View(uint32_t at, uint32_t len) const { return {text.data() + at, len}; }
+  const OLECHAR* Element(const Entry& e) const { return text.data() + e.elem; }
+  std::u16string_view Shown(const Entry& e) const { return View(e.shown, e.shownLen); }
+  std::u16string_view Folded(const Entry& e) const { return View(e.folded, e.shownLen); }
+};
+
+}  // namespace
+
+struct OStorage::SearchRun {
+  SearchCriteria criteria;
+  bool anyCriteria = false;
+  ItemCallbackFn* itemCallback = nullptr;
+  ItemRecordCallbackFn* recordCallback = nullptr;
+  xcom::Bstr folderKind{u"FOLDER"};
+  xcom::Bstr fileKind{u"FILE"};
+  std::u16string path;  // the path text of the level being walked
+  HRESULT firstError = S_OK;
+};
+
+HRESULT OStorage::FindItem(BSTR sDir, BSTR Name, BSTR Note, LONG lSize, DATE startDate, DATE endDate,
+                           SHORT srchType, LONG lpCallbackFnPtr) {
+  if (walking_) return STG_E_INUSE;
+  if (lpCallbackFnPtr == 0) return STG_E_INVALIDPARAMETER;
+  SearchRun run;
+  if (lpCallbackFnPtr > 0) {
+    run.itemCallback = xcom::ResolveToken<ItemCallbackFn>(xcom::TokenKind::ItemCallback, lpCallbackFnPtr);
+  } else if (lpCallbackFnPtr != std::numeric_limits<LONG>::min()) {
+    run.recordCallback =
+        xcom::ResolveToken<ItemRecordCallbackFn>(xcom::TokenKind::ItemRecordCallback, -lpCallbackFnPtr);
+  }
+  if (!run.itemCallback && !run.recordCallback) return STG_E_INVALIDPARAMETER;
+
+  HRESULT hr = LoadDoc(nullptr);
+  if (FAILED(hr)) return hr;
+
+  if (Name || Note || lSize != 0 || startDate != 0 || endDate != 0) {
+    run.criteria.name = NamePattern(xcom::BstrView(Name));
+    run.criteria.note = NamePattern(xcom::BstrView(Note));
+    run.criteria.sizeLimit = lSize;
+    if (DateLessOrEqual(startDate, endDate)) {
+      run.criteria.startDate = startDate;
+      run.criteria.endDate = endDate;
+    }
+  }
+  run.anyCriteria = !run.criteria.IsEmpty();
+
+  double serial = -1.0;
+  std::u16string_view dir = xcom::BstrView(sDir);
+  if (!dir.empty()) {
+    // The walk below starts from the root anyway; the disk's storage must not be held open
+    // while its record is read.
+    hr = CloseAllStacked();
+    current_ = Current::Root;
+    ItemRecord disk;
+    disk.kind = ItemDisk;
+    disk.name = std::u16string(dir.substr(0, dir.find(u'/')));
+    if (SUCCEEDED(ReadRecordOf(root_, disk))) serial = disk.serial;
+    hr = SetCurrentFolder(sDir, FOLDER_PATH);
+    if (FAILED(hr)) {
+      CloseInternal(false);
+      return hr;
+    }
+  }
+  if (!CurrentFrame()) current_ = Current::Root;
+
+  hitCount_ = 0;
+  {
+    WalkGuard guard(*this);
+    hr = SearchLevel(run, srchType, serial);
+  }
+  hitCount_ = 0;
+  HRESULT closed = CloseInternal(false);
+  if (FAILED(hr)) return hr;
+  if (FAILED(run.firstError)) return run.firstError;
+  return closed;
+}
+
+HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial) {
+  bool descend = true;
+  if (srchType > 99) {
+    srchType = static_cast<SHORT>(srchType - 100);
+    descend = false;
+  }
+  if (srchType == SEARCH_NO_DESCENT) descend = false;
+
+  Frame& here = *CurrentFrame();
+  const bool atRoot = &here == &root_;
+  IStorage* stg = here.stg.Get();  // stays valid while frames below are pushed and popped
+
+  // List and sort the level, and let its enumerator go, before visiting any of it.
+  Level level;
+  {
+    ComPtr<IEnumSTATSTG> en;
+    HRESULT hr = stg->EnumElements(0, nullptr, 0, en.ReleaseAndGetAddressOf());
+    if (FAILED(hr)) return hr;
+    constexpr ULONG kBatch = 256;
+    STATSTG batch[kBatch];
+    uint32_t seq = 0;
+    for (;;) {
+      ULONG got = 0;
+      hr = en->Next(kBatch, batch, &got);
+      if (FAILED(hr)) return hr;
+      for (ULONG i = 0; i < got; ++i) {
+        const OLECHAR* raw = batch[i].pwcsName ? batch[i].pwcsName : u"";
+        std::u16string_view name(raw);
+        bool storage = batch[i].type == STGTY_STORAGE;
+        if (!IsReservedStreamName(name) && (storage || batch[i].type == STGTY_STREAM)) {
+          Level::Entry e{};
+          e.elem = static_cast<uint32_t>(level.text.size());
+          e.elemLen = static_cast<uint32_t>(name.size());
+          level.text.append(name);
+          level.text.push_back(u'\0');  // element names are handed to the container as they stand
+          e.shown = e.elem;
+          e.shownLen = e.elemLen;
+          if (ParseLongNameElement(name)) {
+            std::u16string shown = ShownName(here, std::u16string(name));
+            e.shown = static_cast<uint32_t>(level.text.size());
+            e.shownLen = static_cast<uint32_t>(shown.size());
+            level.text.append(shown);
+          }
+          e.folded = static_cast<uint32_t>(level.text.size());
+          level.text.resize(level.text.size() + e.shownLen);
+          for (uint32_t j = 0; j < e.shownLen; ++j) level.text[e.folded + j] = FoldUpper(level.text[e.shown + j]);
+          e.seq = seq++;
+          e.storage = storage;
+          level.entries.push_back(e);
+        }
+        std::free(batch[i].pwcsName);
+      }
+      if (hr != S_OK || got < kBatch) break;
+    }
+  }
+  // Storages before streams; then by name ignoring case; of two equal names the one listed
+  // later comes first.
+  std::sort(level.entries.begin(), level.entries.end(), [&level](const Level::Entry& a, const Level::Entry& b) {
+    if (a.storage != b.storage) return a.storage;
+    int c = level.Folded(a).compare(level.Folded(b));
+    if (c != 0) return c < 0;
+    return a.seq > b.seq;
+  });
+
+  const SearchCriteria& k = run.criteria;
+  auto deliver = [&](const ItemRecord& rec, const std::u16string& folderPath, const std::u16string& hitPath,
+                     double hitSerial, std::uint64_t bytesForKB, BSTR kind) -> LONG {
+    LONG answer = 0;
+    if (run.itemCallback) {
+      xcom::Bstr path(hitPath);
+      xcom::Bstr note = rec.note ? xcom::Bstr(*rec.note) : xcom::Bstr();
+      DATE date = FileTimeToDate(rec.timeA).value_or(0.0);
+      answer = run.itemCallback(path.Get(), hitSerial, note.Get(), SizeInKB32(bytesForKB), date, kind);
+    } else {
+      ItemRecord copy = rec;
+      DeriveTypeText(copy);
+      xcom::Bstr path(folderPath);
+      run.recordCallback(path.Get(), &copy, hitCount_);
+    }
+    ++hitCount_;
+    return answer;
+  };
+
+  HRESULT first = S_OK;
+  for (const Level::Entry& e : level.entries) {
+    if (!e.storage) continue;
+    ComPtr<IStorage> child;
+    ComPtr<IStream> item;
+    if (FAILED(stg->OpenStorage(level.Element(e), nullptr, kModeRead, nullptr, 0, child.ReleaseAndGetAddressOf()))) {
+      continue;
+    }
+    if (FAILED(OpenStreamIn(child.Get(), kItemStream, kModeRead, item))) continue;
+    if (FAILED(ReadWholeStream(item.Get(), buffer_))) continue;
+    item = nullptr;
+    ItemRecord rec;
+    rec.kind = atRoot ? ItemDisk : ItemFolder;
+    if (FAILED(DecodeItemRecord(buffer_.data(), buffer_.size(), rec))) continue;
+    rec.name = std::u16string(level.Shown(e));
+    double childSerial = rec.kind == ItemDisk ? rec.serial : serial;
+
+    std::u16string folderPath = run.path;
+    if (!run.path.empty()) run.path += u'\\';
+    run.path += rec.name;
+    bool hit = !run.anyCriteria || (k.NameMatchesFolded(level.Folded(e)) && k.MatchesExceptName(rec));
+    if (hit) {
+      xcom::Bstr diskKind;
+      if (rec.kind == ItemDisk) diskKind = xcom::Bstr(rec.typeText);
+      LONG answer = deliver(rec, folderPath, run.path, childSerial,
+                            rec.kind == ItemDisk ? rec.FreeSpace() : rec.Size(),
+                            rec.kind == ItemDisk ? diskKind.Get() : run.folderKind.Get());
+      if (answer != 0 && run.itemCallback) {
+        run.path = std::move(folderPath);
+        return first;
+      }
+    }
+    if (descend) {
+      PushFrame(std::move(child), std::u16string(level.View(e.elem, e.elemLen)));
+      HRESULT hr = SearchLevel(run, srchType, childSerial);
+      if (FAILED(hr) && SUCCEEDED(run.firstError)) run.firstError = hr;
+      HRESULT popped = PopFrame();
+      if (FAILED(popped) && SUCCEEDED(first)) first = popped;
+    }
+    run.path = std::move(folderPath);
+  }
+
+  if (srchType == SEARCH_FOLDERS_ONLY) return first;
+  for (const Level::Entry& e : level.entries) {
+    if (e.storage) continue;
+    // The name is known without opening the stream: an element whose name fails is passed
+    // over before its record is read.
+    if (run.anyCriteria && !k.NameMatchesFolded(level.Folded(e))) continue;
+    ComPtr<IStream> s;
+    if (FAILED(stg->OpenStream(level.Element(e), nullptr, kModeRead, 0, s.ReleaseAndGetAddressOf()))) continue;
+    ItemRecord rec;  // a fresh record for every element: an unreadable one stays empty
+    rec.kind = ItemFile;
+    if (SUCCEEDED(ReadWholeStream(s.Get(), buffer_))) DecodeItemRecord(buffer_.data(), buffer_.size(), rec);
+    s = nullptr;
+    rec.name = std::u16string(level.Shown(e));
+    if (run.anyCriteria && !k.MatchesExceptName(rec)) continue;
+    std::u16string hitPath = run.path;
+    hitPath += u'\\';
+    hitPath += rec.name;
+    LONG answer = deliver(rec, run.path, hitPath, serial, rec.Size(), run.fileKind.Get());
+    if (answer != 0 && run.itemCallback) return first;
+  }
+  return first;
+}
+
+}  // namespace brevix

@@ -1,0 +1,176 @@
+#include "longnames.h"
+
+#include <algorithm>
+
+namespace brevix {
+namespace {
+
+const std::u16string kMapStream(kLongNameStreamName);
+
+// Whether an element of that name is in the storage; an element that cannot be probed for
+// another reason counts as present, so that its name is never given out twice.
+bool ElementPresent(IStorage* stg, WORD id) {
+  HRESULT hr = ProbeElement(stg, LongNameElement(id), nullptr, nullptr);
+  return hr != STG_E_FILENOTFOUND;
+}
+
+}  // namespace
+
+HRESULT LongNameMap::Load(IStorage* stg) {
+  entries_.clear();
+  byName_.clear();
+  byId_.clear();
+  live_ = 0;
+  lastId_ = 0;
+  reuseFrom_ = 1;
+  exists_ = false;
+  dirty_ = false;
+
+  ComPtr<IStream> s;
+  HRESULT hr = OpenStreamIn(stg, kMapStream, kModeRead, s);
+  if (hr == STG_E_FILENOTFOUND) return S_OK;
+  if (FAILED(hr)) return hr;
+  std::vector<BYTE> bytes;
+  hr = ReadWholeStream(s.Get(), bytes);
+  if (FAILED(hr)) return hr;
+  LongNameMapImage image;
+  hr = DecodeLongNameMap(bytes.data(), bytes.size(), image);
+  if (FAILED(hr)) return hr;
+  exists_ = true;
+  lastId_ = image.lastId;
+  entries_.reserve(image.entries.size());
+  for (LongNameEntry& e : image.entries) entries_.push_back(Entry{std::move(e.name), e.id, true});
+  Rebuild();
+  return S_OK;
+}
+
+void LongNameMap::Index(uint32_t i) {
+  byName_[entries_[i].name].push_back(i);
+  byId_[entries_[i].id].push_back(i);
+}
+
+void LongNameMap::Rebuild() {
+  byName_.clear();
+  byId_.clear();
+  live_ = 0;
+  for (uint32_t i = 0; i < entries_.size(); ++i) {
+    if (!entries_[i].live) continue;
+    Index(i);
+    ++live_;
+  }
+}
+
+void LongNameMap::Unindex(std::vector<uint32_t>& list, uint32_t index) {
+  auto it = std::find(list.begin(), list.end(), index);
+  if (it != list.end()) list.erase(it);
+}
+
+const std::u16string* LongNameMap::NameOf(WORD id) const {
+  auto it = byId_.find(id);
+  if (it == byId_.end() || it->second.empty()) return nullptr;
+  return &entries_[it->second.front()].name;
+}
+
+std::optional<WORD> LongNameMap::IdOf(std::u16string_view name) const {
+  auto it = byName_.find(std::u16string(name));
+  if (it == byName_.end() || it->second.empty()) return std::nullopt;
+  return entries_[it->second.front()].id;
+}
+
+HRESULT LongNameMap::NextId(IStorage* stg, WORD* id) {
+  auto free = [&](WORD c) { return NameOf(c) == nullptr && !ElementPresent(stg, c); };
+  for (DWORD c = static_cast<DWORD>(lastId_) + 1; c <= kMaxLongNameId; ++c) {
+    if (free(static_cast<WORD>(c))) {
+      lastId_ = static_cast<WORD>(c);
+      *id = lastId_;
+      return S_OK;
+    }
+  }
+  // The identifiers up to the limit have all been given out once: reuse one that nothing in
+  // this storage carries any more, searching on from where the last search stopped.
+  for (int pass = 0; pass < 2; ++pass) {
+    for (DWORD c = reuseFrom_; c <= kMaxLongNameId; ++c) {
+      if (free(static_cast<WORD>(c))) {
+        reuseFrom_ = static_cast<WORD>(c + 1);
+        *id = static_cast<WORD>(c);
+        return S_OK;
+      }
+    }
+    reuseFrom_ = 1;
+  }
+  return STG_E_MEDIUMFULL;
+}
+
+void LongNameMap::Add(std::u16string name, WORD id) {
+  entries_.push_back(Entry{std::move(name), id, true});
+  Index(static_cast<uint32_t>(entries_.size() - 1));
+  ++live_;
+  if (id > lastId_ && id <= kMaxLongNameId) lastId_ = id;
+  dirty_ = true;
+}
+
+bool LongNameMap::RemoveId(WORD id) {
+  auto it = byId_.find(id);
+  if (it == byId_.end() || it->second.empty()) return false;
+  uint32_t i = it->second.front();
+  it->second.erase(it->second.begin());
+  Unindex(byName_[entries_[i].name], i);
+  entries_[i].live = false;
+  --live_;
+  dirty_ = true;
+  return true;
+}
+
+void LongNameMap::Rename(WORD id, std::u16string name) {
+  auto it = byId_.find(id);
+  if (it == byId_.end() || it->second.empty()) return;
+  uint32_t i = it->second.front();
+  Unindex(byName_[entries_[i].name], i);
+  entries_[i].name = std::move(name);
+  std::vector<uint32_t>& list = byName_[entries_[i].name];
+  list.insert(std::upper_bound(list.begin(), list.end(), i), i);
+  dirty_ = true;
+}
+
+void LongNameMap::ChangeId(WORD from, WORD to) {
+  auto it = byId_.find(from);
+  if (it == byId_.end() || it->second.empty()) return;
+  uint32_t i = it->second.front();
+  it->second.erase(it->second.begin());
+  entries_[i].id = to;
+  std::vector<uint32_t>& list = byId_[to];
+  list.insert(std::upper_bound(list.begin(), list.end(), i), i);
+  if (to > lastId_ && to <= kMaxLongNameId) lastId_ = to;
+  dirty_ = true;
+}
+
+HRESULT LongNameMap::Flush(IStorage* stg) {
+  if (!dirty_) return S_OK;
+  if (live_ == 0) {
+    if (exists_) {
+      HRESULT hr = stg->DestroyElement(kMapStream.c_str());
+      if (FAILED(hr) && hr != STG_E_FILENOTFOUND) return hr;
+      exists_ = false;
+    }
+    entries_.clear();
+    Rebuild();
+    dirty_ = false;
+    return S_OK;
+  }
+  LongNameMapImage image;
+  image.lastId = lastId_;
+  image.entries.reserve(live_);
+  for (const Entry& e : entries_) {
+    if (e.live) image.entries.push_back(LongNameEntry{e.name, e.id});
+  }
+  HRESULT hr = WriteNewStream(stg, kMapStream, EncodeLongNameMap(image));
+  if (FAILED(hr)) return hr;
+  exists_ = true;
+  // Entries removed since the load are gone from the stream now; drop them here too.
+  std::erase_if(entries_, [](const Entry& e) { return !e.live; });
+  Rebuild();
+  dirty_ = false;
+  return S_OK;
+}
+
+}  // namespace brevix

@@ -1,0 +1,65 @@
+// The long-name map of one open storage, held in memory while the storage is open.
+//
+// It is read from "N_~~LNG" on first use and written back whole, once, when the storage is
+// closed (or before the catalog is copied), so that adding or removing many long names in one
+// folder costs one rewrite, not one per name. The bytes written are those the format
+// prescribes: the live entries in the order they were added, the count, and the last
+// identifier given out; a map left without entries removes its stream.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "catalogformat.h"
+#include "stgio.h"
+
+namespace brevix {
+
+class LongNameMap {
+ public:
+  // Reads the map of `stg`; a storage without one has an empty map. E_FAIL for a map whose
+  // stream does not decode (the map is then unusable and nothing is ever written over it).
+  HRESULT Load(IStorage* stg);
+
+  // The first live entry of that identifier / that name (exact comparison).
+  const std::u16string* NameOf(WORD id) const;
+  std::optional<WORD> IdOf(std::u16string_view name) const;
+
+  // An identifier for a new entry of `stg`: the last one given out plus one while that stays
+  // within 32767 and names no element already in the storage; after that the lowest one
+  // absent from both the map and the storage. STG_E_MEDIUMFULL when none is left.
+  HRESULT NextId(IStorage* stg, WORD* id);
+
+  void Add(std::u16string name, WORD id);
+  bool RemoveId(WORD id);
+  void Rename(WORD id, std::u16string name);
+  void ChangeId(WORD from, WORD to);
+
+  bool dirty() const { return dirty_; }
+  // Writes the map into `stg` when it changed.
+  HRESULT Flush(IStorage* stg);
+
+ private:
+  struct Entry {
+    std::u16string name;
+    WORD id = 0;
+    bool live = true;
+  };
+  static void Unindex(std::vector<uint32_t>& list, uint32_t index);
+  void Index(uint32_t index);
+  void Rebuild();
+
+  std::vector<Entry> entries_;
+  std::unordered_map<std::u16string, std::vector<uint32_t>> byName_;
+  std::unordered_map<WORD, std::vector<uint32_t>> byId_;
+  size_t live_ = 0;
+  WORD lastId_ = 0;
+  WORD reuseFrom_ = 1;
+  bool exists_ = false;  // the stream is in the storage
+  bool dirty_ = false;
+};
+
+}  // namespace brevix
