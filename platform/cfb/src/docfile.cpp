@@ -1,0 +1,1302 @@
+#include "docfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <random>
+
+namespace cfb {
+namespace {
+
+constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+constexpr int kDeepTree = 64;              // deeper than any red-black tree of 2^31 names
+constexpr std::uint64_t kScanCredit = 4;   // pages a free-list scan may read per allocation
+constexpr std::uint64_t kScanStart = 16;
+constexpr std::size_t kCleanBudget = 64u << 20;
+constexpr std::size_t kArenaSize = 1u << 20;
+constexpr std::uint32_t kOwnerDir = 0xFFFFFF00;
+constexpr std::uint32_t kOwnerMiniFat = 0xFFFFFF01;
+
+// Header fields.
+constexpr int kHNumDirSectors = 40, kHNumFat = 44, kHFirstDir = 48, kHFirstMiniFat = 60,
+              kHNumMiniFat = 64, kHFirstDifat = 68, kHNumDifat = 72, kHDifat = 76;
+constexpr int kHeaderDifat = 109;
+
+std::uint64_t NowFileTime() {
+  using namespace std::chrono;
+  auto since1970 = duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count() / 100;
+  return static_cast<std::uint64_t>(since1970) + 116444736000000000ull;
+}
+
+void InitEmptyEntry(std::uint8_t* e) {
+  std::memset(e, 0, kEntrySize);
+  Put32(e + 68, NOSTREAM);
+  Put32(e + 72, NOSTREAM);
+  Put32(e + 76, NOSTREAM);
+}
+
+void WriteName(std::uint8_t* e, const std::u16string& name) {
+  std::memset(e, 0, 64);
+  for (std::size_t i = 0; i < name.size(); ++i) Put16(e + 2 * i, name[i]);
+  Put16(e + 64, static_cast<std::uint16_t>((name.size() + 1) * 2));
+}
+
+// The three sectors of an empty version 3 file: header, FAT, directory.
+void BuildEmpty(std::uint8_t* header, std::uint8_t* fat, std::uint8_t* dir) {
+  std::memset(header, 0, 512);
+  std::memcpy(header, kSignature, 8);
+  Put16(header + 24, 0x003E);
+  Put16(header + 26, 3);
+  Put16(header + 28, 0xFFFE);
+  Put16(header + 30, 9);
+  Put16(header + 32, 6);
+  Put32(header + kHNumFat, 1);
+  Put32(header + kHFirstDir, 1);
+  Put32(header + 56, kMiniCutoff);
+  Put32(header + kHFirstMiniFat, ENDOFCHAIN);
+  Put32(header + kHFirstDifat, ENDOFCHAIN);
+  for (int k = 0; k < kHeaderDifat; ++k) Put32(header + kHDifat + 4 * k, FREESECT);
+  Put32(header + kHDifat, 0);
+  std::memset(fat, 0xFF, 512);
+  Put32(fat, FATSECT);
+  Put32(fat + 4, ENDOFCHAIN);
+  for (int i = 0; i < 4; ++i) InitEmptyEntry(dir + i * kEntrySize);
+  WriteName(dir, u"Root Entry");
+  dir[66] = kTypeRoot;
+  dir[67] = 1;
+  Put32(dir + 116, ENDOFCHAIN);
+}
+
+}  // namespace
+
+// ---- SectorCache ---------------------------------------------------------------------------
+
+SectorCache::~SectorCache() = default;
+
+void SectorCache::Init(int fd, std::uint32_t sectorSize, std::uint32_t fileSectors) {
+  fd_ = fd;
+  sectorSize_ = sectorSize;
+  fileSectors_ = fileSectors;
+}
+
+std::uint8_t*& SectorCache::Slot(std::uint32_t s, Chunk** chunk) {
+  std::size_t ci = s >> kChunkBits;
+  if (ci >= chunks_.size()) chunks_.resize(ci + 1);
+  if (!chunks_[ci]) chunks_[ci] = std::make_unique<Chunk>();
+  *chunk = chunks_[ci].get();
+  return (*chunk)->data[s & (kChunk - 1)];
+}
+
+std::uint8_t* SectorCache::NewBuffer() {
+  if (!spare_.empty()) {
+    std::uint8_t* p = spare_.back();
+    spare_.pop_back();
+    return p;
+  }
+  if (arenas_.empty() || arenaUsed_ + sectorSize_ > kArenaSize) {
+    arenas_.push_back(std::make_unique<std::uint8_t[]>(kArenaSize));
+    arenaUsed_ = 0;
+  }
+  std::uint8_t* p = arenas_.back().get() + arenaUsed_;
+  arenaUsed_ += sectorSize_;
+  return p;
+}
+
+std::uint8_t* SectorCache::Load(std::uint32_t s) {
+  if (s >= fileSectors_) {
+    // Only sectors made in this session live past the end of the file.
+    std::size_t ci = s >> kChunkBits;
+    if (ci < chunks_.size() && chunks_[ci] && chunks_[ci]->data[s & (kChunk - 1)])
+      return chunks_[ci]->data[s & (kChunk - 1)];
+    Corrupt();
+  }
+  Chunk* c;
+  std::uint8_t*& slot = Slot(s, &c);
+  if (slot) return slot;
+  std::uint8_t* buf = NewBuffer();
+  try {
+    ReadAt(fd_, static_cast<std::uint64_t>(s + 1) * sectorSize_, buf, sectorSize_);
+  } catch (...) {
+    spare_.push_back(buf);
+    throw;
+  }
+  slot = buf;
+  ++present_;
+  return buf;
+}
+
+void SectorCache::MarkDirty(Chunk* c, std::uint32_t s) {
+  std::uint8_t& d = c->dirty[s & (kChunk - 1)];
+  if (!d) {
+    dirtyList_.push_back(s);
+    d = 1;
+  }
+  ++mutations_;
+}
+
+std::uint8_t* SectorCache::GetDirty(std::uint32_t s) {
+  std::uint8_t* p = Load(s);
+  Chunk* c;
+  Slot(s, &c);
+  MarkDirty(c, s);
+  return p;
+}
+
+std::uint8_t* SectorCache::Fresh(std::uint32_t s) {
+  Chunk* c;
+  std::uint8_t*& slot = Slot(s, &c);
+  if (!slot) {
+    dirtyList_.reserve(dirtyList_.size() + 1);
+    slot = NewBuffer();
+    ++present_;
+  }
+  std::memset(slot, 0, sectorSize_);
+  MarkDirty(c, s);
+  return slot;
+}
+
+bool SectorCache::IsDirty(std::uint32_t s) const {
+  std::size_t ci = s >> kChunkBits;
+  return ci < chunks_.size() && chunks_[ci] && chunks_[ci]->dirty[s & (kChunk - 1)];
+}
+
+void SectorCache::DropClean(std::size_t keepBytes) {
+  std::size_t clean = present_ - dirtyList_.size();
+  if (clean * sectorSize_ <= keepBytes) return;
+  for (auto& c : chunks_) {
+    if (!c) continue;
+    for (std::uint32_t i = 0; i < kChunk; ++i) {
+      if (c->data[i] && !c->dirty[i]) {
+        spare_.push_back(c->data[i]);
+        c->data[i] = nullptr;
+        --present_;
+      }
+    }
+  }
+}
+
+std::vector<std::uint32_t> SectorCache::DirtySorted() const {
+  std::vector<std::uint32_t> v = dirtyList_;
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+void SectorCache::MarkAllClean() {
+  for (std::uint32_t s : dirtyList_) chunks_[s >> kChunkBits]->dirty[s & (kChunk - 1)] = 0;
+  dirtyList_.clear();
+}
+
+void SectorCache::Clear() {
+  chunks_.clear();
+  dirtyList_.clear();
+  spare_.clear();
+  arenas_.clear();
+  arenaUsed_ = 0;
+  present_ = 0;
+}
+
+// ---- Opening ---------------------------------------------------------------------------------
+
+Docfile::~Docfile() {
+  if (!closed_) {
+    try {
+      Close();
+    } catch (...) {
+    }
+  }
+}
+
+std::vector<std::uint8_t> Docfile::EmptyFileImage() {
+  std::vector<std::uint8_t> img(1536);
+  BuildEmpty(img.data(), img.data() + 512, img.data() + 1024);
+  return img;
+}
+
+std::shared_ptr<Docfile> Docfile::Open(int fd, std::string journalPath, bool writable) {
+  std::shared_ptr<Docfile> d(new Docfile);
+  d->fd_ = fd;
+  d->writable_ = writable;
+  d->journal_ = std::make_unique<Journal>(std::move(journalPath));
+  try {
+    d->LoadHeader();
+  } catch (...) {
+    d->fd_ = -1;  // the caller closes it
+    d->closed_ = true;
+    throw;
+  }
+  return d;
+}
+
+std::shared_ptr<Docfile> Docfile::NewReplacing(int dataFd, int lockFd, std::string finalPath,
+                                               std::string journalPath, std::string tempName) {
+  std::shared_ptr<Docfile> d(new Docfile);
+  d->fd_ = dataFd;
+  d->lockFd_ = lockFd;
+  d->mode_ = Mode::Replace;
+  d->finalPath_ = std::move(finalPath);
+  d->tempName_ = std::move(tempName);
+  d->writable_ = true;
+  d->journal_ = std::make_unique<Journal>(std::move(journalPath));
+  d->InitEmpty();
+  return d;
+}
+
+void Docfile::InitEmpty() {
+  version_ = 3;
+  sectorSize_ = 512;
+  perSector_ = 128;
+  entriesPerSector_ = 4;
+  cache_.Init(fd_, sectorSize_, 0);
+  std::uint8_t* fat = cache_.Fresh(0);
+  std::uint8_t* dir = cache_.Fresh(1);
+  BuildEmpty(header_, fat, dir);
+  sectorCount_ = 2;
+  fatLocs_ = {0};
+  dirChain_.Reset(false, 1);
+  dirChain_.secs = {1};
+  dirChain_.complete = true;
+  miniFatChain_.Reset(false, ENDOFCHAIN);
+  miniChain_.Reset(false, ENDOFCHAIN);
+  freeEntries_.items = {3, 2, 1};
+  oldLength_ = 0;
+}
+
+void Docfile::LoadHeader() {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) Throw(ErrnoStatus(errno));
+  std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+  oldLength_ = size;
+  if (size < 512) Throw(STG_E_FILEALREADYEXISTS);
+  ReadAt(fd_, 0, header_, 512);
+  if (std::memcmp(header_, kSignature, 8) != 0) Throw(STG_E_FILEALREADYEXISTS);
+  int major = Get16(header_ + 26);
+  int shift = Get16(header_ + 30);
+  if (Get16(header_ + 28) != 0xFFFE) Throw(STG_E_INVALIDHEADER);
+  if (major == 3 && shift == 9) {
+    sectorSize_ = 512;
+  } else if (major == 4 && shift == 12) {
+    sectorSize_ = 4096;
+  } else {
+    Throw(STG_E_INVALIDHEADER);
+  }
+  version_ = major;
+  if (Get16(header_ + 32) != 6 || Get32(header_ + 56) != kMiniCutoff) Throw(STG_E_INVALIDHEADER);
+  if (size < sectorSize_) Throw(STG_E_INVALIDHEADER);
+  perSector_ = sectorSize_ / 4;
+  entriesPerSector_ = sectorSize_ / kEntrySize;
+  std::uint64_t fileSectors64 = (size - sectorSize_ + sectorSize_ - 1) / sectorSize_;
+  std::uint32_t fileSectors =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(fileSectors64, MAXREGSECT + 1ull));
+  cache_.Init(fd_, sectorSize_, fileSectors);
+
+  std::uint32_t numFat = Get32(header_ + kHNumFat);
+  std::uint32_t numDifat = Get32(header_ + kHNumDifat);
+  if (numFat == 0 || numFat > fileSectors || numDifat > fileSectors) Throw(STG_E_INVALIDHEADER);
+  if (numFat > kHeaderDifat + static_cast<std::uint64_t>(numDifat) * (perSector_ - 1))
+    Throw(STG_E_INVALIDHEADER);
+  fatLocs_.reserve(numFat);
+  auto addFat = [&](std::uint32_t loc) {
+    if (loc >= fileSectors) Throw(STG_E_INVALIDHEADER);
+    fatLocs_.push_back(loc);
+  };
+  for (std::uint32_t k = 0; k < numFat && k < static_cast<std::uint32_t>(kHeaderDifat); ++k)
+    addFat(Get32(header_ + kHDifat + 4 * k));
+  std::uint32_t cur = Get32(header_ + kHFirstDifat);
+  for (std::uint32_t n = 0; n < numDifat; ++n) {
+    if (cur == ENDOFCHAIN || cur == FREESECT) break;
+    if (cur >= fileSectors) Throw(STG_E_INVALIDHEADER);
+    difatLocs_.push_back(cur);
+    const std::uint8_t* p = cache_.Get(cur);
+    for (std::uint32_t i = 0; i + 1 < perSector_ && fatLocs_.size() < numFat; ++i) addFat(Get32(p + 4 * i));
+    cur = Get32(p + 4 * (perSector_ - 1));
+  }
+  if (fatLocs_.size() < numFat) Throw(STG_E_INVALIDHEADER);
+  sectorCount_ = static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(fileSectors, static_cast<std::uint64_t>(numFat) * perSector_));
+
+  std::uint32_t firstDir = Get32(header_ + kHFirstDir);
+  if (firstDir >= sectorCount_) Throw(STG_E_INVALIDHEADER);
+  dirChain_.Reset(false, firstDir);
+  std::uint32_t firstMiniFat = Get32(header_ + kHFirstMiniFat);
+  miniFatChain_.Reset(false, firstMiniFat == FREESECT ? ENDOFCHAIN : firstMiniFat);
+
+  const std::uint8_t* root = Entry(kRootId);
+  if (root[66] != kTypeRoot) Corrupt();
+  std::uint64_t miniSize = SizeOf(kRootId);
+  std::uint32_t miniStart = Get32(root + 116);
+  if (miniStart == FREESECT) miniStart = ENDOFCHAIN;
+  if (miniSize > static_cast<std::uint64_t>(sectorCount_) * sectorSize_) Corrupt();
+  if (miniSize > 0 && miniStart == ENDOFCHAIN) Corrupt();
+  miniChain_.Reset(false, miniSize == 0 ? ENDOFCHAIN : miniStart);
+  miniCount_ = static_cast<std::uint32_t>((miniSize + kMiniSize - 1) / kMiniSize);
+
+  freeSectors_.pageLimit = numFat;
+  freeMini_.pageLimit = 0xFFFFFFFF;
+  freeEntries_.pageLimit = 0xFFFFFFFF;
+  freeSectors_.credit = freeMini_.credit = freeEntries_.credit = kScanStart;
+}
+
+void Docfile::Trim() { cache_.DropClean(kCleanBudget); }
+
+// ---- Tables ------------------------------------------------------------------------------------
+
+std::uint32_t Docfile::FatGet(std::uint32_t s) {
+  std::uint32_t k = s / perSector_;
+  if (k >= fatLocs_.size()) return FREESECT;
+  return Get32(cache_.Get(fatLocs_[k]) + 4 * (s % perSector_));
+}
+
+void Docfile::FatSet(std::uint32_t s, std::uint32_t v) {
+  std::uint32_t k = s / perSector_;
+  if (k >= fatLocs_.size()) Corrupt();
+  Put32(cache_.GetDirty(fatLocs_[k]) + 4 * (s % perSector_), v);
+}
+
+std::uint32_t Docfile::MiniFatGet(std::uint32_t m) {
+  std::uint32_t sec = TryChainAt(miniFatChain_, m / perSector_);
+  if (sec == NOSTREAM) return FREESECT;
+  return Get32(cache_.Get(sec) + 4 * (m % perSector_));
+}
+
+void Docfile::MiniFatSet(std::uint32_t m, std::uint32_t v) {
+  std::uint32_t page = m / perSector_;
+  std::uint32_t sec;
+  while ((sec = TryChainAt(miniFatChain_, page)) == NOSTREAM) {
+    ChainGrow(miniFatChain_, 1, kOwnerMiniFat);
+    std::memset(cache_.GetDirty(miniFatChain_.secs.back()), 0xFF, sectorSize_);
+    Put32(header_ + kHNumMiniFat, static_cast<std::uint32_t>(miniFatChain_.secs.size()));
+  }
+  Put32(cache_.GetDirty(sec) + 4 * (m % perSector_), v);
+}
+
+std::uint32_t Docfile::AppendSector(std::uint32_t mark) {
+  for (;;) {
+    std::uint32_t s = sectorCount_;
+    if (s > MAXREGSECT) Throw(STG_E_MEDIUMFULL);
+    if (s / perSector_ >= fatLocs_.size()) {
+      AddFatSector();
+      continue;
+    }
+    if (FatGet(s) != FREESECT) Corrupt();  // the FAT claims sectors past the end
+    sectorCount_ = s + 1;
+    FatSet(s, mark);
+    return s;
+  }
+}
+
+void Docfile::AddFatSector() {
+  std::uint32_t k = static_cast<std::uint32_t>(fatLocs_.size());
+  std::uint32_t f = sectorCount_;  // == k * perSector_: the new sector lies in its own span
+  if (f > MAXREGSECT) Throw(STG_E_MEDIUMFULL);
+  std::memset(cache_.Fresh(f), 0xFF, sectorSize_);
+  fatLocs_.push_back(f);
+  sectorCount_ = f + 1;
+  FatSet(f, FATSECT);
+  Put32(header_ + kHNumFat, static_cast<std::uint32_t>(fatLocs_.size()));
+  RegisterFatSector(k, f);
+}
+
+void Docfile::RegisterFatSector(std::uint32_t k, std::uint32_t loc) {
+  if (k < static_cast<std::uint32_t>(kHeaderDifat)) {
+    Put32(header_ + kHDifat + 4 * k, loc);
+    return;
+  }
+  std::uint32_t per = perSector_ - 1;
+  std::uint32_t d = (k - kHeaderDifat) / per;
+  std::uint32_t slot = (k - kHeaderDifat) % per;
+  while (d >= difatLocs_.size()) {
+    std::uint32_t s = AppendSector(DIFSECT);
+    if (d < difatLocs_.size()) {  // made while finding room for s
+      FreeUnit(false, s);
+      break;
+    }
+    std::uint8_t* p = cache_.Fresh(s);
+    std::memset(p, 0xFF, sectorSize_);
+    Put32(p + 4 * per, ENDOFCHAIN);
+    if (difatLocs_.empty())
+      Put32(header_ + kHFirstDifat, s);
+    else
+      Put32(cache_.GetDirty(difatLocs_.back()) + 4 * per, s);
+    difatLocs_.push_back(s);
+    Put32(header_ + kHNumDifat, static_cast<std::uint32_t>(difatLocs_.size()));
+  }
+  Put32(cache_.GetDirty(difatLocs_[d]) + 4 * slot, loc);
+}
+
+// kind: 0 FAT, 1 mini FAT, 2 directory.
+bool Docfile::ScanFree(FreeList& f, int kind) {
+  if (f.credit == 0 || f.nextPage >= f.pageLimit) return false;
+  std::uint32_t page = f.nextPage;
+  std::uint32_t sec;
+  if (kind == 0) {
+    sec = fatLocs_[page];
+  } else {
+    sec = TryChainAt(kind == 1 ? miniFatChain_ : dirChain_, page);
+    if (sec == NOSTREAM) {
+      f.pageLimit = page;
+      return false;
+    }
+  }
+  const std::uint8_t* p = cache_.Get(sec);
+  if (kind == 2) {
+    for (std::uint32_t i = entriesPerSector_; i-- > 0;)
+      if (p[i * kEntrySize + 66] == kTypeEmpty) f.items.push_back(page * entriesPerSector_ + i);
+  } else {
+    std::uint32_t limit = kind == 0 ? sectorCount_ : miniCount_;
+    for (std::uint32_t i = perSector_; i-- > 0;) {
+      std::uint64_t s = static_cast<std::uint64_t>(page) * perSector_ + i;
+      if (s < limit && Get32(p + 4 * i) == FREESECT) f.items.push_back(static_cast<std::uint32_t>(s));
+    }
+  }
+  ++f.nextPage;
+  --f.credit;
+  return true;
+}
+
+std::uint32_t Docfile::AllocSector() {
+  freeSectors_.credit += kScanCredit;
+  for (;;) {
+    while (!freeSectors_.items.empty()) {
+      std::uint32_t s = freeSectors_.items.back();
+      freeSectors_.items.pop_back();
+      if (s < sectorCount_ && FatGet(s) == FREESECT) {
+        FatSet(s, ENDOFCHAIN);
+        cache_.Fresh(s);
+        return s;
+      }
+    }
+    if (!ScanFree(freeSectors_, 0)) break;
+  }
+  std::uint32_t s = AppendSector(ENDOFCHAIN);
+  cache_.Fresh(s);
+  return s;
+}
+
+std::uint32_t Docfile::AppendMini() {
+  std::uint32_t m = miniCount_;
+  if (m >= MAXREGSECT) Throw(STG_E_MEDIUMFULL);
+  std::uint64_t needSecs = (static_cast<std::uint64_t>(m + 1) * kMiniSize + sectorSize_ - 1) / sectorSize_;
+  std::uint32_t have = ChainLength(miniChain_);
+  if (have < needSecs) ChainGrow(miniChain_, static_cast<std::uint32_t>(needSecs - have), kRootId);
+  if (MiniFatGet(m) != FREESECT) Corrupt();  // the mini FAT claims sectors past the mini stream
+  miniCount_ = m + 1;
+  SetSize(kRootId, static_cast<std::uint64_t>(miniCount_) * kMiniSize);
+  MiniFatSet(m, ENDOFCHAIN);
+  return m;
+}
+
+std::uint32_t Docfile::AllocMini() {
+  freeMini_.credit += kScanCredit;
+  std::uint32_t m = NOSTREAM;
+  for (;;) {
+    while (m == NOSTREAM && !freeMini_.items.empty()) {
+      std::uint32_t c = freeMini_.items.back();
+      freeMini_.items.pop_back();
+      if (c < miniCount_ && MiniFatGet(c) == FREESECT) {
+        MiniFatSet(c, ENDOFCHAIN);
+        m = c;
+      }
+    }
+    if (m != NOSTREAM || !ScanFree(freeMini_, 1)) break;
+  }
+  if (m == NOSTREAM) m = AppendMini();
+  Chain one;
+  one.Reset(true, m);
+  std::memset(UnitPtr(true, one, 0, true), 0, kMiniSize);
+  return m;
+}
+
+void Docfile::FreeUnit(bool mini, std::uint32_t s) {
+  SetNext(mini, s, FREESECT);
+  (mini ? freeMini_ : freeSectors_).items.push_back(s);
+}
+
+// ---- Chains ------------------------------------------------------------------------------------
+
+std::uint32_t Docfile::TryChainAt(Chain& c, std::uint32_t i) {
+  while (c.secs.size() <= i) {
+    if (c.complete) return NOSTREAM;
+    std::uint32_t next = c.secs.empty() ? c.first : Next(c.mini, c.secs.back());
+    if (next == ENDOFCHAIN) {
+      c.complete = true;
+      return NOSTREAM;
+    }
+    std::uint32_t limit = Limit(c.mini);
+    if (next >= limit || c.secs.size() >= limit) Corrupt();  // out of range, or a cycle
+    c.secs.push_back(next);
+  }
+  return c.secs[i];
+}
+
+std::uint32_t Docfile::ChainAt(Chain& c, std::uint32_t i) {
+  std::uint32_t s = TryChainAt(c, i);
+  if (s == NOSTREAM) Corrupt();  // shorter than its size says
+  return s;
+}
+
+std::uint32_t Docfile::ChainLength(Chain& c) {
+  while (!c.complete) TryChainAt(c, static_cast<std::uint32_t>(c.secs.size()));
+  return static_cast<std::uint32_t>(c.secs.size());
+}
+
+void Docfile::SetChainStart(std::uint32_t owner, std::uint32_t s) {
+  if (owner == kOwnerDir) {
+    Put32(header_ + kHFirstDir, s);
+  } else if (owner == kOwnerMiniFat) {
+    Put32(header_ + kHFirstMiniFat, s);
+  } else {
+    SetStart(owner, s);
+  }
+}
+
+void Docfile::ChainGrow(Chain& c, std::uint32_t units, std::uint32_t owner) {
+  ChainLength(c);
+  for (std::uint32_t k = 0; k < units; ++k) {
+    std::uint32_t s = c.mini ? AllocMini() : AllocSector();
+    if (c.secs.empty()) {
+      c.first = s;
+      SetChainStart(owner, s);
+    } else {
+      SetNext(c.mini, c.secs.back(), s);
+    }
+    c.secs.push_back(s);
+  }
+  c.complete = true;
+}
+
+void Docfile::ChainTruncate(Chain& c, std::uint32_t keep, std::uint32_t owner) {
+  std::uint32_t cur;
+  if (keep == 0) {
+    cur = c.first;
+    c.first = ENDOFCHAIN;
+    SetChainStart(owner, ENDOFCHAIN);
+  } else {
+    std::uint32_t last = ChainAt(c, keep - 1);
+    cur = Next(c.mini, last);
+    SetNext(c.mini, last, ENDOFCHAIN);
+  }
+  std::uint32_t limit = Limit(c.mini);
+  std::uint64_t steps = 0;
+  while (cur != ENDOFCHAIN) {
+    if (cur >= limit || ++steps > limit) Corrupt();
+    std::uint32_t next = Next(c.mini, cur);
+    if (next == FREESECT) Corrupt();
+    FreeUnit(c.mini, cur);
+    cur = next;
+  }
+  c.secs.resize(std::min<std::size_t>(c.secs.size(), keep));
+  c.complete = true;
+}
+
+std::uint8_t* Docfile::UnitPtr(bool mini, Chain& c, std::uint32_t i, bool dirty) {
+  std::uint32_t s = ChainAt(c, i);
+  if (!mini) return dirty ? cache_.GetDirty(s) : const_cast<std::uint8_t*>(cache_.Get(s));
+  std::uint64_t off = static_cast<std::uint64_t>(s) * kMiniSize;
+  std::uint32_t sec = ChainAt(miniChain_, static_cast<std::uint32_t>(off / sectorSize_));
+  std::uint8_t* p = dirty ? cache_.GetDirty(sec) : const_cast<std::uint8_t*>(cache_.Get(sec));
+  return p + off % sectorSize_;
+}
+
+// ---- Entries and trees ---------------------------------------------------------------------------
+
+const std::uint8_t* Docfile::Entry(std::uint32_t id) {
+  std::uint32_t sec = ChainAt(dirChain_, id / entriesPerSector_);
+  return cache_.Get(sec) + (id % entriesPerSector_) * kEntrySize;
+}
+
+std::uint8_t* Docfile::EntryW(std::uint32_t id) {
+  std::uint32_t sec = ChainAt(dirChain_, id / entriesPerSector_);
+  return cache_.GetDirty(sec) + (id % entriesPerSector_) * kEntrySize;
+}
+
+const std::uint8_t* Docfile::Node(std::uint32_t id) {
+  const std::uint8_t* e = Entry(id);
+  if (e[66] != kTypeStorage && e[66] != kTypeStream) Corrupt();
+  return e;
+}
+
+std::size_t Docfile::NameUnits(const std::uint8_t* e) {
+  std::uint16_t len = Get16(e + 64);
+  if (len < 2 || len > 64 || len % 2) Corrupt();
+  return len / 2 - 1;
+}
+
+NameKey Docfile::KeyOf(const std::uint8_t* e) {
+  std::size_t n = NameUnits(e);
+  char16_t units[kMaxNameUnits + 1];
+  for (std::size_t i = 0; i < n; ++i) units[i] = static_cast<char16_t>(Get16(e + 2 * i));
+  return NameKey::From(units, n);
+}
+
+int Docfile::Cmp(const NameKey& k, const std::uint8_t* e) { return CompareKey(k, e, NameUnits(e)); }
+
+std::uint8_t Docfile::TypeOf(std::uint32_t id) { return Entry(id)[66]; }
+
+std::uint64_t Docfile::SizeOf(std::uint32_t id) {
+  const std::uint8_t* e = Entry(id);
+  return version_ == 3 ? Get32(e + 120) : Get64(e + 120);
+}
+
+void Docfile::SetSize(std::uint32_t id, std::uint64_t size) {
+  std::uint8_t* e = EntryW(id);
+  if (version_ == 3) {
+    Put32(e + 120, static_cast<std::uint32_t>(size));
+    Put32(e + 124, 0);
+  } else {
+    Put64(e + 120, size);
+  }
+}
+
+ElementInfo Docfile::Info(std::uint32_t id, bool withName) {
+  const std::uint8_t* e = Entry(id);
+  ElementInfo info;
+  if (withName) {
+    std::size_t n = NameUnits(e);
+    info.name.resize(n);
+    for (std::size_t i = 0; i < n; ++i) info.name[i] = static_cast<char16_t>(Get16(e + 2 * i));
+  }
+  info.type = e[66];
+  info.size = info.type == kTypeStream ? SizeOf(id) : 0;
+  std::memcpy(info.clsid, e + 80, 16);
+  info.stateBits = Get32(e + 96);
+  info.ctime = Get64(e + 100);
+  info.mtime = Get64(e + 108);
+  return info;
+}
+
+std::uint32_t Docfile::AllocEntry() {
+  freeEntries_.credit += kScanCredit;
+  for (;;) {
+    while (!freeEntries_.items.empty()) {
+      std::uint32_t id = freeEntries_.items.back();
+      freeEntries_.items.pop_back();
+      if (TypeOf(id) == kTypeEmpty) return id;
+    }
+    if (!ScanFree(freeEntries_, 2)) break;
+  }
+  std::uint32_t n = ChainLength(dirChain_);
+  if (static_cast<std::uint64_t>(n + 1) * entriesPerSector_ > MAXREGSECT) Throw(STG_E_MEDIUMFULL);
+  ChainGrow(dirChain_, 1, kOwnerDir);
+  std::uint8_t* p = cache_.GetDirty(dirChain_.secs.back());
+  for (std::uint32_t i = 0; i < entriesPerSector_; ++i) InitEmptyEntry(p + i * kEntrySize);
+  if (version_ == 4) Put32(header_ + kHNumDirSectors, n + 1);
+  std::uint32_t first = n * entriesPerSector_;
+  for (std::uint32_t i = entriesPerSector_; i-- > 1;) freeEntries_.items.push_back(first + i);
+  return first;
+}
+
+void Docfile::FreeEntry(std::uint32_t id) {
+  InitEmptyEntry(EntryW(id));
+  freeEntries_.items.push_back(id);
+}
+
+std::uint32_t Docfile::Find(std::uint32_t storage, const NameKey& key) {
+  if (!index_.empty()) {
+    auto it = index_.find(storage);
+    if (it != index_.end()) {
+      const auto& ids = it->second;
+      std::size_t lo = 0, hi = ids.size();
+      while (lo < hi) {
+        std::size_t mid = lo + (hi - lo) / 2;
+        int c = Cmp(key, Node(ids[mid]));
+        if (c == 0) return ids[mid];
+        if (c < 0) hi = mid; else lo = mid + 1;
+      }
+      return NOSTREAM;
+    }
+  }
+  std::uint32_t cur = TreeRoot(storage);
+  int depth = 0;
+  while (cur != NOSTREAM) {
+    if (++depth > kDeepTree) {
+      Rebalance(storage);
+      return Find(storage, key);
+    }
+    const std::uint8_t* e = Node(cur);
+    int c = Cmp(key, e);
+    if (c == 0) return cur;
+    cur = Get32(e + (c < 0 ? 68 : 72));
+  }
+  return NOSTREAM;
+}
+
+void Docfile::Traverse(std::uint32_t storage, std::vector<std::uint32_t>& out,
+                       std::unordered_set<std::uint32_t>* seen) {
+  std::unordered_set<std::uint32_t> local;
+  if (!seen) {
+    seen = &local;
+    seen->insert(storage);
+  }
+  std::vector<std::uint32_t> stack;
+  std::uint32_t cur = TreeRoot(storage);
+  while (cur != NOSTREAM || !stack.empty()) {
+    while (cur != NOSTREAM) {
+      if (!seen->insert(cur).second) Corrupt();  // a cycle, or an element in two places
+      stack.push_back(cur);
+      cur = Left(cur);
+    }
+    cur = stack.back();
+    stack.pop_back();
+    out.push_back(cur);
+    cur = Right(cur);
+  }
+}
+
+std::vector<std::uint32_t> Docfile::Children(std::uint32_t storage) {
+  std::vector<std::uint32_t> ids;
+  Traverse(storage, ids);
+  return ids;
+}
+
+std::vector<ElementInfo> Docfile::List(std::uint32_t storage) {
+  std::vector<ElementInfo> out;
+  for (std::uint32_t id : Children(storage)) out.push_back(Info(id, true));
+  return out;
+}
+
+void Docfile::Rebalance(std::uint32_t storage) {
+  std::vector<std::uint32_t> ids = Children(storage);
+  std::vector<std::pair<NameKey, std::uint32_t>> keyed;
+  keyed.reserve(ids.size());
+  for (std::uint32_t id : ids) keyed.emplace_back(KeyOf(Node(id)), id);
+  std::sort(keyed.begin(), keyed.end(),
+            [](const auto& a, const auto& b) { return CompareKeys(a.first, b.first) < 0; });
+  for (std::size_t i = 1; i < keyed.size(); ++i)
+    if (CompareKeys(keyed[i - 1].first, keyed[i].first) == 0) Corrupt();  // one name twice
+  for (std::size_t i = 0; i < keyed.size(); ++i) ids[i] = keyed[i].second;
+  if (!writable_) {
+    index_[storage] = std::move(ids);
+    return;
+  }
+  int redLevel = 0;
+  while ((std::size_t{2} << redLevel) <= ids.size()) ++redLevel;  // floor(log2(n))
+  SetTreeRoot(storage, BuildBalanced(ids, 0, ids.size(), 0, redLevel));
+}
+
+std::uint32_t Docfile::BuildBalanced(const std::vector<std::uint32_t>& ids, std::size_t lo,
+                                     std::size_t hi, int level, int redLevel) {
+  if (lo >= hi) return NOSTREAM;
+  std::size_t mid = lo + (hi - lo) / 2;
+  std::uint32_t id = ids[mid];
+  SetLeft(id, BuildBalanced(ids, lo, mid, level + 1, redLevel));
+  SetRight(id, BuildBalanced(ids, mid + 1, hi, level + 1, redLevel));
+  SetRed(id, level == redLevel && level > 0);
+  return id;
+}
+
+void Docfile::Relink(std::uint32_t storage, std::uint32_t parent, std::uint32_t oldChild,
+                     std::uint32_t newChild) {
+  if (parent == NOSTREAM)
+    SetTreeRoot(storage, newChild);
+  else if (Left(parent) == oldChild)
+    SetLeft(parent, newChild);
+  else
+    SetRight(parent, newChild);
+}
+
+void Docfile::Insert(std::uint32_t storage, std::uint32_t id) {
+  NameKey key = KeyOf(Entry(id));
+  std::vector<std::uint32_t> path;
+  int lastCmp = 0;
+  for (std::uint32_t cur = TreeRoot(storage); cur != NOSTREAM;) {
+    if (path.size() >= static_cast<std::size_t>(kDeepTree)) {
+      Rebalance(storage);
+      Insert(storage, id);
+      return;
+    }
+    path.push_back(cur);
+    lastCmp = Cmp(key, Node(cur));
+    if (lastCmp == 0) Corrupt();
+    cur = lastCmp < 0 ? Left(cur) : Right(cur);
+  }
+  std::uint8_t* e = EntryW(id);
+  Put32(e + 68, NOSTREAM);
+  Put32(e + 72, NOSTREAM);
+  e[67] = 0;  // red
+  if (path.empty())
+    SetTreeRoot(storage, id);
+  else if (lastCmp < 0)
+    SetLeft(path.back(), id);
+  else
+    SetRight(path.back(), id);
+
+  std::uint32_t x = id;
+  std::size_t i = path.size();  // path[i-1] is x's parent
+  while (i >= 2 && Red(path[i - 1])) {
+    std::uint32_t p = path[i - 1];
+    std::uint32_t g = path[i - 2];
+    std::uint32_t gp = i >= 3 ? path[i - 3] : NOSTREAM;
+    bool leftSide = Left(g) == p;
+    std::uint32_t u = leftSide ? Right(g) : Left(g);
+    if (Red(u)) {
+      SetRed(p, false);
+      SetRed(u, false);
+      SetRed(g, true);
+      x = g;
+      i -= 2;
+      continue;
+    }
+    if (leftSide) {
+      if (Right(p) == x) {
+        SetRight(p, Left(x));
+        SetLeft(x, p);
+        SetLeft(g, x);
+        std::swap(x, p);
+      }
+      SetLeft(g, Right(p));
+      SetRight(p, g);
+    } else {
+      if (Left(p) == x) {
+        SetLeft(p, Right(x));
+        SetRight(x, p);
+        SetRight(g, x);
+        std::swap(x, p);
+      }
+      SetRight(g, Left(p));
+      SetLeft(p, g);
+    }
+    Relink(storage, gp, g, p);
+    SetRed(p, false);
+    SetRed(g, true);
+    break;
+  }
+  std::uint32_t root = TreeRoot(storage);
+  if (Red(root)) SetRed(root, false);
+}
+
+void Docfile::Remove(std::uint32_t storage, std::uint32_t id) {
+  NameKey key = KeyOf(Node(id));
+  std::vector<std::uint32_t> path;
+  std::uint32_t cur = TreeRoot(storage);
+  while (cur != id) {
+    if (cur == NOSTREAM) Corrupt();
+    if (path.size() >= static_cast<std::size_t>(kDeepTree)) {
+      Rebalance(storage);
+      Remove(storage, id);
+      return;
+    }
+    path.push_back(cur);
+    int c = Cmp(key, Node(cur));
+    if (c == 0) Corrupt();
+    cur = c < 0 ? Left(cur) : Right(cur);
+  }
+  std::uint32_t pz = path.empty() ? NOSTREAM : path.back();
+  std::uint32_t x;
+  bool xLeft;
+  bool removedRed;
+  if (Left(id) == NOSTREAM || Right(id) == NOSTREAM) {
+    x = Left(id) != NOSTREAM ? Left(id) : Right(id);
+    xLeft = pz != NOSTREAM && Left(pz) == id;
+    Relink(storage, pz, id, x);
+    removedRed = Red(id);
+  } else {
+    std::vector<std::uint32_t> q;
+    std::uint32_t y = Right(id);
+    while (Left(y) != NOSTREAM) {
+      if (path.size() + q.size() >= static_cast<std::size_t>(kDeepTree)) {
+        Rebalance(storage);
+        Remove(storage, id);
+        return;
+      }
+      q.push_back(y);
+      y = Left(y);
+    }
+    removedRed = Red(y);
+    x = Right(y);
+    bool zRed = Red(id);
+    if (q.empty()) {
+      SetLeft(y, Left(id));
+      Relink(storage, pz, id, y);
+      path.push_back(y);
+      xLeft = false;
+    } else {
+      std::uint32_t yp = q.back();
+      SetLeft(yp, x);
+      SetRight(y, Right(id));
+      SetLeft(y, Left(id));
+      Relink(storage, pz, id, y);
+      path.push_back(y);
+      path.insert(path.end(), q.begin(), q.end());
+      xLeft = true;
+    }
+    SetRed(y, zRed);
+  }
+  if (!removedRed) {
+    while (!path.empty() && !Red(x)) {
+      std::uint32_t p = path.back();
+      std::uint32_t gp = path.size() >= 2 ? path[path.size() - 2] : NOSTREAM;
+      auto near = [&](std::uint32_t n) { return xLeft ? Left(n) : Right(n); };
+      auto far = [&](std::uint32_t n) { return xLeft ? Right(n) : Left(n); };
+      auto setNear = [&](std::uint32_t n, std::uint32_t v) { xLeft ? SetLeft(n, v) : SetRight(n, v); };
+      auto setFar = [&](std::uint32_t n, std::uint32_t v) { xLeft ? SetRight(n, v) : SetLeft(n, v); };
+      std::uint32_t w = far(p);
+      if (Red(w)) {  // rotate the red sibling up
+        SetRed(w, false);
+        SetRed(p, true);
+        setFar(p, near(w));
+        setNear(w, p);
+        Relink(storage, gp, p, w);
+        path.back() = w;
+        path.push_back(p);
+        gp = w;
+        w = far(p);
+      }
+      if (w == NOSTREAM || (!Red(near(w)) && !Red(far(w)))) {
+        if (w != NOSTREAM) SetRed(w, true);
+        x = p;
+        path.pop_back();
+        xLeft = !path.empty() && Left(path.back()) == x;
+        continue;
+      }
+      if (!Red(far(w))) {
+        std::uint32_t wn = near(w);
+        SetRed(wn, false);
+        SetRed(w, true);
+        setNear(w, far(wn));
+        setFar(wn, w);
+        setFar(p, wn);
+        w = wn;
+      }
+      SetRed(w, Red(p));
+      SetRed(p, false);
+      if (far(w) != NOSTREAM) SetRed(far(w), false);
+      setFar(p, near(w));
+      setNear(w, p);
+      Relink(storage, gp, p, w);
+      x = NOSTREAM;
+      break;
+    }
+    if (x != NOSTREAM && Red(x)) SetRed(x, false);
+  }
+  std::uint32_t root = TreeRoot(storage);
+  if (Red(root)) SetRed(root, false);
+}
+
+std::uint32_t Docfile::Create(std::uint32_t storage, const std::u16string& name, std::uint8_t type) {
+  std::uint32_t id = AllocEntry();
+  std::uint8_t* e = EntryW(id);
+  InitEmptyEntry(e);
+  WriteName(e, name);
+  e[66] = type;
+  if (type == kTypeStream) {
+    Put32(e + 116, ENDOFCHAIN);
+  } else {
+    std::uint64_t now = NowFileTime();
+    Put64(e + 100, now);
+    Put64(e + 108, now);
+  }
+  Insert(storage, id);
+  return id;
+}
+
+void Docfile::CollectBelow(std::uint32_t storage, std::unordered_set<std::uint32_t>& seen,
+                           std::vector<std::uint32_t>& out) {
+  std::size_t from = out.size();
+  Traverse(storage, out, &seen);
+  for (std::size_t i = from; i < out.size(); ++i)
+    if (TypeOf(out[i]) == kTypeStorage) Traverse(out[i], out, &seen);
+}
+
+void Docfile::FreeElements(const std::vector<std::uint32_t>& ids) {
+  for (std::uint32_t id : ids) {
+    if (TypeOf(id) == kTypeStream) {
+      StreamCursor c;
+      c.id = id;
+      LoadCursor(c);
+      ChainTruncate(c.chain, 0, id);
+    }
+    FreeEntry(id);
+  }
+}
+
+void Docfile::Destroy(std::uint32_t storage, std::uint32_t id, const std::vector<std::uint32_t>& storagePath) {
+  std::unordered_set<std::uint32_t> seen(storagePath.begin(), storagePath.end());
+  seen.insert(storage);
+  seen.insert(id);
+  std::vector<std::uint32_t> all{id};
+  if (TypeOf(id) == kTypeStorage) CollectBelow(id, seen, all);  // everything is read before anything changes
+  Remove(storage, id);
+  FreeElements(all);
+}
+
+void Docfile::Reinit(std::uint32_t id, const std::u16string& name, std::uint8_t type) {
+  std::vector<std::uint32_t> all;
+  if (TypeOf(id) == kTypeStorage) {
+    std::unordered_set<std::uint32_t> seen{id};
+    CollectBelow(id, seen, all);
+  } else {
+    all.push_back(id);
+  }
+  for (std::uint32_t k : all) {
+    if (k == id) {
+      StreamCursor c;
+      c.id = id;
+      LoadCursor(c);
+      ChainTruncate(c.chain, 0, id);
+    }
+  }
+  all.erase(std::remove(all.begin(), all.end(), id), all.end());
+  FreeElements(all);
+  std::uint8_t* e = EntryW(id);
+  std::uint8_t links[9];
+  std::memcpy(links, e + 67, 9);  // colour, left, right
+  InitEmptyEntry(e);
+  std::memcpy(e + 67, links, 9);
+  WriteName(e, name);
+  e[66] = type;
+  if (type == kTypeStream) {
+    Put32(e + 116, ENDOFCHAIN);
+  } else {
+    std::uint64_t now = NowFileTime();
+    Put64(e + 100, now);
+    Put64(e + 108, now);
+  }
+}
+
+void Docfile::Rename(std::uint32_t storage, std::uint32_t id, const std::u16string& name) {
+  NameKey oldKey = KeyOf(Node(id));
+  NameKey newKey = NameKey::From(name.data(), name.size());
+  if (CompareKeys(oldKey, newKey) == 0) {
+    WriteName(EntryW(id), name);
+    return;
+  }
+  Remove(storage, id);
+  WriteName(EntryW(id), name);
+  Insert(storage, id);
+}
+
+void Docfile::SetMeta(std::uint32_t id, const ElementInfo& from) {
+  std::uint8_t* e = EntryW(id);
+  std::memcpy(e + 80, from.clsid, 16);
+  Put32(e + 96, from.stateBits);
+  Put64(e + 100, from.ctime);
+  Put64(e + 108, from.mtime);
+}
+
+bool Docfile::OpenWithin(std::uint32_t id) const {
+  for (const auto& [oid, e] : open_) {
+    if (oid == id) return true;
+    for (std::uint32_t p : e->path)
+      if (p == id) return true;
+  }
+  return false;
+}
+
+// ---- Stream data -------------------------------------------------------------------------------
+
+void Docfile::LoadCursor(StreamCursor& c) {
+  if (c.loaded) return;
+  const std::uint8_t* e = Entry(c.id);
+  std::uint64_t size = SizeOf(c.id);
+  std::uint32_t start = Get32(e + 116);
+  bool mini = size < kMiniCutoff;
+  std::uint64_t room = mini ? static_cast<std::uint64_t>(miniCount_) * kMiniSize
+                            : static_cast<std::uint64_t>(sectorCount_) * sectorSize_;
+  if (size > room) Corrupt();  // a size past the end of what holds it
+  if (size == 0) start = ENDOFCHAIN;
+  else if (start == ENDOFCHAIN || start == FREESECT) Corrupt();
+  c.chain.Reset(mini, start);
+  c.loaded = true;
+}
+
+std::size_t Docfile::Read(StreamCursor& c, std::uint64_t pos, void* buf, std::size_t n) {
+  LoadCursor(c);
+  std::uint64_t size = SizeOf(c.id);
+  if (pos >= size || n == 0) return 0;
+  n = static_cast<std::size_t>(std::min<std::uint64_t>(n, size - pos));
+  bool mini = c.chain.mini;
+  std::uint32_t unit = UnitSize(mini);
+  auto* out = static_cast<std::uint8_t*>(buf);
+  std::size_t done = 0;
+  while (done < n) {
+    std::uint64_t at = pos + done;
+    std::uint32_t off = static_cast<std::uint32_t>(at % unit);
+    std::size_t take = std::min<std::size_t>(n - done, unit - off);
+    const std::uint8_t* p = UnitPtr(mini, c.chain, static_cast<std::uint32_t>(at / unit), false);
+    std::memcpy(out + done, p + off, take);
+    done += take;
+  }
+  return n;
+}
+
+void Docfile::Write(StreamCursor& c, std::uint64_t pos, const void* buf, std::size_t n) {
+  if (n == 0) return;
+  LoadCursor(c);
+  std::uint64_t end = pos + n;
+  if (end > MaxStreamSize()) Throw(STG_E_MEDIUMFULL);
+  if (end > SizeOf(c.id)) Resize(c, end);
+  bool mini = c.chain.mini;
+  std::uint32_t unit = UnitSize(mini);
+  const auto* in = static_cast<const std::uint8_t*>(buf);
+  std::size_t done = 0;
+  while (done < n) {
+    std::uint64_t at = pos + done;
+    std::uint32_t off = static_cast<std::uint32_t>(at % unit);
+    std::size_t take = std::min<std::size_t>(n - done, unit - off);
+    std::uint8_t* p = UnitPtr(mini, c.chain, static_cast<std::uint32_t>(at / unit), true);
+    std::memcpy(p + off, in + done, take);
+    done += take;
+  }
+}
+
+void Docfile::Resize(StreamCursor& c, std::uint64_t newSize) {
+  LoadCursor(c);
+  std::uint64_t size = SizeOf(c.id);
+  if (newSize == size) return;
+  if (newSize > MaxStreamSize()) Throw(STG_E_MEDIUMFULL);
+  bool oldMini = c.chain.mini;
+  bool newMini = newSize < kMiniCutoff;
+  std::uint32_t oldUnit = UnitSize(oldMini);
+  std::uint64_t oldUnits = (size + oldUnit - 1) / oldUnit;
+  std::uint32_t have = ChainLength(c.chain);
+  if (have < oldUnits) Corrupt();
+  if (have > oldUnits) ChainTruncate(c.chain, static_cast<std::uint32_t>(oldUnits), c.id);
+  if (oldMini != newMini) {
+    // Moves between the mini stream and whole sectors; what moves is under 4096 bytes.
+    std::vector<std::uint8_t> keep(static_cast<std::size_t>(std::min(size, newSize)));
+    Read(c, 0, keep.data(), keep.size());
+    ChainTruncate(c.chain, 0, c.id);
+    c.chain.Reset(newMini, ENDOFCHAIN);
+    std::uint32_t unit = UnitSize(newMini);
+    ChainGrow(c.chain, static_cast<std::uint32_t>((newSize + unit - 1) / unit), c.id);
+    SetSize(c.id, newSize);
+    std::size_t done = 0;
+    while (done < keep.size()) {
+      std::size_t take = std::min<std::size_t>(keep.size() - done, unit);
+      std::memcpy(UnitPtr(newMini, c.chain, static_cast<std::uint32_t>(done / unit), true), keep.data() + done, take);
+      done += take;
+    }
+    return;
+  }
+  std::uint64_t newUnits = (newSize + oldUnit - 1) / oldUnit;
+  if (newSize > size) {
+    if (size % oldUnit != 0) {
+      std::uint8_t* p = UnitPtr(oldMini, c.chain, static_cast<std::uint32_t>(oldUnits - 1), true);
+      std::memset(p + size % oldUnit, 0, oldUnit - size % oldUnit);
+    }
+    if (newUnits > oldUnits) ChainGrow(c.chain, static_cast<std::uint32_t>(newUnits - oldUnits), c.id);
+  } else if (newUnits < oldUnits) {
+    ChainTruncate(c.chain, static_cast<std::uint32_t>(newUnits), c.id);
+  }
+  SetSize(c.id, newSize);
+}
+
+// ---- Writing out -------------------------------------------------------------------------------
+
+void Docfile::Flush() {
+  if (closed_ || !writable_) return;
+  if (Broken()) Throw(brokenHr_);
+  if (!cache_.HasDirty()) return;
+  std::vector<std::uint8_t> head(sectorSize_, 0);
+  std::memcpy(head.data(), header_, 512);
+  std::vector<std::uint32_t> dirty = cache_.DirtySorted();
+  auto offsetOf = [&](std::uint32_t s) { return static_cast<std::uint64_t>(s + 1) * sectorSize_; };
+
+  auto writeAll = [&] {
+    WriteAt(fd_, 0, head.data(), head.size());
+    std::size_t i = 0;
+    while (i < dirty.size()) {
+      std::size_t j = i;
+      std::vector<Piece> pieces;
+      while (j < dirty.size() && dirty[j] == dirty[i] + (j - i) && pieces.size() < 2048) {
+        pieces.push_back({cache_.Get(dirty[j]), sectorSize_});
+        ++j;
+      }
+      WriteRun(fd_, offsetOf(dirty[i]), pieces);
+      i = j;
+    }
+    if (::fdatasync(fd_) != 0) Throw(ErrnoStatus(errno));
+  };
+
+  if (mode_ == Mode::InPlace) {
+    bool journaled = true;
+    try {
+      journal_->Begin(fd_, oldLength_);
+    } catch (const Failure&) {
+      journaled = false;  // no room for a journal beside the file: write in place all the same
+    }
+    try {
+      if (journaled) {
+        std::vector<std::uint8_t> orig(sectorSize_);
+        ReadAt(fd_, 0, orig.data(), sectorSize_);
+        journal_->Save(0, orig.data(), sectorSize_);
+        std::size_t i = 0;
+        while (i < dirty.size() && offsetOf(dirty[i]) < oldLength_) {
+          std::size_t j = i;
+          while (j < dirty.size() && dirty[j] == dirty[i] + (j - i) && offsetOf(dirty[j]) < oldLength_ &&
+                 j - i < 2048)
+            ++j;
+          std::size_t bytes = (j - i) * sectorSize_;
+          orig.resize(bytes);
+          ReadAt(fd_, offsetOf(dirty[i]), orig.data(), bytes);
+          journal_->Save(offsetOf(dirty[i]), orig.data(), bytes);
+          i = j;
+        }
+      }
+      writeAll();
+    } catch (const Failure&) {
+      if (!journaled || !journal_->RollBack(fd_)) MarkBroken(STG_E_WRITEFAULT);
+      throw;
+    }
+    journal_->Finish();
+  } else {
+    writeAll();
+    // The new file goes into place in one step; until then the old one is whole.
+    std::string from = tempName_;
+    if (from.empty()) {
+      std::mt19937_64 rng(std::random_device{}() ^ static_cast<std::uint64_t>(::getpid()));
+      std::string proc = "/proc/self/fd/" + std::to_string(fd_);
+      for (int tries = 0; tries < 16 && from.empty(); ++tries) {
+        std::string name = finalPath_ + ".new" + std::to_string(rng() % 1000000000ull);
+        if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+          from = name;
+        else if (errno != EEXIST)
+          Throw(ErrnoStatus(errno));
+      }
+      if (from.empty()) Throw(STG_E_WRITEFAULT);
+    }
+    if (::rename(from.c_str(), finalPath_.c_str()) != 0) {
+      int err = errno;
+      ::unlink(from.c_str());
+      tempName_.clear();
+      Throw(ErrnoStatus(err));
+    }
+    tempName_.clear();
+    ::unlink((finalPath_ + "-journal").c_str());  // one left for the file that was replaced
+    if (lockFd_ >= 0) ::close(lockFd_);
+    lockFd_ = -1;
+    mode_ = Mode::InPlace;
+  }
+  cache_.MarkAllClean();
+  struct stat st {};
+  if (::fstat(fd_, &st) == 0) oldLength_ = static_cast<std::uint64_t>(st.st_size);
+  std::uint64_t secs = oldLength_ > sectorSize_ ? (oldLength_ - sectorSize_ + sectorSize_ - 1) / sectorSize_ : 0;
+  cache_.SetFileSectors(static_cast<std::uint32_t>(std::min<std::uint64_t>(secs, MAXREGSECT + 1ull)));
+}
+
+void Docfile::Close() {
+  if (closed_) return;
+  if (writable_ && !Broken()) {
+    try {
+      Flush();
+    } catch (const Failure&) {
+      // The file keeps the state of the previous release.
+    } catch (const std::bad_alloc&) {
+    }
+  }
+  for (auto& [id, e] : open_) e->Invalidate();
+  open_.clear();
+  if (fd_ >= 0) ::close(fd_);
+  if (lockFd_ >= 0) ::close(lockFd_);
+  if (!tempName_.empty()) ::unlink(tempName_.c_str());
+  fd_ = lockFd_ = -1;
+  cache_.Clear();
+  closed_ = true;
+}
+
+}  // namespace cfb

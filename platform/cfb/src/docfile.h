@@ -1,0 +1,303 @@
+// The engine of one open compound file: header, FAT, DIFAT, mini FAT, mini stream,
+// directory and sibling trees, over a sector cache whose dirty sectors are written once, at
+// release, through the journal.
+//
+// Nothing here is linear in the size of the file or in the number of siblings: sector
+// chains are followed only as far as needed and remembered; free sectors, mini sectors and
+// directory entries come from free lists fed by what is freed and by a scan that advances a
+// few pages per allocation; sibling trees are red-black trees, searched and kept balanced in
+// place. A tree found unbalanced (written by others) is rebuilt balanced once, or, in a file
+// open for reading, indexed in memory.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "fileio.h"
+#include "names.h"
+
+namespace cfb {
+
+inline constexpr std::uint32_t MAXREGSECT = 0xFFFFFFFA;
+inline constexpr std::uint32_t DIFSECT = 0xFFFFFFFC;
+inline constexpr std::uint32_t FATSECT = 0xFFFFFFFD;
+inline constexpr std::uint32_t ENDOFCHAIN = 0xFFFFFFFE;
+inline constexpr std::uint32_t FREESECT = 0xFFFFFFFF;
+inline constexpr std::uint32_t NOSTREAM = 0xFFFFFFFF;
+
+inline constexpr std::uint8_t kTypeEmpty = 0;
+inline constexpr std::uint8_t kTypeStorage = 1;
+inline constexpr std::uint8_t kTypeStream = 2;
+inline constexpr std::uint8_t kTypeRoot = 5;
+
+inline constexpr std::uint32_t kMiniCutoff = 4096;
+inline constexpr std::uint32_t kMiniSize = 64;
+inline constexpr std::uint32_t kEntrySize = 128;
+
+inline std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+inline std::uint32_t Get32(const std::uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+inline std::uint64_t Get64(const std::uint8_t* p) { return Get32(p) | (static_cast<std::uint64_t>(Get32(p + 4)) << 32); }
+inline void Put16(std::uint8_t* p, std::uint16_t v) { p[0] = v & 0xFF; p[1] = v >> 8; }
+inline void Put32(std::uint8_t* p, std::uint32_t v) {
+  p[0] = v & 0xFF; p[1] = (v >> 8) & 0xFF; p[2] = (v >> 16) & 0xFF; p[3] = v >> 24;
+}
+inline void Put64(std::uint8_t* p, std::uint64_t v) { Put32(p, static_cast<std::uint32_t>(v)); Put32(p + 4, static_cast<std::uint32_t>(v >> 32)); }
+
+// Sectors of the file held in memory, by sector number. Clean sectors may be dropped at any
+// call's start (never in the middle of one); dirty sectors stay until they are written.
+class SectorCache {
+ public:
+  SectorCache() = default;
+  ~SectorCache();
+  SectorCache(const SectorCache&) = delete;
+  SectorCache& operator=(const SectorCache&) = delete;
+
+  void Init(int fd, std::uint32_t sectorSize, std::uint32_t fileSectors);
+  void SetFd(int fd) { fd_ = fd; }
+  void SetFileSectors(std::uint32_t n) { fileSectors_ = n; }
+  std::uint32_t FileSectors() const { return fileSectors_; }
+
+  const std::uint8_t* Get(std::uint32_t s) { return Load(s); }
+  std::uint8_t* GetDirty(std::uint32_t s);
+  std::uint8_t* Fresh(std::uint32_t s);  // zeroed and dirty, nothing read
+  bool IsDirty(std::uint32_t s) const;
+
+  void DropClean(std::size_t keepBytes);
+  std::vector<std::uint32_t> DirtySorted() const;
+  void MarkAllClean();
+  std::uint64_t Mutations() const { return mutations_; }
+  bool HasDirty() const { return !dirtyList_.empty(); }
+  void Clear();
+
+ private:
+  static constexpr std::uint32_t kChunkBits = 12;
+  static constexpr std::uint32_t kChunk = 1u << kChunkBits;
+  struct Chunk {
+    std::uint8_t* data[kChunk] = {};
+    std::uint8_t dirty[kChunk] = {};
+  };
+  std::uint8_t* Load(std::uint32_t s);
+  std::uint8_t*& Slot(std::uint32_t s, Chunk** chunk);
+  std::uint8_t* NewBuffer();
+  void MarkDirty(Chunk* c, std::uint32_t s);
+
+  int fd_ = -1;
+  std::uint32_t sectorSize_ = 512;
+  std::uint32_t fileSectors_ = 0;
+  std::vector<std::unique_ptr<Chunk>> chunks_;
+  std::vector<std::uint32_t> dirtyList_;
+  std::vector<std::uint8_t*> spare_;
+  std::vector<std::unique_ptr<std::uint8_t[]>> arenas_;
+  std::size_t arenaUsed_ = 0;
+  std::size_t present_ = 0;
+  std::uint64_t mutations_ = 0;
+};
+
+// A sector chain of the FAT (or of the mini FAT), with the positions found so far.
+struct Chain {
+  bool mini = false;
+  std::uint32_t first = ENDOFCHAIN;
+  std::vector<std::uint32_t> secs;
+  bool complete = false;
+  void Reset(bool isMini, std::uint32_t start) {
+    mini = isMini;
+    first = start;
+    secs.clear();
+    complete = (start == ENDOFCHAIN);
+  }
+};
+
+// Candidates for allocation: what was freed, and what a scan of the table found so far.
+struct FreeList {
+  std::vector<std::uint32_t> items;
+  std::uint32_t nextPage = 0;
+  std::uint32_t pageLimit = 0;  // pages below it are scanned on demand
+  std::uint64_t credit = 0;
+};
+
+// What an enumeration or Stat gives of an element.
+struct ElementInfo {
+  std::u16string name;
+  std::uint8_t type = 0;
+  std::uint64_t size = 0;
+  std::uint64_t ctime = 0, mtime = 0;
+  std::uint8_t clsid[16] = {};
+  std::uint32_t stateBits = 0;
+};
+
+// An element open through the interfaces: the engine knows which are open so that they are
+// not opened twice, replaced, destroyed or renamed, and reverts them when the root goes.
+struct OpenElement {
+  std::vector<std::uint32_t> path;  // directory ids from the root to this element
+  virtual void Invalidate() = 0;
+
+ protected:
+  ~OpenElement() = default;
+};
+
+// The data of a stream as its open object (or a copy) sees it.
+struct StreamCursor {
+  std::uint32_t id = NOSTREAM;
+  Chain chain;
+  bool loaded = false;
+};
+
+class Docfile {
+ public:
+  enum class Mode { InPlace, Replace };
+
+  ~Docfile();
+
+  // Opens the file behind fd (locked already). writable: the root was opened for writing.
+  static std::shared_ptr<Docfile> Open(int fd, std::string journalPath, bool writable);
+  // A new, empty compound file that replaces the one held as lockFd when it is written
+  // out; its sectors go to dataFd (a new file, locked, not yet in place) and into place as
+  // finalPath.
+  static std::shared_ptr<Docfile> NewReplacing(int dataFd, int lockFd, std::string finalPath,
+                                               std::string journalPath, std::string tempName);
+  // The bytes of an empty compound file of version 3.
+  static std::vector<std::uint8_t> EmptyFileImage();
+
+  bool Writable() const { return writable_; }
+  bool Closed() const { return closed_; }
+  bool Broken() const { return brokenHr_ != S_OK; }
+  HRESULT BrokenStatus() const { return brokenHr_; }
+  void MarkBroken(HRESULT hr) { if (brokenHr_ == S_OK) brokenHr_ = FAILED(hr) ? hr : E_FAIL; }
+  std::uint64_t Mutations() const { return cache_.Mutations(); }
+  // At the start of a call: lets go of clean sectors beyond the cache's budget.
+  void Trim();
+
+  // Writes everything out (journal, sectors, header, one fsync). Throws on failure, after
+  // putting the file back as it was.
+  void Flush();
+  // Writes out (unless broken), reverts every open element and closes the file.
+  void Close();
+
+  // Directory.
+  static constexpr std::uint32_t kRootId = 0;
+  std::uint32_t Find(std::uint32_t storage, const NameKey& key);
+  std::uint8_t TypeOf(std::uint32_t id);
+  ElementInfo Info(std::uint32_t id, bool withName);
+  std::vector<ElementInfo> List(std::uint32_t storage);
+  std::vector<std::uint32_t> Children(std::uint32_t storage);
+  // A new element (the name must not be there yet).
+  std::uint32_t Create(std::uint32_t storage, const std::u16string& name, std::uint8_t type);
+  // Empties an element and gives it a new type and name of the same key, in place.
+  void Reinit(std::uint32_t id, const std::u16string& name, std::uint8_t type);
+  void Destroy(std::uint32_t storage, std::uint32_t id, const std::vector<std::uint32_t>& storagePath);
+  void Rename(std::uint32_t storage, std::uint32_t id, const std::u16string& name);
+  void SetMeta(std::uint32_t id, const ElementInfo& from);  // class id, state bits, times
+
+  // Open elements.
+  void Register(std::uint32_t id, OpenElement* e) { open_[id] = e; }
+  void Unregister(std::uint32_t id) { open_.erase(id); }
+  bool IsOpen(std::uint32_t id) const { return open_.count(id) != 0; }
+  bool OpenWithin(std::uint32_t id) const;
+
+  // Stream data.
+  std::uint64_t SizeOf(std::uint32_t id);
+  std::uint64_t MaxStreamSize() const { return version_ == 3 ? 0x80000000ull : (1ull << 44); }
+  std::size_t Read(StreamCursor& c, std::uint64_t pos, void* buf, std::size_t n);
+  void Write(StreamCursor& c, std::uint64_t pos, const void* buf, std::size_t n);
+  void Resize(StreamCursor& c, std::uint64_t newSize);
+
+ private:
+  Docfile() = default;
+  void LoadHeader();
+  void InitEmpty();
+  void SerializeHeader(std::uint8_t* out);
+
+  // Tables.
+  std::uint32_t FatGet(std::uint32_t s);
+  void FatSet(std::uint32_t s, std::uint32_t v);
+  std::uint32_t MiniFatGet(std::uint32_t m);
+  void MiniFatSet(std::uint32_t m, std::uint32_t v);
+  std::uint32_t Next(bool mini, std::uint32_t s) { return mini ? MiniFatGet(s) : FatGet(s); }
+  void SetNext(bool mini, std::uint32_t s, std::uint32_t v) { mini ? MiniFatSet(s, v) : FatSet(s, v); }
+  std::uint32_t Limit(bool mini) const { return mini ? miniCount_ : sectorCount_; }
+  std::uint32_t AppendSector(std::uint32_t mark);
+  void AddFatSector();
+  void RegisterFatSector(std::uint32_t k, std::uint32_t loc);
+  std::uint32_t AllocSector();
+  std::uint32_t AllocMini();
+  std::uint32_t AppendMini();
+  bool ScanFree(FreeList& f, int kind);
+  void FreeUnit(bool mini, std::uint32_t s);
+
+  // Chains.
+  std::uint32_t ChainAt(Chain& c, std::uint32_t i);
+  std::uint32_t TryChainAt(Chain& c, std::uint32_t i);  // NOSTREAM past the end
+  void SetChainStart(std::uint32_t owner, std::uint32_t s);
+  void CollectBelow(std::uint32_t storage, std::unordered_set<std::uint32_t>& seen, std::vector<std::uint32_t>& out);
+  void FreeElements(const std::vector<std::uint32_t>& ids);
+  std::uint32_t ChainLength(Chain& c);  // walks to the end
+  void ChainGrow(Chain& c, std::uint32_t units, std::uint32_t ownerId);
+  void ChainTruncate(Chain& c, std::uint32_t keep, std::uint32_t ownerId);
+  std::uint8_t* UnitPtr(bool mini, Chain& c, std::uint32_t i, bool dirty);
+  std::uint32_t UnitSize(bool mini) const { return mini ? kMiniSize : sectorSize_; }
+
+  // Entries and trees.
+  const std::uint8_t* Entry(std::uint32_t id);
+  std::uint8_t* EntryW(std::uint32_t id);
+  const std::uint8_t* Node(std::uint32_t id);  // an entry that must be in use
+  std::uint32_t AllocEntry();
+  void FreeEntry(std::uint32_t id);
+  static NameKey KeyOf(const std::uint8_t* e);
+  static std::size_t NameUnits(const std::uint8_t* e);
+  static int Cmp(const NameKey& k, const std::uint8_t* e);
+  std::uint32_t Left(std::uint32_t id) { return Get32(Node(id) + 68); }
+  std::uint32_t Right(std::uint32_t id) { return Get32(Node(id) + 72); }
+  bool Red(std::uint32_t id) { return id != NOSTREAM && Node(id)[67] == 0; }
+  void SetLeft(std::uint32_t id, std::uint32_t v) { Put32(EntryW(id) + 68, v); }
+  void SetRight(std::uint32_t id, std::uint32_t v) { Put32(EntryW(id) + 72, v); }
+  void SetRed(std::uint32_t id, bool red) { EntryW(id)[67] = red ? 0 : 1; }
+  std::uint32_t TreeRoot(std::uint32_t storage) { return Get32(Entry(storage) + 76); }
+  void SetTreeRoot(std::uint32_t storage, std::uint32_t v) { Put32(EntryW(storage) + 76, v); }
+  void Relink(std::uint32_t storage, std::uint32_t parent, std::uint32_t oldChild, std::uint32_t newChild);
+  void Insert(std::uint32_t storage, std::uint32_t id);
+  void Remove(std::uint32_t storage, std::uint32_t id);
+  void Traverse(std::uint32_t storage, std::vector<std::uint32_t>& out,
+                std::unordered_set<std::uint32_t>* seen = nullptr);
+  void Rebalance(std::uint32_t storage);
+  std::uint32_t BuildBalanced(const std::vector<std::uint32_t>& ids, std::size_t lo, std::size_t hi,
+                              int level, int redLevel);
+  void SetStart(std::uint32_t id, std::uint32_t start) { Put32(EntryW(id) + 116, start); }
+  void SetSize(std::uint32_t id, std::uint64_t size);
+  void LoadCursor(StreamCursor& c);
+
+  int fd_ = -1;        // where the sectors are read and written
+  int lockFd_ = -1;    // the file being replaced, held locked until then
+  Mode mode_ = Mode::InPlace;
+  std::string finalPath_;
+  std::unique_ptr<Journal> journal_;
+  std::string tempName_;  // the replacement's name while it is a named temporary file
+  bool writable_ = false;
+  bool closed_ = false;
+  HRESULT brokenHr_ = S_OK;
+
+  int version_ = 3;
+  std::uint32_t sectorSize_ = 512;
+  std::uint32_t perSector_ = 128;  // FAT entries in a sector
+  std::uint32_t entriesPerSector_ = 4;
+  std::uint8_t header_[512] = {};
+  std::uint64_t oldLength_ = 0;  // the file's length at the last release
+
+  SectorCache cache_;
+  std::uint32_t sectorCount_ = 0;  // sectors in use or beyond the end: allocation starts here
+  std::vector<std::uint32_t> fatLocs_;
+  std::vector<std::uint32_t> difatLocs_;
+  Chain dirChain_, miniFatChain_, miniChain_;
+  std::uint32_t miniCount_ = 0;  // mini sectors in the mini stream
+  FreeList freeSectors_, freeMini_, freeEntries_;
+
+  std::unordered_map<std::uint32_t, OpenElement*> open_;
+  std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> index_;  // unbalanced trees, read-only files
+};
+
+}  // namespace cfb

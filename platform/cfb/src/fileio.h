@@ -1,0 +1,73 @@
+// The file underneath a compound file: whole reads and writes, open file description locks,
+// status values for system errors, and the journal that makes a release atomic.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "wintypes.h"
+
+namespace cfb {
+
+// Failures travel inside the layer as exceptions and leave it as status values.
+struct Failure {
+  HRESULT hr;
+};
+[[noreturn]] void Throw(HRESULT hr);
+[[noreturn]] void Corrupt();  // STG_E_DOCFILECORRUPT
+
+HRESULT ErrnoStatus(int err);
+
+std::uint32_t Crc32(const void* data, std::size_t n, std::uint32_t crc = 0);
+
+// Reads exactly n bytes at off; bytes past the end of the file read as zeros. Returns the
+// count that came from the file.
+std::size_t ReadAt(int fd, std::uint64_t off, void* buf, std::size_t n);
+void WriteAt(int fd, std::uint64_t off, const void* buf, std::size_t n);
+// Writes the pieces one after another from off, in as few calls as it can.
+struct Piece {
+  const void* data;
+  std::size_t size;
+};
+void WriteRun(int fd, std::uint64_t off, const std::vector<Piece>& pieces);
+
+// An exclusive lock on the whole file, held by this open file description: it holds against
+// every other open of the file, in this process too. A descriptor open for reading only
+// takes a shared lock (it cannot take more), which still keeps every writer out.
+bool LockWhole(int fd, bool exclusive);
+
+// The undo journal of an in-place release, "<file>-journal": the original bytes of every
+// range of the file about to be overwritten, and the file's former length. A journal present
+// at open means a release did not finish: its ranges are written back and the file is cut
+// to its former length, which gives back the state before that release.
+class Journal {
+ public:
+  explicit Journal(std::string path) : path_(std::move(path)) {}
+  ~Journal();
+  Journal(const Journal&) = delete;
+  Journal& operator=(const Journal&) = delete;
+
+  bool active() const { return fd_ >= 0; }
+  // Starts a journal for the file open as mainFd, whose length is oldLength.
+  void Begin(int mainFd, std::uint64_t oldLength);
+  // Saves the bytes [off, off+n) of the file, which are about to be overwritten.
+  void Save(std::uint64_t off, const void* original, std::size_t n);
+  // The release is complete and durable: the journal goes.
+  void Finish();
+  // The release failed half-way: writes the saved ranges back, cuts the file, and drops
+  // the journal. Returns false when that failed too (the journal then stays for the next open).
+  bool RollBack(int mainFd);
+
+  // At open, with the lock held: replays or discards a journal left by a killed release.
+  static HRESULT Recover(const std::string& path, int mainFd);
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  std::uint64_t end_ = 0;
+};
+
+}  // namespace cfb
