@@ -127,6 +127,28 @@ inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_INVALID_NAME = 123;
 inline constexpr DWORD ERROR_LABEL_TOO_LONG = 154;
 inline constexpr DWORD ERROR_NO_MORE_FILES = 18;
+inline constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
+inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
+inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr DWORD ERROR_WRITE_FAULT = 29;
+inline constexpr DWORD ERROR_READ_FAULT = 30;
+inline constexpr DWORD ERROR_GEN_FAILURE = 31;
+inline constexpr DWORD ERROR_DISK_FULL = 112;
+inline constexpr DWORD ERROR_CALL_NOT_IMPLEMENTED = 120;
+inline constexpr DWORD ERROR_BUSY = 170;
+inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+inline constexpr DWORD ERROR_DIRECTORY = 267;
+inline constexpr DWORD ERROR_CANT_RESOLVE_FILENAME = 1921;
+
+// The calling thread's last kernel error number, as the kernel-style functions of the
+// platform layers leave it on failure.
+inline DWORD& LastErrorSlot() {
+  thread_local DWORD value = ERROR_SUCCESS;
+  return value;
+}
+inline DWORD GetLastError() { return LastErrorSlot(); }
+inline void SetLastError(DWORD code) { LastErrorSlot() = code; }
 
 // 100-nanosecond intervals since 1 January 1601 (UTC unless a Part says local).
 struct FILETIME {

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -124,9 +125,9 @@ bool GuidFromString(std::string_view text, GUID* guid);
 // Loads a component library and runs its DllRegisterServer (or DllUnregisterServer) against
 // the component registry; what the registration tool does. CO_E_DLLNOTFOUND when the library
 // does not load, CO_E_ERRORINDLL when it lacks the entry point, else the entry point's answer.
-// The library stays loaded.
-HRESULT RegisterServerLibrary(const std::string& libraryPath);
-HRESULT UnregisterServerLibrary(const std::string& libraryPath);
+// The library stays loaded. *error (may be null) receives the loader's message on failure.
+HRESULT RegisterServerLibrary(const std::string& libraryPath, std::string* error = nullptr);
+HRESULT UnregisterServerLibrary(const std::string& libraryPath, std::string* error = nullptr);
 
 // ---------------------------------------------------------------------------------------------
 // ComPtr<T>: holds one reference to an interface or component object.
@@ -138,7 +139,7 @@ class ComPtr {
   ComPtr(std::nullptr_t) noexcept {}
   // Takes a new reference to p.
   explicit ComPtr(T* p) noexcept : p_(p) {
-    if (p_) p_->AddRef();
+    if (p_) AddRefOf(p_);
   }
   ComPtr(const ComPtr& o) noexcept : ComPtr(o.p_) {}
   ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
@@ -180,7 +181,7 @@ class ComPtr {
   }
   T* Detach() noexcept { return std::exchange(p_, nullptr); }
   void Reset() noexcept {
-    if (T* p = std::exchange(p_, nullptr)) p->Release();
+    if (T* p = std::exchange(p_, nullptr)) ReleaseOf(p);
   }
   void Swap(ComPtr& o) noexcept { std::swap(p_, o.p_); }
 
@@ -188,7 +189,7 @@ class ComPtr {
   HRESULT CopyTo(T** pp) const noexcept {
     if (!pp) return E_POINTER;
     *pp = p_;
-    if (p_) p_->AddRef();
+    if (p_) AddRefOf(p_);
     return S_OK;
   }
   // QueryInterface for U.
@@ -199,10 +200,22 @@ class ComPtr {
       out->Reset();
       return E_POINTER;
     }
-    return p_->QueryInterface(IidOf<U>(), out->ReleaseAndGetAddressOfVoid());
+    return UnknownOf(p_)->QueryInterface(IidOf<U>(), out->ReleaseAndGetAddressOfVoid());
   }
 
  private:
+  // A component class reaches IUnknown along several interfaces; it names one through its
+  // GetInterface (see object.h), and its references are counted once whichever is used.
+  static IUnknown* UnknownOf(T* p) noexcept {
+    if constexpr (requires { static_cast<IUnknown*>(p); }) {
+      return static_cast<IUnknown*>(p);
+    } else {
+      return static_cast<IUnknown*>(p->GetInterface(IID_IUnknown));
+    }
+  }
+  static void AddRefOf(T* p) noexcept { UnknownOf(p)->AddRef(); }
+  static void ReleaseOf(T* p) noexcept { UnknownOf(p)->Release(); }
+
   T* p_ = nullptr;
 };
 
@@ -310,5 +323,18 @@ struct Variant : VARIANT {
     return r;
   }
 };
+
+// An array of Variant as the VARIANTs it is (a Variant adds no data).
+static_assert(sizeof(Variant) == sizeof(VARIANT));
+inline std::span<VARIANT> AsVariants(std::span<Variant> args) {
+  return {static_cast<VARIANT*>(args.data()), args.size()};
+}
+
+// An array of Variant as the VARIANTs it is (a Variant adds no data).
+static_assert(sizeof(Variant) == sizeof(VARIANT));
+template <std::size_t N>
+std::span<VARIANT> AsVariants(Variant (&args)[N]) {
+  return {static_cast<VARIANT*>(&args[0]), N};
+}
 
 }  // namespace xcom

@@ -9,7 +9,7 @@
 //     HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** pp) override {
 //       return xcom::FindConnectionPointIn({&events_, 1}, riid, pp);
 //     }
-//     void FireClick(SHORT pane) { xcom::Variant a = xcom::Variant::I2(pane); events_.Fire(1, {&a, 1}); }
+//     void FireClick(SHORT pane) { xcom::Variant a = xcom::Variant::I2(pane); events_.Fire(1, a); }
 //   };
 //
 // The host's sink is an IDispatch that also answers QueryInterface for the event interface's
@@ -18,6 +18,7 @@
 
 #include <map>
 #include <span>
+#include <type_traits>
 
 #include "wintypes.h"
 #include "xcom/automation.h"
@@ -117,8 +118,20 @@ class ConnectionPoint final : public IConnectionPoint {
   // The sinks are taken (and held) before the first call, so a sink may disconnect itself or
   // others, connect new ones, or fire again; a sink connected during the event gets the next
   // one. Each sink gets its own copy of the argument array; the arguments stay the caller's.
-  // The sinks' answers are ignored. With no sink nothing happens.
+  // The sinks' answers are ignored. With no sink nothing happens. The firing object must
+  // outlive the call: when a sink may release it, it holds a reference to itself meanwhile.
   void Fire(DISPID dispid, std::span<VARIANT> args);
+  template <std::size_t N>
+  void Fire(DISPID dispid, Variant (&args)[N]) {
+    Fire(dispid, AsVariants(args));
+  }
+  // Fire(dispid, a, b ...) with VARIANTs or Variants, in declaration order.
+  template <class... V>
+    requires(sizeof...(V) > 0 && (std::is_base_of_v<VARIANT, V> && ...))
+  void Fire(DISPID dispid, V&... args) {
+    VARIANT list[] = {args...};
+    Fire(dispid, std::span<VARIANT>(list));
+  }
   // Disconnects every sink (the object going away).
   void DisconnectAll();
 

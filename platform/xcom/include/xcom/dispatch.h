@@ -190,6 +190,11 @@ class DispatchImpl : public I {
 // The arguments stay the caller's. pResult and pExcepInfo may be null.
 HRESULT CallDispatch(IDispatch* target, DISPID dispid, WORD flags, std::span<VARIANT> args,
                      VARIANT* pResult = nullptr, EXCEPINFO* pExcepInfo = nullptr);
+template <std::size_t N>
+HRESULT CallDispatch(IDispatch* target, DISPID dispid, WORD flags, Variant (&args)[N], VARIANT* pResult = nullptr,
+                     EXCEPINFO* pExcepInfo = nullptr) {
+  return CallDispatch(target, dispid, flags, AsVariants(args), pResult, pExcepInfo);
+}
 
 // Frees the strings of an EXCEPINFO and zeroes it.
 void ClearExcepInfo(EXCEPINFO* info);
@@ -218,12 +223,6 @@ template <class T>
 struct IsInterfacePtr : std::false_type {};
 template <class I>
 struct IsInterfacePtr<I*> : std::bool_constant<kIsInterface<I>> {};
-
-// A type that travels by value as an in parameter.
-template <class T>
-inline constexpr bool kIsValue = std::is_arithmetic_v<T> || std::is_enum_v<T> ||
-                                 std::is_same_v<T, CY> || std::is_same_v<T, BSTR> ||
-                                 std::is_same_v<T, VARIANT> || IsInterfacePtr<T>::value;
 
 template <class T>
 struct Pointee {
@@ -301,6 +300,11 @@ consteval VARTYPE DefaultVt() {
     return VT_EMPTY;
   }
 }
+
+// A type that travels by value as an in parameter (bool, 64-bit integers and other types
+// have no variant form here).
+template <class T>
+inline constexpr bool kIsValue = DefaultVt<T>() != VT_EMPTY;
 
 template <class A>
 consteval bool FitsParam(ParamSpec spec) {

@@ -25,6 +25,8 @@
 //   extern "C" HRESULT DllCanUnloadNow() { return g_module.CanUnloadNow(); }
 //
 // Objects the library makes for itself: xcom::MakeComponent<ONode>(g_module, &node, args...).
+// Inside a class that reaches IUnknown along several interfaces, its own AddRef and Release
+// are named through one of them: static_cast<IOStorage*>(this)->AddRef().
 #pragma once
 
 #include <atomic>
@@ -43,8 +45,12 @@ struct ClassEntry;
 // The library's count of living objects (class objects included) and server locks.
 class ServerModule {
  public:
+  // An object of the library comes and goes.
   void Lock() noexcept { count_.fetch_add(1, std::memory_order_relaxed); }
   void Unlock() noexcept { count_.fetch_sub(1, std::memory_order_acq_rel); }
+  // IClassFactory::LockServer: TRUE adds a lock; FALSE removes one (E_UNEXPECTED when none is
+  // held, so a surplus unlock cannot let the library go while objects live).
+  HRESULT LockServer(BOOL fLock) noexcept;
   LONG LockCount() const noexcept { return count_.load(std::memory_order_acquire); }
   // S_OK when nothing of the library is alive or locked, else S_FALSE.
   HRESULT CanUnloadNow() const noexcept { return LockCount() == 0 ? S_OK : S_FALSE; }
@@ -52,11 +58,11 @@ class ServerModule {
   // DllGetClassObject: E_POINTER for a null ppv; CLASS_E_CLASSNOTAVAILABLE for a class not in
   // the table; E_NOINTERFACE when the class object lacks riid (IClassFactory and IUnknown are
   // offered). *ppv is null on failure.
-  HRESULT GetClassObject(std::span<const ClassEntry> classes, REFCLSID rclsid, REFIID riid,
-                         void** ppv);
+  HRESULT GetClassObject(std::span<const ClassEntry> classes, REFCLSID rclsid, REFIID riid, void** ppv);
 
  private:
   std::atomic<LONG> count_{0};
+  std::atomic<LONG> serverLocks_{0};
 };
 
 // One class a library serves: its identifier and how to create it (CreateComponent<T>).
@@ -106,6 +112,31 @@ void* FindInterface(T* self, REFIID iid) {
   return found;
 }
 
+// The reference count of an object that deletes itself with its last reference.
+template <class Self>
+class RefCounted {
+ protected:
+  ULONG AddRefImpl() noexcept { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+  ULONG ReleaseImpl() noexcept {
+    ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left == 0) delete static_cast<Self*>(this);
+    return left;
+  }
+
+ private:
+  std::atomic<ULONG> refs_{0};
+};
+
+// QueryInterface's answer: the interface found (null: E_NOINTERFACE) into *ppv, with a new
+// reference taken through counted.
+inline HRESULT AnswerQuery(void* found, IUnknown* counted, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = found;
+  if (!found) return E_NOINTERFACE;
+  counted->AddRef();
+  return S_OK;
+}
+
 namespace object_detail {
 template <class T>
 HRESULT RunFinalConstruct(T& obj) {
@@ -119,7 +150,7 @@ HRESULT RunFinalConstruct(T& obj) {
 
 // A standalone object of class T: its own reference count; counted in the module while alive.
 template <class T>
-class ComObject final : public T {
+class ComObject final : public T, private RefCounted<ComObject<T>> {
  public:
   template <class... Args>
   explicit ComObject(ServerModule& module, Args&&... args) : T(std::forward<Args>(args)...), module_(module) {
@@ -128,29 +159,21 @@ class ComObject final : public T {
   ~ComObject() { module_.Unlock(); }
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    void* p = T::GetInterface(riid);
-    *ppv = p;
-    if (!p) return E_NOINTERFACE;
-    this->AddRef();
-    return S_OK;
+    return AnswerQuery(ppv ? T::GetInterface(riid) : nullptr, static_cast<IUnknown*>(T::GetInterface(IID_IUnknown)),
+                       ppv);
   }
-  ULONG AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-  ULONG Release() override {
-    ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) delete this;
-    return left;
-  }
+  ULONG AddRef() override { return this->AddRefImpl(); }
+  ULONG Release() override { return this->ReleaseImpl(); }
 
  private:
+  friend class RefCounted<ComObject<T>>;
   ServerModule& module_;
-  std::atomic<ULONG> refs_{0};
 };
 
 // An object of class T inside an aggregate: its interfaces' IUnknown methods go to the outer
 // object; the outer object holds the inner, non-delegating IUnknown that owns it.
 template <class T>
-class AggregatedObject final : public IUnknown {
+class AggregatedObject final : public IUnknown, private RefCounted<AggregatedObject<T>> {
  public:
   template <class... Args>
   AggregatedObject(ServerModule& module, IUnknown* outer, Args&&... args)
@@ -159,28 +182,19 @@ class AggregatedObject final : public IUnknown {
   }
   ~AggregatedObject() { module_.Unlock(); }
 
+  // The inner unknown answers for itself; every other interface's references go to the
+  // outer object.
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown) {
-      *ppv = static_cast<IUnknown*>(this);
-      AddRef();
-      return S_OK;
-    }
-    void* p = inner_.GetInterface(riid);
-    *ppv = p;
-    if (!p) return E_NOINTERFACE;
-    inner_.AddRef();  // goes to the outer object
-    return S_OK;
+    if (riid == IID_IUnknown) return AnswerQuery(static_cast<IUnknown*>(this), this, ppv);
+    return AnswerQuery(ppv ? inner_.GetInterface(riid) : nullptr, inner_.outer(), ppv);
   }
-  ULONG AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-  ULONG Release() override {
-    ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) delete this;
-    return left;
-  }
+  ULONG AddRef() override { return this->AddRefImpl(); }
+  ULONG Release() override { return this->ReleaseImpl(); }
   T& object() { return inner_; }
 
  private:
+  friend class RefCounted<AggregatedObject<T>>;
+
   class Contained final : public T {
    public:
     template <class... Args>
@@ -188,6 +202,7 @@ class AggregatedObject final : public IUnknown {
     HRESULT QueryInterface(REFIID riid, void** ppv) override { return outer_->QueryInterface(riid, ppv); }
     ULONG AddRef() override { return outer_->AddRef(); }
     ULONG Release() override { return outer_->Release(); }
+    IUnknown* outer() const { return outer_; }
 
    private:
     IUnknown* outer_;  // not held: the outer object owns us
@@ -195,7 +210,6 @@ class AggregatedObject final : public IUnknown {
 
   Contained inner_;
   ServerModule& module_;
-  std::atomic<ULONG> refs_{0};
 };
 
 // Creates an instance of T for a class object: alone, or inside the aggregate of outer (then

@@ -47,13 +47,10 @@ inline constexpr DWORD REG_CREATED_NEW_KEY = 1;
 inline constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
 // Error numbers of the registry functions that wintypes.h does not carry.
-inline constexpr LONG ERROR_INVALID_HANDLE = 6;
-inline constexpr LONG ERROR_OUTOFMEMORY = 14;
-inline constexpr LONG ERROR_MORE_DATA = 234;
-inline constexpr LONG ERROR_BADDB = 1009;
-inline constexpr LONG ERROR_CANTREAD = 1012;
-inline constexpr LONG ERROR_CANTWRITE = 1013;
-inline constexpr LONG ERROR_KEY_DELETED = 1018;
+inline constexpr DWORD ERROR_MORE_DATA = 234;
+inline constexpr DWORD ERROR_BADDB = 1009;
+inline constexpr DWORD ERROR_CANTWRITE = 1013;
+inline constexpr DWORD ERROR_KEY_DELETED = 1018;
 
 // Opens an existing key (lpSubKey null or empty: the key itself again). ERROR_FILE_NOT_FOUND
 // when it does not exist.

@@ -1,0 +1,926 @@
+// Drive letters over mount points and devices, and the kernel functions on drives:
+// types, labels and free space.
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "internal.h"
+#include "programfolder.h"
+
+namespace volumes::detail {
+
+namespace {
+
+constexpr std::size_t kMaxLabelBytes = 255;
+constexpr std::string_view kLabelTempName = ".xendora-label.tmp";
+constexpr auto kSysfsRefresh = std::chrono::seconds(1);
+
+std::string EnvOr(const char* name, const char* fallback) {
+  const char* v = std::getenv(name);
+  return v ? std::string(v) : std::string(fallback);
+}
+
+// Reads a whole small file; false when it cannot be read.
+bool ReadFile(const std::string& path, std::string& out, std::size_t limit = 1 << 24) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  out.clear();
+  char buf[8192];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<std::size_t>(n));
+    if (out.size() >= limit) break;
+  }
+  ::close(fd);
+  return true;
+}
+
+std::string FirstLine(std::string s) {
+  const std::size_t nl = s.find('\n');
+  if (nl != std::string::npos) s.resize(nl);
+  if (!s.empty() && s.back() == '\r') s.pop_back();
+  return s;
+}
+
+std::string RealPathOr(const std::string& path) {
+  char* r = ::realpath(path.c_str(), nullptr);
+  if (!r) return path;
+  std::string out(r);
+  std::free(r);
+  return out;
+}
+
+bool RealPath(const std::string& path, std::string& out) {
+  char* r = ::realpath(path.c_str(), nullptr);
+  if (!r) return false;
+  out = r;
+  std::free(r);
+  return true;
+}
+
+std::string BaseName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool ParseDevNumbers(std::string_view s, unsigned& major, unsigned& minor) {
+  const std::size_t colon = s.find(':');
+  if (colon == std::string_view::npos) return false;
+  char* end = nullptr;
+  const std::string a(s.substr(0, colon)), b(s.substr(colon + 1));
+  major = static_cast<unsigned>(std::strtoul(a.c_str(), &end, 10));
+  if (end == a.c_str()) return false;
+  minor = static_cast<unsigned>(std::strtoul(b.c_str(), &end, 10));
+  return end != b.c_str();
+}
+
+// Identity of a file's state, to notice that it changed.
+struct FileStamp {
+  bool exists = false;
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = 0;
+  std::int64_t mtime = 0, ctime = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp StampOf(const std::string& path) {
+  FileStamp s;
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return s;
+  s.exists = true;
+  s.dev = st.st_dev;
+  s.ino = st.st_ino;
+  s.size = st.st_size;
+  s.mtime = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+  s.ctime = st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec;
+  return s;
+}
+
+// ---- Mount table cache ----------------------------------------------------------
+// The kernel's mount table signals a change to poll() with POLLPRI; any other file (a
+// test's sample) is re-read when its stamp changes.
+class MountTable {
+ public:
+  const std::vector<Mount>& Get(const std::string& path, unsigned& generation) {
+    bool reread = path != path_;
+    if (!reread) {
+      if (pollFd_ >= 0) {
+        pollfd p{pollFd_, POLLPRI, 0};
+        reread = ::poll(&p, 1, 0) > 0 && (p.revents & (POLLPRI | POLLERR));
+      } else {
+        // A kernel file that could not be opened for polling shows no changes in its
+        // stamp: read it again each time.
+        reread = path.rfind("/proc/", 0) == 0 || StampOf(path) != stamp_;
+      }
+    }
+    if (reread) Load(path);
+    generation = generation_;
+    return mounts_;
+  }
+
+ private:
+  void Load(const std::string& path) {
+    if (path != path_) {
+      if (pollFd_ >= 0) ::close(pollFd_);
+      pollFd_ = -1;
+      if (path.rfind("/proc/", 0) == 0) pollFd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      path_ = path;
+    }
+    stamp_ = StampOf(path);
+    std::string text;
+    if (!ReadFile(path, text)) text.clear();
+    mounts_ = ParseMountinfo(text);
+    ++generation_;
+  }
+
+  std::string path_;
+  int pollFd_ = -1;
+  FileStamp stamp_;
+  std::vector<Mount> mounts_;
+  unsigned generation_ = 0;
+};
+
+// ---- Drive table cache ----------------------------------------------------------
+class TableFile {
+ public:
+  const DriveTable& Get(const std::string& path, unsigned& generation) {
+    FileStamp stamp = StampOf(path);
+    if (!stamp.exists && path != createdFor_) {
+      // First use in this program folder: write the explained, empty table.
+      createdFor_ = path;
+      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+      if (fd >= 0) {
+        const std::size_t len = std::strlen(kDriveTableHeader);
+        const bool ok = ::write(fd, kDriveTableHeader, len) == static_cast<ssize_t>(len);
+        ::close(fd);
+        if (!ok) ::unlink(path.c_str());
+        stamp = StampOf(path);
+      }
+    }
+    if (path != path_ || !(stamp == stamp_)) {
+      path_ = path;
+      stamp_ = stamp;
+      std::string text;
+      if (!stamp.exists || !ReadFile(path, text)) text.clear();
+      table_ = ParseDriveTable(text, BaseName(path));
+      for (const std::string& w : table_.warnings) std::fprintf(stderr, "xendora: %s\n", w.c_str());
+      ++generation_;
+    }
+    generation = generation_;
+    return table_;
+  }
+
+ private:
+  std::string path_, createdFor_;
+  FileStamp stamp_;
+  DriveTable table_;
+  unsigned generation_ = 0;
+};
+
+// ---- Facts from /sys ------------------------------------------------------------
+struct DiskFacts {
+  bool known = false;
+  bool removable = false;
+  bool optical = false;
+};
+
+DiskFacts FactsOfDevice(const std::string& sysfs, unsigned major, unsigned minor,
+                        const std::string& source) {
+  DiskFacts f;
+  std::string dir;
+  bool found = major != 0 &&
+               RealPath(sysfs + "/dev/block/" + std::to_string(major) + ":" + std::to_string(minor), dir);
+  if (!found && source.rfind("/dev/", 0) == 0)
+    found = RealPath(sysfs + "/class/block/" + BaseName(RealPathOr(source)), dir);
+  if (!found) return f;
+  struct stat st;
+  if (::stat((dir + "/partition").c_str(), &st) == 0) dir = dir.substr(0, dir.rfind('/'));
+  f.known = true;
+  std::string text;
+  f.removable = ReadFile(dir + "/removable", text, 64) && FirstLine(text) == "1";
+  f.optical = BaseName(dir).rfind("sr", 0) == 0;
+  return f;
+}
+
+UINT TypeOfMount(const Mount& m, const std::string& sysfs) {
+  if (const UINT t = TypeOfFileSystem(m.fsType)) return t;
+  const DiskFacts f = FactsOfDevice(sysfs, m.major, m.minor, m.source);
+  if (f.optical) return DRIVE_CDROM;
+  if (f.removable) return DRIVE_REMOVABLE;
+  return DRIVE_FIXED;
+}
+
+// A block device and its partitions, as the mount table names them.
+struct DeviceIdentity {
+  std::vector<std::pair<unsigned, unsigned>> numbers;
+  std::vector<std::string> paths;  // the device's path and its real path
+
+  bool Matches(const Mount& m) const {
+    for (const auto& [maj, min] : numbers)
+      if (maj == m.major && min == m.minor && maj != 0) return true;
+    if (m.source.empty() || m.source[0] != '/') return false;  // "tmpfs", "nas:/export"...
+    const std::string real = RealPathOr(m.source);
+    for (const std::string& p : paths)
+      if (p == m.source || p == real) return true;
+    return false;
+  }
+};
+
+DeviceIdentity IdentityOfDevicePath(const std::string& path, const std::string& sysfs) {
+  DeviceIdentity id;
+  id.paths.push_back(path);
+  id.paths.push_back(RealPathOr(path));
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && S_ISBLK(st.st_mode)) {
+    const unsigned maj = ::major(st.st_rdev), min = ::minor(st.st_rdev);
+    id.numbers.emplace_back(maj, min);
+    // A whole disk is ready while one of its partitions is mounted.
+    std::string dir;
+    if (RealPath(sysfs + "/dev/block/" + std::to_string(maj) + ":" + std::to_string(min), dir)) {
+      if (DIR* d = ::opendir(dir.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+          if (e->d_name[0] == '.') continue;
+          std::string text;
+          const std::string sub = dir + "/" + e->d_name;
+          unsigned pmaj, pmin;
+          if (::access((sub + "/partition").c_str(), F_OK) == 0 && ReadFile(sub + "/dev", text, 64) &&
+              ParseDevNumbers(FirstLine(text), pmaj, pmin))
+            id.numbers.emplace_back(pmaj, pmin);
+        }
+        ::closedir(d);
+      }
+    }
+  }
+  return id;
+}
+
+// The first mount of the whole file system that matches, else the first of a part of it.
+const Mount* FindDeviceMount(const std::vector<Mount>& mounts, const DeviceIdentity& id) {
+  const Mount* partial = nullptr;
+  for (const Mount& m : mounts) {
+    if (!id.Matches(m)) continue;
+    if (m.root == "/") return &m;
+    if (!partial) partial = &m;
+  }
+  return partial;
+}
+
+// The mount on a folder: the last one mounted there is the one seen.
+const Mount* FindMountOn(const std::vector<Mount>& mounts, const std::string& folder) {
+  const Mount* found = nullptr;
+  for (const Mount& m : mounts)
+    if (m.mountPoint == folder) found = &m;
+  return found;
+}
+
+// The mount that holds a folder: the longest mount point above it.
+const Mount* FindMountHolding(const std::vector<Mount>& mounts, const std::string& folder) {
+  const Mount* found = nullptr;
+  std::size_t best = 0;
+  for (const Mount& m : mounts) {
+    const std::string& mp = m.mountPoint;
+    const bool holds = mp == "/" || folder == mp ||
+                       (folder.size() > mp.size() && folder.compare(0, mp.size(), mp) == 0 &&
+                        folder[mp.size()] == '/');
+    if (holds && (found == nullptr || mp.size() >= best)) {
+      found = &m;
+      best = mp.size();
+    }
+  }
+  return found;
+}
+
+void SetMounted(Drive& d, const Mount* m) {
+  d.ready = m != nullptr;
+  if (m) {
+    d.root = m->mountPoint;
+    d.fileSystem = m->fsType;
+    d.mount = *m;
+  }
+}
+
+// ---- Snapshot -------------------------------------------------------------------
+struct Snapshot {
+  std::unique_ptr<Drive> drives[26];
+  std::vector<std::string> warnings;
+};
+
+int NaturalNumber(const std::string& name, std::size_t from) {
+  int n = 0;
+  for (std::size_t i = from; i < name.size() && name[i] >= '0' && name[i] <= '9' && n < 100000; ++i)
+    n = n * 10 + (name[i] - '0');
+  return n;
+}
+
+void BuildSnapshot(Snapshot& snap, const std::vector<Mount>& mounts, const DriveTable& table,
+                   const std::string& sysfs) {
+  for (auto& d : snap.drives) d.reset();
+  snap.warnings = table.warnings;
+  std::set<std::pair<unsigned, unsigned>> claimedDevices;
+  std::set<std::string> claimedFolders, claimedSources;
+
+  for (const TableEntry& e : table.entries) {
+    auto d = std::make_unique<Drive>();
+    d->letter = e.letter;
+    d->origin = DriveOrigin::Table;
+    d->path = e.path;
+    d->source = e.path;
+    if (e.device) {
+      d->kind = Drive::Kind::Device;
+      const DeviceIdentity id = IdentityOfDevicePath(e.path, sysfs);
+      const Mount* m = FindDeviceMount(mounts, id);
+      SetMounted(*d, m);
+      d->type = e.type;
+      if (d->type == DRIVE_UNKNOWN) {
+        if (m) {
+          d->type = TypeOfMount(*m, sysfs);
+        } else if (!id.numbers.empty()) {
+          const DiskFacts f = FactsOfDevice(sysfs, id.numbers[0].first, id.numbers[0].second, e.path);
+          d->type = f.optical ? DRIVE_CDROM : (f.removable || !f.known ? DRIVE_REMOVABLE : DRIVE_FIXED);
+        } else {
+          d->type = DRIVE_REMOVABLE;
+        }
+      }
+      for (const auto& n : id.numbers) claimedDevices.insert(n);
+      for (const std::string& p : id.paths) claimedSources.insert(p);
+    } else {
+      const std::string real = RealPathOr(e.path);
+      d->root = real;
+      claimedFolders.insert(real);
+      if (e.type == DRIVE_FIXED) {
+        d->kind = Drive::Kind::Folder;
+        d->type = DRIVE_FIXED;
+        if (const Mount* holder = FindMountHolding(mounts, real)) {
+          d->fileSystem = holder->fsType;
+          d->mount = *holder;
+        }
+      } else {
+        d->kind = Drive::Kind::MountedFolder;
+        const Mount* m = FindMountOn(mounts, real);
+        SetMounted(*d, m);
+        d->root = real;
+        d->type = e.type != DRIVE_UNKNOWN ? e.type : (m ? TypeOfMount(*m, sysfs) : DRIVE_UNKNOWN);
+      }
+    }
+    snap.drives[e.letter - 'A'] = std::move(d);
+  }
+
+  // Automatic letters.
+  auto freeUp = [&](char from) -> char {
+    for (char c = from; c <= 'Z'; ++c)
+      if (!snap.drives[c - 'A']) return c;
+    return 0;
+  };
+  auto freeDown = [&]() -> char {
+    for (char c = 'Z'; c >= 'D'; --c)
+      if (!snap.drives[c - 'A']) return c;
+    return 0;
+  };
+  auto place = [&](std::unique_ptr<Drive> d, char letter) {
+    if (!letter) return;
+    d->letter = letter;
+    snap.drives[letter - 'A'] = std::move(d);
+  };
+  auto claimed = [&](const Mount& m) {
+    return (m.major != 0 && claimedDevices.count({m.major, m.minor})) ||
+           claimedFolders.count(m.mountPoint) || claimedSources.count(m.source);
+  };
+
+  if (const Mount* rootMount = FindMountOn(mounts, "/"); rootMount && !claimedFolders.count("/")) {
+    auto d = std::make_unique<Drive>();
+    d->kind = Drive::Kind::Mount;
+    d->type = TypeOfMount(*rootMount, sysfs);
+    d->path = "/";
+    d->source = rootMount->source;
+    SetMounted(*d, rootMount);
+    place(std::move(d), snap.drives['C' - 'A'] ? freeUp('D') : 'C');
+  }
+
+  // Optical drives, present with or without a disc.
+  std::vector<std::string> optical;
+  if (DIR* dir = ::opendir((sysfs + "/block").c_str())) {
+    while (dirent* e = ::readdir(dir))
+      if (std::strncmp(e->d_name, "sr", 2) == 0) optical.emplace_back(e->d_name);
+    ::closedir(dir);
+  }
+  std::sort(optical.begin(), optical.end(), [](const std::string& a, const std::string& b) {
+    return NaturalNumber(a, 2) < NaturalNumber(b, 2);
+  });
+  for (const std::string& name : optical) {
+    std::string text;
+    unsigned maj, min;
+    if (!ReadFile(sysfs + "/block/" + name + "/dev", text, 64) || !ParseDevNumbers(FirstLine(text), maj, min))
+      continue;
+    const std::string devPath = "/dev/" + name;
+    if (claimedDevices.count({maj, min}) || claimedSources.count(devPath)) continue;
+    DeviceIdentity id;
+    id.numbers.emplace_back(maj, min);
+    id.paths.push_back(devPath);
+    auto d = std::make_unique<Drive>();
+    d->kind = Drive::Kind::Device;
+    d->type = DRIVE_CDROM;
+    d->path = devPath;
+    d->source = devPath;
+    SetMounted(*d, FindDeviceMount(mounts, id));
+    claimedDevices.insert({maj, min});
+    claimedSources.insert(devPath);
+    place(std::move(d), freeUp('D'));
+  }
+
+  // Removable media and optical images in mount order; network shares from Z: down.
+  std::vector<const Mount*> shares;
+  for (const Mount& m : mounts) {
+    if (m.mountPoint == "/" || claimed(m)) continue;
+    const UINT fsKind = TypeOfFileSystem(m.fsType);
+    if (fsKind == DRIVE_REMOTE) {
+      claimedSources.insert(m.source);
+      shares.push_back(&m);
+      continue;
+    }
+    if (fsKind == DRIVE_RAMDISK) continue;
+    if (fsKind == 0 && m.major == 0 && m.source.rfind("/dev/", 0) != 0) continue;  // virtual
+    const UINT type = fsKind ? fsKind : TypeOfMount(m, sysfs);
+    if (type != DRIVE_REMOVABLE && type != DRIVE_CDROM) continue;
+    DeviceIdentity id;
+    if (m.major != 0) id.numbers.emplace_back(m.major, m.minor);
+    id.paths.push_back(m.source);
+    auto d = std::make_unique<Drive>();
+    d->kind = Drive::Kind::Device;
+    d->type = type;
+    d->path = m.source;
+    d->source = m.source;
+    SetMounted(*d, FindDeviceMount(mounts, id));
+    if (m.major != 0) claimedDevices.insert({m.major, m.minor});
+    claimedSources.insert(m.source);
+    place(std::move(d), freeUp('D'));
+  }
+  for (const Mount* m : shares) {
+    auto d = std::make_unique<Drive>();
+    d->kind = Drive::Kind::Mount;
+    d->type = DRIVE_REMOTE;
+    d->path = m->mountPoint;
+    d->source = m->source;
+    SetMounted(*d, FindMountOn(mounts, m->mountPoint));
+    place(std::move(d), freeDown());
+  }
+}
+
+struct State {
+  std::mutex mutex;
+  MountTable mountTable;
+  TableFile tableFile;
+  Snapshot snapshot;
+  bool built = false;
+  unsigned mountGeneration = 0, tableGeneration = 0;
+  std::string sysfs;
+  std::chrono::steady_clock::time_point builtAt;
+};
+
+State& TheState() {
+  static State* state = new State;  // lives as long as the process; no order of destruction
+  return *state;
+}
+
+// Brings the snapshot up to date; the state's mutex must be held.
+void Refresh(State& s) {
+  unsigned mg = 0, tg = 0;
+  const std::vector<Mount>& mounts = s.mountTable.Get(MountinfoPath(), mg);
+  const DriveTable& table = s.tableFile.Get(DriveTablePath(), tg);
+  const std::string sysfs = SysfsPath();
+  const auto now = std::chrono::steady_clock::now();
+  if (!s.built || mg != s.mountGeneration || tg != s.tableGeneration || sysfs != s.sysfs ||
+      now - s.builtAt >= kSysfsRefresh) {
+    BuildSnapshot(s.snapshot, mounts, table, sysfs);
+    s.built = true;
+    s.mountGeneration = mg;
+    s.tableGeneration = tg;
+    s.sysfs = sysfs;
+    s.builtAt = now;
+  }
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A root path: "X:\", "X:/" or "X:".
+bool ParseRoot(const char* root, char& letter) {
+  if (!root) return false;
+  std::vector<std::string> components;
+  const std::string_view s(root);
+  return s.size() >= 2 && s.size() <= 3 && ParseDrivePath(s, letter, components) && components.empty();
+}
+
+// The drive's file system label from /dev/disk/by-label, which names each label as a link
+// to its device, with udev's \xNN escapes.
+std::string FileSystemLabel(const Drive& d) {
+  if (d.kind == Drive::Kind::Fixture) return d.fixtureLabel;
+  DeviceIdentity id;
+  if (d.mount) {
+    if (d.mount->major != 0) id.numbers.emplace_back(d.mount->major, d.mount->minor);
+    if (d.mount->source.rfind("/dev/", 0) == 0) {
+      id.paths.push_back(d.mount->source);
+      id.paths.push_back(RealPathOr(d.mount->source));
+    }
+  }
+  if (d.kind == Drive::Kind::Device) {
+    id.paths.push_back(d.path);
+    id.paths.push_back(RealPathOr(d.path));
+  }
+  if (id.numbers.empty() && id.paths.empty()) return "";
+  const std::string dirPath = DiskByLabelPath();
+  DIR* dir = ::opendir(dirPath.c_str());
+  if (!dir) return "";
+  std::string label;
+  while (dirent* e = ::readdir(dir)) {
+    if (e->d_name[0] == '.') continue;
+    const std::string link = dirPath + "/" + e->d_name;
+    bool match = false;
+    struct stat st;
+    if (::stat(link.c_str(), &st) == 0 && S_ISBLK(st.st_mode)) {
+      for (const auto& [maj, min] : id.numbers)
+        match = match || (::major(st.st_rdev) == maj && ::minor(st.st_rdev) == min);
+    }
+    std::string real;
+    if (!match && RealPath(link, real))
+      match = std::find(id.paths.begin(), id.paths.end(), real) != id.paths.end();
+    if (!match) continue;
+    const std::string_view name(e->d_name);
+    for (std::size_t i = 0; i < name.size(); ++i) {
+      unsigned v;
+      if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' &&
+          std::sscanf(std::string(name.substr(i + 2, 2)).c_str(), "%2x", &v) == 1) {
+        label.push_back(static_cast<char>(v));
+        i += 3;
+      } else {
+        label.push_back(name[i]);
+      }
+    }
+    break;
+  }
+  ::closedir(dir);
+  return label;
+}
+
+// The label of a ready drive: the label file, else the file system's label.
+bool ReadLabel(const Drive& d, int rootFd, std::string& label) {
+  const int fd = ::openat(rootFd, std::string(kLabelFileName).c_str(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd >= 0) {
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+      std::string text;
+      char buf[4096];
+      const ssize_t n = ::read(fd, buf, sizeof buf);
+      ::close(fd);
+      if (n < 0) return Failed(ErrorFromErrno(errno));
+      label = FirstLine(std::string(buf, static_cast<std::size_t>(n)));
+      return true;
+    }
+    ::close(fd);
+  }
+  label = FileSystemLabel(d);
+  return true;
+}
+
+int OpenRoot(const Drive& d) {
+  const int fd = ::open(d.root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) SetLastError(errno == ENOENT ? ERROR_NOT_READY : ErrorFromErrno(errno));
+  return fd;
+}
+
+struct Sizes {
+  ULONGLONG total = 0, free = 0, available = 0, unit = 512;
+};
+
+bool SizesOf(const Drive& d, Sizes& sizes) {
+  if (d.kind == Drive::Kind::Fixture && d.sized) {
+    sizes.total = d.totalBytes;
+    sizes.free = sizes.available = d.freeBytes;
+    sizes.unit = 1;
+    for (ULONGLONG u : {4096ull, 2048ull, 1024ull, 512ull}) {
+      if (sizes.total % u == 0 && sizes.free % u == 0) {
+        sizes.unit = u;
+        break;
+      }
+    }
+    return true;
+  }
+  const int fd = OpenRoot(d);
+  if (fd < 0) return false;
+  struct statvfs vfs;
+  const int rc = ::fstatvfs(fd, &vfs);
+  const int err = errno;
+  ::close(fd);
+  if (rc != 0) return Failed(ErrorFromErrno(err));
+  const ULONGLONG unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
+  auto times = [](ULONGLONG a, ULONGLONG b) {  // saturating
+    return b != 0 && a > UINT64_MAX / b ? UINT64_MAX : a * b;
+  };
+  sizes.total = times(vfs.f_blocks, unit);
+  sizes.free = times(vfs.f_bfree, unit);
+  sizes.available = times(vfs.f_bavail, unit);
+  sizes.unit = unit ? unit : 1;
+  return true;
+}
+
+// The sizes of the ready drive of a drive path.
+bool SizesOfPath(const char* drivePath, Sizes& sizes) {
+  if (!drivePath) return Failed(ERROR_INVALID_PARAMETER);
+  Drive d;
+  std::vector<std::string> components;
+  return ReadyDrive(drivePath, d, components) && SizesOf(d, sizes);
+}
+
+}  // namespace
+
+std::string MountinfoPath() { return EnvOr("XENDORA_MOUNTINFO", "/proc/self/mountinfo"); }
+std::string SysfsPath() { return EnvOr("XENDORA_SYSFS", "/sys"); }
+std::string DiskByLabelPath() { return EnvOr("XENDORA_DISK_BY_LABEL", "/dev/disk/by-label"); }
+
+bool ParseDrivePath(std::string_view path, char& letter, std::vector<std::string>& components) {
+  components.clear();
+  if (path.size() < 2 || path[1] != ':' || path.find('\0') != std::string_view::npos) return false;
+  letter = path[0];
+  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+  if (letter < 'A' || letter > 'Z') return false;
+  components = PathComponents(path.substr(2), "\\/");
+  return true;
+}
+
+bool ResolveDrive(char letter, Drive& drive) {
+  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+  if (letter < 'A' || letter > 'Z') return Failed(ERROR_INVALID_DRIVE);
+  if (FixtureFromEnvironment(letter, drive)) {
+    drive.ready = drive.ready && IsDirectory(drive.path);
+    drive.root = drive.ready ? drive.path : std::string();
+    return true;
+  }
+  State& s = TheState();
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    Refresh(s);
+    const Drive* d = s.snapshot.drives[letter - 'A'].get();
+    if (!d) return Failed(ERROR_INVALID_DRIVE);
+    drive = *d;
+  }
+  if (drive.kind == Drive::Kind::Folder) drive.ready = IsDirectory(drive.root);
+  if (!drive.ready) drive.root.clear();
+  return true;
+}
+
+bool ReadyDrive(std::string_view drivePath, Drive& drive, std::vector<std::string>& components) {
+  char letter;
+  if (!ParseDrivePath(drivePath, letter, components)) return Failed(ERROR_INVALID_NAME);
+  if (!ResolveDrive(letter, drive)) return false;
+  if (!drive.ready) return Failed(ERROR_NOT_READY);
+  return true;
+}
+
+}  // namespace volumes::detail
+
+using volumes::detail::Drive;
+using volumes::detail::Fail;
+using volumes::detail::Failed;
+
+namespace volumes {
+
+std::string DriveTablePath() { return (platform::ProgramFolder() / "drives.txt").string(); }
+
+std::vector<std::string> DriveTableWarnings() {
+  detail::State& s = detail::TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  detail::Refresh(s);
+  return s.snapshot.warnings;
+}
+
+bool QueryDrive(char letter, DriveInfo& info) {
+  Drive d;
+  if (!detail::ResolveDrive(letter, d)) return false;
+  info.letter = d.letter;
+  info.type = d.type;
+  info.ready = d.ready;
+  info.root = d.root;
+  info.source = d.source;
+  info.fileSystem = d.fileSystem;
+  info.origin = d.origin;
+  return true;
+}
+
+std::vector<DriveInfo> ListDrives() {
+  std::vector<DriveInfo> drives;
+  for (char c = 'A'; c <= 'Z'; ++c) {
+    DriveInfo info;
+    if (QueryDrive(c, info)) drives.push_back(std::move(info));
+  }
+  return drives;
+}
+
+bool ToNativePath(std::string_view drivePath, std::string& nativePath) {
+  Drive d;
+  std::vector<std::string> components;
+  if (!detail::ReadyDrive(drivePath, d, components)) return false;
+  nativePath = d.root;
+  for (const std::string& c : components) {
+    if (nativePath.empty() || nativePath.back() != '/') nativePath.push_back('/');
+    nativePath += c;
+  }
+  return true;
+}
+
+bool ToDrivePath(std::string_view nativePath, std::string& drivePath) {
+  if (nativePath.empty() || nativePath.front() != '/') return Failed(ERROR_PATH_NOT_FOUND);
+  auto normalize = [](std::string_view p) { return detail::PathComponents(p, "/"); };
+  std::string real;
+  const std::vector<std::string> path =
+      normalize(detail::RealPath(std::string(nativePath), real) ? std::string_view(real) : nativePath);
+  const std::vector<DriveInfo> drives = ListDrives();
+  const DriveInfo* best = nullptr;
+  std::size_t bestDepth = 0;
+  for (const DriveInfo& d : drives) {
+    if (!d.ready) continue;
+    const std::vector<std::string> root = normalize(detail::RealPathOr(d.root));
+    if (root.size() > path.size() || !std::equal(root.begin(), root.end(), path.begin())) continue;
+    if (!best || root.size() > bestDepth) {
+      best = &d;
+      bestDepth = root.size();
+    }
+  }
+  if (!best) return Failed(ERROR_PATH_NOT_FOUND);
+  std::string out{best->letter, ':', '\\'};
+  for (std::size_t i = bestDepth; i < path.size(); ++i) {
+    if (path[i].find('\\') != std::string::npos) return Failed(ERROR_INVALID_NAME);
+    if (i > bestDepth) out.push_back('\\');
+    out += path[i];
+  }
+  drivePath = std::move(out);
+  return true;
+}
+
+}  // namespace volumes
+
+// ---- Kernel functions ---------------------------------------------------------------
+
+DWORD GetLogicalDrives() {
+  DWORD mask = 0;
+  for (char c = 'A'; c <= 'Z'; ++c) {
+    Drive d;
+    if (volumes::detail::ResolveDrive(c, d)) mask |= 1u << (c - 'A');
+  }
+  return mask;
+}
+
+UINT GetDriveTypeA(const char* lpRootPathName) {
+  char letter;
+  Drive d;
+  if (!volumes::detail::ParseRoot(lpRootPathName, letter)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return DRIVE_NO_ROOT_DIR;
+  }
+  if (!volumes::detail::ResolveDrive(letter, d)) return DRIVE_NO_ROOT_DIR;
+  return d.type;
+}
+
+namespace {
+
+bool RootDrive(const char* root, Drive& d) {
+  char letter;
+  if (!volumes::detail::ParseRoot(root, letter)) return Failed(ERROR_INVALID_NAME);
+  if (!volumes::detail::ResolveDrive(letter, d)) return false;
+  if (!d.ready) return Failed(ERROR_NOT_READY);
+  return true;
+}
+
+bool CopyOut(const std::string& text, char* buffer, DWORD size) {
+  if (!buffer) return true;
+  if (text.size() + 1 > size) return Failed(ERROR_INSUFFICIENT_BUFFER);
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return true;
+}
+
+}  // namespace
+
+BOOL GetVolumeInformationA(const char* lpRootPathName, char* lpVolumeNameBuffer,
+                           DWORD nVolumeNameSize, DWORD* lpVolumeSerialNumber,
+                           DWORD* lpMaximumComponentLength, DWORD* lpFileSystemFlags,
+                           char* lpFileSystemNameBuffer, DWORD nFileSystemNameSize) {
+  Drive d;
+  if (!RootDrive(lpRootPathName, d)) return FALSE;
+  const int fd = volumes::detail::OpenRoot(d);
+  if (fd < 0) return FALSE;
+  std::string label;
+  struct statvfs vfs;
+  const bool haveVfs = ::fstatvfs(fd, &vfs) == 0;
+  const bool ok = volumes::detail::ReadLabel(d, fd, label);
+  ::close(fd);
+  if (!ok) return FALSE;
+  if (!CopyOut(label, lpVolumeNameBuffer, nVolumeNameSize) ||
+      !CopyOut(d.fileSystem, lpFileSystemNameBuffer, nFileSystemNameSize))
+    return FALSE;
+  if (lpVolumeSerialNumber) {
+    const std::uint64_t fsid = haveVfs ? static_cast<std::uint64_t>(vfs.f_fsid) : 0;
+    *lpVolumeSerialNumber = static_cast<DWORD>(fsid ^ (fsid >> 32));
+  }
+  if (lpMaximumComponentLength) *lpMaximumComponentLength = haveVfs ? static_cast<DWORD>(vfs.f_namemax) : 255;
+  if (lpFileSystemFlags) {
+    DWORD flags = FILE_CASE_SENSITIVE_SEARCH | FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK;
+    if ((haveVfs && (vfs.f_flag & ST_RDONLY)) || d.writeProtected) flags |= FILE_READ_ONLY_VOLUME;
+    *lpFileSystemFlags = flags;
+  }
+  return TRUE;
+}
+
+BOOL SetVolumeLabelA(const char* lpRootPathName, const char* lpVolumeName) {
+  using volumes::detail::ErrorFromErrno;
+  Drive d;
+  if (!RootDrive(lpRootPathName, d)) return FALSE;
+  const std::string label = lpVolumeName ? lpVolumeName : "";
+  if (label.size() > volumes::detail::kMaxLabelBytes) return Fail(ERROR_LABEL_TOO_LONG);
+  for (unsigned char c : label)
+    if (c < 0x20 || c == 0x7F) return Fail(ERROR_INVALID_NAME);
+  if (d.writeProtected) return Fail(ERROR_WRITE_PROTECT);
+  const int rootFd = volumes::detail::OpenRoot(d);
+  if (rootFd < 0) return FALSE;
+  struct statvfs vfs;
+  if (::fstatvfs(rootFd, &vfs) == 0 && (vfs.f_flag & ST_RDONLY)) {
+    ::close(rootFd);
+    return Fail(ERROR_WRITE_PROTECT);
+  }
+  // Write a new file beside the old one and put it in place, so that a medium pulled out
+  // half-way keeps its old label or has the new one, never a part of it.
+  const std::string temp(volumes::detail::kLabelTempName);
+  ::unlinkat(rootFd, temp.c_str(), 0);
+  int err = 0;
+  const int fd = ::openat(rootFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    err = errno;
+  } else {
+    const std::string text = label.empty() ? std::string() : label + "\n";
+    if (!text.empty() && ::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+      err = errno ? errno : ENOSPC;
+    if (!err && ::fsync(fd) != 0 && errno != EINVAL) err = errno;
+    if (::close(fd) != 0 && !err) err = errno;
+    if (!err && ::renameat(rootFd, temp.c_str(), rootFd, std::string(volumes::kLabelFileName).c_str()) != 0)
+      err = errno;
+    if (err) ::unlinkat(rootFd, temp.c_str(), 0);
+  }
+  if (!err) ::fsync(rootFd);
+  ::close(rootFd);
+  if (err) return Fail(ErrorFromErrno(err));
+  return TRUE;
+}
+
+BOOL GetDiskFreeSpaceA(const char* lpRootPathName, DWORD* lpSectorsPerCluster,
+                       DWORD* lpBytesPerSector, DWORD* lpNumberOfFreeClusters,
+                       DWORD* lpTotalNumberOfClusters) {
+  volumes::detail::Sizes s;
+  if (!volumes::detail::SizesOfPath(lpRootPathName, s)) return FALSE;
+  // Bytes per sector 512 where the unit allows; clusters grow until the counts fit.
+  ULONGLONG bytesPerSector = s.unit % 512 == 0 ? 512 : std::min<ULONGLONG>(s.unit, 0xFFFFFFFFu);
+  ULONGLONG sectorsPerCluster = std::max<ULONGLONG>(1, s.unit / bytesPerSector);
+  while (s.total / (bytesPerSector * sectorsPerCluster) > 0xFFFFFFFFu && sectorsPerCluster < 0x80000000u)
+    sectorsPerCluster *= 2;
+  const ULONGLONG cluster = bytesPerSector * sectorsPerCluster;
+  auto clamp32 = [](ULONGLONG v) { return static_cast<DWORD>(std::min<ULONGLONG>(v, 0xFFFFFFFFu)); };
+  if (lpSectorsPerCluster) *lpSectorsPerCluster = clamp32(sectorsPerCluster);
+  if (lpBytesPerSector) *lpBytesPerSector = clamp32(bytesPerSector);
+  if (lpNumberOfFreeClusters) *lpNumberOfFreeClusters = clamp32(s.free / cluster);
+  if (lpTotalNumberOfClusters) *lpTotalNumberOfClusters = clamp32(s.total / cluster);
+  return TRUE;
+}
+
+BOOL GetDiskFreeSpaceExA(const char* lpDirectoryName, ULARGE_INTEGER* lpFreeBytesAvailableToCaller,
+                         ULARGE_INTEGER* lpTotalNumberOfBytes,
+                         ULARGE_INTEGER* lpTotalNumberOfFreeBytes) {
+  volumes::detail::Sizes s;
+  if (!volumes::detail::SizesOfPath(lpDirectoryName, s)) return FALSE;
+  if (lpFreeBytesAvailableToCaller) lpFreeBytesAvailableToCaller->QuadPart = s.available;
+  if (lpTotalNumberOfBytes) lpTotalNumberOfBytes->QuadPart = s.total;
+  if (lpTotalNumberOfFreeBytes) lpTotalNumberOfFreeBytes->QuadPart = s.free;
+  return TRUE;
+}

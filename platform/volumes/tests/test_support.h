@@ -1,0 +1,55 @@
+// Temporary folders and an isolated drive set-up for the layer's tests.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "volumes.h"
+#include "volumes_fixture.h"
+
+namespace volumes_test {
+
+namespace fs = std::filesystem;
+
+inline void WriteText(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+inline std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Each test gets its own temporary folder with a program folder and a folder to serve as
+// a medium, and sees none of the machine's drives.
+class VolumesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "volumes-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    tmp_ = pattern;
+    fs::create_directories(tmp_ / "home");
+    medium_ = tmp_ / "medium";
+    fs::create_directories(medium_);
+    ::setenv("XENDORA_HOME", (tmp_ / "home").c_str(), 1);
+    volumes::testing::IsolateFromMachine();
+  }
+  void TearDown() override {
+    volumes::testing::ResetMachineSources();
+    ::unsetenv("XENDORA_HOME");
+    std::error_code ec;
+    fs::permissions(tmp_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(tmp_, ec);
+  }
+  fs::path tmp_;
+  fs::path medium_;
+};
+
+}  // namespace volumes_test
