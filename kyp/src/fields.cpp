@@ -159,7 +159,6 @@ const xcom::DispatchTable<OFields>& OFields::GetDispatchTable() {
       M::Method<&IOFields::SetRole>("SetRole", 3),
       M::PropertyGet<&IOFields::get_Count>("Count", 4),
       M::Method<&IOFields::Item>("Item", DISPID_VALUE, {In(VT_VARIANT), Retval(VT_DISPATCH)}),
-      M::PropertyGet<&IOFields::Item>("Item", DISPID_VALUE, {In(VT_VARIANT), Retval(VT_DISPATCH)}),
   };
   return table;
 }

@@ -89,7 +89,6 @@ const xcom::DispatchTable<OItemDefs>& OItemDefs::GetDispatchTable() {
       M::Method<&IOItemDefs::Append>("Append", 3),
       M::PropertyGet<&IOItemDefs::get_Count>("Count", 4),
       M::Method<&IOItemDefs::Item>("Item", DISPID_VALUE, {In(VT_VARIANT), Retval(VT_DISPATCH)}),
-      M::PropertyGet<&IOItemDefs::Item>("Item", DISPID_VALUE, {In(VT_VARIANT), Retval(VT_DISPATCH)}),
   };
   return table;
 }

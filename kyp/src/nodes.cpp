@@ -254,7 +254,6 @@ const xcom::DispatchTable<ONodes>& ONodes::GetDispatchTable() {
       M::PropertyPut<&IONodes::put_Count>("Count", 5),
       M::Method<&IONodes::SetParentNodePath>("SetParentNodePath", 6),
       M::Method<&IONodes::Item>("Item", DISPID_VALUE, {In(VT_VARIANT), Retval(VT_DISPATCH)}),
-      M::PropertyGet<&IONodes::Item>("Item", DISPID_VALUE, {In(VT_VARIANT), Retval(VT_DISPATCH)}),
   };
   return table;
 }

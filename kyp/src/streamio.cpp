@@ -13,8 +13,6 @@ constexpr BYTE kPictureSignature[4] = {'l', 't', 0, 0};
 // The smallest encoding of a tagged variant: its type alone is 2 bytes.
 constexpr std::uint64_t kMinTaggedBytes = 2;
 
-bool IsObjectType(VARTYPE vt) { return vt == VT_DISPATCH || vt == VT_UNKNOWN; }
-
 // The variant a value refers to, read through one level of reference.
 HRESULT Plain(const VARIANT& v, xcom::Variant* out) {
   if (v.vt & VT_BYREF) return VariantCopyInd(out, &v);

@@ -262,7 +262,7 @@ TEST(DesignerTemplate, SavedAndReadBackInANewObject) {
 
   // An independent reader lists the same streams with the same bytes.
   auto streams = OlefileStreams(dir.path("Label.DKT"));
-  const std::pair<std::initializer_list<std::u16string>, std::u16string> expected[] = {
+  const std::pair<std::vector<std::u16string>, std::u16string> expected[] = {
       {{}, u"__ITEMDEF0__"},
       {{u"Labels"}, u"__NODE_HEADER_"},
       {{u"Labels", u"Text0"}, u"__NODE_HEADER_"},

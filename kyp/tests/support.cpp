@@ -149,7 +149,7 @@ struct OpenedPath {
   IStorage* last() const { return chain.empty() ? root.Get() : chain.back().Get(); }
 };
 
-bool OpenPath(const fs::path& file, std::initializer_list<std::u16string> storages, OpenedPath* out) {
+bool OpenPath(const fs::path& file, const std::vector<std::u16string>& storages, OpenedPath* out) {
   std::u16string name = xcom::Utf8ToUtf16(file.string());
   HRESULT hr = StgOpenStorage(name.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
                               out->root.GetAddressOf());
@@ -177,7 +177,7 @@ void Release(OpenedPath& p) {
 
 }  // namespace
 
-Bytes ReadStream(const fs::path& file, std::initializer_list<std::u16string> storages,
+Bytes ReadStream(const fs::path& file, const std::vector<std::u16string>& storages,
                  const std::u16string& stream) {
   OpenedPath p;
   Bytes bytes;
@@ -199,7 +199,7 @@ Bytes ReadStream(const fs::path& file, std::initializer_list<std::u16string> sto
   return bytes;
 }
 
-void WriteStream(const fs::path& file, std::initializer_list<std::u16string> storages,
+void WriteStream(const fs::path& file, const std::vector<std::u16string>& storages,
                  const std::u16string& stream, const Bytes& bytes) {
   OpenedPath p;
   if (!OpenPath(file, storages, &p)) return;
@@ -215,7 +215,7 @@ void WriteStream(const fs::path& file, std::initializer_list<std::u16string> sto
   Release(p);
 }
 
-void AddElement(const fs::path& file, std::initializer_list<std::u16string> storages, const std::u16string& name,
+void AddElement(const fs::path& file, const std::vector<std::u16string>& storages, const std::u16string& name,
                 bool storage) {
   OpenedPath p;
   if (!OpenPath(file, storages, &p)) return;

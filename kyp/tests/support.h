@@ -59,13 +59,13 @@ Variant ByteArray(const Bytes& bytes);
 Bytes BytesOf(const VARIANT& v);  // a VT_ARRAY|VT_UI1 value's bytes
 
 // The bytes of a stream at a path of storages in a compound file; fails the test when missing.
-Bytes ReadStream(const std::filesystem::path& file, std::initializer_list<std::u16string> storages,
+Bytes ReadStream(const std::filesystem::path& file, const std::vector<std::u16string>& storages,
                  const std::u16string& stream);
 // Replaces (or creates) a stream at a path of existing storages.
-void WriteStream(const std::filesystem::path& file, std::initializer_list<std::u16string> storages,
+void WriteStream(const std::filesystem::path& file, const std::vector<std::u16string>& storages,
                  const std::u16string& stream, const Bytes& bytes);
 // Creates an empty storage or stream below the root, for fixtures.
-void AddElement(const std::filesystem::path& file, std::initializer_list<std::u16string> storages,
+void AddElement(const std::filesystem::path& file, const std::vector<std::u16string>& storages,
                 const std::u16string& name, bool storage);
 
 // Little-endian byte builders for expected stream contents.
