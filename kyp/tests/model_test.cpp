@@ -171,10 +171,63 @@ TEST_F(Document, NodesOfOneDefinitionShareItsFields) {
   b->get_FullPath(path.ReleaseAndGetAddressOf());
   EXPECT_EQ(path.View(), u"Labels/B");
 
-  // A stored node's values load into the shared fields when it is read.
+  // A stored node's values load into the shared fields when it is read; a full path loads
+  // the same node through any collection.
   ComPtr<IONode> text0;
-  ASSERT_EQ(LoadNode(root_.Get(), u"Labels/Text0", &text0), S_OK);
+  ASSERT_EQ(children->Item(Str(u"Labels/Text0"), text0.GetAddressOf()), S_OK);
   EXPECT_EQ(ValueOf(a.Get(), 2).dblVal, 1.0);
+}
+
+TEST_F(Document, RenamedDefinitionsAndFieldsAreFoundByTheirNewNames) {
+  ComPtr<IOItemDefs> defs;
+  root_->get_ItemDefs(defs.GetAddressOf());
+  ComPtr<IOItemDef> a, b, found;
+  ASSERT_EQ(defs->CreateItemDef(Bstr(u"A").Get(), a.GetAddressOf()), S_OK);
+  ASSERT_EQ(a->put_Name(Bstr(u"B").Get()), S_OK);
+  EXPECT_EQ(defs->CreateItemDef(Bstr(u"B").Get(), b.GetAddressOf()), STG_E_FILEALREADYEXISTS);
+  ASSERT_EQ(defs->CreateItemDef(Bstr(u"A").Get(), b.GetAddressOf()), S_OK);
+  ASSERT_EQ(defs->Item(Str(u"B"), found.GetAddressOf()), S_OK);
+  EXPECT_EQ(found.Get(), a.Get());
+  // Two definitions of one name: the first in the collection is the one found.
+  ASSERT_EQ(b->put_Name(Bstr(u"B").Get()), S_OK);
+  ASSERT_EQ(defs->Item(Str(u"B"), found.ReleaseAndGetAddressOf()), S_OK);
+  EXPECT_EQ(found.Get(), a.Get());
+  ASSERT_EQ(a->put_Name(Bstr(u"C").Get()), S_OK);
+  ASSERT_EQ(defs->Item(Str(u"B"), found.ReleaseAndGetAddressOf()), S_OK);
+  EXPECT_EQ(found.Get(), b.Get());
+
+  ComPtr<IOFields> fields;
+  ASSERT_EQ(a->get_Fields(fields.GetAddressOf()), S_OK);
+  ComPtr<IOField> x, y;
+  ASSERT_EQ(fields->Add(Bstr(u"X").Get(), 8, 0, x.GetAddressOf()), S_OK);
+  ASSERT_EQ(x->put_Name(Bstr(u"Y").Get()), S_OK);
+  EXPECT_EQ(fields->Add(Bstr(u"Y").Get(), 8, 0, y.GetAddressOf()), STG_E_FILEALREADYEXISTS);
+  ASSERT_EQ(fields->Add(Bstr(u"X").Get(), 8, 0, y.GetAddressOf()), S_OK);
+  ASSERT_EQ(fields->Remove(Variant::I2(1)), S_OK);  // "Y"
+  EXPECT_EQ(fields->Add(Bstr(u"Y").Get(), 8, 0, y.ReleaseAndGetAddressOf()), S_OK);
+  EXPECT_EQ(fields->Remove(Str(u"X")), S_OK);  // not a position: nothing removed
+  LONG n = 0;
+  fields->get_Count(&n);
+  EXPECT_EQ(n, 2);
+}
+
+TEST_F(Document, MoreDefinitionsThanTheFileCanCountAreRefused) {
+  ComPtr<IOItemDefs> defs;
+  root_->get_ItemDefs(defs.GetAddressOf());
+  ComPtr<IOItemDef> def;
+  for (int i = 1; i < 32768; ++i)
+    ASSERT_EQ(defs->CreateItemDef(Bstr(U16("D" + std::to_string(i))).Get(), def.ReleaseAndGetAddressOf()), S_OK);
+  EXPECT_EQ(defs->Append(def.Get()), DISP_E_OVERFLOW);
+  // The definitions written before stay as they were.
+  root_.Reset();
+  top_.Reset();
+  defs.Reset();
+  def.Reset();
+  ComPtr<IVemraKYP> again = OpenDocument(file_);
+  again->get_ItemDefs(defs.GetAddressOf());
+  LONG n = 0;
+  defs->get_Count(&n);
+  EXPECT_EQ(n, 1);
 }
 
 TEST_F(Document, FolderStackAndPathWalks) {
