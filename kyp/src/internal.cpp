@@ -104,6 +104,11 @@ HRESULT DocSession::GoTo(BSTR path, ComPtr<IStorage>* folder) {
   return store_->SetCurrentFolder(path, kypFolderPath, folder->ReleaseAndGetAddressOf());
 }
 
+HRESULT DocSession::OpenAt(BSTR path, ComPtr<IStorage>* folder) {
+  HRESULT hr = Open();
+  return SUCCEEDED(hr) ? GoTo(path, folder) : hr;
+}
+
 HRESULT DocSession::Close(HRESULT result) {
   root_.Reset();
   if (!open_) return result;

@@ -65,6 +65,8 @@ class DocSession {
   HRESULT Open();
   // The folder at an absolute node path; the root for an empty path.
   HRESULT GoTo(BSTR path, ComPtr<IStorage>* folder);
+  // Both: opens the document, then goes to the folder.
+  HRESULT OpenAt(BSTR path, ComPtr<IStorage>* folder);
   // Closes the document when this session opened it; a failure to write the file becomes
   // the result of an operation that had succeeded so far.
   HRESULT Close(HRESULT result);

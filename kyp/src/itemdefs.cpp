@@ -153,8 +153,7 @@ HRESULT OItemDefs::Append(IOItemDef* pItemDef) {
   if (!pItemDef || !store_) return E_INVALIDARG;
   DocSession doc(store_.Get());
   ComPtr<IStorage> root;
-  HRESULT hr = doc.Open();
-  if (SUCCEEDED(hr)) hr = doc.GoTo(nullptr, &root);
+  HRESULT hr = doc.OpenAt(nullptr, &root);
   if (SUCCEEDED(hr)) hr = Save(root.Get(), TRUE);
   root.Reset();
   return doc.Close(hr);

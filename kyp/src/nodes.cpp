@@ -287,10 +287,8 @@ HRESULT ONodes::Append(IONode* ppNode) {
   HRESULT hr = node->get_Name(name.ReleaseAndGetAddressOf());
   if (FAILED(hr)) return hr;
   DocSession doc(c_.store.Get());
-  hr = doc.Open();
-  if (FAILED(hr)) return hr;
   ComPtr<IStorage> folder, storage;
-  hr = doc.GoTo(parentPath_.Get(), &folder);
+  hr = doc.OpenAt(parentPath_.Get(), &folder);
   if (SUCCEEDED(hr)) hr = CreateChildStorage(folder.Get(), name.View(), storage.ReleaseAndGetAddressOf());
   if (SUCCEEDED(hr)) hr = persist->Save(storage.Get(), TRUE);
   storage.Reset();
@@ -329,10 +327,8 @@ HRESULT ONodes::CountChildNodes() {
   if (!c_.store) return E_INVALIDARG;
   cachedCount_ = 0;
   DocSession doc(c_.store.Get());
-  HRESULT hr = doc.Open();
-  if (FAILED(hr)) return hr;
   ComPtr<IStorage> folder;
-  hr = doc.GoTo(parentPath_.Get(), &folder);
+  HRESULT hr = doc.OpenAt(parentPath_.Get(), &folder);
   ComPtr<IEnumSTATSTG> elements;
   if (SUCCEEDED(hr)) hr = folder->EnumElements(0, nullptr, 0, elements.ReleaseAndGetAddressOf());
   LONG count = 0;
@@ -385,10 +381,8 @@ HRESULT ONodes::Item(VARIANT Index, IONode** ppNode) {
   if (!c_.store) return E_INVALIDARG;
   xcom::Bstr fullPath(path);
   DocSession doc(c_.store.Get());
-  HRESULT hr = doc.Open();
-  if (FAILED(hr)) return hr;
   ComPtr<IStorage> folder;
-  hr = doc.GoTo(fullPath.Get(), &folder);
+  HRESULT hr = doc.OpenAt(fullPath.Get(), &folder);
   ComPtr<ONode> node;
   if (SUCCEEDED(hr)) hr = MakeNode(&node);
   if (SUCCEEDED(hr)) hr = node->put_FullPath(fullPath.Get());

@@ -8,6 +8,12 @@ namespace {
 
 bool HasNul(BSTR s) { return View(s).find(u'\0') != std::u16string_view::npos; }
 
+// GetParent and GetRoot answer with no node.
+HRESULT NoNode(IONode** ppNode) {
+  if (ppNode) *ppNode = nullptr;
+  return S_OK;
+}
+
 // The root's events interface has no members, so it offers no connection point: its list
 // of points is empty.
 class NoConnectionPoints : public IEnumConnectionPoints {
@@ -63,15 +69,9 @@ HRESULT StoreLink::GetFields(BSTR ItemDef, IOFields** ppFields) {
   return root_->GetFields(ItemDef, ppFields);
 }
 
-HRESULT StoreLink::GetParent(IONode** ppNode) {
-  if (ppNode) *ppNode = nullptr;
-  return S_OK;
-}
+HRESULT StoreLink::GetParent(IONode** ppNode) { return NoNode(ppNode); }
 
-HRESULT StoreLink::GetRoot(IONode** ppNode) {
-  if (ppNode) *ppNode = nullptr;
-  return S_OK;
-}
+HRESULT StoreLink::GetRoot(IONode** ppNode) { return NoNode(ppNode); }
 
 // ---------------------------------------------------------------------------------------------
 // VemraKYP
@@ -287,15 +287,9 @@ HRESULT VemraKYP::GetFields(BSTR ItemDef, IOFields** ppFields) {
   return S_OK;
 }
 
-HRESULT VemraKYP::GetParent(IONode** ppNode) {
-  if (ppNode) *ppNode = nullptr;
-  return S_OK;
-}
+HRESULT VemraKYP::GetParent(IONode** ppNode) { return NoNode(ppNode); }
 
-HRESULT VemraKYP::GetRoot(IONode** ppNode) {
-  if (ppNode) *ppNode = nullptr;
-  return S_OK;
-}
+HRESULT VemraKYP::GetRoot(IONode** ppNode) { return NoNode(ppNode); }
 
 HRESULT VemraKYP::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
   if (!ppEnum) return E_POINTER;

@@ -26,6 +26,15 @@ void WriteValidTemplate(const Bstr& file) {
   ASSERT_EQ(top->Append(m.Get()), S_OK);
 }
 
+// A copy of the valid template with one stream replaced.
+Bstr Damaged(const TempDir& dir, const std::vector<std::u16string>& storages, const std::u16string& stream,
+             const Bytes& bytes) {
+  fs::path copy = dir.path("copy.dkt");
+  fs::copy_file(dir.path("valid.dkt"), copy, fs::copy_options::overwrite_existing);
+  WriteStream(copy, storages, stream, bytes);
+  return dir.file("copy.dkt");
+}
+
 Bytes Join(std::initializer_list<Bytes> parts) {
   Bytes all;
   for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
@@ -57,11 +66,9 @@ TEST(CorruptFile, DefinitionListsThatDoNotHoldTogether) {
   WriteValidTemplate(dir.file("valid.dkt"));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    fs::path copy = dir.path("copy.dkt");
-    fs::copy_file(dir.path("valid.dkt"), copy, fs::copy_options::overwrite_existing);
-    WriteStream(copy, {}, u"__ITEMDEF0__", c.stream);
+    Bstr file = Damaged(dir, {}, u"__ITEMDEF0__", c.stream);
     ComPtr<IVemraKYP> root = NewRoot();
-    EXPECT_EQ(root->put_DocName(dir.file("copy.dkt").Get()), E_FAIL);
+    EXPECT_EQ(root->put_DocName(file.Get()), E_FAIL);
     ComPtr<IOItemDefs> defs;
     root->get_ItemDefs(defs.GetAddressOf());
     LONG n = -1;
@@ -101,10 +108,7 @@ TEST(CorruptFile, NodeStreamsThatDoNotHoldTogether) {
   WriteValidTemplate(dir.file("valid.dkt"));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    fs::path copy = dir.path("copy.dkt");
-    fs::copy_file(dir.path("valid.dkt"), copy, fs::copy_options::overwrite_existing);
-    WriteStream(copy, {c.node}, c.stream, c.bytes);
-    ComPtr<IVemraKYP> root = OpenDocument(dir.file("copy.dkt"));
+    ComPtr<IVemraKYP> root = OpenDocument(Damaged(dir, {c.node}, c.stream, c.bytes));
     ComPtr<IONode> node;
     EXPECT_EQ(LoadNode(root.Get(), c.node, &node), c.expected);
     EXPECT_FALSE(node);
