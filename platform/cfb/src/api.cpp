@@ -304,61 +304,17 @@ class StorageImpl final : public RefCounted<IStorage>, public ElementState {
   ULONG Release() override { return RefCounted<IStorage>::Release(); }
 
   HRESULT CreateStream(const OLECHAR* name, DWORD grfMode, DWORD r1, DWORD r2, IStream** pp) override {
-    if (!pp) return E_POINTER;
-    *pp = nullptr;
-    std::u16string n;
-    if (HRESULT hr = Prepare(name, &n, grfMode, true); FAILED(hr)) return hr;
-    if (r1 || r2) return STG_E_INVALIDPARAMETER;
-    if (!CanWrite()) return STG_E_ACCESSDENIED;
-    return Guard(*doc, [&] {
-      std::uint32_t sid;
-      if (HRESULT hr = MakeElement(n, grfMode, kTypeStream, &sid); FAILED(hr)) return hr;
-      *pp = new StreamImpl(doc, sid, grfMode & ~STGM_CREATE, Below(sid));
-      return S_OK;
-    });
+    return CreateChild<StreamImpl>(name, grfMode, r1 || r2, kTypeStream, pp);
   }
   HRESULT OpenStream(const OLECHAR* name, void* r1, DWORD grfMode, DWORD r2, IStream** pp) override {
-    if (!pp) return E_POINTER;
-    *pp = nullptr;
-    std::u16string n;
-    if (HRESULT hr = Prepare(name, &n, grfMode, false); FAILED(hr)) return hr;
-    if (r1 || r2) return STG_E_INVALIDPARAMETER;
-    if ((grfMode & 0x3u) != STGM_READ && !CanWrite()) return STG_E_ACCESSDENIED;
-    return Guard(*doc, [&] {
-      std::uint32_t sid;
-      if (HRESULT hr = FindElement(n, kTypeStream, &sid); FAILED(hr)) return hr;
-      *pp = new StreamImpl(doc, sid, grfMode, Below(sid));
-      return S_OK;
-    });
+    return OpenChild<StreamImpl>(name, grfMode, r1 || r2, kTypeStream, pp);
   }
   HRESULT CreateStorage(const OLECHAR* name, DWORD grfMode, DWORD r1, DWORD r2, IStorage** pp) override {
-    if (!pp) return E_POINTER;
-    *pp = nullptr;
-    std::u16string n;
-    if (HRESULT hr = Prepare(name, &n, grfMode, true); FAILED(hr)) return hr;
-    if (r1 || r2) return STG_E_INVALIDPARAMETER;
-    if (!CanWrite()) return STG_E_ACCESSDENIED;
-    return Guard(*doc, [&] {
-      std::uint32_t sid;
-      if (HRESULT hr = MakeElement(n, grfMode, kTypeStorage, &sid); FAILED(hr)) return hr;
-      *pp = new StorageImpl(doc, sid, grfMode & ~STGM_CREATE, Below(sid));
-      return S_OK;
-    });
+    return CreateChild<StorageImpl>(name, grfMode, r1 || r2, kTypeStorage, pp);
   }
   HRESULT OpenStorage(const OLECHAR* name, IStorage* priority, DWORD grfMode, SNB exclude, DWORD reserved,
                       IStorage** pp) override {
-    if (!pp) return E_POINTER;
-    *pp = nullptr;
-    std::u16string n;
-    if (HRESULT hr = Prepare(name, &n, grfMode, false); FAILED(hr)) return hr;
-    if (priority || exclude || reserved) return STG_E_INVALIDPARAMETER;
-    if ((grfMode & 0x3u) != STGM_READ && !CanWrite()) return STG_E_ACCESSDENIED;
-    return Guard(*doc, [&] {
-      std::uint32_t sid;
-      if (HRESULT hr = FindElement(n, kTypeStorage, &sid); FAILED(hr)) return hr;
-      *pp = new StorageImpl(doc, sid, grfMode, Below(sid));
-      return S_OK;
-    });
+    return OpenChild<StorageImpl>(name, grfMode, priority || exclude || reserved, kTypeStorage, pp);
   }
   HRESULT CopyTo(DWORD ciidExclude, const IID*, SNB snbExclude, IStorage* dest) override;
   HRESULT MoveElementTo(const OLECHAR*, IStorage*, const OLECHAR*, DWORD) override {
@@ -447,6 +403,37 @@ class StorageImpl final : public RefCounted<IStorage>, public ElementState {
     std::vector<std::uint32_t> p = path;
     p.push_back(child);
     return p;
+  }
+  // A new element (or, with STGM_CREATE, one that replaces the element of that name).
+  template <class Impl, class Iface>
+  HRESULT CreateChild(const OLECHAR* name, DWORD grfMode, bool badReserved, std::uint8_t type, Iface** pp) {
+    if (!pp) return E_POINTER;
+    *pp = nullptr;
+    std::u16string n;
+    if (HRESULT hr = Prepare(name, &n, grfMode, true); FAILED(hr)) return hr;
+    if (badReserved) return STG_E_INVALIDPARAMETER;
+    if (!CanWrite()) return STG_E_ACCESSDENIED;
+    return Guard(*doc, [&] {
+      std::uint32_t sid;
+      if (HRESULT hr = MakeElement(n, grfMode, type, &sid); FAILED(hr)) return hr;
+      *pp = new Impl(doc, sid, grfMode & ~STGM_CREATE, Below(sid));
+      return S_OK;
+    });
+  }
+  template <class Impl, class Iface>
+  HRESULT OpenChild(const OLECHAR* name, DWORD grfMode, bool badReserved, std::uint8_t type, Iface** pp) {
+    if (!pp) return E_POINTER;
+    *pp = nullptr;
+    std::u16string n;
+    if (HRESULT hr = Prepare(name, &n, grfMode, false); FAILED(hr)) return hr;
+    if (badReserved) return STG_E_INVALIDPARAMETER;
+    if ((grfMode & 0x3u) != STGM_READ && !CanWrite()) return STG_E_ACCESSDENIED;
+    return Guard(*doc, [&] {
+      std::uint32_t sid;
+      if (HRESULT hr = FindElement(n, type, &sid); FAILED(hr)) return hr;
+      *pp = new Impl(doc, sid, grfMode, Below(sid));
+      return S_OK;
+    });
   }
   HRESULT MakeElement(const std::u16string& n, DWORD grfMode, std::uint8_t type, std::uint32_t* out) {
     std::uint32_t found = doc->Find(id, NameKey::From(n.data(), n.size()));

@@ -151,7 +151,6 @@ std::uint8_t* SectorCache::Fresh(std::uint32_t s) {
   Chunk* c;
   std::uint8_t*& slot = Slot(s, &c);
   if (!slot) {
-    dirtyList_.reserve(dirtyList_.size() + 1);
     slot = NewBuffer();
     ++present_;
   }
@@ -263,6 +262,7 @@ void Docfile::InitEmpty() {
   miniFatChain_.Reset(false, ENDOFCHAIN);
   miniChain_.Reset(false, ENDOFCHAIN);
   freeEntries_.items = {3, 2, 1};
+  for (FreeList* f : {&freeSectors_, &freeMini_, &freeEntries_}) f->bounded = true;  // nothing to scan
   oldLength_ = 0;
 }
 
@@ -335,9 +335,8 @@ void Docfile::LoadHeader() {
   miniChain_.Reset(false, miniSize == 0 ? ENDOFCHAIN : miniStart);
   miniCount_ = static_cast<std::uint32_t>((miniSize + kMiniSize - 1) / kMiniSize);
 
-  freeSectors_.pageLimit = numFat;
-  freeMini_.pageLimit = 0xFFFFFFFF;
-  freeEntries_.pageLimit = 0xFFFFFFFF;
+  freeSectors_.backPage = numFat;
+  freeSectors_.bounded = true;
   freeSectors_.credit = freeMini_.credit = freeEntries_.credit = kScanStart;
 }
 
@@ -430,18 +429,16 @@ void Docfile::RegisterFatSector(std::uint32_t k, std::uint32_t loc) {
 
 // kind: 0 FAT, 1 mini FAT, 2 directory.
 bool Docfile::ScanFree(FreeList& f, int kind) {
-  if (f.credit == 0 || f.nextPage >= f.pageLimit) return false;
-  std::uint32_t page = f.nextPage;
-  std::uint32_t sec;
-  if (kind == 0) {
-    sec = fatLocs_[page];
-  } else {
-    sec = TryChainAt(kind == 1 ? miniFatChain_ : dirChain_, page);
-    if (sec == NOSTREAM) {
-      f.pageLimit = page;
-      return false;
-    }
+  if (f.credit == 0) return false;
+  if (!f.bounded) {
+    f.backPage = ChainLength(kind == 1 ? miniFatChain_ : dirChain_);
+    f.bounded = true;
   }
+  if (f.frontPage >= f.backPage) return false;
+  std::uint32_t page = f.fromBack ? --f.backPage : f.frontPage++;
+  f.fromBack = !f.fromBack;
+  --f.credit;
+  std::uint32_t sec = kind == 0 ? fatLocs_[page] : ChainAt(kind == 1 ? miniFatChain_ : dirChain_, page);
   const std::uint8_t* p = cache_.Get(sec);
   if (kind == 2) {
     for (std::uint32_t i = entriesPerSector_; i-- > 0;)
@@ -453,26 +450,28 @@ bool Docfile::ScanFree(FreeList& f, int kind) {
       if (s < limit && Get32(p + 4 * i) == FREESECT) f.items.push_back(static_cast<std::uint32_t>(s));
     }
   }
-  ++f.nextPage;
-  --f.credit;
   return true;
 }
 
-std::uint32_t Docfile::AllocSector() {
-  freeSectors_.credit += kScanCredit;
+template <class IsFree>
+std::uint32_t Docfile::TakeFree(FreeList& f, int kind, IsFree isFree) {
+  f.credit += kScanCredit;
   for (;;) {
-    while (!freeSectors_.items.empty()) {
-      std::uint32_t s = freeSectors_.items.back();
-      freeSectors_.items.pop_back();
-      if (s < sectorCount_ && FatGet(s) == FREESECT) {
-        FatSet(s, ENDOFCHAIN);
-        cache_.Fresh(s);
-        return s;
-      }
+    while (!f.items.empty()) {
+      std::uint32_t c = f.items.back();
+      f.items.pop_back();
+      if (isFree(c)) return c;  // a candidate may have been taken since it was listed
     }
-    if (!ScanFree(freeSectors_, 0)) break;
+    if (!ScanFree(f, kind)) return NOSTREAM;
   }
-  std::uint32_t s = AppendSector(ENDOFCHAIN);
+}
+
+std::uint32_t Docfile::AllocSector() {
+  std::uint32_t s = TakeFree(freeSectors_, 0, [&](std::uint32_t c) { return c < sectorCount_ && FatGet(c) == FREESECT; });
+  if (s != NOSTREAM)
+    FatSet(s, ENDOFCHAIN);
+  else
+    s = AppendSector(ENDOFCHAIN);
   cache_.Fresh(s);
   return s;
 }
@@ -491,20 +490,11 @@ std::uint32_t Docfile::AppendMini() {
 }
 
 std::uint32_t Docfile::AllocMini() {
-  freeMini_.credit += kScanCredit;
-  std::uint32_t m = NOSTREAM;
-  for (;;) {
-    while (m == NOSTREAM && !freeMini_.items.empty()) {
-      std::uint32_t c = freeMini_.items.back();
-      freeMini_.items.pop_back();
-      if (c < miniCount_ && MiniFatGet(c) == FREESECT) {
-        MiniFatSet(c, ENDOFCHAIN);
-        m = c;
-      }
-    }
-    if (m != NOSTREAM || !ScanFree(freeMini_, 1)) break;
-  }
-  if (m == NOSTREAM) m = AppendMini();
+  std::uint32_t m = TakeFree(freeMini_, 1, [&](std::uint32_t c) { return c < miniCount_ && MiniFatGet(c) == FREESECT; });
+  if (m != NOSTREAM)
+    MiniFatSet(m, ENDOFCHAIN);
+  else
+    m = AppendMini();
   Chain one;
   one.Reset(true, m);
   std::memset(UnitPtr(true, one, 0, true), 0, kMiniSize);
@@ -519,9 +509,23 @@ void Docfile::FreeUnit(bool mini, std::uint32_t s) {
 // ---- Chains ------------------------------------------------------------------------------------
 
 std::uint32_t Docfile::TryChainAt(Chain& c, std::uint32_t i) {
+  const std::uint8_t* page = nullptr;  // the FAT sector of the last step: runs stay in one
+  std::uint32_t pageNo = 0xFFFFFFFF;
   while (c.secs.size() <= i) {
     if (c.complete) return NOSTREAM;
-    std::uint32_t next = c.secs.empty() ? c.first : Next(c.mini, c.secs.back());
+    std::uint32_t next;
+    if (c.secs.empty()) {
+      next = c.first;
+    } else if (c.mini) {
+      next = MiniFatGet(c.secs.back());
+    } else {
+      std::uint32_t cur = c.secs.back();
+      if (cur / perSector_ != pageNo) {
+        pageNo = cur / perSector_;
+        page = pageNo < fatLocs_.size() ? cache_.Get(fatLocs_[pageNo]) : nullptr;
+      }
+      next = page ? Get32(page + 4 * (cur % perSector_)) : FREESECT;
+    }
     if (next == ENDOFCHAIN) {
       c.complete = true;
       return NOSTREAM;
@@ -670,15 +674,8 @@ ElementInfo Docfile::Info(std::uint32_t id, bool withName) {
 }
 
 std::uint32_t Docfile::AllocEntry() {
-  freeEntries_.credit += kScanCredit;
-  for (;;) {
-    while (!freeEntries_.items.empty()) {
-      std::uint32_t id = freeEntries_.items.back();
-      freeEntries_.items.pop_back();
-      if (TypeOf(id) == kTypeEmpty) return id;
-    }
-    if (!ScanFree(freeEntries_, 2)) break;
-  }
+  std::uint32_t id = TakeFree(freeEntries_, 2, [&](std::uint32_t c) { return TypeOf(c) == kTypeEmpty; });
+  if (id != NOSTREAM) return id;
   std::uint32_t n = ChainLength(dirChain_);
   if (static_cast<std::uint64_t>(n + 1) * entriesPerSector_ > MAXREGSECT) Throw(STG_E_MEDIUMFULL);
   ChainGrow(dirChain_, 1, kOwnerDir);
@@ -841,25 +838,19 @@ void Docfile::Insert(std::uint32_t storage, std::uint32_t id) {
       i -= 2;
       continue;
     }
-    if (leftSide) {
-      if (Right(p) == x) {
-        SetRight(p, Left(x));
-        SetLeft(x, p);
-        SetLeft(g, x);
-        std::swap(x, p);
-      }
-      SetLeft(g, Right(p));
-      SetRight(p, g);
-    } else {
-      if (Left(p) == x) {
-        SetLeft(p, Right(x));
-        SetRight(x, p);
-        SetRight(g, x);
-        std::swap(x, p);
-      }
-      SetRight(g, Left(p));
-      SetLeft(p, g);
+    // inner: the side of p that faces the middle of g's subtree; outer: the other side.
+    auto inner = [&](std::uint32_t n) { return leftSide ? Right(n) : Left(n); };
+    auto outer = [&](std::uint32_t n) { return leftSide ? Left(n) : Right(n); };
+    auto setInner = [&](std::uint32_t n, std::uint32_t v) { leftSide ? SetRight(n, v) : SetLeft(n, v); };
+    auto setOuter = [&](std::uint32_t n, std::uint32_t v) { leftSide ? SetLeft(n, v) : SetRight(n, v); };
+    if (inner(p) == x) {
+      setInner(p, outer(x));
+      setOuter(x, p);
+      setOuter(g, x);
+      std::swap(x, p);
     }
+    setOuter(g, inner(p));
+    setInner(p, g);
     Relink(storage, gp, g, p);
     SetRed(p, false);
     SetRed(g, true);
@@ -977,10 +968,13 @@ void Docfile::Remove(std::uint32_t storage, std::uint32_t id) {
   if (Red(root)) SetRed(root, false);
 }
 
-std::uint32_t Docfile::Create(std::uint32_t storage, const std::u16string& name, std::uint8_t type) {
-  std::uint32_t id = AllocEntry();
+// An empty element of that name and type; the colour and sibling links are kept.
+void Docfile::InitElement(std::uint32_t id, const std::u16string& name, std::uint8_t type) {
   std::uint8_t* e = EntryW(id);
+  std::uint8_t links[9];
+  std::memcpy(links, e + 67, 9);  // colour, left, right
   InitEmptyEntry(e);
+  std::memcpy(e + 67, links, 9);
   WriteName(e, name);
   e[66] = type;
   if (type == kTypeStream) {
@@ -990,6 +984,12 @@ std::uint32_t Docfile::Create(std::uint32_t storage, const std::u16string& name,
     Put64(e + 100, now);
     Put64(e + 108, now);
   }
+}
+
+std::uint32_t Docfile::Create(std::uint32_t storage, const std::u16string& name, std::uint8_t type) {
+  std::uint32_t id = AllocEntry();
+  InitEmptyEntry(EntryW(id));
+  InitElement(id, name, type);
   Insert(storage, id);
   return id;
 }
@@ -1025,37 +1025,18 @@ void Docfile::Destroy(std::uint32_t storage, std::uint32_t id, const std::vector
 }
 
 void Docfile::Reinit(std::uint32_t id, const std::u16string& name, std::uint8_t type) {
-  std::vector<std::uint32_t> all;
   if (TypeOf(id) == kTypeStorage) {
+    std::vector<std::uint32_t> below;
     std::unordered_set<std::uint32_t> seen{id};
-    CollectBelow(id, seen, all);
+    CollectBelow(id, seen, below);
+    FreeElements(below);
   } else {
-    all.push_back(id);
+    StreamCursor c;
+    c.id = id;
+    LoadCursor(c);
+    ChainTruncate(c.chain, 0, id);
   }
-  for (std::uint32_t k : all) {
-    if (k == id) {
-      StreamCursor c;
-      c.id = id;
-      LoadCursor(c);
-      ChainTruncate(c.chain, 0, id);
-    }
-  }
-  all.erase(std::remove(all.begin(), all.end(), id), all.end());
-  FreeElements(all);
-  std::uint8_t* e = EntryW(id);
-  std::uint8_t links[9];
-  std::memcpy(links, e + 67, 9);  // colour, left, right
-  InitEmptyEntry(e);
-  std::memcpy(e + 67, links, 9);
-  WriteName(e, name);
-  e[66] = type;
-  if (type == kTypeStream) {
-    Put32(e + 116, ENDOFCHAIN);
-  } else {
-    std::uint64_t now = NowFileTime();
-    Put64(e + 100, now);
-    Put64(e + 108, now);
-  }
+  InitElement(id, name, type);
 }
 
 void Docfile::Rename(std::uint32_t storage, std::uint32_t id, const std::u16string& name) {

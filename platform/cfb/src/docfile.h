@@ -113,11 +113,16 @@ struct Chain {
   }
 };
 
-// Candidates for allocation: what was freed, and what a scan of the table found so far.
+// Candidates for allocation: what was freed, and what a scan of the table found so far. The
+// scan reads pages of the table from both ends towards the middle, a few per allocation:
+// space freed by earlier opens is found without reading the whole table, and what was added
+// at the end and freed again is found first.
 struct FreeList {
   std::vector<std::uint32_t> items;
-  std::uint32_t nextPage = 0;
-  std::uint32_t pageLimit = 0;  // pages below it are scanned on demand
+  std::uint32_t frontPage = 0;  // pages in [frontPage, backPage) are not scanned yet
+  std::uint32_t backPage = 0;
+  bool bounded = false;  // backPage is known
+  bool fromBack = true;
   std::uint64_t credit = 0;
 };
 
@@ -193,6 +198,7 @@ class Docfile {
   void Destroy(std::uint32_t storage, std::uint32_t id, const std::vector<std::uint32_t>& storagePath);
   void Rename(std::uint32_t storage, std::uint32_t id, const std::u16string& name);
   void SetMeta(std::uint32_t id, const ElementInfo& from);  // class id, state bits, times
+  void InitElement(std::uint32_t id, const std::u16string& name, std::uint8_t type);
 
   // Open elements.
   void Register(std::uint32_t id, OpenElement* e) { open_[id] = e; }
@@ -228,6 +234,8 @@ class Docfile {
   std::uint32_t AllocMini();
   std::uint32_t AppendMini();
   bool ScanFree(FreeList& f, int kind);
+  template <class IsFree>
+  std::uint32_t TakeFree(FreeList& f, int kind, IsFree isFree);
   void FreeUnit(bool mini, std::uint32_t s);
 
   // Chains.

@@ -1,20 +1,448 @@
+// The structured-storage contract as the catalog and the template store use it: names,
+// replacing, missing elements, access and sharing, streams, enumeration, renaming,
+// destroying, and the file's size under create/destroy cycles.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+#include <random>
+
 #include "testutil.h"
 
 using namespace cfbtest;
 
-TEST(Smoke, WriteReopenRead) {
+namespace {
+
+std::uintmax_t FileSize(const std::string& f) { return std::filesystem::file_size(f); }
+
+HRESULT TryCreateStream(IStorage* stg, const std::u16string& name, DWORD mode = kCreateStream) {
+  Ptr<IStream> s;
+  return stg->CreateStream(name.c_str(), mode, 0, 0, s.out());
+}
+
+HRESULT TryOpenStream(IStorage* stg, const std::u16string& name, DWORD mode = kOpenRead) {
+  Ptr<IStream> s;
+  return stg->OpenStream(name.c_str(), nullptr, mode, 0, s.out());
+}
+
+std::string StatName(IStream* s) {
+  STATSTG st{};
+  EXPECT_EQ(s->Stat(&st, STATFLAG_DEFAULT), S_OK);
+  std::string n = A(st.pwcsName);
+  std::free(st.pwcsName);
+  return n;
+}
+
+}  // namespace
+
+TEST(Names, RulesOfTheFormat) {
+  struct Case {
+    std::u16string name;
+    HRESULT expect;
+  } cases[] = {
+      {std::u16string(31, u'a'), S_OK},
+      {std::u16string(32, u'a'), STG_E_INVALIDNAME},
+      {u"bang!", STG_E_INVALIDNAME},
+      {u"c:", STG_E_INVALIDNAME},
+      {u"a/b", STG_E_INVALIDNAME},
+      {u"a\\b", STG_E_INVALIDNAME},
+      {u"", STG_E_INVALIDNAME},
+      {u"\u00e9t\u00e9 & co.", S_OK},
+  };
   TempDir dir;
-  std::string f = dir.file("a.dkc");
+  Ptr<IStorage> root = Create(dir.file("names.dkc"));
+  for (const Case& c : cases) {
+    EXPECT_EQ(TryCreateStream(root.get(), c.name), c.expect) << A(c.name);
+    Ptr<IStorage> sub;
+    std::u16string storageName = c.name.empty() ? c.name : u"S" + c.name.substr(1);
+    EXPECT_EQ(root->CreateStorage(storageName.c_str(), kCreateFile, 0, 0, sub.out()), c.expect) << A(c.name);
+  }
+  EXPECT_EQ(TryCreateStream(root.get(), std::u16string()), STG_E_INVALIDNAME);
+  Ptr<IStream> s;
+  EXPECT_EQ(root->CreateStream(nullptr, kCreateStream, 0, 0, s.out()), STG_E_INVALIDNAME);
+}
+
+TEST(Names, CaseInsensitiveWithStoredCase) {
+  TempDir dir;
+  std::string f = dir.file("case.dkc");
   {
     Ptr<IStorage> root = Create(f);
-    PutStream(root.get(), "J_R_X_", "header");
-    Ptr<IStorage> disk = SubStorage(root.get(), "Disk A", true);
-    PutStream(disk.get(), "I_T_E_M_", std::string(100, 'x'));
-    PutStream(disk.get(), "big", std::string(10000, 'y'));
+    PutStream(root.get(), "abc", "1");
+    EXPECT_EQ(TryCreateStream(root.get(), u"ABC", STGM_WRITE | STGM_SHARE_EXCLUSIVE), STG_E_FILEALREADYEXISTS);
+    Ptr<IStream> s;
+    ASSERT_EQ(root->OpenStream(u"ABC", nullptr, kOpenRead, 0, s.out()), S_OK);
+    EXPECT_EQ(StatName(s.get()), "abc");
+    s.reset();
+    // Upper-casing beyond ASCII: one element too.
+    EXPECT_EQ(TryCreateStream(root.get(), u"\u00e9t\u00e9"), S_OK);
+    EXPECT_EQ(TryOpenStream(root.get(), u"\u00c9T\u00c9"), S_OK);
+  }
+  Ptr<IStorage> root = Open(f);
+  std::vector<Listed> l = List(root.get());
+  ASSERT_EQ(l.size(), 2u);
+  EXPECT_EQ(l[0].name, "abc");
+  EXPECT_EQ(GetStream(root.get(), "AbC"), "1");
+}
+
+TEST(Elements, CreateReplacesEitherKind) {
+  TempDir dir;
+  Ptr<IStorage> root = Create(dir.file("replace.dkc"));
+  PutStream(root.get(), "s", std::string(5000, 'a'));
+  PutStream(root.get(), "s", "short");  // stream over stream
+  EXPECT_EQ(GetStream(root.get(), "s"), "short");
+  {
+    Ptr<IStorage> st = SubStorage(root.get(), "t", true);
+    PutStream(st.get(), "inner", "x");
+  }
+  PutStream(root.get(), "t", "now a stream");  // stream over storage
+  EXPECT_EQ(GetStream(root.get(), "t"), "now a stream");
+  {
+    Ptr<IStorage> st = SubStorage(root.get(), "s", true);  // storage over stream
+    EXPECT_TRUE(List(st.get()).empty());
+  }
+  {
+    Ptr<IStorage> st = SubStorage(root.get(), "s", true);  // storage over storage empties it
+    PutStream(st.get(), "k", "v");
+  }
+  Ptr<IStorage> again = SubStorage(root.get(), "s", true);
+  EXPECT_TRUE(List(again.get()).empty());
+  again.reset();
+  Ptr<IStorage> st;
+  EXPECT_EQ(root->CreateStorage(u"s", STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, st.out()),
+            STG_E_FILEALREADYEXISTS);
+  EXPECT_EQ(List(root.get()).size(), 2u);
+}
+
+TEST(Elements, MissingGiveFileNotFound) {
+  TempDir dir;
+  Ptr<IStorage> root = Create(dir.file("missing.dkc"));
+  PutStream(root.get(), "stream", "x");
+  SubStorage(root.get(), "storage", true);
+  Ptr<IStorage> st;
+  EXPECT_EQ(TryOpenStream(root.get(), u"nothing"), STG_E_FILENOTFOUND);
+  EXPECT_EQ(TryOpenStream(root.get(), u"storage"), STG_E_FILENOTFOUND);
+  EXPECT_EQ(root->OpenStorage(u"stream", nullptr, kOpenRW, nullptr, 0, st.out()), STG_E_FILENOTFOUND);
+  EXPECT_EQ(root->OpenStorage(u"nothing", nullptr, kOpenRW, nullptr, 0, st.out()), STG_E_FILENOTFOUND);
+  EXPECT_EQ(root->DestroyElement(u"nothing"), STG_E_FILENOTFOUND);
+  EXPECT_EQ(root->RenameElement(u"nothing", u"other"), STG_E_FILENOTFOUND);
+}
+
+TEST(Elements, ModeFlagsOutsideTheUsedOnesAreRefused) {
+  TempDir dir;
+  Ptr<IStorage> root = Create(dir.file("flags.dkc"));
+  PutStream(root.get(), "s", "x");
+  for (DWORD mode : {STGM_READ, STGM_READWRITE | STGM_SHARE_DENY_NONE, STGM_READWRITE | STGM_SHARE_DENY_WRITE,
+                     kOpenRW | STGM_TRANSACTED, kOpenRW | STGM_DELETEONRELEASE, 0x13u, kOpenRW | STGM_CREATE}) {
+    EXPECT_EQ(TryOpenStream(root.get(), u"s", mode), STG_E_INVALIDFLAG) << std::hex << mode;
+  }
+  Ptr<IStorage> other;
+  std::u16string f = U(dir.file("other.dkc"));
+  EXPECT_EQ(StgCreateDocfile(f.c_str(), kCreateFile | STGM_TRANSACTED, 0, other.out()), STG_E_INVALIDFLAG);
+  EXPECT_EQ(StgCreateDocfile(f.c_str(), STGM_CREATE | STGM_READ | STGM_SHARE_EXCLUSIVE, 0, other.out()),
+            STG_E_INVALIDFLAG);
+}
+
+TEST(Access, ReadOnlyAndOpenElements) {
+  TempDir dir;
+  std::string f = dir.file("access.dkc");
+  {
+    Ptr<IStorage> root = Create(f);
+    PutStream(root.get(), "s", "data");
+    Ptr<IStorage> st = SubStorage(root.get(), "folder", true);
+    PutStream(st.get(), "inner", "x");
+  }
+  Ptr<IStorage> root = Open(f);
+  Ptr<IStream> s;
+  ASSERT_EQ(root->OpenStream(u"s", nullptr, kOpenRead, 0, s.out()), S_OK);
+  ULONG n = 9;
+  EXPECT_EQ(s->Write("zz", 2, &n), STG_E_ACCESSDENIED);
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(s->SetSize(ULARGE_INTEGER{{0, 0}}), STG_E_ACCESSDENIED);
+  EXPECT_EQ(TryOpenStream(root.get(), u"s"), STG_E_ACCESSDENIED);  // already open
+  EXPECT_EQ(root->DestroyElement(u"s"), STG_E_ACCESSDENIED);
+  EXPECT_EQ(TryCreateStream(root.get(), u"s"), STG_E_ACCESSDENIED);  // cannot replace it either
+  EXPECT_EQ(root->RenameElement(u"s", u"t"), STG_E_ACCESSDENIED);
+  s.reset();
+
+  // A storage with something open below it cannot go, even after it was released itself.
+  Ptr<IStorage> folder = SubStorage(root.get(), "folder", false);
+  Ptr<IStream> inner;
+  ASSERT_EQ(folder->OpenStream(u"inner", nullptr, kOpenRead, 0, inner.out()), S_OK);
+  folder.reset();
+  EXPECT_EQ(root->DestroyElement(u"folder"), STG_E_ACCESSDENIED);
+  inner.reset();
+  EXPECT_EQ(root->DestroyElement(u"folder"), S_OK);
+
+  // A storage opened for reading gives nothing to write.
+  root.reset();
+  Ptr<IStorage> ro = Open(f, kOpenRead);
+  EXPECT_EQ(TryCreateStream(ro.get(), u"new"), STG_E_ACCESSDENIED);
+  EXPECT_EQ(TryOpenStream(ro.get(), u"s", kOpenRW), STG_E_ACCESSDENIED);
+  EXPECT_EQ(ro->DestroyElement(u"s"), STG_E_ACCESSDENIED);
+  EXPECT_EQ(GetStream(ro.get(), "s"), "data");
+}
+
+TEST(Access, WriteOnlyStreamsAreNotRead) {
+  TempDir dir;
+  Ptr<IStorage> root = Create(dir.file("wo.dkc"));
+  Ptr<IStream> s;
+  ASSERT_EQ(root->CreateStream(u"s", kCreateStream, 0, 0, s.out()), S_OK);
+  char c;
+  EXPECT_EQ(s->Read(&c, 1, nullptr), STG_E_ACCESSDENIED);
+}
+
+TEST(Sharing, ExclusiveAgainstASecondObjectInTheSameProcess) {
+  TempDir dir;
+  std::string f = dir.file("shared.dkc");
+  {
+    Ptr<IStorage> root = Create(f);
+    PutStream(root.get(), "keep", "me");
+  }
+  Ptr<IStorage> first = Open(f);
+  ASSERT_TRUE(first);
+  Open(f, kOpenRW, STG_E_SHAREVIOLATION);
+  Open(f, kOpenRead, STG_E_SHAREVIOLATION);
+  Create(f, STG_E_SHAREVIOLATION);  // replacing a held file destroys nothing
+  first.reset();
+  EXPECT_EQ(DumpFile(f).at("keep"), "me");
+  // Creating holds the new file at once.
+  Ptr<IStorage> made = Create(dir.file("new.dkc"));
+  Open(dir.file("new.dkc"), kOpenRead, STG_E_SHAREVIOLATION);
+}
+
+TEST(Files, WhatIsAndIsNotACompoundFile) {
+  TempDir dir;
+  std::string text = dir.file("notes.txt");
+  std::ofstream(text) << "just some text, long enough to be read as a header? no.";
+  std::string empty = dir.file("empty.dkc");
+  std::ofstream(empty).flush();
+  std::string good = dir.file("good.dkc");
+  Create(good);
+  EXPECT_EQ(StgIsStorageFile(U(good).c_str()), S_OK);
+  EXPECT_EQ(StgIsStorageFile(U(text).c_str()), S_FALSE);
+  EXPECT_EQ(StgIsStorageFile(U(empty).c_str()), S_FALSE);
+  EXPECT_EQ(StgIsStorageFile(U(dir.file("none.dkc")).c_str()), STG_E_FILENOTFOUND);
+  Open(text, kOpenRW, STG_E_FILEALREADYEXISTS);
+  Open(empty, kOpenRW, STG_E_FILEALREADYEXISTS);
+  Open(dir.file("none.dkc"), kOpenRW, STG_E_FILENOTFOUND);
+  Ptr<IStorage> s;
+  EXPECT_EQ(StgCreateDocfile(U(good).c_str(), kOpenRW, 0, s.out()), STG_E_FILEALREADYEXISTS);
+  EXPECT_EQ(StgCreateDocfile(U(dir.file("no/such/dir.dkc")).c_str(), kCreateFile, 0, s.out()),
+            STG_E_PATHNOTFOUND);
+  // STGM_CREATE replaces a file that was not a compound file.
+  Create(text);
+  EXPECT_EQ(StgIsStorageFile(U(text).c_str()), S_OK);
+}
+
+TEST(Files, TemporaryFileAndRootStat) {
+  TempDir dir;
+  setenv("TMPDIR", dir.path().c_str(), 1);
+  Ptr<IStorage> tmp;
+  ASSERT_EQ(StgCreateDocfile(nullptr, kCreateFile, 0, tmp.out()), S_OK);
+  unsetenv("TMPDIR");
+  STATSTG st{};
+  ASSERT_EQ(tmp->Stat(&st, STATFLAG_DEFAULT), S_OK);
+  std::string path = A(st.pwcsName);
+  std::free(st.pwcsName);
+  EXPECT_EQ(std::filesystem::path(path).parent_path(), dir.path());
+  EXPECT_EQ(st.type, STGTY_STORAGE);
+  PutStream(tmp.get(), "x", "y");
+  tmp.reset();
+  EXPECT_EQ(DumpFile(path).at("x"), "y");
+}
+
+TEST(Files, ReleasingTheRootRevertsWhatIsStillOpen) {
+  TempDir dir;
+  std::string f = dir.file("revert.dkc");
+  Ptr<IStorage> root = Create(f);
+  Ptr<IStorage> sub = SubStorage(root.get(), "sub", true);
+  Ptr<IStream> s;
+  ASSERT_EQ(sub->CreateStream(u"s", kCreateStream, 0, 0, s.out()), S_OK);
+  ASSERT_EQ(s->Write("abc", 3, nullptr), S_OK);
+  root.reset();
+  EXPECT_EQ(s->Write("d", 1, nullptr), STG_E_REVERTED);
+  EXPECT_EQ(TryCreateStream(sub.get(), u"t"), STG_E_REVERTED);
+  EXPECT_EQ(DumpFile(f).at("sub/s"), "abc");  // written, and the file is free again
+}
+
+TEST(Streams, SizesAcrossTheMiniStreamCutoff) {
+  // Each size is written, then the stream is cut or grown to the next one; the content up to
+  // the shorter of the two stays, and what grows reads as zeros.
+  const std::uint64_t sizes[] = {0, 1, 63, 64, 65, 4095, 4096, 4097, 70000, 4000, 12, 5000, 0, 9000};
+  TempDir dir;
+  std::string f = dir.file("sizes.dkc");
+  std::string expect;
+  {
+    Ptr<IStorage> root = Create(f);
+    Ptr<IStream> s;
+    ASSERT_EQ(root->CreateStream(u"s", kCreateFile, 0, 0, s.out()), S_OK);
+    PutStream(root.get(), "neighbour", std::string(3000, 'n'));
+    std::mt19937 rng(7);
+    for (std::uint64_t size : sizes) {
+      ASSERT_EQ(s->SetSize(ULARGE_INTEGER{{static_cast<DWORD>(size), 0}}), S_OK);
+      expect.resize(size, '\0');
+      // Overwrite the second half with fresh bytes.
+      std::string fresh(size - size / 2, '\0');
+      for (char& c : fresh) c = static_cast<char>('a' + rng() % 26);
+      LARGE_INTEGER at;
+      at.QuadPart = static_cast<LONGLONG>(size / 2);
+      ASSERT_EQ(s->Seek(at, STREAM_SEEK_SET, nullptr), S_OK);
+      ASSERT_EQ(s->Write(fresh.data(), static_cast<ULONG>(fresh.size()), nullptr), S_OK);
+      expect.replace(size / 2, fresh.size(), fresh);
+      std::string back(size, '\0');
+      at.QuadPart = 0;
+      s->Seek(at, STREAM_SEEK_SET, nullptr);
+      ULONG got = 0;
+      ASSERT_EQ(s->Read(back.data(), static_cast<ULONG>(size), &got), S_OK);
+      ASSERT_EQ(back, expect) << size;
+    }
   }
   auto tree = DumpFile(f);
-  EXPECT_EQ(tree.size(), 4u);
-  EXPECT_EQ(tree["J_R_X_"], "header");
-  EXPECT_EQ(tree["Disk A/I_T_E_M_"], std::string(100, 'x'));
-  EXPECT_EQ(tree["Disk A/big"], std::string(10000, 'y'));
+  EXPECT_EQ(tree["s"], expect);
+  EXPECT_EQ(tree["neighbour"], std::string(3000, 'n'));
+}
+
+TEST(Streams, ReadSeekAndGaps) {
+  TempDir dir;
+  Ptr<IStorage> root = Create(dir.file("seek.dkc"));
+  Ptr<IStream> s;
+  ASSERT_EQ(root->CreateStream(u"s", kCreateFile, 0, 0, s.out()), S_OK);
+  ASSERT_EQ(s->Write("hello", 5, nullptr), S_OK);
+  LARGE_INTEGER off;
+  ULARGE_INTEGER pos;
+  off.QuadPart = 10;
+  ASSERT_EQ(s->Seek(off, STREAM_SEEK_END, &pos), S_OK);  // past the end
+  EXPECT_EQ(pos.QuadPart, 15u);
+  ASSERT_EQ(s->Write("!", 1, nullptr), S_OK);
+  off.QuadPart = -16;
+  ASSERT_EQ(s->Seek(off, STREAM_SEEK_CUR, &pos), S_OK);
+  EXPECT_EQ(pos.QuadPart, 0u);
+  char buf[32];
+  ULONG got = 0;
+  EXPECT_EQ(s->Read(buf, sizeof buf, &got), S_FALSE);  // the short read shows
+  ASSERT_EQ(got, 16u);
+  EXPECT_EQ(std::string(buf, 16), std::string("hello") + std::string(10, '\0') + "!");
+  EXPECT_EQ(s->Read(buf, 4, &got), S_FALSE);
+  EXPECT_EQ(got, 0u);
+  off.QuadPart = -1;
+  EXPECT_EQ(s->Seek(off, STREAM_SEEK_SET, &pos), STG_E_INVALIDFUNCTION);
+  EXPECT_EQ(s->Seek(off, 7, &pos), STG_E_INVALIDFUNCTION);
+}
+
+TEST(Enumeration, SnapshotInFormatOrder) {
+  TempDir dir;
+  Ptr<IStorage> root = Create(dir.file("enum.dkc"));
+  for (const char* n : {"bb", "a", "ccc", "B", "zz"}) {
+    if (std::string(n) == "B")
+      SubStorage(root.get(), n, true);
+    else
+      PutStream(root.get(), n, n);
+  }
+  Ptr<IEnumSTATSTG> e;
+  ASSERT_EQ(root->EnumElements(0, nullptr, 0, e.out()), S_OK);
+  STATSTG st[2];
+  ULONG n = 0;
+  ASSERT_EQ(e->Next(2, st, &n), S_OK);
+  ASSERT_EQ(n, 2u);
+  EXPECT_EQ(A(st[0].pwcsName), "a");
+  EXPECT_EQ(A(st[1].pwcsName), "B");
+  EXPECT_EQ(st[1].type, STGTY_STORAGE);
+  std::free(st[0].pwcsName);
+  std::free(st[1].pwcsName);
+  // Destroying while enumerating leaves the snapshot whole.
+  ASSERT_EQ(root->DestroyElement(u"zz"), S_OK);
+  std::vector<std::string> rest;
+  while (e->Next(1, st, &n) == S_OK) {
+    rest.push_back(A(st[0].pwcsName));
+    std::free(st[0].pwcsName);
+  }
+  EXPECT_EQ(rest, (std::vector<std::string>{"bb", "zz", "ccc"}));
+  EXPECT_EQ(e->Reset(), S_OK);
+  EXPECT_EQ(e->Skip(10), S_FALSE);
+  EXPECT_EQ(List(root.get()).size(), 4u);
+}
+
+TEST(Rename, NamesAndClashes) {
+  TempDir dir;
+  std::string f = dir.file("rename.dkc");
+  {
+    Ptr<IStorage> root = Create(f);
+    PutStream(root.get(), "old", "content");
+    PutStream(root.get(), "other", "o");
+    {
+      Ptr<IStorage> st = SubStorage(root.get(), "folder", true);
+      PutStream(st.get(), "x", "y");
+    }
+    EXPECT_EQ(root->RenameElement(u"old", u"other"), STG_E_FILEALREADYEXISTS);
+    EXPECT_EQ(root->RenameElement(u"old", u"a:b"), STG_E_INVALIDNAME);
+    EXPECT_EQ(root->RenameElement(u"old", u"new"), S_OK);
+    EXPECT_EQ(root->RenameElement(u"folder", u"Folder2"), S_OK);
+    EXPECT_EQ(root->RenameElement(u"other", u"OTHER"), S_OK);  // case only
+  }
+  auto tree = DumpFile(f);
+  EXPECT_EQ(tree, (std::map<std::string, std::string>{
+                      {"new", "content"}, {"OTHER", "o"}, {"Folder2/", ""}, {"Folder2/x", "y"}}));
+}
+
+TEST(Growth, CreateDestroyCyclesReuseSpace) {
+  // Within one open and across opens, what is destroyed is used again: the file settles.
+  TempDir dir;
+  std::string f = dir.file("cycles.dkc");
+  Create(f);
+  auto cycle = [&](IStorage* root, int round) {
+    {
+      Ptr<IStorage> disk = SubStorage(root, "disk", true);
+      for (int i = 0; i < 60; ++i)
+        PutStream(disk.get(), "f" + std::to_string(i), std::string(i % 3 == 0 ? 9000 : 200, char('a' + round % 26)));
+    }
+    ASSERT_EQ(root->DestroyElement(u"disk"), S_OK);
+  };
+  std::uintmax_t settled = 0;
+  for (int round = 0; round < 12; ++round) {
+    {
+      Ptr<IStorage> root = Open(f);
+      cycle(root.get(), round);
+      cycle(root.get(), round + 100);
+    }
+    {
+      Ptr<IStorage> root = Open(f);  // create in one open, destroy in the next
+      Ptr<IStorage> disk = SubStorage(root.get(), "kept" + std::to_string(round % 2), true);
+      for (int i = 0; i < 40; ++i) PutStream(disk.get(), "g" + std::to_string(i), std::string(700, 'k'));
+    }
+    if (round == 3) settled = FileSize(f);
+  }
+  EXPECT_LE(FileSize(f), settled);
+  auto tree = DumpFile(f);
+  EXPECT_EQ(tree.size(), 2u + 80u);
+}
+
+TEST(Trees, ManySiblingsInAnyOrder) {
+  // Lookups stay right while siblings come and go in random order, across opens.
+  TempDir dir;
+  std::string f = dir.file("siblings.dkc");
+  std::vector<int> ids(3000);
+  for (int i = 0; i < 3000; ++i) ids[i] = i;
+  std::mt19937 rng(42);
+  std::shuffle(ids.begin(), ids.end(), rng);
+  std::map<std::string, std::string> expect;
+  {
+    Ptr<IStorage> root = Create(f);
+    for (int i : ids) {
+      std::string n = "n" + std::to_string(i * 7 % 3001);
+      PutStream(root.get(), n, n);
+      expect[n] = n;
+    }
+  }
+  {
+    Ptr<IStorage> root = Open(f);
+    std::shuffle(ids.begin(), ids.end(), rng);
+    for (int k = 0; k < 1500; ++k) {
+      std::string n = "n" + std::to_string(ids[k] * 7 % 3001);
+      std::u16string un = U(n);
+      ASSERT_EQ(root->DestroyElement(un.c_str()), S_OK) << n;
+      expect.erase(n);
+    }
+    for (const auto& [n, v] : expect) ASSERT_EQ(GetStream(root.get(), n), v);
+  }
+  EXPECT_EQ(DumpFile(f), expect);
 }

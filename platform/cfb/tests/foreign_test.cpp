@@ -1,0 +1,191 @@
+// Files we did not write: version 4 files, files with unbalanced sibling trees, and corrupt
+// or hostile files, which give a status value and never a crash, a hang or a runaway
+// allocation. The fuzz target's saved corpus runs here too.
+#include <fstream>
+
+#include "rawfile.h"
+#include "testutil.h"
+#include "walk.h"
+
+using namespace cfbtest;
+
+namespace {
+
+void Save(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+}
+
+// root, "a" (mini), "b" (whole sectors), storage "s" holding "c". Sectors: FAT 0, directory
+// 1-2, mini FAT 3, mini stream 4, "b" 5-14.
+std::vector<RawEntry> SmallTree() {
+  std::vector<RawEntry> e(5);
+  e[0] = {u"Root Entry", 5};
+  e[0].child = 2;
+  e[1] = {u"a", 2};
+  e[1].data = std::string(100, 'a');
+  e[2] = {u"b", 2};
+  e[2].data = std::string(5000, 'b');
+  e[2].left = 1;
+  e[2].right = 3;
+  e[3] = {u"s", 1};
+  e[3].child = 4;
+  e[4] = {u"c", 2};
+  e[4].data = "cc";
+  return e;
+}
+
+std::string OleCheck(const std::string& file) {
+  std::string cmd = "/usr/bin/python3 " CFB_TEST_DIR "/olecheck.py --trees '" + file + "' >/dev/null 2>&1";
+  return std::system(cmd.c_str()) == 0 ? "valid" : "invalid";
+}
+
+}  // namespace
+
+TEST(Foreign, RawBuilderMakesWhatOlefileReads) {
+  TempDir dir;
+  Save(dir.file("small.cfb"), BuildRaw(3, SmallTree()));
+  EXPECT_EQ(OleCheck(dir.file("small.cfb")), "valid");
+  EXPECT_EQ(DumpFile(dir.file("small.cfb")),
+            (std::map<std::string, std::string>{
+                {"a", std::string(100, 'a')}, {"b", std::string(5000, 'b')}, {"s/", ""}, {"s/c", "cc"}}));
+}
+
+TEST(Foreign, VersionFourFilesReadAndChange) {
+  TempDir dir;
+  std::string f = dir.file("v4.cfb");
+  Save(f, BuildRaw(4, SmallTree()));
+  auto expect = DumpFile(f);
+  ASSERT_EQ(expect.at("b"), std::string(5000, 'b'));
+  {
+    Ptr<IStorage> root = Open(f);
+    PutStream(root.get(), "a", std::string(9000, 'A'));  // from the mini stream to whole sectors
+    ASSERT_EQ(root->DestroyElement(u"b"), S_OK);
+    Ptr<IStorage> s = SubStorage(root.get(), "s", false);
+    for (int i = 0; i < 200; ++i) PutStream(s.get(), "n" + std::to_string(i), std::string(i * 13, 'n'));
+  }
+  expect.erase("b");
+  expect["a"] = std::string(9000, 'A');
+  for (int i = 0; i < 200; ++i) expect["s/n" + std::to_string(i)] = std::string(i * 13, 'n');
+  EXPECT_EQ(DumpFile(f), expect);
+  EXPECT_EQ(OleCheck(f), "valid");
+}
+
+TEST(Foreign, UnbalancedTreesOpenAndAreMendedOnWrite) {
+  // 300 siblings linked as one right-leaning list, as some writers leave them.
+  std::vector<RawEntry> e(301);
+  e[0] = {u"Root Entry", 5};
+  e[0].child = 1;
+  std::vector<std::string> names;
+  for (int i = 1; i <= 300; ++i) {
+    char n[8];
+    std::snprintf(n, sizeof n, "e%03d", i);  // equal lengths: in order as numbered
+    e[i] = {U(n), 2};
+    e[i].data = n;
+    e[i].right = i < 300 ? static_cast<std::uint32_t>(i + 1) : kNone;
+    names.push_back(n);
+  }
+  TempDir dir;
+  std::string f = dir.file("list.cfb");
+  Save(f, BuildRaw(3, e));
+  EXPECT_EQ(OleCheck(f), "invalid");  // not a red-black tree
+  {
+    Ptr<IStorage> ro = Open(f, kOpenRead);
+    for (const std::string& n : names) ASSERT_EQ(GetStream(ro.get(), n), n);
+    EXPECT_EQ(List(ro.get()).size(), 300u);
+  }
+  {
+    Ptr<IStorage> root = Open(f);
+    ASSERT_EQ(GetStream(root.get(), "e300"), "e300");
+    ASSERT_EQ(root->DestroyElement(u"e150"), S_OK);
+    PutStream(root.get(), "e000", "new");
+  }
+  EXPECT_EQ(OleCheck(f), "valid");
+  auto tree = DumpFile(f);
+  EXPECT_EQ(tree.size(), 300u);
+  EXPECT_EQ(tree.at("e000"), "new");
+  EXPECT_FALSE(tree.count("e150"));
+}
+
+TEST(Foreign, CorruptFilesGiveStatusValues) {
+  struct Case {
+    const char* what;
+    std::size_t offset;
+    std::vector<std::uint8_t> bytes;
+    HRESULT expect;
+  };
+  auto le = [](std::uint32_t v) {
+    return std::vector<std::uint8_t>{std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
+  };
+  const std::size_t entry0 = 2 * 512, entry4 = 3 * 512, fat = 512;
+  const Case cases[] = {
+      {"signature", 0, {'X', 'X'}, STG_E_FILEALREADYEXISTS},
+      {"byte order", 28, {0, 0}, STG_E_INVALIDHEADER},
+      {"sector shift", 30, {10, 0}, STG_E_INVALIDHEADER},
+      {"mini cutoff", 56, le(512), STG_E_INVALIDHEADER},
+      {"huge FAT count", 44, le(0x00FFFFFF), STG_E_INVALIDHEADER},
+      {"huge DIFAT count", 72, le(0x00FFFFFF), STG_E_INVALIDHEADER},
+      {"FAT sector out of range", 76, le(0x7FFFFF), STG_E_INVALIDHEADER},
+      {"directory out of range", 48, le(0x7FFFFFF0), STG_E_INVALIDHEADER},
+      {"directory chain loops", fat + 4 * 1, le(1), STG_E_DOCFILECORRUPT},
+      {"root of another type", entry0 + 66, {1}, STG_E_DOCFILECORRUPT},
+      {"mini stream past the end", entry0 + 120, le(0x10000000), STG_E_DOCFILECORRUPT},
+      {"child out of range", entry0 + 76, le(1000), STG_E_DOCFILECORRUPT},
+      {"child is the root", entry0 + 3 * 128 + 76, le(0), STG_E_DOCFILECORRUPT},
+      {"sibling is itself", entry0 + 128 + 68, le(1), STG_E_DOCFILECORRUPT},
+      {"name length", entry0 + 128 + 64, {200, 0}, STG_E_DOCFILECORRUPT},
+      {"stream size past the end", entry0 + 2 * 128 + 120, le(0x7FFFFFFF), STG_E_DOCFILECORRUPT},
+      {"chain ends early", fat + 4 * 8, le(0xFFFFFFFE), STG_E_DOCFILECORRUPT},
+      {"chain into free space", fat + 4 * 8, le(0xFFFFFFFF), STG_E_DOCFILECORRUPT},
+      {"chain out of range", fat + 4 * 8, le(0x00FFFFFF), STG_E_DOCFILECORRUPT},
+      {"mini chain out of range", 4 * 512, le(0x00FFFFFF), STG_E_DOCFILECORRUPT},
+      {"stream in a free entry", entry4 + 66, {0}, STG_E_DOCFILECORRUPT},
+  };
+  TempDir dir;
+  const std::vector<std::uint8_t> good = BuildRaw(3, SmallTree());
+  for (const Case& c : cases) {
+    std::vector<std::uint8_t> bad = good;
+    std::copy(c.bytes.begin(), c.bytes.end(), bad.begin() + static_cast<std::ptrdiff_t>(c.offset));
+    std::string f = dir.file("bad.cfb");
+    Save(f, bad);
+    EXPECT_EQ(cfbfuzz::Walk(f, false), c.expect) << c.what;
+    Save(f, bad);
+    EXPECT_TRUE(FAILED(cfbfuzz::Walk(f, true))) << c.what;
+  }
+  std::string f = dir.file("cut.cfb");
+  Save(f, std::vector<std::uint8_t>(good.begin(), good.begin() + 1100));  // cut inside the directory
+  EXPECT_EQ(cfbfuzz::Walk(f, false), STG_E_DOCFILECORRUPT);
+}
+
+TEST(Foreign, FuzzCorpus) {
+  std::size_t n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(CFB_TEST_DIR "/fuzz_corpus")) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    cfbfuzz::RunOne(data.data(), data.size());
+    ++n;
+  }
+  EXPECT_GT(n, 0u);
+}
+
+TEST(Foreign, FailedCopyLeavesTheNewTargetEmpty) {
+  TempDir dir;
+  std::vector<std::uint8_t> bad = BuildRaw(3, SmallTree());
+  const std::uint8_t endOfChain[4] = {0xFE, 0xFF, 0xFF, 0xFF};
+  std::copy(endOfChain, endOfChain + 4, bad.begin() + 512 + 4 * 8);  // "b" ends half-way
+  std::string src = dir.file("broken.cfb"), dst = dir.file("backup.dkc");
+  Save(src, bad);
+  {
+    Ptr<IStorage> from = Open(src, kOpenRead);
+    Ptr<IStorage> to = Create(dst);
+    EXPECT_EQ(from->CopyTo(0, nullptr, nullptr, to.get()), STG_E_DOCFILECORRUPT);
+    EXPECT_TRUE(List(to.get()).empty());
+    PutStream(to.get(), "still", "usable");
+  }
+  EXPECT_EQ(DumpFile(dst), (std::map<std::string, std::string>{{"still", "usable"}}));
+  // A storage cannot be copied into itself or below itself.
+  Ptr<IStorage> root = Create(dir.file("self.dkc"));
+  Ptr<IStorage> sub = SubStorage(root.get(), "sub", true);
+  EXPECT_EQ(root->CopyTo(0, nullptr, nullptr, sub.get()), STG_E_ACCESSDENIED);
+  EXPECT_EQ(root->CopyTo(0, nullptr, nullptr, root.get()), STG_E_ACCESSDENIED);
+}
