@@ -9,8 +9,9 @@
 //   doc->put_DocName(path);                 // opens or creates the file, loads the definitions
 //   doc->get_ItemDefs(&defs); doc->get_Nodes(&nodes); ...
 //
-// and releases every object it obtained before it releases the root: collections and nodes
-// hold non-owning references to the root's store.
+// and releases every object it obtained before it releases the root. Collections and nodes do
+// not keep the root alive: one kept after its root is gone answers E_UNEXPECTED for anything
+// that needs the file or the definitions.
 //
 // Conventions:
 //  - Strings are BSTRs; a null BSTR counts as empty, except where an operation refuses a
@@ -33,6 +34,9 @@
 // A value is stored in its field's type: a value of another type is converted when the node
 // is saved (a string "1.5" in a type-6 field is saved as 1.5), and a value that cannot be
 // converted fails the save with the conversion's status (DISP_E_TYPEMISMATCH, DISP_E_OVERFLOW).
+// An object (VT_DISPATCH, VT_UNKNOWN) in a type-8 field or an array is stored when it can
+// save itself to a stream (IPersistStreamInit) and is made again by its class identifier on
+// load; another object fails the save with E_NOINTERFACE.
 #pragma once
 
 #include "wintypes.h"
