@@ -509,9 +509,23 @@ void Docfile::FreeUnit(bool mini, std::uint32_t s) {
 // ---- Chains ------------------------------------------------------------------------------------
 
 std::uint32_t Docfile::TryChainAt(Chain& c, std::uint32_t i) {
+  const std::uint8_t* page = nullptr;  // the FAT sector of the last step: runs stay in one
+  std::uint32_t pageNo = 0xFFFFFFFF;
   while (c.secs.size() <= i) {
     if (c.complete) return NOSTREAM;
-    std::uint32_t next = c.secs.empty() ? c.first : Next(c.mini, c.secs.back());
+    std::uint32_t next;
+    if (c.secs.empty()) {
+      next = c.first;
+    } else if (c.mini) {
+      next = MiniFatGet(c.secs.back());
+    } else {
+      std::uint32_t cur = c.secs.back();
+      if (cur / perSector_ != pageNo) {
+        pageNo = cur / perSector_;
+        page = pageNo < fatLocs_.size() ? cache_.Get(fatLocs_[pageNo]) : nullptr;
+      }
+      next = page ? Get32(page + 4 * (cur % perSector_)) : FREESECT;
+    }
     if (next == ENDOFCHAIN) {
       c.complete = true;
       return NOSTREAM;
