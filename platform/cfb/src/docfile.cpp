@@ -216,32 +216,31 @@ std::vector<std::uint8_t> Docfile::EmptyFileImage() {
   return img;
 }
 
+// On failure the descriptors stay with the caller.
 std::shared_ptr<Docfile> Docfile::Open(int fd, std::string journalPath, bool writable) {
   std::shared_ptr<Docfile> d(new Docfile);
+  d->closed_ = true;
   d->fd_ = fd;
   d->writable_ = writable;
   d->journal_ = std::make_unique<Journal>(std::move(journalPath));
-  try {
-    d->LoadHeader();
-  } catch (...) {
-    d->fd_ = -1;  // the caller closes it
-    d->closed_ = true;
-    throw;
-  }
+  d->LoadHeader();
+  d->closed_ = false;
   return d;
 }
 
 std::shared_ptr<Docfile> Docfile::NewReplacing(int dataFd, int lockFd, std::string finalPath,
                                                std::string journalPath, std::string tempName) {
   std::shared_ptr<Docfile> d(new Docfile);
+  d->closed_ = true;
   d->fd_ = dataFd;
-  d->lockFd_ = lockFd;
   d->mode_ = Mode::Replace;
   d->finalPath_ = std::move(finalPath);
-  d->tempName_ = std::move(tempName);
   d->writable_ = true;
   d->journal_ = std::make_unique<Journal>(std::move(journalPath));
   d->InitEmpty();
+  d->lockFd_ = lockFd;
+  d->tempName_ = std::move(tempName);
+  d->closed_ = false;
   return d;
 }
 
