@@ -1,4 +1,4 @@
-// Compound files (structured storage): genuine [MS-CFB] files of version 3 (512-byte
+// Compound files (structured storage): genuine compound files of version 3 (512-byte
 // sectors, 64-byte mini sectors, mini-stream cutoff 4096) written and modified in place;
 // version 4 files (4096-byte sectors) are read and modified too.
 //

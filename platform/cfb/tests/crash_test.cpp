@@ -53,8 +53,9 @@ struct Session {
     std::string big = Content(rng, 200000 + rng() % 400000);
     {
       Ptr<IStream> st;
-      if (root->OpenStream(u"big", nullptr, kOpenRW, 0, st.out()) != S_OK)
+      if (root->OpenStream(u"big", nullptr, kOpenRW, 0, st.out()) != S_OK) {
         EXPECT_EQ(root->CreateStream(u"big", kCreateFile, 0, 0, st.out()), S_OK);
+      }
       EXPECT_EQ(st->SetSize(ULARGE_INTEGER{{static_cast<DWORD>(big.size()), 0}}), S_OK);
       EXPECT_EQ(st->Write(big.data(), static_cast<ULONG>(big.size()), nullptr), S_OK);
     }
@@ -191,7 +192,9 @@ TEST(Crash, KilledCopyOrReplacementLeavesNoPartialTarget) {
     Tree r = DumpFile(replaced);
     ASSERT_TRUE(r.count("version"));
     int j = std::stoi(r["version"]);
-    if (j > 0) EXPECT_EQ(r["payload"], std::string(100000 + j, 'p'));
+    if (j > 0) {
+      EXPECT_EQ(r["payload"], std::string(100000 + j, 'p'));
+    }
     EXPECT_EQ(r.size(), j > 0 ? 2u : 1u);
   }
   // No stray files beside the targets.

@@ -78,7 +78,7 @@ TEST(Foreign, UnbalancedTreesOpenAndAreMendedOnWrite) {
   e[0].child = 1;
   std::vector<std::string> names;
   for (int i = 1; i <= 300; ++i) {
-    char n[8];
+    char n[16];
     std::snprintf(n, sizeof n, "e%03d", i);  // equal lengths: in order as numbered
     e[i] = {U(n), 2};
     e[i].data = n;

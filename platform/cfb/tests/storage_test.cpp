@@ -446,3 +446,30 @@ TEST(Trees, ManySiblingsInAnyOrder) {
   }
   EXPECT_EQ(DumpFile(f), expect);
 }
+
+TEST(Copy, WholeTreeIntoANewFileCompactly) {
+  TempDir dir;
+  std::string f = dir.file("full.dkc"), backup = dir.file("backup.dkc");
+  {
+    Ptr<IStorage> root = Create(f);
+    for (int d = 0; d < 6; ++d) {
+      Ptr<IStorage> disk = SubStorage(root.get(), "disk" + std::to_string(d), true);
+      Ptr<IStorage> folder = SubStorage(disk.get(), "folder", true);
+      for (int i = 0; i < 80; ++i) PutStream(folder.get(), "f" + std::to_string(i), std::string(i * 100, char('a' + d)));
+    }
+  }
+  {
+    Ptr<IStorage> root = Open(f);
+    for (int d = 0; d < 5; ++d) {
+      std::u16string n = U("disk" + std::to_string(d));
+      ASSERT_EQ(root->DestroyElement(n.c_str()), S_OK);
+    }
+  }
+  {
+    Ptr<IStorage> from = Open(f, kOpenRead);
+    Ptr<IStorage> to = Create(backup);
+    ASSERT_EQ(from->CopyTo(0, nullptr, nullptr, to.get()), S_OK);
+  }
+  EXPECT_EQ(DumpFile(backup), DumpFile(f));
+  EXPECT_LT(FileSize(backup) * 3, FileSize(f));
+}
