@@ -7,9 +7,11 @@
 //   - there are no transactions: what is written is in the file once the root storage is
 //     released (IStorage::Commit on the root writes it out early and reports failures);
 //   - a process killed at any moment leaves a file that opens and holds the state of the
-//     last release (or of the release under way, once it has completed): changes are
-//     held in memory and written through a journal "<file>-journal" beside the file,
-//     which the next open replays or discards;
+//     last release (or of the release under way, once it has completed): changes are held
+//     in memory (past 128 MB of them, written out early) and reach the file through an undo
+//     journal "<file>-journal" beside it, which the next open plays back or removes. A
+//     release makes one fsync. STGM_CREATE over an existing file writes the new file beside
+//     it and renames it into place at the release;
 //   - element names have at most 31 UTF-16 units and contain none of '/', '\', ':', '!'
 //     (STG_E_INVALIDNAME otherwise); they compare as the format does: shorter first, then
 //     unit by unit after upper-casing. Stat and enumeration give back the stored case;

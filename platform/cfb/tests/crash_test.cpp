@@ -9,6 +9,7 @@
 #include <random>
 #include <thread>
 
+#include "docfile.h"
 #include "testutil.h"
 
 using namespace cfbtest;
@@ -135,6 +136,8 @@ TEST(Crash, KilledWriterLeavesOneReleasedState) {
   for (int round = 0; round < 30; ++round) {
     int from = last;
     KillAtRandom(rng, 150000, [&] {
+      // Every other writer keeps little in memory, and writes its sectors out early.
+      if (round % 2) cfb::Docfile::SetDirtyBudget(64 << 10);
       for (int k = from + 1;; ++k) {
         Ptr<IStorage> root = Open(f);
         if (!root) ::_exit(3);
@@ -172,6 +175,7 @@ TEST(Crash, KilledCopyOrReplacementLeavesNoPartialTarget) {
   std::mt19937 rng(99);
   for (int round = 0; round < 20; ++round) {
     KillAtRandom(rng, 120000, [&] {
+      if (round % 2) cfb::Docfile::SetDirtyBudget(64 << 10);
       for (int j = 1;; ++j) {
         std::filesystem::remove(copy);
         {
