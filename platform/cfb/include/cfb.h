@@ -20,8 +20,10 @@
 //   - exclusive sharing holds against any second open of the file, in this process or
 //     another (open file description locks). A file that someone holds gives
 //     STG_E_SHAREVIOLATION and is left untouched, STGM_CREATE included;
-//   - an element that is open (a storage: it or anything below it) cannot be opened a
-//     second time, replaced, destroyed or renamed: STG_E_ACCESSDENIED;
+//   - an element that is open cannot be opened a second time or renamed, and neither it nor
+//     a storage above it can be replaced or destroyed: STG_E_ACCESSDENIED. Writing to an
+//     element opened for reading, or reading a stream opened with STGM_WRITE alone, gives
+//     STG_E_ACCESSDENIED too;
 //   - releasing the root writes the file, closes it and reverts every element still open
 //     below it: their calls answer STG_E_REVERTED, their Release still works. A storage
 //     other than the root may be released before the elements opened from it;
