@@ -160,11 +160,6 @@ std::uint8_t* SectorCache::Fresh(std::uint32_t s) {
   return slot;
 }
 
-bool SectorCache::IsDirty(std::uint32_t s) const {
-  std::size_t ci = s >> kChunkBits;
-  return ci < chunks_.size() && chunks_[ci] && chunks_[ci]->dirty[s & (kChunk - 1)];
-}
-
 void SectorCache::DropClean(std::size_t keepBytes) {
   std::size_t clean = present_ - dirtyList_.size();
   if (clean * sectorSize_ <= keepBytes) return;

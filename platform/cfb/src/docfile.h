@@ -59,14 +59,12 @@ class SectorCache {
   SectorCache& operator=(const SectorCache&) = delete;
 
   void Init(int fd, std::uint32_t sectorSize, std::uint32_t fileSectors);
-  void SetFd(int fd) { fd_ = fd; }
   void SetFileSectors(std::uint32_t n) { fileSectors_ = n; }
   std::uint32_t FileSectors() const { return fileSectors_; }
 
   const std::uint8_t* Get(std::uint32_t s) { return Load(s); }
   std::uint8_t* GetDirty(std::uint32_t s);
   std::uint8_t* Fresh(std::uint32_t s);  // zeroed and dirty, nothing read
-  bool IsDirty(std::uint32_t s) const;
 
   void DropClean(std::size_t keepBytes);
   std::vector<std::uint32_t> DirtySorted() const;
