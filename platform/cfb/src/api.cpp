@@ -586,6 +586,10 @@ bool SameFile(int fd, const std::string& path) {
 
 // Opens an existing file and takes its lock. writable: whether the descriptor could be
 // opened for writing.
+// The name a replacement links its new file under just before renaming it over the old one.
+// Only the holder of the old file's lock creates or removes it.
+void RemoveStaleReplacement(const std::string& real) { ::unlink(Docfile::ReplacementName(real).c_str()); }
+
 HRESULT OpenLocked(const std::string& path, bool wantWrite, int* fdOut, bool* writable) {
   for (int attempt = 0; attempt < 8; ++attempt) {
     bool rw = true;
@@ -616,6 +620,9 @@ IStorage* MakeRoot(std::shared_ptr<Docfile> doc, DWORD mode, const std::u16strin
 
 HRESULT OpenExisting(int fd, bool fdWritable, const std::string& path, DWORD mode, const std::u16string& name,
                      IStorage** pp) {
+  // Holding the lock proves no replacement of this file is under way: a "<file>.new" is what
+  // a replacement killed between linking and renaming left behind.
+  if (fdWritable) RemoveStaleReplacement(RealPath(path));
   std::string journal = RealPath(path) + "-journal";
   if (::access(journal.c_str(), F_OK) == 0) {
     if (!fdWritable) {
@@ -696,19 +703,18 @@ HRESULT CreateReplacing(const std::string& path, DWORD mode, const std::u16strin
   struct stat st {};
   ::fstat(lockFd, &st);
   std::string real = RealPath(path);
+  RemoveStaleReplacement(real);
   std::string tempName;
   int dataFd = ::open(DirOf(real).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
   if (dataFd < 0) {
-    std::string templ = real + ".newXXXXXX";
-    std::vector<char> buf(templ.begin(), templ.end());
-    buf.push_back(0);
-    dataFd = ::mkostemp(buf.data(), O_CLOEXEC);
+    // No anonymous files here: build the new file under the replacement name instead.
+    tempName = Docfile::ReplacementName(real);
+    dataFd = ::open(tempName.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
     if (dataFd < 0) {
       HRESULT hr = ErrnoStatus(errno);
       ::close(lockFd);
       return hr;
     }
-    tempName = buf.data();
   }
   ::fchmod(dataFd, st.st_mode & 07777);
   if (!LockWhole(dataFd, true)) {

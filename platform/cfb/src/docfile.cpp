@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <random>
 
 namespace cfb {
 namespace {
@@ -1267,15 +1266,18 @@ void Docfile::Flush() {
   } else {
     writeAll();
     // The new file goes into place in one step; until then the old one is whole.
+    // The lock on the old file is still held, so a "<file>.new" already there is a stale one
+    // from a replacement that was killed before its rename; the next open removes it too.
     std::string from = tempName_;
     if (from.empty()) {
-      std::mt19937_64 rng(std::random_device{}() ^ static_cast<std::uint64_t>(::getpid()));
+      std::string name = ReplacementName(finalPath_);
       std::string proc = "/proc/self/fd/" + std::to_string(fd_);
-      for (int tries = 0; tries < 16 && from.empty(); ++tries) {
-        std::string name = finalPath_ + ".new" + std::to_string(rng() % 1000000000ull);
+      for (int tries = 0; tries < 2 && from.empty(); ++tries) {
         if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
           from = name;
-        else if (errno != EEXIST)
+        else if (errno == EEXIST)
+          ::unlink(name.c_str());
+        else
           Throw(ErrnoStatus(errno));
       }
       if (from.empty()) Throw(STG_E_WRITEFAULT);

@@ -167,6 +167,8 @@ class Docfile {
                                                std::string journalPath, std::string tempName);
   // The bytes of an empty compound file of version 3.
   static std::vector<std::uint8_t> EmptyFileImage();
+  // Where a replacement links its new file just before renaming it over the old one.
+  static std::string ReplacementName(const std::string& finalPath) { return finalPath + ".new"; }
 
   bool Writable() const { return writable_; }
   bool Closed() const { return closed_; }
