@@ -75,8 +75,8 @@ struct IOFileGraber : IDispatch {
   //                              disk (pData untouched, nothing written), or the scan
   //                              (pData the disk's array; what was written stays, and the
   //                              label and the base are written as on success)
-  // A disk name already in use gives STG_E_FILEALREADYEXISTS from the catalog, with pData
-  // the array; check IsNameUsed first to tell it from a catalogued label serial.
+  // A disk name already in use gives STG_E_FILEALREADYEXISTS from the catalog with pData
+  // untouched; check IsNameUsed first to tell it from a catalogued label serial.
   virtual HRESULT AddNewDisk(BSTR path, BSTR bstrName, BSTR bstrDescrip, VARIANT* pData, SHORT iFlag,
                              BSTR bstrCategory) = 0;
   // Brings the catalogued disk of the medium in the drive up to date: the disk record's time
