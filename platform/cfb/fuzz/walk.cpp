@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cfb.h"
+#include "docfile.h"
 
 namespace cfbfuzz {
 namespace {
@@ -98,6 +99,7 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
     buf.push_back(0);
     return std::string(::mkdtemp(buf.data()));
   }();
+  cfb::Docfile::SetDirtyBudget(4096);  // small inputs write out early too
   std::string path = dir + "/input.cfb";
   std::filesystem::remove(path + "-journal");
   {

@@ -1,4 +1,4 @@
-// Compound files (structured storage): genuine [MS-CFB] files of version 3 (512-byte
+// Compound files (structured storage): genuine compound files of version 3 (512-byte
 // sectors, 64-byte mini sectors, mini-stream cutoff 4096) written and modified in place;
 // version 4 files (4096-byte sectors) are read and modified too.
 //
@@ -7,9 +7,11 @@
 //   - there are no transactions: what is written is in the file once the root storage is
 //     released (IStorage::Commit on the root writes it out early and reports failures);
 //   - a process killed at any moment leaves a file that opens and holds the state of the
-//     last release (or of the release under way, once it has completed): changes are
-//     held in memory and written through a journal "<file>-journal" beside the file,
-//     which the next open replays or discards;
+//     last release (or of the release under way, once it has completed): changes are held
+//     in memory (past 128 MB of them, written out early) and reach the file through an undo
+//     journal "<file>-journal" beside it, which the next open plays back or removes. A
+//     release makes one fsync. STGM_CREATE over an existing file writes the new file beside
+//     it and renames it into place at the release;
 //   - element names have at most 31 UTF-16 units and contain none of '/', '\', ':', '!'
 //     (STG_E_INVALIDNAME otherwise); they compare as the format does: shorter first, then
 //     unit by unit after upper-casing. Stat and enumeration give back the stored case;
@@ -18,8 +20,10 @@
 //   - exclusive sharing holds against any second open of the file, in this process or
 //     another (open file description locks). A file that someone holds gives
 //     STG_E_SHAREVIOLATION and is left untouched, STGM_CREATE included;
-//   - an element that is open (a storage: it or anything below it) cannot be opened a
-//     second time, replaced, destroyed or renamed: STG_E_ACCESSDENIED;
+//   - an element that is open cannot be opened a second time or renamed, and neither it nor
+//     a storage above it can be replaced or destroyed: STG_E_ACCESSDENIED. Writing to an
+//     element opened for reading, or reading a stream opened with STGM_WRITE alone, gives
+//     STG_E_ACCESSDENIED too;
 //   - releasing the root writes the file, closes it and reverts every element still open
 //     below it: their calls answer STG_E_REVERTED, their Release still works. A storage
 //     other than the root may be released before the elements opened from it;

@@ -627,15 +627,20 @@ HRESULT OpenExisting(int fd, bool fdWritable, const std::string& path, DWORD mod
       return hr;
     }
   }
+  std::shared_ptr<Docfile> doc;
   try {
-    auto doc = Docfile::Open(fd, journal, (mode & 0x3u) != STGM_READ);
-    *pp = MakeRoot(std::move(doc), mode, name);
-    return S_OK;
+    doc = Docfile::Open(fd, journal, (mode & 0x3u) != STGM_READ);
   } catch (const Failure& f) {
     ::close(fd);
     return f.hr;
   } catch (const std::bad_alloc&) {
     ::close(fd);
+    return E_OUTOFMEMORY;
+  }
+  try {
+    *pp = MakeRoot(std::move(doc), mode, name);  // from here the file is the engine's to close
+    return S_OK;
+  } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
 }
@@ -712,14 +717,19 @@ HRESULT CreateReplacing(const std::string& path, DWORD mode, const std::u16strin
     if (!tempName.empty()) ::unlink(tempName.c_str());
     return STG_E_LOCKVIOLATION;
   }
+  std::shared_ptr<Docfile> doc;
   try {
-    auto doc = Docfile::NewReplacing(dataFd, lockFd, real, real + "-journal", tempName);
-    *pp = MakeRoot(std::move(doc), mode, name);
-    return S_OK;
+    doc = Docfile::NewReplacing(dataFd, lockFd, real, real + "-journal", tempName);
   } catch (...) {
     ::close(dataFd);
     ::close(lockFd);
     if (!tempName.empty()) ::unlink(tempName.c_str());
+    return E_OUTOFMEMORY;
+  }
+  try {
+    *pp = MakeRoot(std::move(doc), mode, name);
+    return S_OK;
+  } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
 }

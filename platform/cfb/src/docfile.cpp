@@ -18,6 +18,7 @@ constexpr int kDeepTree = 64;              // deeper than any red-black tree of 
 constexpr std::uint64_t kScanCredit = 4;   // pages a free-list scan may read per allocation
 constexpr std::uint64_t kScanStart = 16;
 constexpr std::size_t kCleanBudget = 64u << 20;
+std::size_t dirtyBudget = 128u << 20;
 constexpr std::size_t kArenaSize = 1u << 20;
 constexpr std::uint32_t kOwnerDir = 0xFFFFFF00;
 constexpr std::uint32_t kOwnerMiniFat = 0xFFFFFF01;
@@ -159,11 +160,6 @@ std::uint8_t* SectorCache::Fresh(std::uint32_t s) {
   return slot;
 }
 
-bool SectorCache::IsDirty(std::uint32_t s) const {
-  std::size_t ci = s >> kChunkBits;
-  return ci < chunks_.size() && chunks_[ci] && chunks_[ci]->dirty[s & (kChunk - 1)];
-}
-
 void SectorCache::DropClean(std::size_t keepBytes) {
   std::size_t clean = present_ - dirtyList_.size();
   if (clean * sectorSize_ <= keepBytes) return;
@@ -216,32 +212,31 @@ std::vector<std::uint8_t> Docfile::EmptyFileImage() {
   return img;
 }
 
+// On failure the descriptors stay with the caller.
 std::shared_ptr<Docfile> Docfile::Open(int fd, std::string journalPath, bool writable) {
   std::shared_ptr<Docfile> d(new Docfile);
+  d->closed_ = true;
   d->fd_ = fd;
   d->writable_ = writable;
   d->journal_ = std::make_unique<Journal>(std::move(journalPath));
-  try {
-    d->LoadHeader();
-  } catch (...) {
-    d->fd_ = -1;  // the caller closes it
-    d->closed_ = true;
-    throw;
-  }
+  d->LoadHeader();
+  d->closed_ = false;
   return d;
 }
 
 std::shared_ptr<Docfile> Docfile::NewReplacing(int dataFd, int lockFd, std::string finalPath,
                                                std::string journalPath, std::string tempName) {
   std::shared_ptr<Docfile> d(new Docfile);
+  d->closed_ = true;
   d->fd_ = dataFd;
-  d->lockFd_ = lockFd;
   d->mode_ = Mode::Replace;
   d->finalPath_ = std::move(finalPath);
-  d->tempName_ = std::move(tempName);
   d->writable_ = true;
   d->journal_ = std::make_unique<Journal>(std::move(journalPath));
   d->InitEmpty();
+  d->lockFd_ = lockFd;
+  d->tempName_ = std::move(tempName);
+  d->closed_ = false;
   return d;
 }
 
@@ -340,7 +335,12 @@ void Docfile::LoadHeader() {
   freeSectors_.credit = freeMini_.credit = freeEntries_.credit = kScanStart;
 }
 
-void Docfile::Trim() { cache_.DropClean(kCleanBudget); }
+void Docfile::SetDirtyBudget(std::size_t bytes) { dirtyBudget = bytes; }
+
+void Docfile::Trim() {
+  if (writable_ && !Broken() && cache_.DirtyBytes() > dirtyBudget) Spill();
+  cache_.DropClean(kCleanBudget);
+}
 
 // ---- Tables ------------------------------------------------------------------------------------
 
@@ -1169,62 +1169,101 @@ void Docfile::Resize(StreamCursor& c, std::uint64_t newSize) {
 
 // ---- Writing out -------------------------------------------------------------------------------
 
+bool Docfile::BeginJournal() {
+  if (journal_->active()) return true;
+  if (unjournaled_) return false;
+  try {
+    journal_->Begin(fd_, oldLength_);
+  } catch (const Failure&) {
+    unjournaled_ = true;  // no room for a journal beside the file: write in place all the same
+    return false;
+  }
+  journaled_.assign(cache_.FileSectors(), false);
+  headerJournaled_ = false;
+  return true;
+}
+
+// Saves in the journal what the file holds now of the sectors about to be overwritten, once.
+void Docfile::SaveOriginals(const std::vector<std::uint32_t>& dirty, bool header) {
+  auto offsetOf = [&](std::uint32_t s) { return static_cast<std::uint64_t>(s + 1) * sectorSize_; };
+  auto saved = [&](std::uint32_t s) {
+    return offsetOf(s) >= oldLength_ || (s < journaled_.size() && journaled_[s]);
+  };
+  std::vector<std::uint8_t> orig;
+  if (header && !headerJournaled_) {
+    orig.resize(sectorSize_);
+    ReadAt(fd_, 0, orig.data(), sectorSize_);
+    journal_->Save(0, orig.data(), sectorSize_);
+    headerJournaled_ = true;
+  }
+  std::size_t i = 0;
+  while (i < dirty.size()) {
+    if (saved(dirty[i])) {
+      ++i;
+      continue;
+    }
+    std::size_t j = i;
+    while (j < dirty.size() && dirty[j] == dirty[i] + (j - i) && !saved(dirty[j]) && j - i < 2048) ++j;
+    std::size_t bytes = (j - i) * sectorSize_;
+    orig.resize(bytes);
+    ReadAt(fd_, offsetOf(dirty[i]), orig.data(), bytes);
+    journal_->Save(offsetOf(dirty[i]), orig.data(), bytes);
+    for (std::size_t k = i; k < j; ++k)
+      if (dirty[k] < journaled_.size()) journaled_[dirty[k]] = true;
+    i = j;
+  }
+}
+
+void Docfile::WriteSectors(const std::vector<std::uint32_t>& dirty) {
+  std::size_t i = 0;
+  while (i < dirty.size()) {
+    std::size_t j = i;
+    std::vector<Piece> pieces;
+    while (j < dirty.size() && dirty[j] == dirty[i] + (j - i) && pieces.size() < 2048) {
+      pieces.push_back({cache_.Get(dirty[j]), sectorSize_});
+      ++j;
+    }
+    WriteRun(fd_, static_cast<std::uint64_t>(dirty[i] + 1) * sectorSize_, pieces);
+    i = j;
+  }
+}
+
+// Writes the dirty sectors out before the release (the header stays in memory): in place
+// they go through the journal first, so that the file still opens as the last release.
+void Docfile::Spill() {
+  std::vector<std::uint32_t> dirty = cache_.DirtySorted();
+  if (mode_ == Mode::InPlace && BeginJournal()) SaveOriginals(dirty, false);
+  WriteSectors(dirty);
+  cache_.MarkAllClean();
+  spilled_ = true;
+  if (!dirty.empty() && dirty.back() >= cache_.FileSectors()) cache_.SetFileSectors(dirty.back() + 1);
+}
+
 void Docfile::Flush() {
   if (closed_ || !writable_) return;
   if (Broken()) Throw(brokenHr_);
-  if (!cache_.HasDirty()) return;
+  if (!cache_.HasDirty() && !spilled_) return;
   std::vector<std::uint8_t> head(sectorSize_, 0);
   std::memcpy(head.data(), header_, 512);
   std::vector<std::uint32_t> dirty = cache_.DirtySorted();
-  auto offsetOf = [&](std::uint32_t s) { return static_cast<std::uint64_t>(s + 1) * sectorSize_; };
-
   auto writeAll = [&] {
+    WriteSectors(dirty);
     WriteAt(fd_, 0, head.data(), head.size());
-    std::size_t i = 0;
-    while (i < dirty.size()) {
-      std::size_t j = i;
-      std::vector<Piece> pieces;
-      while (j < dirty.size() && dirty[j] == dirty[i] + (j - i) && pieces.size() < 2048) {
-        pieces.push_back({cache_.Get(dirty[j]), sectorSize_});
-        ++j;
-      }
-      WriteRun(fd_, offsetOf(dirty[i]), pieces);
-      i = j;
-    }
     if (::fdatasync(fd_) != 0) Throw(ErrnoStatus(errno));
   };
 
   if (mode_ == Mode::InPlace) {
-    bool journaled = true;
+    bool journaled = BeginJournal();
     try {
-      journal_->Begin(fd_, oldLength_);
-    } catch (const Failure&) {
-      journaled = false;  // no room for a journal beside the file: write in place all the same
-    }
-    try {
-      if (journaled) {
-        std::vector<std::uint8_t> orig(sectorSize_);
-        ReadAt(fd_, 0, orig.data(), sectorSize_);
-        journal_->Save(0, orig.data(), sectorSize_);
-        std::size_t i = 0;
-        while (i < dirty.size() && offsetOf(dirty[i]) < oldLength_) {
-          std::size_t j = i;
-          while (j < dirty.size() && dirty[j] == dirty[i] + (j - i) && offsetOf(dirty[j]) < oldLength_ &&
-                 j - i < 2048)
-            ++j;
-          std::size_t bytes = (j - i) * sectorSize_;
-          orig.resize(bytes);
-          ReadAt(fd_, offsetOf(dirty[i]), orig.data(), bytes);
-          journal_->Save(offsetOf(dirty[i]), orig.data(), bytes);
-          i = j;
-        }
-      }
+      if (journaled) SaveOriginals(dirty, true);
       writeAll();
     } catch (const Failure&) {
-      if (!journaled || !journal_->RollBack(fd_)) MarkBroken(STG_E_WRITEFAULT);
+      // Put back, the file is the last release again; what was spilled is no longer in it.
+      if (!journaled || !journal_->RollBack(fd_) || spilled_) MarkBroken(STG_E_WRITEFAULT);
       throw;
     }
     journal_->Finish();
+    unjournaled_ = false;
   } else {
     writeAll();
     // The new file goes into place in one step; until then the old one is whole.
@@ -1254,11 +1293,13 @@ void Docfile::Flush() {
     mode_ = Mode::InPlace;
   }
   cache_.MarkAllClean();
+  spilled_ = false;
   struct stat st {};
   if (::fstat(fd_, &st) == 0) oldLength_ = static_cast<std::uint64_t>(st.st_size);
   std::uint64_t secs = oldLength_ > sectorSize_ ? (oldLength_ - sectorSize_ + sectorSize_ - 1) / sectorSize_ : 0;
   cache_.SetFileSectors(static_cast<std::uint32_t>(std::min<std::uint64_t>(secs, MAXREGSECT + 1ull)));
 }
+
 
 void Docfile::Close() {
   if (closed_) return;
@@ -1270,6 +1311,8 @@ void Docfile::Close() {
     } catch (const std::bad_alloc&) {
     }
   }
+  // What a session that cannot be written spilled early is taken back out of the file.
+  if (journal_ && journal_->active()) journal_->RollBack(fd_);
   for (auto& [id, e] : open_) e->Invalidate();
   open_.clear();
   if (fd_ >= 0) ::close(fd_);

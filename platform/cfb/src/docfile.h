@@ -1,6 +1,6 @@
 // The engine of one open compound file: header, FAT, DIFAT, mini FAT, mini stream,
-// directory and sibling trees, over a sector cache whose dirty sectors are written once, at
-// release, through the journal.
+// directory and sibling trees, over a sector cache whose dirty sectors are written at the
+// release (or early, past their budget) through the journal.
 //
 // Nothing here is linear in the size of the file or in the number of siblings: sector
 // chains are followed only as far as needed and remembered; free sectors, mini sectors and
@@ -59,20 +59,19 @@ class SectorCache {
   SectorCache& operator=(const SectorCache&) = delete;
 
   void Init(int fd, std::uint32_t sectorSize, std::uint32_t fileSectors);
-  void SetFd(int fd) { fd_ = fd; }
   void SetFileSectors(std::uint32_t n) { fileSectors_ = n; }
   std::uint32_t FileSectors() const { return fileSectors_; }
 
   const std::uint8_t* Get(std::uint32_t s) { return Load(s); }
   std::uint8_t* GetDirty(std::uint32_t s);
   std::uint8_t* Fresh(std::uint32_t s);  // zeroed and dirty, nothing read
-  bool IsDirty(std::uint32_t s) const;
 
   void DropClean(std::size_t keepBytes);
   std::vector<std::uint32_t> DirtySorted() const;
   void MarkAllClean();
   std::uint64_t Mutations() const { return mutations_; }
   bool HasDirty() const { return !dirtyList_.empty(); }
+  std::size_t DirtyBytes() const { return dirtyList_.size() * sectorSize_; }
   void Clear();
 
  private:
@@ -175,8 +174,11 @@ class Docfile {
   HRESULT BrokenStatus() const { return brokenHr_; }
   void MarkBroken(HRESULT hr) { if (brokenHr_ == S_OK) brokenHr_ = FAILED(hr) ? hr : E_FAIL; }
   std::uint64_t Mutations() const { return cache_.Mutations(); }
-  // At the start of a call: lets go of clean sectors beyond the cache's budget.
+  // At the start of a call: writes dirty sectors out early when they pass their budget
+  // (through the journal, so that a kill still gives back the last release), and lets go of
+  // clean sectors beyond theirs.
   void Trim();
+  static void SetDirtyBudget(std::size_t bytes);  // for tests; the default is 128 MB
 
   // Writes everything out (journal, sectors, header, one fsync). Throws on failure, after
   // putting the file back as it was.
@@ -217,7 +219,10 @@ class Docfile {
   Docfile() = default;
   void LoadHeader();
   void InitEmpty();
-  void SerializeHeader(std::uint8_t* out);
+  bool BeginJournal();  // false: no journal can be kept beside the file
+  void SaveOriginals(const std::vector<std::uint32_t>& dirty, bool header);
+  void WriteSectors(const std::vector<std::uint32_t>& dirty);
+  void Spill();
 
   // Tables.
   std::uint32_t FatGet(std::uint32_t s);
@@ -295,6 +300,10 @@ class Docfile {
   std::uint32_t entriesPerSector_ = 4;
   std::uint8_t header_[512] = {};
   std::uint64_t oldLength_ = 0;  // the file's length at the last release
+  bool unjournaled_ = false;     // this release goes without a journal
+  std::vector<bool> journaled_;  // sectors of the last release already saved in the journal
+  bool headerJournaled_ = false;
+  bool spilled_ = false;  // sectors were written out before this release
 
   SectorCache cache_;
   std::uint32_t sectorCount_ = 0;  // sectors in use or beyond the end: allocation starts here

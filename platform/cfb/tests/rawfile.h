@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cfbtest {
@@ -12,6 +13,7 @@ namespace cfbtest {
 inline constexpr std::uint32_t kNone = 0xFFFFFFFF;
 
 struct RawEntry {
+  RawEntry(std::u16string n = {}, std::uint8_t t = 0) : name(std::move(n)), type(t) {}
   std::u16string name;
   std::uint8_t type;  // 1 storage, 2 stream, 5 root
   std::uint32_t left = kNone, right = kNone, child = kNone;

@@ -1,7 +1,9 @@
 // The structured-storage contract as the catalog and the template store use it: names,
 // replacing, missing elements, access and sharing, streams, enumeration, renaming,
 // destroying, and the file's size under create/destroy cycles.
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <fstream>
@@ -208,6 +210,32 @@ TEST(Sharing, ExclusiveAgainstASecondObjectInTheSameProcess) {
   // Creating holds the new file at once.
   Ptr<IStorage> made = Create(dir.file("new.dkc"));
   Open(dir.file("new.dkc"), kOpenRead, STG_E_SHAREVIOLATION);
+}
+
+TEST(Sharing, ExclusiveAgainstAnotherProcess) {
+  TempDir dir;
+  std::string f = dir.file("held.dkc");
+  Create(f);
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    Ptr<IStorage> held = Open(f);
+    char c = held ? 'y' : 'n';
+    if (::write(ready[1], &c, 1) != 1) ::_exit(1);
+    ::pause();
+    ::_exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  EXPECT_EQ(c, 'y');
+  Open(f, kOpenRead, STG_E_SHAREVIOLATION);
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
+  ::close(ready[0]);
+  ::close(ready[1]);
+  EXPECT_TRUE(Open(f));  // free again once the holder is gone
 }
 
 TEST(Files, WhatIsAndIsNotACompoundFile) {
@@ -445,4 +473,31 @@ TEST(Trees, ManySiblingsInAnyOrder) {
     for (const auto& [n, v] : expect) ASSERT_EQ(GetStream(root.get(), n), v);
   }
   EXPECT_EQ(DumpFile(f), expect);
+}
+
+TEST(Copy, WholeTreeIntoANewFileCompactly) {
+  TempDir dir;
+  std::string f = dir.file("full.dkc"), backup = dir.file("backup.dkc");
+  {
+    Ptr<IStorage> root = Create(f);
+    for (int d = 0; d < 6; ++d) {
+      Ptr<IStorage> disk = SubStorage(root.get(), "disk" + std::to_string(d), true);
+      Ptr<IStorage> folder = SubStorage(disk.get(), "folder", true);
+      for (int i = 0; i < 80; ++i) PutStream(folder.get(), "f" + std::to_string(i), std::string(i * 100, char('a' + d)));
+    }
+  }
+  {
+    Ptr<IStorage> root = Open(f);
+    for (int d = 0; d < 5; ++d) {
+      std::u16string n = U("disk" + std::to_string(d));
+      ASSERT_EQ(root->DestroyElement(n.c_str()), S_OK);
+    }
+  }
+  {
+    Ptr<IStorage> from = Open(f, kOpenRead);
+    Ptr<IStorage> to = Create(backup);
+    ASSERT_EQ(from->CopyTo(0, nullptr, nullptr, to.get()), S_OK);
+  }
+  EXPECT_EQ(DumpFile(backup), DumpFile(f));
+  EXPECT_LT(FileSize(backup) * 3, FileSize(f));
 }
