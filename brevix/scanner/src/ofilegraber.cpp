@@ -31,6 +31,17 @@ DWORD LastErrorOrGeneral() {
   return err != ERROR_SUCCESS ? err : ERROR_GEN_FAILURE;
 }
 
+// The answer for a drive that could not be read, from the kernel error just left: the drive
+// without its medium is SCANNER_DRIVE_NOT_READY (and 21 in pData), anything else a failure.
+HRESULT DriveFailure(VARIANT* pData) {
+  const DWORD err = LastErrorOrGeneral();
+  if (err == ERROR_NOT_READY) {
+    SetResultCode(pData, SCANNER_DRIVE_NOT_READY);
+    return SCANNER_DRIVE_NOT_READY;
+  }
+  return HresultFromWin32(err);
+}
+
 }  // namespace
 
 HRESULT OFileGraber::FinalConstruct() { return NewCatalogDocument(&doc_); }
@@ -243,13 +254,9 @@ HRESULT OFileGraber::AddNewDisk(BSTR path, BSTR bstrName, BSTR bstrDescrip, VARI
   volumes::Folder top = volumes::Folder::Open(root);
   std::uint64_t capacity = 0, freeBytes = 0;
   if (!top.IsOpen() || !DriveGeometry(root, capacity, freeBytes)) {
-    const DWORD err = LastErrorOrGeneral();
+    hr = DriveFailure(pData);
     doc_->CloseDoc(0);
-    if (err == ERROR_NOT_READY) {
-      SetResultCode(pData, SCANNER_DRIVE_NOT_READY);
-      return SCANNER_DRIVE_NOT_READY;
-    }
-    return HresultFromWin32(err);
+    return hr;
   }
 
   FILETIME now{};
@@ -311,14 +318,7 @@ HRESULT OFileGraber::RefreshDisk(BSTR bstrPath, const std::u16string& diskName, 
   const std::string root = DrivePathOf(bstrPath);
   // A drive that cannot be read leaves the disk as it is catalogued.
   volumes::Folder top = volumes::Folder::Open(root);
-  if (!top.IsOpen()) {
-    const DWORD err = LastErrorOrGeneral();
-    if (err == ERROR_NOT_READY) {
-      SetResultCode(pData, SCANNER_DRIVE_NOT_READY);
-      return SCANNER_DRIVE_NOT_READY;
-    }
-    return HresultFromWin32(err);
-  }
+  if (!top.IsOpen()) return DriveFailure(pData);
   std::uint64_t total = 0, freeBytes = 0;
   ULARGE_INTEGER totalBytes{}, totalFree{};
   if (GetDiskFreeSpaceExA(root.c_str(), nullptr, &totalBytes, &totalFree)) {
