@@ -212,3 +212,23 @@ TEST_F(UpdateTest, AFolderThatCannotBeReadKeepsWhatIsCatalogued) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ScannerTest, NamesKeptThroughTheLongNameMapSurviveAnUpdate) {
+  Drive('E');
+  const fs::path m = Medium('E');
+  const std::vector<std::string> names = {std::string(40, 'n'), "Twin.txt", "TWIN.TXT", "I_T_E_M_", "FLD~~1",
+                                          "FLD~~2", std::string(35, 'd') + "/inner.txt"};
+  for (const std::string& n : names) WriteFile(m / n, 3);
+  ASSERT_EQ(Add('E', "Disk", 1), S_OK);
+  const Catalog before = ReadCatalog(catalog_);
+  for (const std::string& n : names) ASSERT_EQ(before.count("Disk/" + n), 1u) << n;
+  ASSERT_EQ(Update('E'), S_OK);
+  ASSERT_EQ(Update('E'), S_OK);
+  const Catalog after = ReadCatalog(catalog_);
+  EXPECT_EQ(after.size(), before.size());
+  for (auto& [path, item] : before) EXPECT_EQ(after.count(path), 1u) << path;
+}
+
+}  // namespace
