@@ -1,0 +1,336 @@
+// The scan of a drive's tree into the catalog (ScanFolder), for adding and for updating disks.
+//
+// The walk keeps one level per open folder: the medium folder, its listing, the running byte
+// total and, when updating, the names of the catalogued items the medium still has. A level
+// is entered when its catalog folder has become current (added, or opened by name) and left by
+// going back to the parent folder, always, whatever happened below.
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "cfb.h"
+#include "namefold.h"
+#include "scanner_impl.h"
+
+namespace brevix {
+namespace {
+
+using xcom::Bstr;
+using xcom::ComPtr;
+
+struct U16Hash {
+  size_t operator()(const std::u16string& s) const noexcept {
+    return std::hash<std::u16string_view>{}(s);
+  }
+};
+using NameSet = std::unordered_set<std::u16string, U16Hash>;
+
+// One element of the current catalog folder: its element name, the name the user sees (the
+// long name of a "FLD~~n" element) and whether it is a folder.
+struct CatalogItem {
+  std::u16string element;
+  std::u16string shown;
+  bool storage = false;
+};
+
+// Every item of the current catalog folder, the reserved streams left out. The enumerator is
+// gone when this answers, so the caller may delete what it lists.
+HRESULT ListCurrentFolder(IOStorageInternal* doc, std::vector<CatalogItem>& out) {
+  out.clear();
+  {
+    ComPtr<IEnumSTATSTG> en;
+    HRESULT hr = doc->EnumElements(1, en.ReleaseAndGetAddressOf());
+    if (FAILED(hr)) return hr;
+    STATSTG batch[64];
+    ULONG got = 0;
+    do {
+      got = 0;
+      hr = en->Next(64, batch, &got);
+      if (FAILED(hr)) return hr;
+      for (ULONG i = 0; i < got; ++i) {
+        std::u16string name(batch[i].pwcsName ? batch[i].pwcsName : u"");
+        CoTaskMemFree(batch[i].pwcsName);
+        if (!IsReservedStreamName(name)) out.push_back({std::move(name), {}, batch[i].type == STGTY_STORAGE});
+      }
+    } while (hr == S_OK && got > 0);
+  }
+  for (CatalogItem& item : out) {
+    item.shown = item.element;
+    if (!ParseLongNameElement(item.element)) continue;
+    Bstr longName;
+    if (SUCCEEDED(doc->LongNameFromElement(item.element.c_str(), longName.ReleaseAndGetAddressOf())) &&
+        !longName.IsNull()) {
+      item.shown = std::u16string(longName.View());
+    }
+  }
+  return S_OK;
+}
+
+// The catalogued items of one folder that the medium does not have under their exact names,
+// by their upper-cased names: where a medium name has no exact match, the item whose name
+// differs only in letter case is the same item, renamed on the medium.
+class CaseTwins {
+ public:
+  HRESULT Load(IOStorageInternal* doc, const std::vector<volumes::DirEntry>& medium) {
+    NameSet onMedium;
+    onMedium.reserve(medium.size());
+    for (const volumes::DirEntry& e : medium) onMedium.insert(e.name);
+    std::vector<CatalogItem> items;
+    HRESULT hr = ListCurrentFolder(doc, items);
+    if (FAILED(hr)) return hr;
+    for (CatalogItem& item : items) {
+      if (onMedium.count(item.shown)) continue;
+      std::u16string key = Folded(item.shown);
+      byFolded_[std::move(key)].push_back({std::move(item.shown), item.storage});
+    }
+    return S_OK;
+  }
+
+  // The catalogued name of the item `name` (a folder or a file) was renamed from, claimed so
+  // that no other entry takes it too; nothing when there is none.
+  std::optional<std::u16string> Claim(const std::u16string& name, bool folder) {
+    auto it = byFolded_.find(Folded(name));
+    if (it == byFolded_.end()) return std::nullopt;
+    for (auto c = it->second.begin(); c != it->second.end(); ++c) {
+      if (c->storage == folder) {
+        std::u16string found = std::move(c->name);
+        it->second.erase(c);
+        return found;
+      }
+    }
+    return std::nullopt;
+  }
+
+ private:
+  struct Candidate {
+    std::u16string name;
+    bool storage = false;
+  };
+  std::unordered_map<std::u16string, std::vector<Candidate>, U16Hash> byFolded_;
+};
+
+struct Level {
+  volumes::Folder folder;
+  std::vector<volumes::DirEntry> entries;
+  bool complete = true;  // the listing was read to its end
+  size_t next = 0;
+  ScanMode mode = ScanMode::Add;
+  std::uint64_t total = 0;
+  HRESULT status = S_OK;
+  NameSet seen;                       // update: catalogued names the medium still has
+  std::unique_ptr<CaseTwins> twins;   // update: loaded on the first name without a match
+  // This folder's own record in its parent (every level but the top).
+  ItemRecord record;
+  bool timeChanged = false;
+  std::uint64_t storedSize = 0;
+};
+
+void ReadListing(Level& level) {
+  volumes::DirEntry e;
+  while (level.folder.Next(e)) level.entries.push_back(std::move(e));
+  level.complete = GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+ItemRecord EntryRecord(const volumes::DirEntry& e, const CountedString& note, LONG kind) {
+  ItemRecord r;
+  r.name = e.name;
+  r.note = note;
+  r.SetSize(kind == ItemFile ? e.size : 0);
+  r.timeA = e.lastWriteTime;
+  r.timeB = e.creationTime;
+  r.kind = kind;
+  return r;
+}
+
+class TreeScan {
+ public:
+  TreeScan(IOStorageInternal* doc, const CountedString& note) : doc_(doc), note_(note) {}
+
+  HRESULT Run(volumes::Folder top, ScanMode mode, std::uint64_t* total) {
+    auto first = std::make_unique<Level>();
+    first->folder = std::move(top);
+    first->mode = mode;
+    ReadListing(*first);
+    stack_.push_back(std::move(first));
+    HRESULT result = S_OK;
+    while (!stack_.empty()) {
+      Level& level = *stack_.back();
+      if (FAILED(level.status) || level.next == level.entries.size()) {
+        result = Leave();
+        continue;
+      }
+      const volumes::DirEntry& e = level.entries[level.next++];
+      if (e.directory) {
+        Folder(level, e);
+      } else if (e.size != 0) {  // empty files are neither catalogued nor seen
+        File(level, e);
+      }
+    }
+    if (total) *total = topTotal_;
+    return result;
+  }
+
+ private:
+  // The item of the current catalog folder that holds the medium entry: its record read into
+  // `stored` (whose name becomes the catalogued one). STG_E_FILENOTFOUND when it has none.
+  HRESULT Match(Level& level, const volumes::DirEntry& e, LONG kind, ItemRecord& stored) {
+    stored = ItemRecord{};
+    stored.name = e.name;
+    stored.kind = kind;
+    HRESULT hr = doc_->GetItemInfo(nullptr, &stored);
+    if (hr != STG_E_FILENOTFOUND) return hr;
+    if (!level.twins) {
+      level.twins = std::make_unique<CaseTwins>();
+      if (FAILED(level.twins->Load(doc_, level.entries))) return STG_E_FILENOTFOUND;
+    }
+    std::optional<std::u16string> renamed = level.twins->Claim(e.name, kind == ItemFolder);
+    if (!renamed) return STG_E_FILENOTFOUND;
+    stored = ItemRecord{};
+    stored.name = std::move(*renamed);
+    stored.kind = kind;
+    return doc_->GetItemInfo(nullptr, &stored);
+  }
+
+  HRESULT AddHere(ItemRecord& rec) {
+    Bstr name(rec.name);
+    return doc_->AddItem(nullptr, name.Get(), &rec);
+  }
+
+  void Enter(volumes::Folder sub, ScanMode mode, ItemRecord record, bool timeChanged, std::uint64_t storedSize) {
+    auto level = std::make_unique<Level>();
+    level->folder = std::move(sub);
+    level->mode = mode;
+    level->record = std::move(record);
+    level->timeChanged = timeChanged;
+    level->storedSize = storedSize;
+    if (level->folder.IsOpen()) {
+      ReadListing(*level);
+    } else {
+      // A folder that cannot be listed: nothing below it is known, so nothing below it
+      // changes, and its catalogued size stays.
+      level->complete = false;
+      level->total = storedSize;
+    }
+    stack_.push_back(std::move(level));
+  }
+
+  void Folder(Level& level, const volumes::DirEntry& e) {
+    volumes::Folder sub = level.folder.OpenSubfolder(e.name);
+    ItemRecord rec = EntryRecord(e, note_, ItemFolder);
+    if (level.mode == ScanMode::Add) {
+      // The new folder's storage becomes current; a folder that cannot be added is skipped.
+      if (SUCCEEDED(AddHere(rec))) Enter(std::move(sub), ScanMode::Add, std::move(rec), false, 0);
+      return;
+    }
+    ItemRecord stored;
+    HRESULT hr = Match(level, e, ItemFolder, stored);
+    if (hr == STG_E_FILENOTFOUND) {
+      // New on the medium: everything below it is new too.
+      if (SUCCEEDED(AddHere(rec))) {
+        level.seen.insert(e.name);
+        Enter(std::move(sub), ScanMode::Add, std::move(rec), false, 0);
+      }
+      return;
+    }
+    if (FAILED(hr)) {
+      // A record that cannot be read: the folder is left as it is, and is not removed.
+      level.seen.insert(e.name);
+      return;
+    }
+    level.seen.insert(stored.name);
+    Bstr name(stored.name);
+    if (FAILED(doc_->SetCurrentFolder(name.Get(), FOLDER_CHILD))) return;  // no descent
+    const bool changed = CompareFileTime(&stored.timeA, &e.lastWriteTime) != 0;
+    if (changed) stored.timeA = e.lastWriteTime;
+    const std::uint64_t storedSize = stored.Size();
+    Enter(std::move(sub), ScanMode::Update, std::move(stored), changed, storedSize);
+  }
+
+  void File(Level& level, const volumes::DirEntry& e) {
+    ItemRecord rec = EntryRecord(e, note_, ItemFile);
+    level.total += e.size;
+    HRESULT hr;
+    if (level.mode == ScanMode::Add) {
+      hr = AddHere(rec);
+    } else {
+      ItemRecord stored;
+      hr = Match(level, e, ItemFile, stored);
+      if (hr == STG_E_FILENOTFOUND) {
+        hr = AddHere(rec);
+        if (SUCCEEDED(hr)) level.seen.insert(e.name);
+      } else if (FAILED(hr)) {
+        level.seen.insert(e.name);  // left as it is, not removed
+        return;
+      } else {
+        level.seen.insert(stored.name);
+        if (CompareFileTime(&stored.timeA, &e.lastWriteTime) != 0) {
+          rec.name = stored.name;
+          rec.note = std::move(stored.note);
+          hr = doc_->SetItemInfo(nullptr, &rec);
+        }
+      }
+    }
+    if (FAILED(hr) && hr != STG_E_INVALIDNAME) level.status = hr;
+  }
+
+  // Ends the level on top: the clean-up of its folder, then back to the parent folder with
+  // the folder's size. Answers the status of the level when it was the top one.
+  HRESULT Leave() {
+    std::unique_ptr<Level> level = std::move(stack_.back());
+    stack_.pop_back();
+    if (level->mode == ScanMode::Update && level->complete && SUCCEEDED(level->status)) {
+      HRESULT hr = RemoveVanished(level->seen);
+      if (FAILED(hr)) level->status = hr;
+    }
+    if (stack_.empty()) {
+      topTotal_ = level->total;
+      return level->status;
+    }
+    Level& parent = *stack_.back();
+    HRESULT hr = doc_->SetCurrentFolder(nullptr, FOLDER_PARENT);
+    if (FAILED(hr)) {
+      parent.status = hr;
+    } else if (SUCCEEDED(level->status)) {
+      const bool resized = level->record.Size() != level->total;
+      if (resized || level->timeChanged) {
+        level->record.SetSize(level->total);
+        hr = doc_->SetItemInfo(nullptr, &level->record);
+        if (FAILED(hr)) parent.status = hr;
+      }
+    } else {
+      parent.status = level->status;  // a failure below ends the folders above
+    }
+    parent.total += level->total;
+    return S_OK;
+  }
+
+  // Deletes every item of the current folder whose name the medium no longer has. The names
+  // are collected before anything is deleted, so no element goes while its enumerator lives.
+  HRESULT RemoveVanished(const NameSet& seen) {
+    std::vector<CatalogItem> items;
+    HRESULT hr = ListCurrentFolder(doc_, items);
+    if (FAILED(hr)) return hr;
+    for (const CatalogItem& item : items) {
+      if (seen.count(item.shown)) continue;
+      hr = doc_->DeleteFile(nullptr, Bstr(item.shown).Get());
+      if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+  }
+
+  IOStorageInternal* doc_;
+  const CountedString& note_;
+  std::vector<std::unique_ptr<Level>> stack_;
+  std::uint64_t topTotal_ = 0;
+};
+
+}  // namespace
+
+HRESULT ScanTree(IOStorageInternal* doc, volumes::Folder top, ScanMode mode, const CountedString& note,
+                 std::uint64_t* total) {
+  TreeScan scan(doc, note);
+  return scan.Run(std::move(top), mode, total);
+}
+
+}  // namespace brevix
