@@ -1,6 +1,7 @@
 // The catalog search walk: IOStorage::FindItem.
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <cstdlib>
 
 #include "namefold.h"
@@ -24,6 +25,10 @@ struct Level {
   };
   std::u16string text;
   std::vector<Entry> entries;
+  void Clear() {
+    text.clear();
+    entries.clear();
+  }
 
   std::u16string_view View(uint32_t at, uint32_t len) const { return {text.data() + at, len}; }
   const OLECHAR* Element(const Entry& e) const { return text.data() + e.elem; }
@@ -42,6 +47,11 @@ struct OStorage::SearchRun {
   xcom::Bstr fileKind{u"FILE"};
   std::u16string path;  // the path text of the level being walked
   HRESULT firstError = S_OK;
+  // Kept for the whole walk: one listing per depth, and one batch for the enumerators (each
+  // level is listed whole before the walk goes deeper).
+  std::vector<std::unique_ptr<Level>> levels;
+  std::size_t depth = 0;
+  std::vector<STATSTG> batch = std::vector<STATSTG>(256);
 };
 
 HRESULT OStorage::FindItem(BSTR sDir, BSTR Name, BSTR Note, LONG lSize, DATE startDate, DATE endDate,
@@ -115,17 +125,28 @@ HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial) {
   IStorage* stg = here.stg.Get();  // stays valid while frames below are pushed and popped
 
   // List and sort the level, and let its enumerator go, before visiting any of it.
-  Level level;
+  if (run.levels.size() <= run.depth) run.levels.push_back(std::make_unique<Level>());
+  Level& level = *run.levels[run.depth];
+  level.Clear();
+  struct Deeper {
+    std::size_t& depth;
+    explicit Deeper(std::size_t& d) : depth(d) { ++depth; }
+    ~Deeper() { --depth; }
+  } deeper(run.depth);
   {
     ComPtr<IEnumSTATSTG> en;
     HRESULT hr = stg->EnumElements(0, nullptr, 0, en.ReleaseAndGetAddressOf());
     if (FAILED(hr)) return hr;
-    constexpr ULONG kBatch = 256;
-    STATSTG batch[kBatch];
+    // The container lends its names where it can: the level copies them anyway.
+    ComPtr<IEnumSTATSTGLent> lent;
+    if (FAILED(en->QueryInterface(IID_IEnumSTATSTGLent, reinterpret_cast<void**>(lent.ReleaseAndGetAddressOf()))))
+      lent = nullptr;
+    const ULONG kBatch = static_cast<ULONG>(run.batch.size());
+    STATSTG* batch = run.batch.data();
     uint32_t seq = 0;
     for (;;) {
       ULONG got = 0;
-      hr = en->Next(kBatch, batch, &got);
+      hr = lent ? lent->NextLent(kBatch, batch, &got) : en->Next(kBatch, batch, &got);
       if (FAILED(hr)) return hr;
       for (ULONG i = 0; i < got; ++i) {
         const OLECHAR* raw = batch[i].pwcsName ? batch[i].pwcsName : u"";
@@ -152,7 +173,7 @@ HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial) {
           e.storage = storage;
           level.entries.push_back(e);
         }
-        std::free(batch[i].pwcsName);
+        if (!lent) std::free(batch[i].pwcsName);
       }
       if (hr != S_OK || got < kBatch) break;
     }

@@ -149,6 +149,20 @@ struct IEnumSTATSTG : IUnknown {
   ~IEnumSTATSTG() = default;
 };
 
+// What this layer's enumerators offer besides: the same elements without a copy of each
+// name. A name handed out by NextLent points into the enumerator and stays valid while the
+// enumerator lives; the caller frees none. A listing of a million names saves as many
+// allocations.
+struct IEnumSTATSTGLent : IUnknown {
+  virtual HRESULT NextLent(ULONG celt, STATSTG* rgelt, ULONG* pceltFetched) = 0;
+
+ protected:
+  ~IEnumSTATSTGLent() = default;
+};
+// {C7E4B38C-301D-4371-8841-EBC9B69F6D79}
+inline constexpr IID IID_IEnumSTATSTGLent = {
+    0xC7E4B38C, 0x301D, 0x4371, {0x88, 0x41, 0xEB, 0xC9, 0xB6, 0x9F, 0x6D, 0x79}};
+
 struct IStorage : IUnknown {
   // STGM_CREATE replaces an element of that name of either kind; without it an existing
   // name gives STG_E_FILEALREADYEXISTS. reserved1 and reserved2 must be 0.

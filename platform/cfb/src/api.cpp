@@ -62,7 +62,7 @@ CLSID ClsidFromBytes(const std::uint8_t* b) {
   return c;
 }
 
-LPOLESTR DupName(const std::u16string& s) {
+LPOLESTR DupName(std::u16string_view s) {
   auto* p = static_cast<OLECHAR*>(std::malloc((s.size() + 1) * sizeof(OLECHAR)));
   if (!p) return nullptr;
   std::memcpy(p, s.data(), s.size() * sizeof(OLECHAR));
@@ -122,41 +122,32 @@ struct ElementState : OpenElement {
   }
 };
 
-class EnumImpl final : public RefCounted<IEnumSTATSTG> {
+class EnumImpl final : public RefCounted<IEnumSTATSTG>, public IEnumSTATSTGLent {
  public:
-  explicit EnumImpl(std::shared_ptr<const std::vector<ElementInfo>> items, std::size_t pos = 0)
-      : items_(std::move(items)), pos_(pos) {}
+  explicit EnumImpl(std::shared_ptr<const Listing> items, std::size_t pos = 0) : items_(std::move(items)), pos_(pos) {}
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     if (riid == IID_IUnknown || riid == IID_IEnumSTATSTG) {
       *ppv = static_cast<IEnumSTATSTG*>(this);
-      AddRef();
-      return S_OK;
+    } else if (riid == IID_IEnumSTATSTGLent) {
+      *ppv = static_cast<IEnumSTATSTGLent*>(this);
+    } else {
+      *ppv = nullptr;
+      return E_NOINTERFACE;
     }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
   }
-  HRESULT Next(ULONG celt, STATSTG* rgelt, ULONG* fetched) override {
-    if (fetched) *fetched = 0;
-    if (!rgelt && celt) return E_POINTER;
-    ULONG n = 0;
-    while (n < celt && pos_ < items_->size()) {
-      const ElementInfo& info = (*items_)[pos_];
-      if (FAILED(FillStat(&rgelt[n], info, &info.name, 0))) {
-        for (ULONG k = 0; k < n; ++k) std::free(rgelt[k].pwcsName);
-        return E_OUTOFMEMORY;
-      }
-      ++n;
-      ++pos_;
-    }
-    if (fetched) *fetched = n;
-    return n == celt ? S_OK : S_FALSE;
-  }
+  ULONG AddRef() override { return RefCounted<IEnumSTATSTG>::AddRef(); }
+  ULONG Release() override { return RefCounted<IEnumSTATSTG>::Release(); }
+
+  HRESULT Next(ULONG celt, STATSTG* rgelt, ULONG* fetched) override { return Give(celt, rgelt, fetched, false); }
+  HRESULT NextLent(ULONG celt, STATSTG* rgelt, ULONG* fetched) override { return Give(celt, rgelt, fetched, true); }
   HRESULT Skip(ULONG celt) override {
-    std::size_t left = items_->size() - pos_;
+    std::size_t left = items_->items.size() - pos_;
     if (celt > left) {
-      pos_ = items_->size();
+      pos_ = items_->items.size();
       return S_FALSE;
     }
     pos_ += celt;
@@ -173,8 +164,29 @@ class EnumImpl final : public RefCounted<IEnumSTATSTG> {
   }
 
  private:
+  HRESULT Give(ULONG celt, STATSTG* rgelt, ULONG* fetched, bool lend) {
+    if (fetched) *fetched = 0;
+    if (!rgelt && celt) return E_POINTER;
+    ULONG n = 0;
+    while (n < celt && pos_ < items_->items.size()) {
+      FillStat(&rgelt[n], items_->items[pos_], nullptr, 0);
+      if (lend) {
+        rgelt[n].pwcsName = const_cast<OLECHAR*>(items_->Name(pos_));
+      } else {
+        rgelt[n].pwcsName = DupName(items_->NameView(pos_));
+        if (!rgelt[n].pwcsName) {
+          for (ULONG k = 0; k < n; ++k) std::free(rgelt[k].pwcsName);
+          return E_OUTOFMEMORY;
+        }
+      }
+      ++n;
+      ++pos_;
+    }
+    if (fetched) *fetched = n;
+    return n == celt ? S_OK : S_FALSE;
+  }
   void Destroy() override { delete this; }
-  std::shared_ptr<const std::vector<ElementInfo>> items_;
+  std::shared_ptr<const Listing> items_;
   std::size_t pos_;
 };
 
@@ -335,7 +347,7 @@ class StorageImpl final : public RefCounted<IStorage>, public ElementState {
     if (HRESULT hr = Live(); FAILED(hr)) return hr;
     if (r1 || r2 || r3) return STG_E_INVALIDPARAMETER;
     return Guard(*doc, [&] {
-      auto items = std::make_shared<const std::vector<ElementInfo>>(doc->List(id));
+      auto items = std::make_shared<const Listing>(doc->List(id));
       *pp = new EnumImpl(std::move(items));
       return S_OK;
     });

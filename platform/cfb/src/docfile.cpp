@@ -1,13 +1,16 @@
 #include "docfile.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 
 namespace cfb {
 namespace {
@@ -19,6 +22,39 @@ constexpr std::uint64_t kScanStart = 16;
 constexpr std::size_t kCleanBudget = 64u << 20;
 std::size_t dirtyBudget = 128u << 20;
 constexpr std::size_t kArenaSize = 1u << 20;
+// Arenas of closed files kept for the next open, up to the clean budget and a little more:
+// a search opens and closes the catalog each time, and fresh memory costs a page fault per
+// page.
+constexpr std::size_t kPooledArenas = (kCleanBudget >> 20) + 16;
+
+std::mutex arenaPoolLock;
+std::vector<std::unique_ptr<std::uint8_t[]>>& ArenaPool() {
+  static auto* pool = new std::vector<std::unique_ptr<std::uint8_t[]>>();  // outlives every file
+  return *pool;
+}
+
+std::unique_ptr<std::uint8_t[]> TakeArena() {
+  {
+    std::lock_guard<std::mutex> hold(arenaPoolLock);
+    auto& pool = ArenaPool();
+    if (!pool.empty()) {
+      auto a = std::move(pool.back());
+      pool.pop_back();
+      return a;
+    }
+  }
+  return std::make_unique_for_overwrite<std::uint8_t[]>(kArenaSize);
+}
+
+void GiveBackArenas(std::vector<std::unique_ptr<std::uint8_t[]>>& arenas) {
+  std::lock_guard<std::mutex> hold(arenaPoolLock);
+  auto& pool = ArenaPool();
+  for (auto& a : arenas) {
+    if (pool.size() >= kPooledArenas) break;
+    pool.push_back(std::move(a));
+  }
+  arenas.clear();
+}
 constexpr std::uint32_t kOwnerDir = 0xFFFFFF00;
 constexpr std::uint32_t kOwnerMiniFat = 0xFFFFFF01;
 
@@ -76,20 +112,69 @@ void BuildEmpty(std::uint8_t* header, std::uint8_t* fat, std::uint8_t* dir) {
 
 // ---- SectorCache ---------------------------------------------------------------------------
 
-SectorCache::~SectorCache() = default;
-
-void SectorCache::Init(int fd, std::uint32_t sectorSize, std::uint32_t fileSectors) {
-  fd_ = fd;
-  sectorSize_ = sectorSize;
-  fileSectors_ = fileSectors;
+SectorCache::~SectorCache() {
+  Unmap();
+  GiveBackArenas(arenas_);
 }
 
-std::uint8_t*& SectorCache::Slot(std::uint32_t s, Chunk** chunk) {
-  std::size_t ci = s >> kChunkBits;
+// The sectors the file holds at open are read through a map of it: clean sectors are then
+// used where the system keeps them, without a copy. The file never becomes shorter than it
+// was at open while it is held (a release only grows it, and an undone release goes back to
+// a length at least as long), so the map stays within the file.
+void SectorCache::Init(int fd, std::uint32_t sectorSize, std::uint32_t fileSectors) {
+  Unmap();
+  fd_ = fd;
+  sectorSize_ = sectorSize;
+  perBlock_ = std::max<std::uint32_t>(1, std::min<std::uint32_t>(64, kBlockBytes / sectorSize));
+  fileSectors_ = fileSectors;
+  struct stat st {};
+  if (fileSectors == 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
+  std::uint64_t whole = static_cast<std::uint64_t>(st.st_size) / sectorSize;  // with the header
+  if (whole < 2 || whole - 1 > fileSectors) return;
+  std::size_t bytes = static_cast<std::size_t>(whole * sectorSize);
+  void* m = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0);
+  if (m == MAP_FAILED) return;  // read through calls instead
+  map_ = static_cast<const std::uint8_t*>(m);
+  mapBytes_ = bytes;
+  mappedSectors_ = static_cast<std::uint32_t>(whole - 1);
+}
+
+void SectorCache::Unmap() {
+  if (map_) ::munmap(const_cast<std::uint8_t*>(map_), mapBytes_);
+  map_ = nullptr;
+  mapBytes_ = 0;
+  mappedSectors_ = 0;
+}
+
+SectorCache::Block* SectorCache::FindBlock(std::uint32_t s) const {
+  std::size_t bi = s / perBlock_;
+  std::size_t ci = bi >> kChunkBits;
+  if (ci >= chunks_.size() || !chunks_[ci]) return nullptr;
+  return &chunks_[ci]->blocks[bi & (kChunk - 1)];
+}
+
+SectorCache::Block& SectorCache::SlotOf(std::uint32_t s) {
+  std::size_t bi = s / perBlock_;
+  std::size_t ci = bi >> kChunkBits;
   if (ci >= chunks_.size()) chunks_.resize(ci + 1);
   if (!chunks_[ci]) chunks_[ci] = std::make_unique<Chunk>();
-  *chunk = chunks_[ci].get();
-  return (*chunk)->data[s & (kChunk - 1)];
+  return chunks_[ci]->blocks[bi & (kChunk - 1)];
+}
+
+// A block of its own memory, to be written or read into.
+SectorCache::Block& SectorCache::BlockOf(std::uint32_t s) {
+  Block& b = SlotOf(s);
+  if (!b.data) b.data = NewBuffer();
+  else Own(b);
+  return b;
+}
+
+void SectorCache::Own(Block& b) {
+  if (!b.mapped) return;
+  std::uint8_t* buf = NewBuffer();
+  std::memcpy(buf, b.data, static_cast<std::size_t>(perBlock_) * sectorSize_);
+  b.data = buf;
+  b.mapped = false;
 }
 
 std::uint8_t* SectorCache::NewBuffer() {
@@ -98,65 +183,91 @@ std::uint8_t* SectorCache::NewBuffer() {
     spare_.pop_back();
     return p;
   }
-  if (arenas_.empty() || arenaUsed_ + sectorSize_ > kArenaSize) {
-    arenas_.push_back(std::make_unique<std::uint8_t[]>(kArenaSize));
+  const std::size_t bytes = static_cast<std::size_t>(perBlock_) * sectorSize_;
+  if (arenas_.empty() || arenaUsed_ + bytes > kArenaSize) {
+    arenas_.push_back(TakeArena());
     arenaUsed_ = 0;
   }
   std::uint8_t* p = arenas_.back().get() + arenaUsed_;
-  arenaUsed_ += sectorSize_;
+  arenaUsed_ += bytes;
   return p;
 }
 
-std::uint8_t* SectorCache::Load(std::uint32_t s) {
-  if (s >= fileSectors_) {
-    // Only sectors made in this session live past the end of the file.
-    std::size_t ci = s >> kChunkBits;
-    if (ci < chunks_.size() && chunks_[ci] && chunks_[ci]->data[s & (kChunk - 1)])
-      return chunks_[ci]->data[s & (kChunk - 1)];
-    Corrupt();
-  }
-  Chunk* c;
-  std::uint8_t*& slot = Slot(s, &c);
-  if (slot) return slot;
-  std::uint8_t* buf = NewBuffer();
-  try {
-    ReadAt(fd_, static_cast<std::uint64_t>(s + 1) * sectorSize_, buf, sectorSize_);
-  } catch (...) {
-    spare_.push_back(buf);
-    throw;
-  }
-  slot = buf;
-  ++present_;
-  return buf;
+// Reads the sectors [first, first+count) of the block from the file, in one call; bytes
+// past the end of the file read as zeros.
+void SectorCache::ReadInto(Block& b, std::uint32_t first, std::uint32_t count) {
+  ReadAt(fd_, static_cast<std::uint64_t>(first + 1) * sectorSize_, At(b, first),
+         static_cast<std::size_t>(count) * sectorSize_);
+  std::uint32_t from = first & (perBlock_ - 1);
+  std::uint64_t bits = (count >= 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << count) - 1)) << from;
+  present_ += static_cast<std::size_t>(__builtin_popcountll(bits & ~b.valid));
+  b.valid |= bits;
 }
 
-void SectorCache::MarkDirty(Chunk* c, std::uint32_t s) {
-  std::uint8_t& d = c->dirty[s & (kChunk - 1)];
-  if (!d) {
+std::uint8_t* SectorCache::Load(std::uint32_t s) {
+  const std::uint64_t bit = std::uint64_t{1} << (s & (perBlock_ - 1));
+  if (Block* found = FindBlock(s); found && (found->valid & bit)) return At(*found, s);
+  // Only sectors made in this session live past the end of the file.
+  if (s >= fileSectors_) Corrupt();
+  const std::uint32_t first = s & ~(perBlock_ - 1);
+  if (map_ && first + perBlock_ <= mappedSectors_) {
+    Block& b = SlotOf(s);
+    if (!b.data) {
+      b.data = const_cast<std::uint8_t*>(map_) + static_cast<std::size_t>(first + 1) * sectorSize_;
+      b.mapped = true;
+      b.valid = perBlock_ == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << perBlock_) - 1;
+      present_ += perBlock_;
+      return At(b, s);
+    }
+  }
+  const bool fresh = !FindBlock(s) || !FindBlock(s)->data;
+  Block& b = BlockOf(s);
+  try {
+    if (fresh) {
+      // A new block: every sector of it the file holds, in one read.
+      std::uint32_t count = std::min(perBlock_, fileSectors_ - first);
+      ReadInto(b, first, count);
+    } else {
+      ReadInto(b, s, 1);  // a block held in part: only what is missing, never over a sector held
+    }
+  } catch (...) {
+    if (fresh) {
+      spare_.push_back(b.data);
+      b = Block{};
+    }
+    throw;
+  }
+  return At(b, s);
+}
+
+void SectorCache::MarkDirty(Block& b, std::uint32_t s) {
+  const std::uint64_t bit = std::uint64_t{1} << (s & (perBlock_ - 1));
+  if (!(b.dirty & bit)) {
     dirtyList_.push_back(s);
-    d = 1;
+    b.dirty |= bit;
   }
   ++mutations_;
 }
 
 std::uint8_t* SectorCache::GetDirty(std::uint32_t s) {
-  std::uint8_t* p = Load(s);
-  Chunk* c;
-  Slot(s, &c);
-  MarkDirty(c, s);
-  return p;
+  Load(s);
+  Block& b = *FindBlock(s);
+  Own(b);  // a sector of the map is written in a copy of its block
+  MarkDirty(b, s);
+  return At(b, s);
 }
 
 std::uint8_t* SectorCache::Fresh(std::uint32_t s) {
-  Chunk* c;
-  std::uint8_t*& slot = Slot(s, &c);
-  if (!slot) {
-    slot = NewBuffer();
+  Block& b = BlockOf(s);
+  const std::uint64_t bit = std::uint64_t{1} << (s & (perBlock_ - 1));
+  if (!(b.valid & bit)) {
+    b.valid |= bit;
     ++present_;
   }
-  std::memset(slot, 0, sectorSize_);
-  MarkDirty(c, s);
-  return slot;
+  std::uint8_t* p = At(b, s);
+  std::memset(p, 0, sectorSize_);
+  MarkDirty(b, s);
+  return p;
 }
 
 void SectorCache::DropClean(std::size_t keepBytes) {
@@ -164,11 +275,11 @@ void SectorCache::DropClean(std::size_t keepBytes) {
   if (clean * sectorSize_ <= keepBytes) return;
   for (auto& c : chunks_) {
     if (!c) continue;
-    for (std::uint32_t i = 0; i < kChunk; ++i) {
-      if (c->data[i] && !c->dirty[i]) {
-        spare_.push_back(c->data[i]);
-        c->data[i] = nullptr;
-        --present_;
+    for (Block& b : c->blocks) {
+      if (b.data && !b.dirty) {
+        present_ -= static_cast<std::size_t>(__builtin_popcountll(b.valid));
+        if (!b.mapped) spare_.push_back(b.data);
+        b = Block{};
       }
     }
   }
@@ -181,15 +292,16 @@ std::vector<std::uint32_t> SectorCache::DirtySorted() const {
 }
 
 void SectorCache::MarkAllClean() {
-  for (std::uint32_t s : dirtyList_) chunks_[s >> kChunkBits]->dirty[s & (kChunk - 1)] = 0;
+  for (std::uint32_t s : dirtyList_) FindBlock(s)->dirty = 0;
   dirtyList_.clear();
 }
 
 void SectorCache::Clear() {
+  Unmap();
   chunks_.clear();
   dirtyList_.clear();
   spare_.clear();
-  arenas_.clear();
+  GiveBackArenas(arenas_);
   arenaUsed_ = 0;
   present_ = 0;
 }
@@ -655,6 +767,15 @@ void Docfile::SetSize(std::uint32_t id, std::uint64_t size) {
   }
 }
 
+void Docfile::InfoFrom(const std::uint8_t* e, ElementInfo& info) const {
+  info.type = e[66];
+  info.size = info.type != kTypeStream ? 0 : version_ == 3 ? Get32(e + 120) : Get64(e + 120);
+  std::memcpy(info.clsid, e + 80, 16);
+  info.stateBits = Get32(e + 96);
+  info.ctime = Get64(e + 100);
+  info.mtime = Get64(e + 108);
+}
+
 ElementInfo Docfile::Info(std::uint32_t id, bool withName) {
   const std::uint8_t* e = Entry(id);
   ElementInfo info;
@@ -663,12 +784,7 @@ ElementInfo Docfile::Info(std::uint32_t id, bool withName) {
     info.name.resize(n);
     for (std::size_t i = 0; i < n; ++i) info.name[i] = static_cast<char16_t>(Get16(e + 2 * i));
   }
-  info.type = e[66];
-  info.size = info.type == kTypeStream ? SizeOf(id) : 0;
-  std::memcpy(info.clsid, e + 80, 16);
-  info.stateBits = Get32(e + 96);
-  info.ctime = Get64(e + 100);
-  info.mtime = Get64(e + 108);
+  InfoFrom(e, info);
   return info;
 }
 
@@ -721,26 +837,57 @@ std::uint32_t Docfile::Find(std::uint32_t storage, const NameKey& key) {
   return NOSTREAM;
 }
 
+// The elements of one storage in the order of its sibling tree, each entry read once and
+// handed to visit(id, entry) (entry pointers stay valid through the call). A walk of one
+// storage marks what it visits in a bitmap kept for the file, and clears its marks when done;
+// a walk of a subtree passes the set of everything seen so far.
+template <class Visit>
+void Docfile::Walk(std::uint32_t storage, std::unordered_set<std::uint32_t>* seen, Visit&& visit) {
+  struct Step {
+    std::uint32_t id;
+    const std::uint8_t* e;
+  };
+  std::vector<Step> stack;
+  const std::size_t from = walked_.size();
+  auto mark = [&](std::uint32_t id) {
+    if (seen) return seen->insert(id).second;
+    std::size_t word = id >> 6;
+    if (word >= marks_.size()) marks_.resize(word + 1 + marks_.size() / 2);
+    std::uint64_t bit = std::uint64_t{1} << (id & 63);
+    if (marks_[word] & bit) return false;
+    marks_[word] |= bit;
+    walked_.push_back(id);
+    return true;
+  };
+  auto unmark = [&] {
+    for (std::size_t i = from; i < walked_.size(); ++i)
+      marks_[walked_[i] >> 6] &= ~(std::uint64_t{1} << (walked_[i] & 63));
+    walked_.resize(from);
+  };
+  try {
+    std::uint32_t cur = TreeRoot(storage);
+    while (cur != NOSTREAM || !stack.empty()) {
+      while (cur != NOSTREAM) {
+        const std::uint8_t* e = Node(cur);  // an id past the directory fails here, before it is marked
+        if (cur == storage || !mark(cur)) Corrupt();  // a cycle, or an element in two places
+        stack.push_back({cur, e});
+        cur = Get32(e + 68);
+      }
+      Step step = stack.back();
+      stack.pop_back();
+      visit(step.id, step.e);
+      cur = Get32(step.e + 72);
+    }
+  } catch (...) {
+    unmark();
+    throw;
+  }
+  unmark();
+}
+
 void Docfile::Traverse(std::uint32_t storage, std::vector<std::uint32_t>& out,
                        std::unordered_set<std::uint32_t>* seen) {
-  std::unordered_set<std::uint32_t> local;
-  if (!seen) {
-    seen = &local;
-    seen->insert(storage);
-  }
-  std::vector<std::uint32_t> stack;
-  std::uint32_t cur = TreeRoot(storage);
-  while (cur != NOSTREAM || !stack.empty()) {
-    while (cur != NOSTREAM) {
-      if (!seen->insert(cur).second) Corrupt();  // a cycle, or an element in two places
-      stack.push_back(cur);
-      cur = Left(cur);
-    }
-    cur = stack.back();
-    stack.pop_back();
-    out.push_back(cur);
-    cur = Right(cur);
-  }
+  Walk(storage, seen, [&](std::uint32_t id, const std::uint8_t*) { out.push_back(id); });
 }
 
 std::vector<std::uint32_t> Docfile::Children(std::uint32_t storage) {
@@ -749,9 +896,18 @@ std::vector<std::uint32_t> Docfile::Children(std::uint32_t storage) {
   return ids;
 }
 
-std::vector<ElementInfo> Docfile::List(std::uint32_t storage) {
-  std::vector<ElementInfo> out;
-  for (std::uint32_t id : Children(storage)) out.push_back(Info(id, true));
+Listing Docfile::List(std::uint32_t storage) {
+  Listing out;
+  Walk(storage, nullptr, [&](std::uint32_t, const std::uint8_t* e) {
+    out.items.emplace_back();
+    InfoFrom(e, out.items.back());
+    std::size_t n = NameUnits(e);
+    out.nameAt.push_back(static_cast<std::uint32_t>(out.names.size()));
+    std::size_t at = out.names.size();
+    out.names.resize(at + n + 1);
+    for (std::size_t i = 0; i < n; ++i) out.names[at + i] = static_cast<char16_t>(Get16(e + 2 * i));
+    out.names[at + n] = u'\0';
+  });
   return out;
 }
 

@@ -49,8 +49,11 @@ inline void Put32(std::uint8_t* p, std::uint32_t v) {
 }
 inline void Put64(std::uint8_t* p, std::uint64_t v) { Put32(p, static_cast<std::uint32_t>(v)); Put32(p + 4, static_cast<std::uint32_t>(v >> 32)); }
 
-// Sectors of the file held in memory, by sector number. Clean sectors may be dropped at any
-// call's start (never in the middle of one); dirty sectors stay until they are written.
+// Sectors of the file held in memory, by sector number, in blocks of neighbouring sectors
+// that are read from the file in one call: what the file holds near a sector is usually
+// read next (directory pages, a stream's data). Clean blocks may be dropped at any call's
+// start (never in the middle of one); a block with a dirty sector stays until it is
+// written. A sector held is never read over: a dirty one is newer than the file.
 class SectorCache {
  public:
   SectorCache() = default;
@@ -75,26 +78,42 @@ class SectorCache {
   void Clear();
 
  private:
-  static constexpr std::uint32_t kChunkBits = 12;
+  static constexpr std::uint32_t kBlockBytes = 32768;
+  static constexpr std::uint32_t kChunkBits = 10;  // blocks per chunk of the index
   static constexpr std::uint32_t kChunk = 1u << kChunkBits;
+  struct Block {
+    std::uint8_t* data = nullptr;
+    bool mapped = false;  // data points into the file's map
+    std::uint64_t valid = 0;  // sectors held, by position in the block
+    std::uint64_t dirty = 0;
+  };
   struct Chunk {
-    std::uint8_t* data[kChunk] = {};
-    std::uint8_t dirty[kChunk] = {};
+    Block blocks[kChunk];
   };
   std::uint8_t* Load(std::uint32_t s);
-  std::uint8_t*& Slot(std::uint32_t s, Chunk** chunk);
+  Block& BlockOf(std::uint32_t s);
+  Block& SlotOf(std::uint32_t s);
+  void Own(Block& b);
+  void Unmap();
+  Block* FindBlock(std::uint32_t s) const;
+  void ReadInto(Block& b, std::uint32_t first, std::uint32_t count);
   std::uint8_t* NewBuffer();
-  void MarkDirty(Chunk* c, std::uint32_t s);
+  void MarkDirty(Block& b, std::uint32_t s);
+  std::uint8_t* At(Block& b, std::uint32_t s) const { return b.data + (s & (perBlock_ - 1)) * sectorSize_; }
 
   int fd_ = -1;
+  const std::uint8_t* map_ = nullptr;  // the file as it was at open, whole sectors only
+  std::size_t mapBytes_ = 0;
+  std::uint32_t mappedSectors_ = 0;
   std::uint32_t sectorSize_ = 512;
+  std::uint32_t perBlock_ = kBlockBytes / 512;  // a power of two, at most 64
   std::uint32_t fileSectors_ = 0;
   std::vector<std::unique_ptr<Chunk>> chunks_;
   std::vector<std::uint32_t> dirtyList_;
   std::vector<std::uint8_t*> spare_;
   std::vector<std::unique_ptr<std::uint8_t[]>> arenas_;
   std::size_t arenaUsed_ = 0;
-  std::size_t present_ = 0;
+  std::size_t present_ = 0;  // sectors held
   std::uint64_t mutations_ = 0;
 };
 
@@ -133,6 +152,19 @@ struct ElementInfo {
   std::uint64_t ctime = 0, mtime = 0;
   std::uint8_t clsid[16] = {};
   std::uint32_t stateBits = 0;
+};
+
+// A storage's elements as an enumeration gives them, in the order of the name comparison:
+// their names one after another in one buffer, each followed by a null.
+struct Listing {
+  std::vector<ElementInfo> items;  // names left empty
+  std::vector<std::uint32_t> nameAt;
+  std::u16string names;
+  const char16_t* Name(std::size_t i) const { return names.data() + nameAt[i]; }
+  std::u16string_view NameView(std::size_t i) const { return {Name(i), NameLen(i)}; }
+  std::size_t NameLen(std::size_t i) const {
+    return (i + 1 < nameAt.size() ? nameAt[i + 1] : names.size()) - nameAt[i] - 1;
+  }
 };
 
 // An element open through the interfaces: the engine knows which are open so that they are
@@ -193,7 +225,7 @@ class Docfile {
   std::uint32_t Find(std::uint32_t storage, const NameKey& key);
   std::uint8_t TypeOf(std::uint32_t id);
   ElementInfo Info(std::uint32_t id, bool withName);
-  std::vector<ElementInfo> List(std::uint32_t storage);
+  Listing List(std::uint32_t storage);
   std::vector<std::uint32_t> Children(std::uint32_t storage);
   // A new element (the name must not be there yet).
   std::uint32_t Create(std::uint32_t storage, const std::u16string& name, std::uint8_t type);
@@ -277,8 +309,11 @@ class Docfile {
   void Relink(std::uint32_t storage, std::uint32_t parent, std::uint32_t oldChild, std::uint32_t newChild);
   void Insert(std::uint32_t storage, std::uint32_t id);
   void Remove(std::uint32_t storage, std::uint32_t id);
+  template <class Visit>
+  void Walk(std::uint32_t storage, std::unordered_set<std::uint32_t>* seen, Visit&& visit);
   void Traverse(std::uint32_t storage, std::vector<std::uint32_t>& out,
                 std::unordered_set<std::uint32_t>* seen = nullptr);
+  void InfoFrom(const std::uint8_t* e, ElementInfo& info) const;
   void Rebalance(std::uint32_t storage);
   std::uint32_t BuildBalanced(const std::vector<std::uint32_t>& ids, std::size_t lo, std::size_t hi,
                               int level, int redLevel);
@@ -315,6 +350,8 @@ class Docfile {
   std::uint32_t miniCount_ = 0;  // mini sectors in the mini stream
   FreeList freeSectors_, freeMini_, freeEntries_;
 
+  std::vector<std::uint64_t> marks_;  // elements visited by the walk of one storage
+  std::vector<std::uint32_t> walked_;  // the elements marked there
   std::unordered_map<std::uint32_t, OpenElement*> open_;
   std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> index_;  // unbalanced trees, read-only files
 };

@@ -113,6 +113,35 @@ TEST(Foreign, UnbalancedTreesOpenAndAreMendedOnWrite) {
   EXPECT_FALSE(tree.count("e150"));
 }
 
+// A listing checks its storage's tree for cycles; what one listing saw, sound or not, must
+// not count against the next.
+TEST(Foreign, ListingsCheckEachTreeAfresh) {
+  TempDir dir;
+  std::string f = dir.file("shared.cfb");
+  std::vector<RawEntry> shared = SmallTree();
+  shared[3].child = 1;  // "s" holds "a", which the root holds too
+  Save(f, BuildRaw(3, shared));
+  {
+    Ptr<IStorage> root = Open(f);
+    Ptr<IStorage> s = SubStorage(root.get(), "s", false);
+    for (int round = 0; round < 2; ++round) {
+      EXPECT_EQ(List(root.get()).size(), 3u);
+      ASSERT_EQ(List(s.get()).size(), 1u);
+      EXPECT_EQ(List(s.get())[0].name, "a");
+    }
+  }
+  std::vector<RawEntry> looped = SmallTree();
+  looped[4].right = 4;  // "c" is its own sibling
+  Save(f, BuildRaw(3, looped));
+  Ptr<IStorage> root = Open(f);
+  Ptr<IStorage> s = SubStorage(root.get(), "s", false);
+  for (int round = 0; round < 2; ++round) {
+    Ptr<IEnumSTATSTG> e;
+    EXPECT_EQ(s->EnumElements(0, nullptr, 0, e.out()), STG_E_DOCFILECORRUPT);
+    EXPECT_EQ(List(root.get()).size(), 3u);
+  }
+}
+
 TEST(Foreign, CorruptFilesGiveStatusValues) {
   struct Case {
     const char* what;

@@ -390,6 +390,42 @@ TEST(Enumeration, SnapshotInFormatOrder) {
   EXPECT_EQ(List(root.get()).size(), 4u);
 }
 
+// The lending enumerator gives what Next gives, and its names stay valid while it lives,
+// whatever is destroyed meanwhile.
+TEST(Enumeration, LentNamesMatchCopiedOnes) {
+  TempDir dir;
+  Ptr<IStorage> root = Create(dir.file("lent.dkc"));
+  std::vector<Listed> expected;
+  for (int i = 0; i < 600; ++i) PutStream(root.get(), "name " + std::to_string(i * 7919 % 1000), std::string(i % 5, 'x'));
+  SubStorage(root.get(), "sub", true);
+  expected = List(root.get());
+  Ptr<IEnumSTATSTG> e;
+  ASSERT_EQ(root->EnumElements(0, nullptr, 0, e.out()), S_OK);
+  Ptr<IEnumSTATSTGLent> lent;
+  ASSERT_EQ(e->QueryInterface(IID_IEnumSTATSTGLent, reinterpret_cast<void**>(lent.out())), S_OK);
+  ASSERT_EQ(root->DestroyElement(u"sub"), S_OK);
+  std::vector<const OLECHAR*> names;
+  std::vector<Listed> got;
+  STATSTG batch[64];
+  ULONG n = 0;
+  HRESULT hr;
+  do {
+    hr = lent->NextLent(64, batch, &n);
+    for (ULONG i = 0; i < n; ++i) {
+      names.push_back(batch[i].pwcsName);
+      got.push_back({A(batch[i].pwcsName), batch[i].type, batch[i].cbSize.QuadPart});
+    }
+  } while (hr == S_OK);
+  EXPECT_EQ(hr, S_FALSE);
+  EXPECT_EQ(got, expected);
+  for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(A(names[i]), expected[i].name);
+  // Both interfaces are one object.
+  Ptr<IUnknown> a, b;
+  ASSERT_EQ(e->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(a.out())), S_OK);
+  ASSERT_EQ(lent->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(b.out())), S_OK);
+  EXPECT_EQ(a.get(), b.get());
+}
+
 TEST(Rename, NamesAndClashes) {
   TempDir dir;
   std::string f = dir.file("rename.dkc");
