@@ -52,6 +52,7 @@ struct OStorage::SearchRun {
   std::vector<std::unique_ptr<Level>> levels;
   std::size_t depth = 0;
   std::vector<STATSTG> batch = std::vector<STATSTG>(256);
+  std::u16string shown, folded;  // the name being listed
 };
 
 HRESULT OStorage::FindItem(BSTR sDir, BSTR Name, BSTR Note, LONG lSize, DATE startDate, DATE endDate,
@@ -103,7 +104,7 @@ HRESULT OStorage::FindItem(BSTR sDir, BSTR Name, BSTR Note, LONG lSize, DATE sta
   hitCount_ = 0;
   {
     WalkGuard guard(*this);
-    hr = SearchLevel(run, srchType, serial);
+    hr = SearchLevel(run, srchType, serial, false);
   }
   hitCount_ = 0;
   HRESULT closed = CloseInternal(false);
@@ -112,27 +113,14 @@ HRESULT OStorage::FindItem(BSTR sDir, BSTR Name, BSTR Note, LONG lSize, DATE sta
   return closed;
 }
 
-HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial) {
-  bool descend = true;
-  if (srchType > 99) {
-    srchType = static_cast<SHORT>(srchType - 100);
-    descend = false;
-  }
-  if (srchType == SEARCH_NO_DESCENT) descend = false;
-
-  Frame& here = *CurrentFrame();
-  const bool atRoot = &here == &root_;
-  IStorage* stg = here.stg.Get();  // stays valid while frames below are pushed and popped
-
-  // List and sort the level, and let its enumerator go, before visiting any of it.
+// Lists the level of `here` into the walk's buffer for the current depth and sorts it, and
+// lets the enumerator go, before any of it is visited.
+HRESULT OStorage::ListSearchLevel(SearchRun& run, Frame& here) {
   if (run.levels.size() <= run.depth) run.levels.push_back(std::make_unique<Level>());
   Level& level = *run.levels[run.depth];
   level.Clear();
-  struct Deeper {
-    std::size_t& depth;
-    explicit Deeper(std::size_t& d) : depth(d) { ++depth; }
-    ~Deeper() { --depth; }
-  } deeper(run.depth);
+  IStorage* stg = here.stg.Get();
+  const SearchCriteria& k = run.criteria;
   {
     ComPtr<IEnumSTATSTG> en;
     HRESULT hr = stg->EnumElements(0, nullptr, 0, en.ReleaseAndGetAddressOf());
@@ -149,10 +137,27 @@ HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial) {
       hr = lent ? lent->NextLent(kBatch, batch, &got) : en->Next(kBatch, batch, &got);
       if (FAILED(hr)) return hr;
       for (ULONG i = 0; i < got; ++i) {
+        struct Freed {
+          STATSTG& st;
+          bool owned;
+          ~Freed() {
+            if (owned) std::free(st.pwcsName);
+          }
+        } freed{batch[i], !lent};
         const OLECHAR* raw = batch[i].pwcsName ? batch[i].pwcsName : u"";
         std::u16string_view name(raw);
         bool storage = batch[i].type == STGTY_STORAGE;
         if (!IsReservedStreamName(name) && (storage || batch[i].type == STGTY_STREAM)) {
+          const uint32_t at = seq++;
+          std::u16string_view shown = name;
+          if (ParseLongNameElement(name)) {
+            run.shown = ShownName(here, std::u16string(name));
+            shown = run.shown;
+          }
+          run.folded.resize(shown.size());
+          for (std::size_t j = 0; j < shown.size(); ++j) run.folded[j] = FoldUpper(shown[j]);
+          // A file whose name fails is never visited: it is neither kept nor sorted.
+          if (!storage && run.anyCriteria && !k.NameMatchesFolded(run.folded)) continue;
           Level::Entry e{};
           e.elem = static_cast<uint32_t>(level.text.size());
           e.elemLen = static_cast<uint32_t>(name.size());
@@ -160,20 +165,17 @@ HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial) {
           level.text.push_back(u'\0');  // element names are handed to the container as they stand
           e.shown = e.elem;
           e.shownLen = e.elemLen;
-          if (ParseLongNameElement(name)) {
-            std::u16string shown = ShownName(here, std::u16string(name));
+          if (shown.data() != name.data()) {
             e.shown = static_cast<uint32_t>(level.text.size());
             e.shownLen = static_cast<uint32_t>(shown.size());
             level.text.append(shown);
           }
           e.folded = static_cast<uint32_t>(level.text.size());
-          level.text.resize(level.text.size() + e.shownLen);
-          for (uint32_t j = 0; j < e.shownLen; ++j) level.text[e.folded + j] = FoldUpper(level.text[e.shown + j]);
-          e.seq = seq++;
+          level.text.append(run.folded);
+          e.seq = at;
           e.storage = storage;
           level.entries.push_back(e);
         }
-        if (!lent) std::free(batch[i].pwcsName);
       }
       if (hr != S_OK || got < kBatch) break;
     }
@@ -187,7 +189,34 @@ HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial) {
     return a.seq > b.seq;
   });
 
+  return S_OK;
+}
+
+HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial, bool listed) {
+  bool descend = true;
+  if (srchType > 99) {
+    srchType = static_cast<SHORT>(srchType - 100);
+    descend = false;
+  }
+  if (srchType == SEARCH_NO_DESCENT) descend = false;
+
+  Frame& here = *CurrentFrame();
+  const bool atRoot = &here == &root_;
+  IStorage* stg = here.stg.Get();  // stays valid while frames below are pushed and popped
   const SearchCriteria& k = run.criteria;
+
+  // A level below the first was listed by its parent, before the parent read its record.
+  if (!listed) {
+    HRESULT hr = ListSearchLevel(run, here);
+    if (FAILED(hr)) return hr;
+  }
+  Level& level = *run.levels[run.depth];
+  struct Deeper {
+    std::size_t& depth;
+    explicit Deeper(std::size_t& d) : depth(d) { ++depth; }
+    ~Deeper() { --depth; }
+  } deeper(run.depth);
+
   auto deliver = [&](const ItemRecord& rec, const std::u16string& folderPath, const std::u16string& hitPath,
                      double hitSerial, std::uint64_t bytesForKB, BSTR kind) -> LONG {
     LONG answer = 0;
@@ -210,16 +239,30 @@ HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial) {
   for (const Level::Entry& e : level.entries) {
     if (!e.storage) continue;
     ComPtr<IStorage> child;
-    ComPtr<IStream> item;
     if (FAILED(stg->OpenStorage(level.Element(e), nullptr, kModeRead, nullptr, 0, child.ReleaseAndGetAddressOf()))) {
       continue;
     }
-    if (FAILED(OpenStreamIn(child.Get(), kItemStream, kModeRead, item))) continue;
-    if (FAILED(ReadWholeStream(item.Get(), buffer_))) continue;
-    item = nullptr;
+    // A folder to descend into is listed before its record is read: the listing reads its
+    // directory once, in order, and the record is then found where it already is.
+    HRESULT listed = S_OK;
+    IStorage* childStg = child.Get();
+    if (descend) {
+      PushFrame(std::move(child), std::u16string(level.View(e.elem, e.elemLen)));
+      listed = ListSearchLevel(run, *CurrentFrame());
+    }
+    auto leave = [&] {
+      if (!descend) return S_OK;
+      return PopFrame();
+    };
+    ComPtr<IStream> item;
     ItemRecord rec;
     rec.kind = atRoot ? ItemDisk : ItemFolder;
-    if (FAILED(DecodeItemRecord(buffer_.data(), buffer_.size(), rec))) continue;
+    if (FAILED(OpenStreamIn(childStg, kItemStream, kModeRead, item)) || FAILED(ReadWholeStream(item.Get(), buffer_)) ||
+        FAILED(DecodeItemRecord(buffer_.data(), buffer_.size(), rec))) {
+      leave();  // a folder without a readable record is passed over, as if never opened
+      continue;
+    }
+    item = nullptr;
     rec.name = std::u16string(level.Shown(e));
     double childSerial = rec.kind == ItemDisk ? rec.serial : serial;
 
@@ -235,14 +278,15 @@ HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial) {
                             rec.kind == ItemDisk ? diskKind.Get() : run.folderKind.Get());
       if (answer != 0 && run.itemCallback) {
         run.path = std::move(folderPath);
+        HRESULT popped = leave();
+        if (FAILED(popped) && SUCCEEDED(first)) first = popped;
         return first;
       }
     }
     if (descend) {
-      PushFrame(std::move(child), std::u16string(level.View(e.elem, e.elemLen)));
-      HRESULT hr = SearchLevel(run, srchType, childSerial);
+      HRESULT hr = FAILED(listed) ? listed : SearchLevel(run, srchType, childSerial, true);
       if (FAILED(hr) && SUCCEEDED(run.firstError)) run.firstError = hr;
-      HRESULT popped = PopFrame();
+      HRESULT popped = leave();
       if (FAILED(popped) && SUCCEEDED(first)) first = popped;
     }
     run.path = std::move(folderPath);

@@ -157,7 +157,8 @@ class OStorage : public xcom::DispatchImpl<OStorage, IOStorageInternal> {
   HRESULT DiskNamed(Frame& root, const std::u16string& name, bool* found);
 
   // The search walk.
-  HRESULT SearchLevel(SearchRun& run, SHORT srchType, double serial);
+  HRESULT SearchLevel(SearchRun& run, SHORT srchType, double serial, bool listed);
+  HRESULT ListSearchLevel(SearchRun& run, Frame& here);
 
   std::u16string docName_ = u"VEMRA.DKC";
   Frame root_;

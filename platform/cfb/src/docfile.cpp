@@ -126,6 +126,7 @@ void SectorCache::Init(int fd, std::uint32_t sectorSize, std::uint32_t fileSecto
   fd_ = fd;
   sectorSize_ = sectorSize;
   perBlock_ = std::max<std::uint32_t>(1, std::min<std::uint32_t>(64, kBlockBytes / sectorSize));
+  blockShift_ = static_cast<std::uint32_t>(__builtin_ctz(perBlock_));
   fileSectors_ = fileSectors;
   struct stat st {};
   if (fileSectors == 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
@@ -146,15 +147,9 @@ void SectorCache::Unmap() {
   mappedSectors_ = 0;
 }
 
-SectorCache::Block* SectorCache::FindBlock(std::uint32_t s) const {
-  std::size_t bi = s / perBlock_;
-  std::size_t ci = bi >> kChunkBits;
-  if (ci >= chunks_.size() || !chunks_[ci]) return nullptr;
-  return &chunks_[ci]->blocks[bi & (kChunk - 1)];
-}
 
 SectorCache::Block& SectorCache::SlotOf(std::uint32_t s) {
-  std::size_t bi = s / perBlock_;
+  std::size_t bi = s >> blockShift_;
   std::size_t ci = bi >> kChunkBits;
   if (ci >= chunks_.size()) chunks_.resize(ci + 1);
   if (!chunks_[ci]) chunks_[ci] = std::make_unique<Chunk>();
@@ -204,9 +199,7 @@ void SectorCache::ReadInto(Block& b, std::uint32_t first, std::uint32_t count) {
   b.valid |= bits;
 }
 
-std::uint8_t* SectorCache::Load(std::uint32_t s) {
-  const std::uint64_t bit = std::uint64_t{1} << (s & (perBlock_ - 1));
-  if (Block* found = FindBlock(s); found && (found->valid & bit)) return At(*found, s);
+std::uint8_t* SectorCache::LoadMissing(std::uint32_t s) {
   // Only sectors made in this session live past the end of the file.
   if (s >= fileSectors_) Corrupt();
   const std::uint32_t first = s & ~(perBlock_ - 1);
@@ -356,6 +349,7 @@ void Docfile::InitEmpty() {
   sectorSize_ = 512;
   perSector_ = 128;
   entriesPerSector_ = 4;
+  entryShift_ = 2;
   cache_.Init(fd_, sectorSize_, 0);
   std::uint8_t* fat = cache_.Fresh(0);
   std::uint8_t* dir = cache_.Fresh(1);
@@ -395,6 +389,7 @@ void Docfile::LoadHeader() {
   if (size < sectorSize_) Throw(STG_E_INVALIDHEADER);
   perSector_ = sectorSize_ / 4;
   entriesPerSector_ = sectorSize_ / kEntrySize;
+  entryShift_ = static_cast<std::uint32_t>(__builtin_ctz(entriesPerSector_));
   std::uint64_t fileSectors64 = (size - sectorSize_ + sectorSize_ - 1) / sectorSize_;
   std::uint32_t fileSectors =
       static_cast<std::uint32_t>(std::min<std::uint64_t>(fileSectors64, MAXREGSECT + 1ull));
@@ -619,7 +614,7 @@ void Docfile::FreeUnit(bool mini, std::uint32_t s) {
 
 // ---- Chains ------------------------------------------------------------------------------------
 
-std::uint32_t Docfile::TryChainAt(Chain& c, std::uint32_t i) {
+std::uint32_t Docfile::TryChainOn(Chain& c, std::uint32_t i) {
   const std::uint8_t* page = nullptr;  // the FAT sector of the last step: runs stay in one
   std::uint32_t pageNo = 0xFFFFFFFF;
   while (c.secs.size() <= i) {
@@ -720,13 +715,19 @@ std::uint8_t* Docfile::UnitPtr(bool mini, Chain& c, std::uint32_t i, bool dirty)
 // ---- Entries and trees ---------------------------------------------------------------------------
 
 const std::uint8_t* Docfile::Entry(std::uint32_t id) {
-  std::uint32_t sec = ChainAt(dirChain_, id / entriesPerSector_);
-  return cache_.Get(sec) + (id % entriesPerSector_) * kEntrySize;
+  std::uint32_t sec = ChainAt(dirChain_, id >> entryShift_);
+  return cache_.Get(sec) + (id & (entriesPerSector_ - 1)) * kEntrySize;
 }
 
 std::uint8_t* Docfile::EntryW(std::uint32_t id) {
-  std::uint32_t sec = ChainAt(dirChain_, id / entriesPerSector_);
-  return cache_.GetDirty(sec) + (id % entriesPerSector_) * kEntrySize;
+  std::uint32_t sec = ChainAt(dirChain_, id >> entryShift_);
+  return cache_.GetDirty(sec) + (id & (entriesPerSector_ - 1)) * kEntrySize;
+}
+
+void Docfile::Prefetch(std::uint32_t id) const {
+  std::size_t i = id >> entryShift_;
+  if (id == NOSTREAM || i >= dirChain_.secs.size()) return;
+  if (const std::uint8_t* p = cache_.Peek(dirChain_.secs[i])) __builtin_prefetch(p + (id & (entriesPerSector_ - 1)) * kEntrySize + 64);
 }
 
 const std::uint8_t* Docfile::Node(std::uint32_t id) {
@@ -870,6 +871,12 @@ void Docfile::Walk(std::uint32_t storage, std::unordered_set<std::uint32_t>* see
       while (cur != NOSTREAM) {
         const std::uint8_t* e = Node(cur);  // an id past the directory fails here, before it is marked
         if (cur == storage || !mark(cur)) Corrupt();  // a cycle, or an element in two places
+        // What comes next is asked for early: the name, in the entry's other half, is read
+        // when it is visited, and the children's links when the walk gets there.
+        __builtin_prefetch(e);
+        Prefetch(Get32(e + 68));
+        Prefetch(Get32(e + 72));
+        if (e[66] == kTypeStorage) Prefetch(Get32(e + 76));  // opened next, most likely
         stack.push_back({cur, e});
         cur = Get32(e + 68);
       }

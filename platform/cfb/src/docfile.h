@@ -66,6 +66,11 @@ class SectorCache {
   std::uint32_t FileSectors() const { return fileSectors_; }
 
   const std::uint8_t* Get(std::uint32_t s) { return Load(s); }
+  // Where sector s is in the map of the file, or null: for a hint to the processor only,
+  // as a sector written since may be held elsewhere.
+  const std::uint8_t* Peek(std::uint32_t s) const {
+    return s < mappedSectors_ ? map_ + static_cast<std::size_t>(s + 1) * sectorSize_ : nullptr;
+  }
   std::uint8_t* GetDirty(std::uint32_t s);
   std::uint8_t* Fresh(std::uint32_t s);  // zeroed and dirty, nothing read
 
@@ -90,12 +95,21 @@ class SectorCache {
   struct Chunk {
     Block blocks[kChunk];
   };
-  std::uint8_t* Load(std::uint32_t s);
+  std::uint8_t* Load(std::uint32_t s) {
+    if (Block* found = FindBlock(s); found && (found->valid >> (s & (perBlock_ - 1)) & 1)) return At(*found, s);
+    return LoadMissing(s);
+  }
+  std::uint8_t* LoadMissing(std::uint32_t s);
   Block& BlockOf(std::uint32_t s);
   Block& SlotOf(std::uint32_t s);
   void Own(Block& b);
   void Unmap();
-  Block* FindBlock(std::uint32_t s) const;
+  Block* FindBlock(std::uint32_t s) const {
+    std::size_t bi = s >> blockShift_;
+    std::size_t ci = bi >> kChunkBits;
+    if (ci >= chunks_.size() || !chunks_[ci]) return nullptr;
+    return &chunks_[ci]->blocks[bi & (kChunk - 1)];
+  }
   void ReadInto(Block& b, std::uint32_t first, std::uint32_t count);
   std::uint8_t* NewBuffer();
   void MarkDirty(Block& b, std::uint32_t s);
@@ -107,6 +121,7 @@ class SectorCache {
   std::uint32_t mappedSectors_ = 0;
   std::uint32_t sectorSize_ = 512;
   std::uint32_t perBlock_ = kBlockBytes / 512;  // a power of two, at most 64
+  std::uint32_t blockShift_ = 6;               // its logarithm
   std::uint32_t fileSectors_ = 0;
   std::vector<std::unique_ptr<Chunk>> chunks_;
   std::vector<std::uint32_t> dirtyList_;
@@ -279,7 +294,10 @@ class Docfile {
 
   // Chains.
   std::uint32_t ChainAt(Chain& c, std::uint32_t i);
-  std::uint32_t TryChainAt(Chain& c, std::uint32_t i);  // NOSTREAM past the end
+  std::uint32_t TryChainAt(Chain& c, std::uint32_t i) {  // NOSTREAM past the end
+    return i < c.secs.size() ? c.secs[i] : TryChainOn(c, i);
+  }
+  std::uint32_t TryChainOn(Chain& c, std::uint32_t i);
   void SetChainStart(std::uint32_t owner, std::uint32_t s);
   void CollectBelow(std::uint32_t storage, std::unordered_set<std::uint32_t>& seen, std::vector<std::uint32_t>& out);
   void FreeElements(const std::vector<std::uint32_t>& ids);
@@ -293,6 +311,7 @@ class Docfile {
   const std::uint8_t* Entry(std::uint32_t id);
   std::uint8_t* EntryW(std::uint32_t id);
   const std::uint8_t* Node(std::uint32_t id);  // an entry that must be in use
+  void Prefetch(std::uint32_t id) const;
   std::uint32_t AllocEntry();
   void FreeEntry(std::uint32_t id);
   static NameKey KeyOf(const std::uint8_t* e);
@@ -334,7 +353,8 @@ class Docfile {
   int version_ = 3;
   std::uint32_t sectorSize_ = 512;
   std::uint32_t perSector_ = 128;  // FAT entries in a sector
-  std::uint32_t entriesPerSector_ = 4;
+  std::uint32_t entriesPerSector_ = 4;  // a power of two
+  std::uint32_t entryShift_ = 2;
   std::uint8_t header_[512] = {};
   std::uint64_t oldLength_ = 0;  // the file's length at the last release
   bool unjournaled_ = false;     // this release goes without a journal
@@ -352,6 +372,7 @@ class Docfile {
 
   std::vector<std::uint64_t> marks_;  // elements visited by the walk of one storage
   std::vector<std::uint32_t> walked_;  // the elements marked there
+
   std::unordered_map<std::uint32_t, OpenElement*> open_;
   std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> index_;  // unbalanced trees, read-only files
 };
