@@ -52,6 +52,7 @@ struct OStorage::SearchRun {
   std::vector<std::unique_ptr<Level>> levels;
   std::size_t depth = 0;
   std::vector<STATSTG> batch = std::vector<STATSTG>(256);
+  std::vector<ULONG> lengths = std::vector<ULONG>(256);
   std::u16string shown, folded;  // the name being listed
 };
 
@@ -134,7 +135,7 @@ HRESULT OStorage::ListSearchLevel(SearchRun& run, Frame& here) {
     uint32_t seq = 0;
     for (;;) {
       ULONG got = 0;
-      hr = lent ? lent->NextLent(kBatch, batch, &got) : en->Next(kBatch, batch, &got);
+      hr = lent ? lent->NextLent(kBatch, batch, run.lengths.data(), &got) : en->Next(kBatch, batch, &got);
       if (FAILED(hr)) return hr;
       for (ULONG i = 0; i < got; ++i) {
         struct Freed {
@@ -145,12 +146,12 @@ HRESULT OStorage::ListSearchLevel(SearchRun& run, Frame& here) {
           }
         } freed{batch[i], !lent};
         const OLECHAR* raw = batch[i].pwcsName ? batch[i].pwcsName : u"";
-        std::u16string_view name(raw);
+        std::u16string_view name = lent ? std::u16string_view(raw, run.lengths[i]) : std::u16string_view(raw);
         bool storage = batch[i].type == STGTY_STORAGE;
         if (!IsReservedStreamName(name) && (storage || batch[i].type == STGTY_STREAM)) {
           const uint32_t at = seq++;
           std::u16string_view shown = name;
-          if (ParseLongNameElement(name)) {
+          if (name.size() > kLongNamePrefix.size() && name[0] == kLongNamePrefix[0] && ParseLongNameElement(name)) {
             run.shown = ShownName(here, std::u16string(name));
             shown = run.shown;
           }

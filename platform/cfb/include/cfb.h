@@ -152,9 +152,9 @@ struct IEnumSTATSTG : IUnknown {
 // What this layer's enumerators offer besides: the same elements without a copy of each
 // name. A name handed out by NextLent points into the enumerator and stays valid while the
 // enumerator lives; the caller frees none. A listing of a million names saves as many
-// allocations.
+// allocations. pcchNames, when not null, receives the length of each name in units.
 struct IEnumSTATSTGLent : IUnknown {
-  virtual HRESULT NextLent(ULONG celt, STATSTG* rgelt, ULONG* pceltFetched) = 0;
+  virtual HRESULT NextLent(ULONG celt, STATSTG* rgelt, ULONG* pcchNames, ULONG* pceltFetched) = 0;
 
  protected:
   ~IEnumSTATSTGLent() = default;

@@ -70,7 +70,7 @@ LPOLESTR DupName(std::u16string_view s) {
   return p;
 }
 
-HRESULT FillStat(STATSTG* st, const ElementInfo& info, const std::u16string* name, DWORD mode) {
+HRESULT FillStat(STATSTG* st, const ElementMeta& info, const std::u16string* name, DWORD mode) {
   *st = STATSTG{};
   if (name) {
     st->pwcsName = DupName(*name);
@@ -142,8 +142,12 @@ class EnumImpl final : public RefCounted<IEnumSTATSTG>, public IEnumSTATSTGLent 
   ULONG AddRef() override { return RefCounted<IEnumSTATSTG>::AddRef(); }
   ULONG Release() override { return RefCounted<IEnumSTATSTG>::Release(); }
 
-  HRESULT Next(ULONG celt, STATSTG* rgelt, ULONG* fetched) override { return Give(celt, rgelt, fetched, false); }
-  HRESULT NextLent(ULONG celt, STATSTG* rgelt, ULONG* fetched) override { return Give(celt, rgelt, fetched, true); }
+  HRESULT Next(ULONG celt, STATSTG* rgelt, ULONG* fetched) override {
+    return Give(celt, rgelt, nullptr, fetched, false);
+  }
+  HRESULT NextLent(ULONG celt, STATSTG* rgelt, ULONG* lengths, ULONG* fetched) override {
+    return Give(celt, rgelt, lengths, fetched, true);
+  }
   HRESULT Skip(ULONG celt) override {
     std::size_t left = items_->items.size() - pos_;
     if (celt > left) {
@@ -164,12 +168,13 @@ class EnumImpl final : public RefCounted<IEnumSTATSTG>, public IEnumSTATSTGLent 
   }
 
  private:
-  HRESULT Give(ULONG celt, STATSTG* rgelt, ULONG* fetched, bool lend) {
+  HRESULT Give(ULONG celt, STATSTG* rgelt, ULONG* lengths, ULONG* fetched, bool lend) {
     if (fetched) *fetched = 0;
     if (!rgelt && celt) return E_POINTER;
     ULONG n = 0;
     while (n < celt && pos_ < items_->items.size()) {
-      FillStat(&rgelt[n], items_->items[pos_], nullptr, 0);
+      FillStat(&rgelt[n], items_->items[pos_].meta, nullptr, 0);
+      if (lengths) lengths[n] = items_->items[pos_].nameLen;
       if (lend) {
         rgelt[n].pwcsName = const_cast<OLECHAR*>(items_->Name(pos_));
       } else {

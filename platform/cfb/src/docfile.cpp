@@ -348,6 +348,7 @@ void Docfile::InitEmpty() {
   version_ = 3;
   sectorSize_ = 512;
   perSector_ = 128;
+  fatShift_ = 7;
   entriesPerSector_ = 4;
   entryShift_ = 2;
   cache_.Init(fd_, sectorSize_, 0);
@@ -388,6 +389,7 @@ void Docfile::LoadHeader() {
   if (Get16(header_ + 32) != 6 || Get32(header_ + 56) != kMiniCutoff) Throw(STG_E_INVALIDHEADER);
   if (size < sectorSize_) Throw(STG_E_INVALIDHEADER);
   perSector_ = sectorSize_ / 4;
+  fatShift_ = static_cast<std::uint32_t>(__builtin_ctz(perSector_));
   entriesPerSector_ = sectorSize_ / kEntrySize;
   entryShift_ = static_cast<std::uint32_t>(__builtin_ctz(entriesPerSector_));
   std::uint64_t fileSectors64 = (size - sectorSize_ + sectorSize_ - 1) / sectorSize_;
@@ -451,39 +453,39 @@ void Docfile::Trim() {
 // ---- Tables ------------------------------------------------------------------------------------
 
 std::uint32_t Docfile::FatGet(std::uint32_t s) {
-  std::uint32_t k = s / perSector_;
+  std::uint32_t k = s >> fatShift_;
   if (k >= fatLocs_.size()) return FREESECT;
-  return Get32(cache_.Get(fatLocs_[k]) + 4 * (s % perSector_));
+  return Get32(cache_.Get(fatLocs_[k]) + 4 * (s & (perSector_ - 1)));
 }
 
 void Docfile::FatSet(std::uint32_t s, std::uint32_t v) {
-  std::uint32_t k = s / perSector_;
+  std::uint32_t k = s >> fatShift_;
   if (k >= fatLocs_.size()) Corrupt();
-  Put32(cache_.GetDirty(fatLocs_[k]) + 4 * (s % perSector_), v);
+  Put32(cache_.GetDirty(fatLocs_[k]) + 4 * (s & (perSector_ - 1)), v);
 }
 
 std::uint32_t Docfile::MiniFatGet(std::uint32_t m) {
-  std::uint32_t sec = TryChainAt(miniFatChain_, m / perSector_);
+  std::uint32_t sec = TryChainAt(miniFatChain_, m >> fatShift_);
   if (sec == NOSTREAM) return FREESECT;
-  return Get32(cache_.Get(sec) + 4 * (m % perSector_));
+  return Get32(cache_.Get(sec) + 4 * (m & (perSector_ - 1)));
 }
 
 void Docfile::MiniFatSet(std::uint32_t m, std::uint32_t v) {
-  std::uint32_t page = m / perSector_;
+  std::uint32_t page = m >> fatShift_;
   std::uint32_t sec;
   while ((sec = TryChainAt(miniFatChain_, page)) == NOSTREAM) {
     ChainGrow(miniFatChain_, 1, kOwnerMiniFat);
     std::memset(cache_.GetDirty(miniFatChain_.secs.back()), 0xFF, sectorSize_);
     Put32(header_ + kHNumMiniFat, static_cast<std::uint32_t>(miniFatChain_.secs.size()));
   }
-  Put32(cache_.GetDirty(sec) + 4 * (m % perSector_), v);
+  Put32(cache_.GetDirty(sec) + 4 * (m & (perSector_ - 1)), v);
 }
 
 std::uint32_t Docfile::AppendSector(std::uint32_t mark) {
   for (;;) {
     std::uint32_t s = sectorCount_;
     if (s > MAXREGSECT) Throw(STG_E_MEDIUMFULL);
-    if (s / perSector_ >= fatLocs_.size()) {
+    if (s >> fatShift_ >= fatLocs_.size()) {
       AddFatSector();
       continue;
     }
@@ -626,11 +628,11 @@ std::uint32_t Docfile::TryChainOn(Chain& c, std::uint32_t i) {
       next = MiniFatGet(c.secs.back());
     } else {
       std::uint32_t cur = c.secs.back();
-      if (cur / perSector_ != pageNo) {
-        pageNo = cur / perSector_;
+      if (cur >> fatShift_ != pageNo) {
+        pageNo = cur >> fatShift_;
         page = pageNo < fatLocs_.size() ? cache_.Get(fatLocs_[pageNo]) : nullptr;
       }
-      next = page ? Get32(page + 4 * (cur % perSector_)) : FREESECT;
+      next = page ? Get32(page + 4 * (cur & (perSector_ - 1))) : FREESECT;
     }
     if (next == ENDOFCHAIN) {
       c.complete = true;
@@ -714,7 +716,7 @@ std::uint8_t* Docfile::UnitPtr(bool mini, Chain& c, std::uint32_t i, bool dirty)
 
 // ---- Entries and trees ---------------------------------------------------------------------------
 
-const std::uint8_t* Docfile::Entry(std::uint32_t id) {
+const std::uint8_t* Docfile::EntryOn(std::uint32_t id) {
   std::uint32_t sec = ChainAt(dirChain_, id >> entryShift_);
   return cache_.Get(sec) + (id & (entriesPerSector_ - 1)) * kEntrySize;
 }
@@ -730,11 +732,6 @@ void Docfile::Prefetch(std::uint32_t id) const {
   if (const std::uint8_t* p = cache_.Peek(dirChain_.secs[i])) __builtin_prefetch(p + (id & (entriesPerSector_ - 1)) * kEntrySize + 64);
 }
 
-const std::uint8_t* Docfile::Node(std::uint32_t id) {
-  const std::uint8_t* e = Entry(id);
-  if (e[66] != kTypeStorage && e[66] != kTypeStream) Corrupt();
-  return e;
-}
 
 std::size_t Docfile::NameUnits(const std::uint8_t* e) {
   std::uint16_t len = Get16(e + 64);
@@ -768,7 +765,7 @@ void Docfile::SetSize(std::uint32_t id, std::uint64_t size) {
   }
 }
 
-void Docfile::InfoFrom(const std::uint8_t* e, ElementInfo& info) const {
+void Docfile::InfoFrom(const std::uint8_t* e, ElementMeta& info) const {
   info.type = e[66];
   info.size = info.type != kTypeStream ? 0 : version_ == 3 ? Get32(e + 120) : Get64(e + 120);
   std::memcpy(info.clsid, e + 80, 16);
@@ -844,11 +841,8 @@ std::uint32_t Docfile::Find(std::uint32_t storage, const NameKey& key) {
 // a walk of a subtree passes the set of everything seen so far.
 template <class Visit>
 void Docfile::Walk(std::uint32_t storage, std::unordered_set<std::uint32_t>* seen, Visit&& visit) {
-  struct Step {
-    std::uint32_t id;
-    const std::uint8_t* e;
-  };
-  std::vector<Step> stack;
+  std::vector<WalkStep>& stack = walkStack_;  // kept for the file: no allocation per walk
+  const std::size_t stackBase = stack.size();   // safe should walks nest
   const std::size_t from = walked_.size();
   auto mark = [&](std::uint32_t id) {
     if (seen) return seen->insert(id).second;
@@ -864,10 +858,11 @@ void Docfile::Walk(std::uint32_t storage, std::unordered_set<std::uint32_t>* see
     for (std::size_t i = from; i < walked_.size(); ++i)
       marks_[walked_[i] >> 6] &= ~(std::uint64_t{1} << (walked_[i] & 63));
     walked_.resize(from);
+    stack.resize(stackBase);
   };
   try {
     std::uint32_t cur = TreeRoot(storage);
-    while (cur != NOSTREAM || !stack.empty()) {
+    while (cur != NOSTREAM || stack.size() > stackBase) {
       while (cur != NOSTREAM) {
         const std::uint8_t* e = Node(cur);  // an id past the directory fails here, before it is marked
         if (cur == storage || !mark(cur)) Corrupt();  // a cycle, or an element in two places
@@ -880,7 +875,7 @@ void Docfile::Walk(std::uint32_t storage, std::unordered_set<std::uint32_t>* see
         stack.push_back({cur, e});
         cur = Get32(e + 68);
       }
-      Step step = stack.back();
+      WalkStep step = stack.back();
       stack.pop_back();
       visit(step.id, step.e);
       cur = Get32(step.e + 72);
@@ -906,11 +901,12 @@ std::vector<std::uint32_t> Docfile::Children(std::uint32_t storage) {
 Listing Docfile::List(std::uint32_t storage) {
   Listing out;
   Walk(storage, nullptr, [&](std::uint32_t, const std::uint8_t* e) {
+    const std::size_t n = NameUnits(e), at = out.names.size();
     out.items.emplace_back();
-    InfoFrom(e, out.items.back());
-    std::size_t n = NameUnits(e);
-    out.nameAt.push_back(static_cast<std::uint32_t>(out.names.size()));
-    std::size_t at = out.names.size();
+    Listing::Item& item = out.items.back();
+    InfoFrom(e, item.meta);
+    item.nameAt = static_cast<std::uint32_t>(at);
+    item.nameLen = static_cast<std::uint32_t>(n);
     out.names.resize(at + n + 1);
     for (std::size_t i = 0; i < n; ++i) out.names[at + i] = static_cast<char16_t>(Get16(e + 2 * i));
     out.names[at + n] = u'\0';
@@ -1213,7 +1209,7 @@ void Docfile::Rename(std::uint32_t storage, std::uint32_t id, const std::u16stri
   Insert(storage, id);
 }
 
-void Docfile::SetMeta(std::uint32_t id, const ElementInfo& from) {
+void Docfile::SetMeta(std::uint32_t id, const ElementMeta& from) {
   std::uint8_t* e = EntryW(id);
   std::memcpy(e + 80, from.clsid, 16);
   Put32(e + 96, from.stateBits);

@@ -160,26 +160,28 @@ struct FreeList {
 };
 
 // What an enumeration or Stat gives of an element.
-struct ElementInfo {
-  std::u16string name;
+struct ElementMeta {
   std::uint8_t type = 0;
   std::uint64_t size = 0;
   std::uint64_t ctime = 0, mtime = 0;
   std::uint8_t clsid[16] = {};
   std::uint32_t stateBits = 0;
 };
+struct ElementInfo : ElementMeta {
+  std::u16string name;
+};
 
 // A storage's elements as an enumeration gives them, in the order of the name comparison:
 // their names one after another in one buffer, each followed by a null.
 struct Listing {
-  std::vector<ElementInfo> items;  // names left empty
-  std::vector<std::uint32_t> nameAt;
+  struct Item {
+    ElementMeta meta;
+    std::uint32_t nameAt, nameLen;
+  };
+  std::vector<Item> items;
   std::u16string names;
-  const char16_t* Name(std::size_t i) const { return names.data() + nameAt[i]; }
-  std::u16string_view NameView(std::size_t i) const { return {Name(i), NameLen(i)}; }
-  std::size_t NameLen(std::size_t i) const {
-    return (i + 1 < nameAt.size() ? nameAt[i + 1] : names.size()) - nameAt[i] - 1;
-  }
+  const char16_t* Name(std::size_t i) const { return names.data() + items[i].nameAt; }
+  std::u16string_view NameView(std::size_t i) const { return {Name(i), items[i].nameLen}; }
 };
 
 // An element open through the interfaces: the engine knows which are open so that they are
@@ -248,7 +250,7 @@ class Docfile {
   void Reinit(std::uint32_t id, const std::u16string& name, std::uint8_t type);
   void Destroy(std::uint32_t storage, std::uint32_t id, const std::vector<std::uint32_t>& storagePath);
   void Rename(std::uint32_t storage, std::uint32_t id, const std::u16string& name);
-  void SetMeta(std::uint32_t id, const ElementInfo& from);  // class id, state bits, times
+  void SetMeta(std::uint32_t id, const ElementMeta& from);  // class id, state bits, times
   void InitElement(std::uint32_t id, const std::u16string& name, std::uint8_t type);
 
   // Open elements.
@@ -308,9 +310,18 @@ class Docfile {
   std::uint32_t UnitSize(bool mini) const { return mini ? kMiniSize : sectorSize_; }
 
   // Entries and trees.
-  const std::uint8_t* Entry(std::uint32_t id);
+  const std::uint8_t* Entry(std::uint32_t id) {
+    std::uint32_t i = id >> entryShift_;
+    if (i < dirChain_.secs.size()) return cache_.Get(dirChain_.secs[i]) + (id & (entriesPerSector_ - 1)) * kEntrySize;
+    return EntryOn(id);
+  }
+  const std::uint8_t* EntryOn(std::uint32_t id);  // the directory chain followed further
   std::uint8_t* EntryW(std::uint32_t id);
-  const std::uint8_t* Node(std::uint32_t id);  // an entry that must be in use
+  const std::uint8_t* Node(std::uint32_t id) {  // an entry that must be in use
+    const std::uint8_t* e = Entry(id);
+    if (e[66] != kTypeStorage && e[66] != kTypeStream) Corrupt();
+    return e;
+  }
   void Prefetch(std::uint32_t id) const;
   std::uint32_t AllocEntry();
   void FreeEntry(std::uint32_t id);
@@ -332,7 +343,7 @@ class Docfile {
   void Walk(std::uint32_t storage, std::unordered_set<std::uint32_t>* seen, Visit&& visit);
   void Traverse(std::uint32_t storage, std::vector<std::uint32_t>& out,
                 std::unordered_set<std::uint32_t>* seen = nullptr);
-  void InfoFrom(const std::uint8_t* e, ElementInfo& info) const;
+  void InfoFrom(const std::uint8_t* e, ElementMeta& info) const;
   void Rebalance(std::uint32_t storage);
   std::uint32_t BuildBalanced(const std::vector<std::uint32_t>& ids, std::size_t lo, std::size_t hi,
                               int level, int redLevel);
@@ -352,7 +363,8 @@ class Docfile {
 
   int version_ = 3;
   std::uint32_t sectorSize_ = 512;
-  std::uint32_t perSector_ = 128;  // FAT entries in a sector
+  std::uint32_t perSector_ = 128;  // FAT entries in a sector, a power of two
+  std::uint32_t fatShift_ = 7;
   std::uint32_t entriesPerSector_ = 4;  // a power of two
   std::uint32_t entryShift_ = 2;
   std::uint8_t header_[512] = {};
@@ -372,6 +384,11 @@ class Docfile {
 
   std::vector<std::uint64_t> marks_;  // elements visited by the walk of one storage
   std::vector<std::uint32_t> walked_;  // the elements marked there
+  struct WalkStep {
+    std::uint32_t id;
+    const std::uint8_t* e;
+  };
+  std::vector<WalkStep> walkStack_;
 
   std::unordered_map<std::uint32_t, OpenElement*> open_;
   std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> index_;  // unbalanced trees, read-only files

@@ -407,11 +407,15 @@ TEST(Enumeration, LentNamesMatchCopiedOnes) {
   std::vector<const OLECHAR*> names;
   std::vector<Listed> got;
   STATSTG batch[64];
+  ULONG lengths[64];
   ULONG n = 0;
   HRESULT hr;
+  int round = 0;
   do {
-    hr = lent->NextLent(64, batch, &n);
+    const bool withLengths = round++ % 2 == 0;  // the lengths are optional
+    hr = lent->NextLent(64, batch, withLengths ? lengths : nullptr, &n);
     for (ULONG i = 0; i < n; ++i) {
+      if (withLengths) EXPECT_EQ(lengths[i], std::u16string_view(batch[i].pwcsName).size());
       names.push_back(batch[i].pwcsName);
       got.push_back({A(batch[i].pwcsName), batch[i].type, batch[i].cbSize.QuadPart});
     }
