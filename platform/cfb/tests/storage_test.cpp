@@ -330,6 +330,31 @@ TEST(Streams, SizesAcrossTheMiniStreamCutoff) {
   EXPECT_EQ(tree["neighbour"], std::string(3000, 'n'));
 }
 
+// A file opened again is read where the system keeps it; what is written then must be what
+// is read back, in the same open and after it, next to what was only read.
+TEST(Streams, WritesAmongWhatWasReadInTheSameOpen) {
+  TempDir dir;
+  const std::string f = dir.file("mixed.dkc");
+  auto content = [](int i, int round) {
+    return std::string(i % 2 ? 100 : 5000, static_cast<char>('a' + (i + round) % 26)) + std::to_string(round);
+  };
+  {
+    Ptr<IStorage> root = Create(f);
+    for (int i = 0; i < 300; ++i) PutStream(root.get(), "s" + std::to_string(i), content(i, 0));
+  }
+  {
+    Ptr<IStorage> root = Open(f);
+    for (int i = 0; i < 300; ++i) ASSERT_EQ(GetStream(root.get(), "s" + std::to_string(i)), content(i, 0)) << i;
+    for (int i = 0; i < 300; i += 3) PutStream(root.get(), "s" + std::to_string(i), content(i, 1));
+    for (int i = 300; i < 340; ++i) PutStream(root.get(), "s" + std::to_string(i), content(i, 1));
+    for (int i = 0; i < 340; ++i)
+      ASSERT_EQ(GetStream(root.get(), "s" + std::to_string(i)), content(i, i % 3 == 0 || i >= 300 ? 1 : 0)) << i;
+  }
+  Ptr<IStorage> root = Open(f, kOpenRead);
+  for (int i = 0; i < 340; ++i)
+    ASSERT_EQ(GetStream(root.get(), "s" + std::to_string(i)), content(i, i % 3 == 0 || i >= 300 ? 1 : 0)) << i;
+}
+
 TEST(Streams, ReadSeekAndGaps) {
   TempDir dir;
   Ptr<IStorage> root = Create(dir.file("seek.dkc"));
@@ -415,7 +440,9 @@ TEST(Enumeration, LentNamesMatchCopiedOnes) {
     const bool withLengths = round++ % 2 == 0;  // the lengths are optional
     hr = lent->NextLent(64, batch, withLengths ? lengths : nullptr, &n);
     for (ULONG i = 0; i < n; ++i) {
-      if (withLengths) EXPECT_EQ(lengths[i], std::u16string_view(batch[i].pwcsName).size());
+      if (withLengths) {
+        EXPECT_EQ(lengths[i], std::u16string_view(batch[i].pwcsName).size());
+      }
       names.push_back(batch[i].pwcsName);
       got.push_back({A(batch[i].pwcsName), batch[i].type, batch[i].cbSize.QuadPart});
     }
