@@ -38,19 +38,27 @@ template <class F>
 HRESULT Guard(Docfile& d, F&& f) {
   if (d.Broken()) return d.BrokenStatus();
   std::uint64_t before = d.Mutations();
+  HRESULT hr;
   try {
     d.Trim();
-    return f();
+    hr = f();
   } catch (const Failure& e) {
     if (d.Mutations() != before) d.MarkBroken(e.hr);
-    return e.hr;
+    hr = e.hr;
   } catch (const std::bad_alloc&) {
     if (d.Mutations() != before) d.MarkBroken(E_OUTOFMEMORY);
-    return E_OUTOFMEMORY;
+    hr = E_OUTOFMEMORY;
   } catch (const std::length_error&) {
     if (d.Mutations() != before) d.MarkBroken(E_OUTOFMEMORY);
-    return E_OUTOFMEMORY;
+    hr = E_OUTOFMEMORY;
   }
+  // What was read from a page of the file that could not be read is zeros: the call fails,
+  // and so does every later one, and nothing of this session is written back.
+  if (d.ReadFaulted()) {
+    d.MarkBroken(STG_E_READFAULT);
+    return STG_E_READFAULT;
+  }
+  return hr;
 }
 
 CLSID ClsidFromBytes(const std::uint8_t* b) {

@@ -1,7 +1,6 @@
 #include "docfile.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -112,17 +111,16 @@ void BuildEmpty(std::uint8_t* header, std::uint8_t* fat, std::uint8_t* dir) {
 
 // ---- SectorCache ---------------------------------------------------------------------------
 
-SectorCache::~SectorCache() {
-  Unmap();
-  GiveBackArenas(arenas_);
-}
+SectorCache::~SectorCache() { GiveBackArenas(arenas_); }
 
 // The sectors the file holds at open are read through a map of it: clean sectors are then
 // used where the system keeps them, without a copy. The file never becomes shorter than it
 // was at open while it is held (a release only grows it, and an undone release goes back to
 // a length at least as long), so the map stays within the file.
 void SectorCache::Init(int fd, std::uint32_t sectorSize, std::uint32_t fileSectors) {
-  Unmap();
+  map_.Unmap();
+  mappedSectors_ = 0;
+  cutShort_ = false;
   fd_ = fd;
   sectorSize_ = sectorSize;
   perBlock_ = std::max<std::uint32_t>(1, std::min<std::uint32_t>(64, kBlockBytes / sectorSize));
@@ -132,19 +130,8 @@ void SectorCache::Init(int fd, std::uint32_t sectorSize, std::uint32_t fileSecto
   if (fileSectors == 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
   std::uint64_t whole = static_cast<std::uint64_t>(st.st_size) / sectorSize;  // with the header
   if (whole < 2 || whole - 1 > fileSectors) return;
-  std::size_t bytes = static_cast<std::size_t>(whole * sectorSize);
-  void* m = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0);
-  if (m == MAP_FAILED) return;  // read through calls instead
-  map_ = static_cast<const std::uint8_t*>(m);
-  mapBytes_ = bytes;
+  if (!map_.Map(fd, static_cast<std::size_t>(whole * sectorSize))) return;  // read through calls instead
   mappedSectors_ = static_cast<std::uint32_t>(whole - 1);
-}
-
-void SectorCache::Unmap() {
-  if (map_) ::munmap(const_cast<std::uint8_t*>(map_), mapBytes_);
-  map_ = nullptr;
-  mapBytes_ = 0;
-  mappedSectors_ = 0;
 }
 
 
@@ -188,11 +175,17 @@ std::uint8_t* SectorCache::NewBuffer() {
   return p;
 }
 
-// Reads the sectors [first, first+count) of the block from the file, in one call; bytes
-// past the end of the file read as zeros.
+// Reads the sectors [first, first+count) of the block from the file, in one call; the bytes
+// of a last sector cut short read as zeros.
 void SectorCache::ReadInto(Block& b, std::uint32_t first, std::uint32_t count) {
-  ReadAt(fd_, static_cast<std::uint64_t>(first + 1) * sectorSize_, At(b, first),
-         static_cast<std::size_t>(count) * sectorSize_);
+  std::size_t got = ReadAt(fd_, static_cast<std::uint64_t>(first + 1) * sectorSize_, At(b, first),
+                           static_cast<std::size_t>(count) * sectorSize_);
+  // Only the file's last sector may be short; a file that ends before it was cut short
+  // behind its lock, and nothing more is read from it or written to it.
+  if (first + got / sectorSize_ < std::min(first + count, fileSectors_ - 1)) {
+    cutShort_ = true;
+    Throw(STG_E_READFAULT);
+  }
   std::uint32_t from = first & (perBlock_ - 1);
   std::uint64_t bits = (count >= 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << count) - 1)) << from;
   present_ += static_cast<std::size_t>(__builtin_popcountll(bits & ~b.valid));
@@ -203,10 +196,10 @@ std::uint8_t* SectorCache::LoadMissing(std::uint32_t s) {
   // Only sectors made in this session live past the end of the file.
   if (s >= fileSectors_) Corrupt();
   const std::uint32_t first = s & ~(perBlock_ - 1);
-  if (map_ && first + perBlock_ <= mappedSectors_) {
+  if (first + perBlock_ <= mappedSectors_) {
     Block& b = SlotOf(s);
     if (!b.data) {
-      b.data = const_cast<std::uint8_t*>(map_) + static_cast<std::size_t>(first + 1) * sectorSize_;
+      b.data = const_cast<std::uint8_t*>(map_.data()) + static_cast<std::size_t>(first + 1) * sectorSize_;
       b.mapped = true;
       b.valid = perBlock_ == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << perBlock_) - 1;
       present_ += perBlock_;
@@ -290,7 +283,8 @@ void SectorCache::MarkAllClean() {
 }
 
 void SectorCache::Clear() {
-  Unmap();
+  map_.Unmap();
+  mappedSectors_ = 0;
   chunks_.clear();
   dirtyList_.clear();
   spare_.clear();
@@ -323,7 +317,13 @@ std::shared_ptr<Docfile> Docfile::Open(int fd, std::string journalPath, bool wri
   d->fd_ = fd;
   d->writable_ = writable;
   d->journal_ = std::make_unique<Journal>(std::move(journalPath));
-  d->LoadHeader();
+  try {
+    d->LoadHeader();
+  } catch (const Failure&) {
+    if (d->ReadFaulted()) Throw(STG_E_READFAULT);
+    throw;
+  }
+  if (d->ReadFaulted()) Throw(STG_E_READFAULT);
   d->closed_ = false;
   return d;
 }

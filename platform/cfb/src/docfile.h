@@ -17,6 +17,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "filemap.h"
 #include "fileio.h"
 #include "names.h"
 
@@ -69,8 +70,11 @@ class SectorCache {
   // Where sector s is in the map of the file, or null: for a hint to the processor only,
   // as a sector written since may be held elsewhere.
   const std::uint8_t* Peek(std::uint32_t s) const {
-    return s < mappedSectors_ ? map_ + static_cast<std::size_t>(s + 1) * sectorSize_ : nullptr;
+    return s < mappedSectors_ ? map_.data() + static_cast<std::size_t>(s + 1) * sectorSize_ : nullptr;
   }
+  // The file could not be read where it must hold data: a page of the map gave zeros, or
+  // the file ends before the sectors it held at open.
+  bool ReadFaulted() const { return cutShort_ || map_.Faulted(); }
   std::uint8_t* GetDirty(std::uint32_t s);
   std::uint8_t* Fresh(std::uint32_t s);  // zeroed and dirty, nothing read
 
@@ -103,7 +107,6 @@ class SectorCache {
   Block& BlockOf(std::uint32_t s);
   Block& SlotOf(std::uint32_t s);
   void Own(Block& b);
-  void Unmap();
   Block* FindBlock(std::uint32_t s) const {
     std::size_t bi = s >> blockShift_;
     std::size_t ci = bi >> kChunkBits;
@@ -116,9 +119,9 @@ class SectorCache {
   std::uint8_t* At(Block& b, std::uint32_t s) const { return b.data + (s & (perBlock_ - 1)) * sectorSize_; }
 
   int fd_ = -1;
-  const std::uint8_t* map_ = nullptr;  // the file as it was at open, whole sectors only
-  std::size_t mapBytes_ = 0;
+  FileMap map_;  // the file as it was at open, whole sectors only
   std::uint32_t mappedSectors_ = 0;
+  bool cutShort_ = false;
   std::uint32_t sectorSize_ = 512;
   std::uint32_t perBlock_ = kBlockBytes / 512;  // a power of two, at most 64
   std::uint32_t blockShift_ = 6;               // its logarithm
@@ -224,6 +227,8 @@ class Docfile {
   bool Broken() const { return brokenHr_ != S_OK; }
   HRESULT BrokenStatus() const { return brokenHr_; }
   void MarkBroken(HRESULT hr) { if (brokenHr_ == S_OK) brokenHr_ = FAILED(hr) ? hr : E_FAIL; }
+  // The file could not be read where it must hold data, since it was opened.
+  bool ReadFaulted() const { return cache_.ReadFaulted(); }
   std::uint64_t Mutations() const { return cache_.Mutations(); }
   // At the start of a call: writes dirty sectors out early when they pass their budget
   // (through the journal, so that a kill still gives back the last release), and lets go of

@@ -279,6 +279,58 @@ TEST(Files, TemporaryFileAndRootStat) {
   EXPECT_EQ(DumpFile(path).at("x"), "y");
 }
 
+// A file cut short behind its lock by another program, or whose medium fails, fails the reads
+// that reach the missing part with STG_E_READFAULT, and every call after them; the process
+// lives on and nothing read from the missing part is written back. The file is read through
+// a map of it in blocks of 64 sectors, and what follows the last whole block through calls:
+// one case cuts into the map, the other only what follows it.
+TEST(Files, ACutShortFileFailsItsReads) {
+  struct Case {
+    const char* stream;
+    ULONG at;
+    bool afterTheMap;
+  };
+  TempDir dir;
+  const std::string f = dir.file("cut.dkc");
+  for (const Case& c : {Case{"s100", 0, false}, Case{"last", 39900, true}}) {
+    {
+      Ptr<IStorage> root = Create(f);
+      PutStream(root.get(), "last", "its entry comes first, its data last");
+      for (int i = 0; i < 200; ++i) PutStream(root.get(), "s" + std::to_string(i), std::string(5000, 'x'));
+      PutStream(root.get(), "last", std::string(40000, 'y'));
+    }
+    Ptr<IStorage> root = Open(f);
+    ASSERT_EQ(GetStream(root.get(), "s0"), std::string(5000, 'x'));
+    Ptr<IStream> stream;
+    ASSERT_EQ(root->OpenStream(U(c.stream).c_str(), nullptr, kOpenRead, 0, stream.out()), S_OK);
+    std::uintmax_t length = 4096;
+    if (c.afterTheMap) {
+      std::uintmax_t sectors = FileSize(f) / 512 - 1;
+      ASSERT_NE(sectors % 64, 0u) << "the file ends in a whole block";
+      length = (sectors / 64 * 64 + 1) * 512;
+    }
+    ASSERT_EQ(::truncate(f.c_str(), static_cast<off_t>(length)), 0);
+    LARGE_INTEGER to{};
+    to.QuadPart = c.at;
+    ASSERT_EQ(stream->Seek(to, STREAM_SEEK_SET, nullptr), S_OK);
+    std::string got(100, '\0');
+    ULONG n = 0;
+    EXPECT_EQ(stream->Read(got.data(), 100, &n), STG_E_READFAULT) << c.stream;
+    EXPECT_EQ(TryCreateStream(root.get(), u"more"), STG_E_READFAULT) << c.stream;
+    stream.reset();
+    root.reset();
+    EXPECT_EQ(FileSize(f), length) << c.stream;
+  }
+  // A file opened and read afterwards is read as usual.
+  const std::string g = dir.file("whole.dkc");
+  {
+    Ptr<IStorage> other = Create(g);
+    PutStream(other.get(), "a", std::string(5000, 'a'));
+  }
+  Ptr<IStorage> other = Open(g, kOpenRead);
+  EXPECT_EQ(GetStream(other.get(), "a"), std::string(5000, 'a'));
+}
+
 TEST(Files, ReleasingTheRootRevertsWhatIsStillOpen) {
   TempDir dir;
   std::string f = dir.file("revert.dkc");

@@ -1,0 +1,106 @@
+#include "filemap.h"
+
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <mutex>
+
+namespace cfb {
+namespace {
+
+// The maps the bus-error handler knows, in a fixed table it can read without locks. A map
+// beyond the table is not made: its file is read through calls.
+struct Region {
+  std::atomic<std::uintptr_t> start{0};
+  std::atomic<std::size_t> size{0};
+  std::atomic<bool> faulted{false};
+};
+constexpr int kRegions = 256;
+Region regions[kRegions];
+
+std::once_flag installOnce;
+struct sigaction previous {};
+
+void OnBusError(int sig, siginfo_t* info, void* context) {
+  const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
+  for (Region& r : regions) {
+    std::uintptr_t start = r.start.load(std::memory_order_acquire);
+    if (start == 0 || at < start || at - start >= r.size.load(std::memory_order_acquire)) continue;
+    // A page of ours that cannot be read: zeros in its place, and the map knows.
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    void* zero = ::mmap(reinterpret_cast<void*>(at & ~(page - 1)), page, PROT_READ,
+                        MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (zero != MAP_FAILED) {
+      r.faulted.store(true, std::memory_order_release);
+      return;  // the read is made again, and gives zeros
+    }
+    break;
+  }
+  // Not ours: what was there before handles it.
+  if (previous.sa_flags & SA_SIGINFO) {
+    if (previous.sa_sigaction) {
+      previous.sa_sigaction(sig, info, context);
+      return;
+    }
+  } else if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
+    previous.sa_handler(sig);
+    return;
+  }
+  // The default action: returning makes the read again, which now ends the process.
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  ::sigaction(SIGBUS, &dfl, nullptr);
+}
+
+void Install() {
+  struct sigaction sa {};
+  sa.sa_sigaction = OnBusError;
+  sa.sa_flags = SA_SIGINFO;
+  sigemptyset(&sa.sa_mask);
+  ::sigaction(SIGBUS, &sa, &previous);
+}
+
+}  // namespace
+
+bool FileMap::Map(int fd, std::size_t bytes) {
+  Unmap();
+  if (bytes == 0) return false;
+  std::call_once(installOnce, Install);
+  int slot = -1;
+  for (int i = 0; i < kRegions && slot < 0; ++i) {
+    std::uintptr_t expected = 0;
+    // A slot is taken with a placeholder start until the map exists.
+    if (regions[i].start.compare_exchange_strong(expected, 1, std::memory_order_acq_rel)) slot = i;
+  }
+  if (slot < 0) return false;
+  void* m = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0);
+  if (m == MAP_FAILED) {
+    regions[slot].start.store(0, std::memory_order_release);
+    return false;
+  }
+  regions[slot].faulted.store(false, std::memory_order_relaxed);
+  regions[slot].size.store(bytes, std::memory_order_release);
+  regions[slot].start.store(reinterpret_cast<std::uintptr_t>(m), std::memory_order_release);
+  data_ = static_cast<const std::uint8_t*>(m);
+  size_ = bytes;
+  slot_ = slot;
+  return true;
+}
+
+void FileMap::Unmap() {
+  if (!data_) return;
+  regions[slot_].size.store(0, std::memory_order_release);   // no longer ours to mend
+  regions[slot_].start.store(1, std::memory_order_release);  // but still taken
+  ::munmap(const_cast<std::uint8_t*>(data_), size_);
+  regions[slot_].start.store(0, std::memory_order_release);
+  data_ = nullptr;
+  size_ = 0;
+  slot_ = -1;
+}
+
+bool FileMap::Faulted() const { return slot_ >= 0 && regions[slot_].faulted.load(std::memory_order_acquire); }
+
+}  // namespace cfb
