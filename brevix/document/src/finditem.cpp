@@ -296,9 +296,7 @@ HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial, boo
   if (srchType == SEARCH_FOLDERS_ONLY) return first;
   for (const Level::Entry& e : level.entries) {
     if (e.storage) continue;
-    // The name is known without opening the stream: an element whose name fails is passed
-    // over before its record is read.
-    if (run.anyCriteria && !k.NameMatchesFolded(level.Folded(e))) continue;
+    // The level holds only files whose name passed: the rest were left out when it was listed.
     ComPtr<IStream> s;
     if (FAILED(stg->OpenStream(level.Element(e), nullptr, kModeRead, 0, s.ReleaseAndGetAddressOf()))) continue;
     ItemRecord rec;  // a fresh record for every element: an unreadable one stays empty
