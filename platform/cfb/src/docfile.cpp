@@ -900,6 +900,8 @@ std::vector<std::uint32_t> Docfile::Children(std::uint32_t storage) {
 
 Listing Docfile::List(std::uint32_t storage) {
   Listing out;
+  out.items.reserve(32);  // most storages hold few elements: grown once or not at all
+  out.names.reserve(32 * 20);
   Walk(storage, nullptr, [&](std::uint32_t, const std::uint8_t* e) {
     const std::size_t n = NameUnits(e), at = out.names.size();
     out.items.emplace_back();
