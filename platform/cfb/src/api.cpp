@@ -569,24 +569,35 @@ HRESULT StorageImpl::CopyTo(DWORD ciidExclude, const IID*, SNB snbExclude, IStor
     } catch (...) {
       dd.MarkBroken(hr);
     }
+    added.clear();
     return hr;
   };
+  HRESULT hr = S_OK;
   try {
     doc->Trim();
     dd.Trim();
     Copier(*doc, dd).CopyChildren(id, to->id, &added);
-    return S_OK;
   } catch (const SourceFailure& e) {
-    return undo(e.hr);
+    hr = undo(e.hr);
   } catch (const Refused& e) {
-    return undo(e.hr);
+    hr = undo(e.hr);
   } catch (const Failure& e) {
     if (dd.Mutations() != before) dd.MarkBroken(e.hr);
-    return e.hr;
+    hr = e.hr;
   } catch (const std::bad_alloc&) {
     if (dd.Mutations() != before) dd.MarkBroken(E_OUTOFMEMORY);
-    return E_OUTOFMEMORY;
+    hr = E_OUTOFMEMORY;
   }
+  // A page of either file that could not be read was copied or used as zeros: the copy
+  // fails, the file that lost the page is broken, and the target keeps nothing of the copy.
+  const bool lostSource = doc->ReadFaulted(), lostTarget = dd.ReadFaulted();
+  if (lostSource || lostTarget) {
+    if (lostSource) doc->MarkBroken(STG_E_READFAULT);
+    if (lostTarget) dd.MarkBroken(STG_E_READFAULT);
+    if (!dd.Broken()) undo(STG_E_READFAULT);
+    return STG_E_READFAULT;
+  }
+  return hr;
 }
 
 // ---- Files -------------------------------------------------------------------------------------

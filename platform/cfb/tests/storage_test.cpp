@@ -321,6 +321,23 @@ TEST(Files, ACutShortFileFailsItsReads) {
     root.reset();
     EXPECT_EQ(FileSize(f), length) << c.stream;
   }
+  // A copy out of a file cut short fails and leaves its target without any of it.
+  {
+    {
+      Ptr<IStorage> root = Create(f);
+      for (int i = 0; i < 200; ++i) PutStream(root.get(), "s" + std::to_string(i), std::string(5000, 'x'));
+    }
+    Ptr<IStorage> root = Open(f);
+    ASSERT_EQ(GetStream(root.get(), "s0"), std::string(5000, 'x'));
+    ASSERT_EQ(::truncate(f.c_str(), 4096), 0);
+    const std::string backup = dir.file("backup.dkc");
+    {
+      Ptr<IStorage> target = Create(backup);
+      PutStream(target.get(), "kept", "was there before");
+      EXPECT_EQ(root->CopyTo(0, nullptr, nullptr, target.get()), STG_E_READFAULT);
+    }
+    EXPECT_EQ(DumpFile(backup), (std::map<std::string, std::string>{{"kept", "was there before"}}));
+  }
   // A file opened and read afterwards is read as usual.
   const std::string g = dir.file("whole.dkc");
   {
