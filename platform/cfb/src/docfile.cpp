@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -134,7 +133,6 @@ void SectorCache::Init(int fd, std::uint32_t sectorSize, std::uint32_t fileSecto
   mappedSectors_ = static_cast<std::uint32_t>(whole - 1);
 }
 
-
 SectorCache::Block& SectorCache::SlotOf(std::uint32_t s) {
   std::size_t bi = s >> blockShift_;
   std::size_t ci = bi >> kChunkBits;
@@ -196,18 +194,17 @@ std::uint8_t* SectorCache::LoadMissing(std::uint32_t s) {
   // Only sectors made in this session live past the end of the file.
   if (s >= fileSectors_) Corrupt();
   const std::uint32_t first = s & ~(perBlock_ - 1);
-  if (first + perBlock_ <= mappedSectors_) {
-    Block& b = SlotOf(s);
-    if (!b.data) {
-      b.data = const_cast<std::uint8_t*>(map_.data()) + static_cast<std::size_t>(first + 1) * sectorSize_;
-      b.mapped = true;
-      b.valid = perBlock_ == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << perBlock_) - 1;
-      present_ += perBlock_;
-      return At(b, s);
-    }
+  Block& b = SlotOf(s);
+  const bool fresh = !b.data;
+  if (fresh && first + perBlock_ <= mappedSectors_) {
+    b.data = const_cast<std::uint8_t*>(map_.data()) + static_cast<std::size_t>(first + 1) * sectorSize_;
+    b.mapped = true;
+    b.valid = perBlock_ == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << perBlock_) - 1;
+    present_ += perBlock_;
+    return At(b, s);
   }
-  const bool fresh = !FindBlock(s) || !FindBlock(s)->data;
-  Block& b = BlockOf(s);
+  if (fresh) b.data = NewBuffer();
+  else Own(b);  // never read into the map
   try {
     if (fresh) {
       // A new block: every sector of it the file holds, in one read.
@@ -729,9 +726,13 @@ std::uint8_t* Docfile::EntryW(std::uint32_t id) {
 void Docfile::Prefetch(std::uint32_t id) const {
   std::size_t i = id >> entryShift_;
   if (id == NOSTREAM || i >= dirChain_.secs.size()) return;
-  if (const std::uint8_t* p = cache_.Peek(dirChain_.secs[i])) __builtin_prefetch(p + (id & (entriesPerSector_ - 1)) * kEntrySize + 64);
+  if (const std::uint8_t* p = cache_.Peek(dirChain_.secs[i]))
+    __builtin_prefetch(p + (id & (entriesPerSector_ - 1)) * kEntrySize + 64);
 }
 
+void Docfile::CopyName(const std::uint8_t* e, std::size_t n, char16_t* out) {
+  for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<char16_t>(Get16(e + 2 * i));
+}
 
 std::size_t Docfile::NameUnits(const std::uint8_t* e) {
   std::uint16_t len = Get16(e + 64);
@@ -742,7 +743,7 @@ std::size_t Docfile::NameUnits(const std::uint8_t* e) {
 NameKey Docfile::KeyOf(const std::uint8_t* e) {
   std::size_t n = NameUnits(e);
   char16_t units[kMaxNameUnits + 1];
-  for (std::size_t i = 0; i < n; ++i) units[i] = static_cast<char16_t>(Get16(e + 2 * i));
+  CopyName(e, n, units);
   return NameKey::From(units, n);
 }
 
@@ -780,7 +781,7 @@ ElementInfo Docfile::Info(std::uint32_t id, bool withName) {
   if (withName) {
     std::size_t n = NameUnits(e);
     info.name.resize(n);
-    for (std::size_t i = 0; i < n; ++i) info.name[i] = static_cast<char16_t>(Get16(e + 2 * i));
+    CopyName(e, n, info.name.data());
   }
   InfoFrom(e, info);
   return info;
@@ -910,7 +911,7 @@ Listing Docfile::List(std::uint32_t storage) {
     item.nameAt = static_cast<std::uint32_t>(at);
     item.nameLen = static_cast<std::uint32_t>(n);
     out.names.resize(at + n + 1);
-    for (std::size_t i = 0; i < n; ++i) out.names[at + i] = static_cast<char16_t>(Get16(e + 2 * i));
+    CopyName(e, n, out.names.data() + at);
     out.names[at + n] = u'\0';
   });
   return out;

@@ -332,6 +332,7 @@ class Docfile {
   void FreeEntry(std::uint32_t id);
   static NameKey KeyOf(const std::uint8_t* e);
   static std::size_t NameUnits(const std::uint8_t* e);
+  static void CopyName(const std::uint8_t* e, std::size_t n, char16_t* out);  // the first n units
   static int Cmp(const NameKey& k, const std::uint8_t* e);
   std::uint32_t Left(std::uint32_t id) { return Get32(Node(id) + 68); }
   std::uint32_t Right(std::uint32_t id) { return Get32(Node(id) + 72); }
