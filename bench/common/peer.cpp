@@ -1,5 +1,4 @@
-// Peers as their own processes (posix_spawnp, no shell), and resident memory
-// from /proc.
+// Peers as their own processes (posix_spawnp, no shell), and resident memory from /proc.
 #include "peer.h"
 
 #include <fcntl.h>
@@ -24,20 +23,16 @@ void Check(bool ok, const std::string &what) {
   }
 }
 
-double RunPeer(const std::vector<std::string> &argv,
-               const std::string &stdoutPath, int okStatus) {
+double RunPeer(const std::vector<std::string> &argv, const std::string &stdoutPath, int okStatus) {
   std::vector<char *> args;
-  for (const std::string &a : argv)
-    args.push_back(const_cast<char *>(a.c_str()));
+  for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
   args.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdoutPath.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = 0;
   const auto a = Clock::now();
-  const int rc =
-      posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) {
     std::fprintf(stderr, "cannot start %s: %s\n", args[0], std::strerror(rc));
@@ -59,8 +54,7 @@ bool HavePeer(const std::string &program) {
   std::stringstream dirs(path ? path : "/usr/bin:/bin");
   std::string dir;
   while (std::getline(dirs, dir, ':')) {
-    if (::access((dir + "/" + program).c_str(), X_OK) == 0)
-      return true;
+    if (::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
   }
   return false;
 }
@@ -72,13 +66,12 @@ double StatusKb(const char *key) {
   std::string line;
   const std::size_t n = std::strlen(key);
   while (std::getline(in, line)) {
-    if (line.compare(0, n, key) == 0)
-      return std::atof(line.c_str() + n);
+    if (line.compare(0, n, key) == 0) return std::atof(line.c_str() + n);
   }
   return 0;
 }
 
-} // namespace
+}  // namespace
 
 void ResetPeakRss() {
   std::ofstream out("/proc/self/clear_refs");
@@ -88,4 +81,4 @@ void ResetPeakRss() {
 double PeakRssMb() { return StatusKb("VmHWM:") / 1024.0; }
 double CurrentRssMb() { return StatusKb("VmRSS:") / 1024.0; }
 
-} // namespace bench
+}  // namespace bench

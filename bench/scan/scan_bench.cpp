@@ -1,21 +1,19 @@
-// Disk scanning at scale: a generated real-looking tree
-// (bench/common/realtree.h) on a fixture drive is added as a disk with
-// AddNewDisk and updated with UpdateDisk after 1% of its files changed, each
-// timed against a raw walk of the same tree in the same run: `find TREE -printf
-// '%s %T@ %C@\n'` started as its own process (no shell), output dropped. Every
-// figure is the best of three runs after a warm-up run of each. The peak
-// resident memory of an add is measured against the size of the catalog it
-// writes. A tree of 100,000 files and one of 1,000,000 are then added to see
-// how the cost per file scales.
+// Disk scanning at scale: a generated real-looking tree (bench/common/realtree.h) on a fixture
+// drive is added as a disk with AddNewDisk and updated with UpdateDisk after 1% of its files
+// changed, each timed against a raw walk of the same tree in the same run:
+// `find TREE -printf '%s %T@ %C@\n'` started as its own process (no shell), output dropped. Every
+// figure is the best of
+// three runs after a warm-up run of each. The peak resident memory of an add is measured against
+// the size of the catalog it writes. A tree of 100,000 files and one of 1,000,000 are then added to
+// see how the cost per file scales.
 //
-//   bench_scan [files] [--no-scale]   (default 200000 files in files / 10
-//   folders)
+//   bench_scan [files] [--no-scale]   (default 200000 files in files / 10 folders)
 //
 // The last line prints the goal figures:
 //   add_vs_walk=<add / walk> update_vs_walk=<1%-changed update / walk>
 //   per_file_1m_vs_100k=<add time per file of the 1M tree / of the 100K one>
-//   add_peak_mb=<peak resident memory during an add> catalog_mb=<the catalog's
-//   size> add_peak_over_catalog_mb=<the difference>
+//   add_peak_mb=<peak resident memory during an add> catalog_mb=<the catalog's size>
+//   add_peak_over_catalog_mb=<the difference>
 #include <fcntl.h>
 #include <malloc.h>
 #include <stdlib.h>
@@ -48,15 +46,13 @@ constexpr std::uint64_t kSeed = 20261211;
 
 void CheckHr(HRESULT hr, const char *what) {
   if (hr != S_OK) {
-    std::fprintf(stderr, "%s failed: 0x%08X\n", what,
-                 static_cast<unsigned>(hr));
+    std::fprintf(stderr, "%s failed: 0x%08X\n", what, static_cast<unsigned>(hr));
     std::exit(1);
   }
 }
 
 double RawWalk(const fs::path &tree) {
-  return bench::RunPeer({"find", tree.string(), "-printf", "%s %T@ %C@\\n"},
-                        "/dev/null");
+  return bench::RunPeer({"find", tree.string(), "-printf", "%s %T@ %C@\\n"}, "/dev/null");
 }
 
 struct Run {
@@ -67,45 +63,35 @@ struct Run {
 };
 
 class Disk {
-public:
-  Disk(const fs::path &dir, const fs::path &tree, std::size_t files,
-       char letter)
+ public:
+  Disk(const fs::path &dir, const fs::path &tree, std::size_t files, char letter)
       : drive_(letter, DRIVE_FIXED, tree, "Bench"),
         root_(xcom::Utf8ToUtf16(std::string(1, letter) + ":\\")),
         catalog_((dir / ("bench-" + std::to_string(files) + ".dkc")).string()),
-        name_(std::u16string(u"[ ") + static_cast<char16_t>(letter) +
-              u" ] -- Drive") {}
+        name_(std::u16string(u"[ ") + static_cast<char16_t>(letter) + u" ] -- Drive") {}
 
   ~Disk() { Forget(); }
 
-  // A fresh catalog and scanner, then the disk added into it: the seconds the
-  // add took.
+  // A fresh catalog and scanner, then the disk added into it: the seconds the add took.
   double Add() {
     Forget();
     CheckHr(brevix::NewFileGraber(&scanner_), "create scanner");
-    CheckHr(scanner_->put_DocFileName(
-                xcom::Bstr(xcom::Utf8ToUtf16(catalog_)).Get()),
-            "DocFileName");
-    CheckHr(scanner_->put_DiskType(xcom::Bstr(u"Local Disk").Get()),
-            "DiskType");
+    CheckHr(scanner_->put_DocFileName(xcom::Bstr(xcom::Utf8ToUtf16(catalog_)).Get()), "DocFileName");
+    CheckHr(scanner_->put_DiskType(xcom::Bstr(u"Local Disk").Get()), "DiskType");
     data_ = xcom::Variant();
     const auto a = Clock::now();
-    CheckHr(scanner_->AddNewDisk(root_.Get(), xcom::Bstr(name_).Get(), nullptr,
-                                 &data_, FLAG_DRIVE_BY_LETTER, nullptr),
+    CheckHr(scanner_->AddNewDisk(root_.Get(), xcom::Bstr(name_).Get(), nullptr, &data_, FLAG_DRIVE_BY_LETTER, nullptr),
             "AddNewDisk");
     return Seconds(a, Clock::now());
   }
   double Update() {
     const auto a = Clock::now();
-    CheckHr(scanner_->UpdateDisk(root_.Get(), FLAG_DRIVE_BY_LETTER, &data_),
-            "UpdateDisk");
+    CheckHr(scanner_->UpdateDisk(root_.Get(), FLAG_DRIVE_BY_LETTER, &data_), "UpdateDisk");
     return Seconds(a, Clock::now());
   }
-  double CatalogMb() const {
-    return static_cast<double>(fs::file_size(catalog_)) / 1048576.0;
-  }
+  double CatalogMb() const { return static_cast<double>(fs::file_size(catalog_)) / 1048576.0; }
 
-private:
+ private:
   void Forget() {
     scanner_ = nullptr;
     std::error_code ec;
@@ -120,33 +106,31 @@ private:
   xcom::Variant data_;
 };
 
-// Builds the tree of `files` files; `full` measures updates and memory too,
-// else the add alone.
+// Builds the tree of `files` files; `full` measures updates and memory too, else the add alone.
 Run Measure(const fs::path &dir, std::size_t files, char letter, bool full) {
   Run r;
   r.files = files;
   const fs::path tree = dir / ("tree-" + std::to_string(files));
   fs::create_directories(tree);
-  std::vector<std::string> changed; // 1% of the files, spread over the tree
+  std::vector<std::string> changed;  // 1% of the files, spread over the tree
   {
     auto g0 = Clock::now();
     bench::RealTree t = bench::GenerateTree(kSeed, files, files / 10);
     const bench::TreeShape shape = bench::ShapeOf(t);
     bench::WriteTree(t, tree.string());
-    std::printf("tree: %zu files in %zu folders built in %.1f s; names "
-                "%zu..%zu bytes, %.0f%% longer than 31, "
-                "%.0f%% of paths non-ASCII, mean depth %.1f\n",
-                t.files.size(), t.folders.size(), Seconds(g0, Clock::now()),
-                shape.minNameBytes, shape.maxNameBytes, shape.longNames * 100,
-                shape.nonAsciiPaths * 100, shape.meanDepth);
-    for (std::size_t i = 37; i < t.files.size(); i += 100)
-      changed.push_back((tree / t.PathOf(t.files[i])).string());
+    std::printf(
+        "tree: %zu files in %zu folders built in %.1f s; names "
+        "%zu..%zu bytes, %.0f%% longer than 31, "
+        "%.0f%% of paths non-ASCII, mean depth %.1f\n",
+        t.files.size(), t.folders.size(), Seconds(g0, Clock::now()), shape.minNameBytes, shape.maxNameBytes,
+        shape.longNames * 100, shape.nonAsciiPaths * 100, shape.meanDepth);
+    for (std::size_t i = 37; i < t.files.size(); i += 100) changed.push_back((tree / t.PathOf(t.files[i])).string());
   }
   malloc_trim(0);
   std::fflush(stdout);
 
   Disk disk(dir, tree, files, letter);
-  RawWalk(tree); // warm-up of both
+  RawWalk(tree);  // warm-up of both
   disk.Add();
   for (int i = 0; i < 3; ++i) {
     r.walk = std::min(r.walk, RawWalk(tree));
@@ -162,26 +146,23 @@ Run Measure(const fs::path &dir, std::size_t files, char letter, bool full) {
     for (int i = 0; i < 3; ++i) {
       const struct timespec t = {1700000000 + 1000 * (i + 1), 0};
       const struct timespec times[2] = {t, t};
-      for (const std::string &p : changed)
-        Check(::utimensat(AT_FDCWD, p.c_str(), times, 0) == 0, "touch " + p);
+      for (const std::string &p : changed) Check(::utimensat(AT_FDCWD, p.c_str(), times, 0) == 0, "touch " + p);
       r.updateWalk = std::min(r.updateWalk, RawWalk(tree));
       r.update = std::min(r.update, disk.Update());
     }
   }
-  std::printf("%zu files: walk %.3f s, add %.3f s (%.2f x)", files, r.walk,
-              r.add, r.add / r.walk);
+  std::printf("%zu files: walk %.3f s, add %.3f s (%.2f x)", files, r.walk, r.add, r.add / r.walk);
   if (full) {
-    std::printf(", update of %zu changed %.3f s (%.2f x), unchanged %.3f s",
-                changed.size(), r.update, r.update / r.walk, r.updateUnchanged);
+    std::printf(", update of %zu changed %.3f s (%.2f x), unchanged %.3f s", changed.size(), r.update,
+                r.update / r.walk, r.updateUnchanged);
   }
-  std::printf(", catalog %.1f MB, add peak %.1f MB (%.1f MB before)\n",
-              r.catalogMb, r.peakMb, r.baseMb);
+  std::printf(", catalog %.1f MB, add peak %.1f MB (%.1f MB before)\n", r.catalogMb, r.peakMb, r.baseMb);
   std::fflush(stdout);
   fs::remove_all(tree);
   return r;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv) {
   std::size_t files = 200000;
@@ -198,8 +179,7 @@ int main(int argc, char **argv) {
     return 2;
   }
   std::string tmpl = (fs::temp_directory_path() / "bench-scan-XXXXXX").string();
-  if (!mkdtemp(tmpl.data()))
-    return 2;
+  if (!mkdtemp(tmpl.data())) return 2;
   const fs::path dir(tmpl);
   fs::create_directories(dir / "home");
   ::setenv("XENDORA_HOME", (dir / "home").c_str(), 1);
@@ -214,10 +194,11 @@ int main(int argc, char **argv) {
   }
   fs::remove_all(dir);
 
-  std::printf("add_vs_walk=%.2f update_vs_walk=%.2f per_file_1m_vs_100k=%.2f "
-              "add_peak_mb=%.1f catalog_mb=%.1f "
-              "add_peak_over_catalog_mb=%.1f\n",
-              main.add / main.walk, main.update / main.updateWalk, perFileRatio,
-              main.peakMb, main.catalogMb, main.peakMb - main.catalogMb);
+  std::printf(
+      "add_vs_walk=%.2f update_vs_walk=%.2f per_file_1m_vs_100k=%.2f "
+      "add_peak_mb=%.1f catalog_mb=%.1f "
+      "add_peak_over_catalog_mb=%.1f\n",
+      main.add / main.walk, main.update / main.updateWalk, perFileRatio, main.peakMb, main.catalogMb,
+      main.peakMb - main.catalogMb);
   return 0;
 }
