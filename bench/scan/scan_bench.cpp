@@ -70,11 +70,18 @@ class Disk {
         catalog_((dir / ("bench-" + std::to_string(files) + ".dkc")).string()),
         name_(std::u16string(u"[ ") + static_cast<char16_t>(letter) + u" ] -- Drive") {}
 
-  ~Disk() { Forget(); }
+  ~Disk() { Reset(); }
+
+  // No scanner and no catalog.
+  void Reset() {
+    scanner_ = nullptr;
+    std::error_code ec;
+    fs::remove(catalog_, ec);
+  }
 
   // A fresh catalog and scanner, then the disk added into it: the seconds the add took.
   double Add() {
-    Forget();
+    Reset();
     CheckHr(brevix::NewFileGraber(&scanner_), "create scanner");
     CheckHr(scanner_->put_DocFileName(xcom::Bstr(xcom::Utf8ToUtf16(catalog_)).Get()), "DocFileName");
     CheckHr(scanner_->put_DiskType(xcom::Bstr(u"Local Disk").Get()), "DiskType");
@@ -92,11 +99,6 @@ class Disk {
   double CatalogMb() const { return static_cast<double>(fs::file_size(catalog_)) / 1048576.0; }
 
  private:
-  void Forget() {
-    scanner_ = nullptr;
-    std::error_code ec;
-    fs::remove(catalog_, ec);
-  }
 
   volumes::testing::FixtureDrive drive_;
   xcom::Bstr root_;
@@ -134,6 +136,7 @@ Run Measure(const fs::path &dir, std::size_t files, char letter, bool full) {
   disk.Add();
   for (int i = 0; i < 3; ++i) {
     r.walk = std::min(r.walk, RawWalk(tree));
+    disk.Reset();
     malloc_trim(0);
     r.baseMb = bench::CurrentRssMb();
     bench::ResetPeakRss();

@@ -1,5 +1,6 @@
 #include "catalogformat.h"
 
+#include <bit>
 #include <cstring>
 
 #include "namefold.h"
@@ -115,7 +116,11 @@ bool ByteReader::Counted(CountedString& s) {
   size_t units = n / 2 - 1;
   std::u16string text(units, u'\0');
   const BYTE* p = data_ + pos_;
-  for (size_t i = 0; i < units; ++i) text[i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(text.data(), p, 2 * units);
+  } else {
+    for (size_t i = 0; i < units; ++i) text[i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+  }
   pos_ += n;
   s = std::move(text);
   return true;

@@ -6,6 +6,8 @@ namespace brevix {
 namespace {
 
 const std::u16string kMapStream(kLongNameStreamName);
+// Up to this many entries, a map that was only read answers NameOf by a scan.
+constexpr std::size_t kScanLimit = 16;
 
 // Whether an element of that name is in the storage; an element that cannot be probed for
 // another reason counts as present, so that its name is never given out twice.
@@ -16,10 +18,11 @@ bool ElementPresent(IStorage* stg, WORD id) {
 
 }  // namespace
 
-HRESULT LongNameMap::Load(IStorage* stg) {
+HRESULT LongNameMap::Load(IStorage* stg, std::vector<BYTE>* scratch) {
   entries_.clear();
   byName_.clear();
   byId_.clear();
+  indexed_ = true;
   live_ = 0;
   lastId_ = 0;
   reuseFrom_ = 1;
@@ -30,9 +33,11 @@ HRESULT LongNameMap::Load(IStorage* stg) {
   HRESULT hr = OpenStreamIn(stg, kMapStream, kModeRead, s);
   if (hr == STG_E_FILENOTFOUND) return S_OK;
   if (FAILED(hr)) return hr;
-  std::vector<BYTE> bytes;
+  std::vector<BYTE> own;
+  std::vector<BYTE>& bytes = scratch ? *scratch : own;
   hr = ReadWholeStream(s.Get(), bytes);
   if (FAILED(hr)) return hr;
+  s = nullptr;
   LongNameMapImage image;
   hr = DecodeLongNameMap(bytes.data(), bytes.size(), image);
   if (FAILED(hr)) return hr;
@@ -40,8 +45,13 @@ HRESULT LongNameMap::Load(IStorage* stg) {
   lastId_ = image.lastId;
   entries_.reserve(image.entries.size());
   for (LongNameEntry& e : image.entries) entries_.push_back(Entry{std::move(e.name), e.id, true});
-  Rebuild();
+  live_ = entries_.size();
+  indexed_ = false;
   return S_OK;
+}
+
+void LongNameMap::Indexed() {
+  if (!indexed_) Rebuild();
 }
 
 void LongNameMap::Index(uint32_t i) {
@@ -52,6 +62,7 @@ void LongNameMap::Index(uint32_t i) {
 void LongNameMap::Rebuild() {
   byName_.clear();
   byId_.clear();
+  indexed_ = true;
   live_ = 0;
   for (uint32_t i = 0; i < entries_.size(); ++i) {
     if (!entries_[i].live) continue;
@@ -66,18 +77,31 @@ void LongNameMap::Unindex(std::vector<uint32_t>& list, uint32_t index) {
 }
 
 const std::u16string* LongNameMap::NameOf(WORD id) const {
+  if (!indexed_) {
+    // A map as read holds only live entries; a small one is scanned, a large one indexed once.
+    if (entries_.size() > kScanLimit) {
+      const_cast<LongNameMap*>(this)->Rebuild();
+      return NameOf(id);
+    }
+    for (const Entry& e : entries_) {
+      if (e.id == id) return &e.name;
+    }
+    return nullptr;
+  }
   auto it = byId_.find(id);
   if (it == byId_.end() || it->second.empty()) return nullptr;
   return &entries_[it->second.front()].name;
 }
 
 std::optional<WORD> LongNameMap::IdOf(std::u16string_view name) const {
+  const_cast<LongNameMap*>(this)->Indexed();
   auto it = byName_.find(std::u16string(name));
   if (it == byName_.end() || it->second.empty()) return std::nullopt;
   return entries_[it->second.front()].id;
 }
 
 HRESULT LongNameMap::NextId(IStorage* stg, WORD* id) {
+  Indexed();
   auto free = [&](WORD c) { return NameOf(c) == nullptr && !ElementPresent(stg, c); };
   for (DWORD c = static_cast<DWORD>(lastId_) + 1; c <= kMaxLongNameId; ++c) {
     if (free(static_cast<WORD>(c))) {
@@ -102,6 +126,7 @@ HRESULT LongNameMap::NextId(IStorage* stg, WORD* id) {
 }
 
 void LongNameMap::Add(std::u16string name, WORD id) {
+  Indexed();
   entries_.push_back(Entry{std::move(name), id, true});
   Index(static_cast<uint32_t>(entries_.size() - 1));
   ++live_;
@@ -110,6 +135,7 @@ void LongNameMap::Add(std::u16string name, WORD id) {
 }
 
 bool LongNameMap::RemoveId(WORD id) {
+  Indexed();
   auto it = byId_.find(id);
   if (it == byId_.end() || it->second.empty()) return false;
   uint32_t i = it->second.front();
@@ -122,6 +148,7 @@ bool LongNameMap::RemoveId(WORD id) {
 }
 
 void LongNameMap::Rename(WORD id, std::u16string name) {
+  Indexed();
   auto it = byId_.find(id);
   if (it == byId_.end() || it->second.empty()) return;
   uint32_t i = it->second.front();
@@ -133,6 +160,7 @@ void LongNameMap::Rename(WORD id, std::u16string name) {
 }
 
 void LongNameMap::ChangeId(WORD from, WORD to) {
+  Indexed();
   auto it = byId_.find(from);
   if (it == byId_.end() || it->second.empty()) return;
   uint32_t i = it->second.front();

@@ -72,7 +72,7 @@ Frame* OStorage::CurrentFrame() {
 HRESULT OStorage::Names(Frame& f, LongNameMap** map) {
   if (!f.names) {
     auto m = std::make_unique<LongNameMap>();
-    HRESULT hr = m->Load(f.stg.Get());
+    HRESULT hr = m->Load(f.stg.Get(), &mapBuffer_);
     if (FAILED(hr)) return hr;
     f.names = std::move(m);
   }
@@ -80,13 +80,17 @@ HRESULT OStorage::Names(Frame& f, LongNameMap** map) {
   return S_OK;
 }
 
-std::u16string OStorage::ShownName(Frame& f, const std::u16string& element) {
+std::u16string OStorage::ShownName(Frame& f, std::u16string_view element) {
+  return std::u16string(ShownNameView(f, element));
+}
+
+std::u16string_view OStorage::ShownNameView(Frame& f, std::u16string_view element) {
   std::optional<WORD> id = ParseLongNameElement(element);
   if (!id) return element;
   LongNameMap* map;
   if (FAILED(Names(f, &map))) return element;
   const std::u16string* name = map->NameOf(*id);
-  return name ? *name : element;
+  return name ? std::u16string_view(*name) : element;
 }
 
 void OStorage::PushFrame(ComPtr<IStorage> stg, std::u16string element) {

@@ -109,7 +109,10 @@ class OStorage : public xcom::DispatchImpl<OStorage, IOStorageInternal> {
   bool IsOpen() const { return static_cast<bool>(root_.stg); }
   Frame* CurrentFrame();
   HRESULT Names(Frame& f, LongNameMap** map);
-  std::u16string ShownName(Frame& f, const std::u16string& element);
+  std::u16string ShownName(Frame& f, std::u16string_view element);
+  // The same, valid while the map of `f` is unchanged (or, when not a long name, while
+  // `element` is).
+  std::u16string_view ShownNameView(Frame& f, std::u16string_view element);
 
   HRESULT OpenRoot();
   HRESULT CloseAllStacked();
@@ -170,7 +173,8 @@ class OStorage : public xcom::DispatchImpl<OStorage, IOStorageInternal> {
   CountedString userPassword_;
   LONG hitCount_ = 0;
   bool walking_ = false;
-  std::vector<BYTE> buffer_;  // reused for record reads
+  std::vector<BYTE> buffer_;     // reused for record reads
+  std::vector<BYTE> mapBuffer_;  // reused for long-name map reads
 };
 
 }  // namespace brevix
