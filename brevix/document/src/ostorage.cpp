@@ -45,6 +45,18 @@ std::vector<std::u16string> SplitPath(std::u16string_view path) {
   return parts;
 }
 
+// Whether a storage holds no storage (a catalog root without any disk).
+HRESULT HoldsNoStorage(IStorage* stg, bool* none) {
+  std::vector<ChildElement> children;
+  HRESULT hr = ListChildren(stg, children);
+  if (FAILED(hr)) return hr;
+  *none = true;
+  for (const ChildElement& c : children) {
+    if (c.type == STGTY_STORAGE) *none = false;
+  }
+  return S_OK;
+}
+
 }  // namespace
 
 #define BREVIX_REFUSE_DURING_WALK() \
@@ -153,6 +165,10 @@ HRESULT OStorage::CloseInternal(bool writeHeader) {
     HRESULT f = root_.names->Flush(root_.stg.Get());
     if (FAILED(f) && SUCCEEDED(closed)) closed = f;
   }
+  // The file is written out here, so that a write-out that fails (a full disk) is answered;
+  // the file then keeps the state before this session.
+  HRESULT committed = root_.stg->Commit(0);
+  if (FAILED(committed)) closed = committed;
   root_ = Frame{};
   current_ = Current::None;
   return FAILED(hr) ? hr : closed;
@@ -196,14 +212,24 @@ HRESULT OStorage::LoadDoc(BSTR fileName) {
   if (FAILED(hr)) return hr;
 
   hr = StgIsStorageFile(name.c_str());
+  ComPtr<IStorage> root;
   if (hr != STG_E_FILENOTFOUND) {
     if (FAILED(hr)) return hr;
-    ComPtr<IStorage> root;
     hr = StgOpenStorage(name.c_str(), nullptr, kModeOpenFile, nullptr, 0, root.ReleaseAndGetAddressOf());
     if (FAILED(hr)) return hr;
-    root_.stg = std::move(root);
+    root_.stg = root;
     CatalogHeader h;
     hr = ReadHeader(h);
+    if (hr == STG_E_FILENOTFOUND) {
+      // A compound file without a header and without any disk is a new catalog whose header
+      // never reached the file (the program that made it was stopped first): it gets its
+      // header now. One that holds disks stays refused, as it is no catalog of ours.
+      bool empty = false;
+      root_ = Frame{};
+      hr = HoldsNoStorage(root.Get(), &empty);
+      if (SUCCEEDED(hr)) hr = empty ? StartNewCatalog(std::move(root), std::move(name)) : STG_E_FILENOTFOUND;
+      return hr;
+    }
     if (FAILED(hr)) {
       // Nothing stays open or locked after a failed open.
       root_ = Frame{};
@@ -219,22 +245,28 @@ HRESULT OStorage::LoadDoc(BSTR fileName) {
     return S_OK;
   }
 
-  // A new catalog: its own header with the defaults, whatever the previous one held.
-  ComPtr<IStorage> root;
+  // A new catalog is built beside its path and appears there, with its header, only when
+  // that is written out: a program stopped before then leaves no file at all.
   hr = StgCreateDocfile(name.c_str(), kModeCreateStorage, 0, root.ReleaseAndGetAddressOf());
   if (FAILED(hr)) return hr;
+  return StartNewCatalog(std::move(root), std::move(name));
+}
+
+// Gives the open compound file `root` the default header, whatever the previous catalog held,
+// and writes it out before the catalog is used.
+HRESULT OStorage::StartNewCatalog(ComPtr<IStorage> root, std::u16string name) {
   CatalogHeader h;
-  hr = WriteNewStream(root.Get(), kHeaderStream, EncodeHeader(h));
+  HRESULT hr = WriteNewStream(root.Get(), kHeaderStream, EncodeHeader(h));
+  if (SUCCEEDED(hr)) hr = root->Commit(0);
   if (FAILED(hr)) {
-    // A catalog without its header would refuse every later open: leave no such file.
-    root = nullptr;
-    ::unlink(xcom::Utf16ToUtf8(name).c_str());
+    current_ = Current::None;
     return hr;
   }
   baseSerialNum_ = h.baseSerialNum;
   fileVersion_ = h.fileVersion;
   masterPassword_.reset();
   userPassword_.reset();
+  root_ = Frame{};
   root_.stg = std::move(root);
   docName_ = std::move(name);
   current_ = Current::Root;

@@ -119,6 +119,7 @@ class OStorage : public xcom::DispatchImpl<OStorage, IOStorageInternal> {
   HRESULT PopFrame();
   void PushFrame(ComPtr<IStorage> stg, std::u16string element);
   HRESULT CloseInternal(bool writeHeader);
+  HRESULT StartNewCatalog(ComPtr<IStorage> root, std::u16string name);
   HRESULT FlushAllNames();
   HRESULT PathWalk(const OLECHAR* path);
   // Makes sure there is a current folder for a folder-relative call: without one, the path

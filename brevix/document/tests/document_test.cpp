@@ -114,11 +114,38 @@ TEST_F(DocumentTest, NewCatalogDoesNotInheritThePreviousCatalogsHeader) {
   EXPECT_EQ(RawFile(second).Stream({}, kHeader), HeaderBytes(0.0, 1.1, std::nullopt, std::nullopt));
 }
 
-TEST_F(DocumentTest, FailedHeaderReadLeavesTheFileUnlocked) {
+// What a program stopped before the header of its new catalog was written left behind: a
+// compound file with nothing in it opens as the new, empty catalog.
+TEST_F(DocumentTest, ACompoundFileWithoutHeaderOrDiskOpensAsANewCatalog) {
   ASSERT_EQ(doc_->CloseDoc(0), S_OK);
-  // A compound file without a header, and a file that is not a compound file at all.
   std::u16string bare = dir_.File16("bare.dkc");
   ASSERT_EQ(doc_->SaveDoc(Bstr(bare).Get()), S_OK);
+  ASSERT_TRUE(RawFile(bare).List({}).empty());
+  ComPtr<IOStorageInternal> doc = NewDoc();
+  ASSERT_EQ(doc->LoadDoc(Bstr(bare).Get()), S_OK);
+  ASSERT_EQ(Add(doc.Get(), u"", Disk(u"D1", 7)), S_OK);
+  ASSERT_EQ(doc->CloseDoc(1), S_OK);
+  EXPECT_EQ(RawFile(bare).Stream({}, kHeader), HeaderBytes(0.0, 1.1, std::nullopt, std::nullopt));
+  ASSERT_EQ(doc->LoadDoc(Bstr(bare).Get()), S_OK);
+  double used = -1;
+  EXPECT_EQ(doc->IsNameUsed(Bstr(u"D1").Get(), &used), S_OK);
+  EXPECT_EQ(used, 1.0);
+}
+
+TEST_F(DocumentTest, FailedHeaderReadLeavesTheFileUnlocked) {
+  ASSERT_EQ(doc_->CloseDoc(0), S_OK);
+  // A compound file without a header that holds a disk, and a file that is not a compound
+  // file at all.
+  std::u16string bare = dir_.File16("bare.dkc");
+  {
+    ComPtr<IStorage> root, disk;
+    ASSERT_EQ(StgCreateDocfile(bare.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                               root.ReleaseAndGetAddressOf()),
+              S_OK);
+    ASSERT_EQ(root->CreateStorage(u"Disk", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
+                                  disk.ReleaseAndGetAddressOf()),
+              S_OK);
+  }
   std::string text = dir_.File("text.dkc");
   std::ofstream(text) << "not a catalog";
   for (const std::u16string& file : {bare, xcom::Utf8ToUtf16(text)}) {

@@ -1335,8 +1335,11 @@ bool Docfile::BeginJournal() {
   if (unjournaled_) return false;
   try {
     journal_->Begin(fd_, oldLength_);
-  } catch (const Failure&) {
-    unjournaled_ = true;  // no room for a journal beside the file: write in place all the same
+  } catch (const Failure& f) {
+    // A full disk refuses the release: written in place without its journal, it would stop
+    // half-way and leave a file that is neither state.
+    if (f.hr == STG_E_MEDIUMFULL) throw;
+    unjournaled_ = true;  // no journal can be made beside the file: write in place all the same
     return false;
   }
   journaled_.assign(cache_.FileSectors(), false);
@@ -1425,6 +1428,15 @@ void Docfile::Flush() {
     }
     journal_->Finish();
     unjournaled_ = false;
+  } else if (lockFd_ < 0) {
+    // A new file with nothing to replace appears at its path only now, whole: linked in under
+    // its name, never over a file someone made there meanwhile.
+    writeAll();
+    std::string proc = "/proc/self/fd/" + std::to_string(fd_);
+    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, finalPath_.c_str(), AT_SYMLINK_FOLLOW) != 0)
+      Throw(errno == EEXIST ? STG_E_FILEALREADYEXISTS : ErrnoStatus(errno));
+    SyncFolderOf(finalPath_);
+    mode_ = Mode::InPlace;
   } else {
     writeAll();
     // The new file goes into place in one step; until then the old one is whole.

@@ -105,6 +105,16 @@ void WriteRun(int fd, std::uint64_t off, const std::vector<Piece>& pieces) {
   }
 }
 
+bool SyncFolderOf(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
 bool LockWhole(int fd, bool exclusive) {
   struct flock fl {};
   fl.l_type = exclusive ? F_WRLCK : F_RDLCK;

@@ -34,6 +34,10 @@ struct Piece {
 };
 void WriteRun(int fd, std::uint64_t off, const std::vector<Piece>& pieces);
 
+// Makes the entries of the folder holding path durable (a name linked, renamed or created
+// there); false when the folder could not be synced.
+bool SyncFolderOf(const std::string& path);
+
 // An exclusive lock on the whole file, held by this open file description: it holds against
 // every other open of the file, in this process too. A descriptor open for reading only
 // takes a shared lock (it cannot take more), which still keeps every writer out.
