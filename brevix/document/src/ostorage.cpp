@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "namefold.h"
+#include "unicode.h"
 #include "ostorage_impl.h"
 #include "xcom/tokens.h"
 
@@ -224,7 +225,7 @@ HRESULT OStorage::LoadDoc(BSTR fileName) {
   if (FAILED(hr)) {
     // A catalog without its header would refuse every later open: leave no such file.
     root = nullptr;
-    ::unlink(xcom::Utf16ToUtf8(name).c_str());
+    ::unlink(unicode::Utf16ToUtf8(name, unicode::Policy::kLossless).c_str());
     return hr;
   }
   baseSerialNum_ = h.baseSerialNum;

@@ -12,6 +12,7 @@
 
 #include "cfb.h"
 #include "docfile.h"
+#include "unicode.h"
 
 namespace cfb {
 namespace {
@@ -803,10 +804,10 @@ HRESULT StgCreateDocfile(const OLECHAR* pwcsName, DWORD grfMode, DWORD reserved,
       ::unlink(buf.data());
       return f.hr;
     }
-    return OpenExisting(fd, true, buf.data(), grfMode, FromUtf8(buf.data()), ppstgOpen);
+    return OpenExisting(fd, true, buf.data(), grfMode, unicode::Utf8ToUtf16(buf.data(), unicode::Policy::kLossless), ppstgOpen);
   }
   std::u16string name(pwcsName);
-  std::string path = ToUtf8(pwcsName);
+  std::string path = unicode::Utf16ToUtf8(pwcsName, unicode::Policy::kLossless);
   if (path.empty()) return STG_E_INVALIDNAME;
   for (int attempt = 0; attempt < 8; ++attempt) {
     struct stat st {};
@@ -832,7 +833,7 @@ HRESULT StgOpenStorage(const OLECHAR* pwcsName, IStorage* pstgPriority, DWORD gr
   if (!pwcsName || !*pwcsName) return STG_E_INVALIDNAME;
   if (pstgPriority || snbExclude || reserved) return STG_E_INVALIDPARAMETER;
   if (HRESULT hr = CheckMode(grfMode, false); FAILED(hr)) return hr;
-  std::string path = ToUtf8(pwcsName);
+  std::string path = unicode::Utf16ToUtf8(pwcsName, unicode::Policy::kLossless);
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return STG_E_ACCESSDENIED;
   int fd;
@@ -843,7 +844,7 @@ HRESULT StgOpenStorage(const OLECHAR* pwcsName, IStorage* pstgPriority, DWORD gr
 
 HRESULT StgIsStorageFile(const OLECHAR* pwcsName) {
   if (!pwcsName || !*pwcsName) return STG_E_INVALIDNAME;
-  std::string path = ToUtf8(pwcsName);
+  std::string path = unicode::Utf16ToUtf8(pwcsName, unicode::Policy::kLossless);
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return ErrnoStatus(errno);
   static constexpr std::uint8_t kSig[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
