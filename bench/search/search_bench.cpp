@@ -15,7 +15,7 @@
 #include <fstream>
 #include <string>
 
-#include "itemrecord.h"
+#include "itemstream.h"
 #include "ostorage.h"
 #include "xcom/com.h"
 #include "xcom/tokens.h"
