@@ -266,7 +266,7 @@ TEST(Files, WhatIsAndIsNotACompoundFile) {
 // A path is bytes on disk; one that is not UTF-8 (a folder named on another system, an
 // overlong form) comes in widened losslessly, as a disk walk reads it, and names its own file.
 TEST(Files, PathsHoldingBytesThatAreNotUtf8) {
-  const char* folders[] = {"caf\xE9", "a\xC0\xAF" "b", "cut\xE2\x82", "\xED\xA0\x80"};
+  const char* folders[] = {"caf\xE9", "a\xC0\xAF_b", "cut\xE2\x82", "\xED\xA0\x80"};
   TempDir dir;
   for (const char* folder : folders) {
     const std::string raw = dir.file(folder);
