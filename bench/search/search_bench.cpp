@@ -21,7 +21,7 @@
 #include <fstream>
 #include <string>
 
-#include "itemrecord.h"
+#include "itemstream.h"
 #include "ostorage.h"
 #include "peer.h"
 #include "realtree.h"

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "namefold.h"
+#include "unicode.h"
 #include "ostorage_impl.h"
 #include "xcom/tokens.h"
 

@@ -9,7 +9,7 @@
 
 #include "catalogformat.h"
 #include "itemmatch.h"
-#include "itemrecord.h"
+#include "itemstream.h"
 #include "longnames.h"
 #include "ostorage.h"
 #include "stgio.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cfb.h"
-#include "itemrecord.h"
+#include "itemstream.h"
 #include "ostorage.h"
 #include "xcom/com.h"
 

@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "itemrecord.h"
+#include "itemstream.h"
 #include "ofilegraber.h"
 #include "ostorage.h"
 #include "volumes.h"

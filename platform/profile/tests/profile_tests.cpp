@@ -176,6 +176,34 @@ TEST(WritePrivateProfileString, WrittenValuesReadBack) {
   EXPECT_EQ(ReadBytes(file), "[LastFile]\r\nName=/home/u/Other.DKC\r\n");
 }
 
+// A settings file written on the original platform holds its ANSI code page: its names read
+// as they were typed there, and the next save writes them in UTF-8.
+TEST(WritePrivateProfileString, AWindows1252FileReadsAsTypedAndIsSavedAsUtf8) {
+  TempDir dir;
+  const fs::path file = Fixture(dir, std::string("[Categories]\r\nCat1=Caf\xE9 \x96 \x93Jazz\x94\r\n"
+                                                 "[Media]\r\nMedia1=Disquette 3\xBD\r\n"
+                                                 "[LastFile]\r\nName=caf\xC3\xA9.DKC\r\n"));
+  char buffer[256];
+  struct Case {
+    const char* section;
+    const char* key;
+    std::string expected;
+  } cases[] = {
+      {"Categories", "Cat1", "Caf\xC3\xA9 \xE2\x80\x93 \xE2\x80\x9CJazz\xE2\x80\x9D"},
+      {"Media", "Media1", "Disquette 3\xC2\xBD"},
+      {"LastFile", "Name", "caf\xC3\xA9.DKC"},  // a line already in UTF-8 stays as it is
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    GetPrivateProfileStringA(c.section, c.key, "", buffer, 256, file.c_str());
+    EXPECT_EQ(std::string(buffer), c.expected);
+  }
+  ASSERT_TRUE(WritePrivateProfileStringA("Categories", "Cat2", "Rock", file.c_str()));
+  EXPECT_EQ(ReadBytes(file), "[Categories]\r\nCat1=Caf\xC3\xA9 \xE2\x80\x93 \xE2\x80\x9CJazz\xE2\x80\x9D\r\n"
+                             "Cat2=Rock\r\n[Media]\r\nMedia1=Disquette 3\xC2\xBD\r\n"
+                             "[LastFile]\r\nName=caf\xC3\xA9.DKC\r\n");
+}
+
 TEST(WritePrivateProfileString, RefusesWritesThatWouldDeleteOrCorrupt) {
   const std::vector<Write> refused = {
       {"A", "x", nullptr},      // would delete the key

@@ -139,6 +139,32 @@ TEST_F(TextTableTest, SortIsStableAndIgnoresCase) {
   EXPECT_EQ(ErrorOf([&] { rs.Sorted(""); }), texttable::kErrInvalidArgument);
 }
 
+TEST_F(TextTableTest, DateFieldsSortInTimeOrder) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> values;  // in the order the sort must give
+  } cases[] = {
+      {"report-table form", {"", "2023/12/31 11:59 PM", "2024/01/05 12:30 AM", "2024/01/05 11:00 AM",
+                             "2024/01/05 12:00 PM", "2024/01/05 01:00 PM", "2024/01/05 11:15 pm"}},
+      {"short form, year window", {"12/31/99 1:00 PM", "1/2/00 9:05 AM", "10/2/00 9:05 AM", "2/29/2004 12:01 AM"}},
+      {"dates without times", {"1999/02/03", "2000/10/01"}},
+      // One value that is no date and the field sorts as text.
+      {"not all dates", {"2024/01/05 01:00 PM", "2024/01/05 11:00 AM", "2024/13/05 10:00 AM"}},
+      {"impossible day", {"2023/02/29 01:00 PM", "2023/02/29 11:00 AM"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    texttable::RewriteTable(file_, "MODIFIED,ID");
+    Recordset rs = Recordset::Open(file_);
+    // Added in reverse, with equal keys kept in order by the stable sort.
+    for (std::size_t i = c.values.size(); i-- > 0;) Add(rs, {c.values[i], std::to_string(i)});
+    Recordset sorted = rs.Sorted("MODIFIED");
+    std::vector<std::string> got;
+    for (sorted.MoveFirst(); !sorted.Eof(); sorted.MoveNext()) got.push_back(sorted.Field("MODIFIED"));
+    EXPECT_EQ(got, c.values);
+  }
+}
+
 TEST_F(TextTableTest, MovesPastEitherEndOnlySetTheFlags) {
   WriteFile("NAME\r\n\"r0\"\r\n\"r1\"\r\n\"r2\"\r\n");
   Recordset rs = Recordset::Open(file_);

@@ -1,4 +1,5 @@
-#include "itemrecord.h"
+// The item stream: item records encoded and decoded, made in one step, and their derived type texts.
+#include "itemstream.h"
 
 #include "namefold.h"
 
