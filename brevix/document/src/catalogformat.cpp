@@ -63,8 +63,19 @@ void ByteWriter::F64(double v) {
 
 void ByteWriter::Counted(std::u16string_view s) {
   U32(static_cast<DWORD>(2 * s.size() + 2));
-  for (char16_t c : s) U16(c);
-  U16(0);
+  const size_t at = out_.size();
+  out_.resize(at + 2 * s.size() + 2);
+  BYTE* p = out_.data() + at;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(p, s.data(), 2 * s.size());
+  } else {
+    for (size_t i = 0; i < s.size(); ++i) {
+      p[2 * i] = static_cast<BYTE>(s[i]);
+      p[2 * i + 1] = static_cast<BYTE>(s[i] >> 8);
+    }
+  }
+  p[2 * s.size()] = 0;
+  p[2 * s.size() + 1] = 0;
 }
 
 void ByteWriter::Counted(const CountedString& s) {

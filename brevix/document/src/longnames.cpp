@@ -194,9 +194,13 @@ HRESULT LongNameMap::Flush(IStorage* stg) {
   HRESULT hr = WriteNewStream(stg, kMapStream, EncodeLongNameMap(image));
   if (FAILED(hr)) return hr;
   exists_ = true;
-  // Entries removed since the load are gone from the stream now; drop them here too.
+  // Entries removed since the load are gone from the stream now; drop them here too. The
+  // indexes are built again when a lookup needs them.
   std::erase_if(entries_, [](const Entry& e) { return !e.live; });
-  Rebuild();
+  byName_.clear();
+  byId_.clear();
+  indexed_ = false;
+  live_ = entries_.size();
   dirty_ = false;
   return S_OK;
 }

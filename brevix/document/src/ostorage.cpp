@@ -546,15 +546,27 @@ HRESULT OStorage::PlaceNewChild(Frame& f, const std::u16string& name, Placement&
 }
 
 HRESULT OStorage::CreateChild(Frame& f, const std::u16string& name, Placement& p,
-                              const std::function<HRESULT(const std::u16string& element)>& create) {
+                              const std::function<HRESULT(const std::u16string& element, bool replace)>& create) {
+  // A name the container can hold under itself, that the map does not hold, is made in one
+  // step where no sibling has it in any letter case (the container refuses the element
+  // then); otherwise it is placed by looking first.
+  if (FitsOwnElement(name) && !ParseLongNameElement(name)) {
+    LongNameMap* map;
+    if (SUCCEEDED(Names(f, &map)) && !map->IdOf(name)) {
+      p = Placement{};
+      p.element = name;
+      HRESULT hr = create(name, false);
+      if (hr != STG_E_FILEALREADYEXISTS && hr != STG_E_INVALIDNAME) return hr;
+    }
+  }
   HRESULT hr = PlaceNewChild(f, name, p);
   if (FAILED(hr)) return hr;
-  hr = create(p.element);
+  hr = create(p.element, true);
   if (hr == STG_E_INVALIDNAME && !p.viaMap) {
     // A character the container refuses: the name goes through the map after all.
     hr = MapPlacement(f, name, p);
     if (FAILED(hr)) return hr;
-    hr = create(p.element);
+    hr = create(p.element, true);
   }
   if (FAILED(hr)) return hr;
   if (p.newEntry) f.names->Add(name, p.id);
@@ -702,8 +714,8 @@ HRESULT OStorage::AddFolderHere(Frame& cur, const std::u16string& name, const It
   }
   ComPtr<IStorage> child;
   Placement p;
-  HRESULT hr = CreateChild(cur, name, p, [&](const std::u16string& element) {
-    return CreateStorageIn(cur.stg.Get(), element, kModeCreateStorage, child);
+  HRESULT hr = CreateChild(cur, name, p, [&](const std::u16string& element, bool replace) {
+    return CreateStorageIn(cur.stg.Get(), element, replace ? kModeCreateStorage : kModeNewStorage, child);
   });
   if (FAILED(hr)) return hr;
   hr = WriteNewStream(child.Get(), kItemStream, EncodeItemRecord(rec));
@@ -731,9 +743,9 @@ HRESULT OStorage::AddItem(BSTR bstrParent, BSTR bstrName, ItemRecord* lpData) {
     std::u16string name = FromBstr(bstrName);
     Placement p;
     bool created = false;
-    HRESULT hr = CreateChild(cur, name, p, [&](const std::u16string& element) {
+    HRESULT hr = CreateChild(cur, name, p, [&](const std::u16string& element, bool replace) {
       ComPtr<IStream> s;
-      HRESULT r = CreateStreamIn(cur.stg.Get(), element, kModeCreateStream, s);
+      HRESULT r = CreateStreamIn(cur.stg.Get(), element, replace ? kModeCreateStream : kModeNewStream, s);
       if (FAILED(r)) return r;
       created = true;
       return WriteWholeStream(s.Get(), EncodeItemRecord(*lpData), false);

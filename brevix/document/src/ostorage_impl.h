@@ -147,9 +147,10 @@ class OStorage : public xcom::DispatchImpl<OStorage, IOStorageInternal> {
   HRESULT PlaceNewChild(Frame& f, const std::u16string& name, Placement& p);
   HRESULT ClaimLongNameId(Frame& f, WORD id, const Found* self);
   // Creates a child under the long-name rules through `create`, which makes the element of
-  // the name it is given.
+  // the name it is given, replacing one of that name when `replace` says so (else failing with
+  // STG_E_FILEALREADYEXISTS).
   HRESULT CreateChild(Frame& f, const std::u16string& name, Placement& p,
-                      const std::function<HRESULT(const std::u16string& element)>& create);
+                      const std::function<HRESULT(const std::u16string& element, bool replace)>& create);
   HRESULT DestroyChild(Frame& f, const std::u16string& name);
   HRESULT RenameChild(Frame& f, const std::u16string& oldName, const std::u16string& newName);
   // The item stream of the record's element in `f`: "I_T_E_M_" of a disk or folder storage,

@@ -423,9 +423,10 @@ class StorageImpl final : public IStorage, private RefCounted<StorageImpl>, publ
     });
   }
   HRESULT MakeElement(const std::u16string& n, DWORD grfMode, std::uint8_t type, std::uint32_t* out) {
-    std::uint32_t found = doc->Find(id, NameKey::From(n.data(), n.size()));
-    if (found == NOSTREAM) {
-      *out = doc->Create(id, n, type);
+    bool existed = false;
+    std::uint32_t found = doc->CreateOrFind(id, n, type, &existed);
+    if (!existed) {
+      *out = found;
       return S_OK;
     }
     if (!(grfMode & STGM_CREATE)) return STG_E_FILEALREADYEXISTS;
