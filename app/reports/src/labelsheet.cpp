@@ -60,7 +60,8 @@ void Reports::DrawSheetByKind(Surface& s, PageOffset off, LONG color) {
       const bool avery8931 = job_.TemplateKind == 3;
       const double cx = avery8931 ? 4.2505 : 4.25;
       const double radius = avery8931 ? 2.3125 : 2.25;
-      for (double cy : avery8931 ? std::initializer_list<double>{3.0, 8.0} : std::initializer_list<double>{2.75, 8.25}) {
+      const double centres[2] = {avery8931 ? 3.0 : 2.75, avery8931 ? 8.0 : 8.25};
+      for (double cy : centres) {
         s.Circle(X(cx), Y(cy), radius * z, color);
         s.Circle(X(cx), Y(cy), 0.8125 * z, color);
       }
