@@ -135,7 +135,7 @@ TEST(Crash, KilledWriterLeavesOneReleasedState) {
   int interrupted = 0;  // kills in the middle of a release
   for (int round = 0; round < 30; ++round) {
     int from = last;
-    KillAtRandom(rng, 150000, [&] {
+    KillAtRandom(rng, 300000, [&] {  // a release syncs its journal, its folder and the file
       // Every other writer keeps little in memory, and writes its sectors out early.
       if (round % 2) cfb::Docfile::SetDirtyBudget(64 << 10);
       for (int k = from + 1;; ++k) {
