@@ -1,8 +1,11 @@
 // OFileGraber: the scanner's properties, the drive and catalog checks, adding and updating
 // disks, the directory listing, its dispatch table and its creation.
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "catalogdate.h"
+#include "cfb.h"
 #include "itemmatch.h"
 #include "scanner_impl.h"
 #include "xcom/tokens.h"
@@ -196,6 +199,42 @@ HRESULT OFileGraber::SetDiskSerial(BSTR bstrPath, BSTR bstrLabel) {
 // ---------------------------------------------------------------------------------------------
 // Adding a disk
 
+HRESULT OFileGraber::FirstFreeSerial(double& serial) {
+  HRESULT hr = doc_->SetCurrentFolder(nullptr, FOLDER_ROOT);
+  if (FAILED(hr)) return hr;
+  std::vector<std::u16string> disks;
+  {
+    xcom::ComPtr<IEnumSTATSTG> en;
+    hr = doc_->EnumElements(0, en.ReleaseAndGetAddressOf());
+    if (FAILED(hr)) return hr;
+    STATSTG batch[64];
+    ULONG got = 0;
+    do {
+      got = 0;
+      hr = en->Next(64, batch, &got);
+      if (FAILED(hr)) return hr;
+      for (ULONG i = 0; i < got; ++i) {
+        if (batch[i].type == STGTY_STORAGE && batch[i].pwcsName) disks.emplace_back(batch[i].pwcsName);
+        CoTaskMemFree(batch[i].pwcsName);
+      }
+    } while (hr == S_OK && got > 0);
+  }
+  std::vector<double> used;
+  for (std::u16string& element : disks) {
+    ItemRecord disk;
+    disk.name = std::move(element);
+    disk.kind = ItemDisk;
+    if (SUCCEEDED(doc_->GetItemInfo(nullptr, &disk))) used.push_back(disk.serial);
+  }
+  std::sort(used.begin(), used.end());
+  serial = 1.0;
+  for (double s : used) {
+    if (s == serial) serial += 1.0;
+    else if (s > serial) break;
+  }
+  return ValidSerial(serial) ? S_OK : STG_E_MEDIUMFULL;
+}
+
 HRESULT OFileGraber::SettleSerial(double labelSerial, double& serial) {
   // A serial label that a catalogued disk carries: this medium is that disk.
   if (ValidSerial(labelSerial)) {
@@ -212,6 +251,12 @@ HRESULT OFileGraber::SettleSerial(double labelSerial, double& serial) {
     doc_->get_BaseSerialNum(&base);
     wanted = WholeSerial(base) + 1.0;
     if (!ValidSerial(wanted)) return STG_E_MEDIUMFULL;
+  }
+  // 0 is the serial of the disks catalogued by drive letter, never a medium's: a base that
+  // would give it moves on to the first free serial.
+  if (wanted == 0.0) {
+    HRESULT hr = FirstFreeSerial(wanted);
+    if (FAILED(hr)) return hr;
   }
   Bstr owner;
   HRESULT hr = DiskOfSerial(wanted, owner);
@@ -306,6 +351,8 @@ HRESULT OFileGraber::FindUpdatedDisk(BSTR bstrPath, SHORT iFlag, double serial, 
     return S_OK;
   }
   if (!ValidSerial(serial)) return STG_E_INVALIDPARAMETER;
+  // Serial 0 belongs to the disks catalogued by drive letter: no medium is updated over one.
+  if (serial == 0.0) return STG_E_FILENOTFOUND;
   Bstr owner;
   HRESULT hr = DiskOfSerial(serial, owner);
   if (FAILED(hr)) return hr;

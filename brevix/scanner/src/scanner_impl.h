@@ -113,6 +113,8 @@ class OFileGraber : public xcom::DispatchImpl<OFileGraber, IOFileGraber> {
   // Settles the serial of a new disk on the open catalog (AddNewDisk). `labelSerial` is what
   // the medium's label gave (LABEL_SERIAL_NONE without one).
   HRESULT SettleSerial(double labelSerial, double& serial);
+  // The lowest serial from 1 up that no disk of the open catalog carries.
+  HRESULT FirstFreeSerial(double& serial);
   // The disk name of the catalogued disk of the medium (UpdateDisk).
   HRESULT FindUpdatedDisk(BSTR bstrPath, SHORT iFlag, double serial, std::u16string& name);
   HRESULT RefreshDisk(BSTR bstrPath, const std::u16string& diskName, VARIANT* pData);

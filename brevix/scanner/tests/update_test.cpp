@@ -195,6 +195,40 @@ TEST_F(ScannerTest, DrivesByLetterUpdateByTheirUpperCaseName) {
   EXPECT_EQ(ReadCatalog(catalog_).count("[ C ] -- Drive/a.txt"), 1u);
 }
 
+// Serial 0 is the drive-letter disks' own: a medium never gets it, and an update by label
+// never reaches one of them.
+TEST_F(ScannerTest, SerialZeroIsNeverAMediumsSerial) {
+  Drive('E');
+  WriteFile(Medium('E') / "e1.txt", 1);
+  ASSERT_EQ(Add('E', "Removable", 0), S_OK);
+  Drive('C', DRIVE_FIXED, "System");
+  WriteFile(Medium('C') / "c1.txt", 2);
+  ASSERT_EQ(Add('C', "[ C ] -- Drive", -1, FLAG_DRIVE_BY_LETTER), S_OK);
+  Catalog cat = ReadCatalog(catalog_);
+  EXPECT_EQ(cat["Removable"].serial, 1.0);
+  EXPECT_EQ(Label(Medium('E')), "#0000000001");
+  EXPECT_EQ(cat["[ C ] -- Drive"].serial, 0.0);
+
+  WriteFile(Medium('E') / "e2.txt", 3);
+  ASSERT_EQ(Update('E'), S_OK);
+  cat = ReadCatalog(catalog_);
+  EXPECT_EQ(cat["Removable/e2.txt"].size, 3u);
+  EXPECT_EQ(cat["[ C ] -- Drive/c1.txt"].size, 2u);
+  EXPECT_EQ(cat.count("[ C ] -- Drive/e1.txt"), 0u);
+
+  // A medium labelled with serial 0 (by an older program) is a medium without a serial: it
+  // updates no disk, and an add gives it a serial of its own.
+  Drive('F', DRIVE_REMOVABLE, "#0000000000");
+  WriteFile(Medium('F') / "f1.txt", 4);
+  EXPECT_EQ(Update('F'), STG_E_FILENOTFOUND);
+  EXPECT_EQ(ReadCatalog(catalog_).count("[ C ] -- Drive/f1.txt"), 0u);
+  ASSERT_EQ(Add('F', "Other", 0), S_OK);
+  cat = ReadCatalog(catalog_);
+  EXPECT_EQ(cat["Other"].serial, 2.0);
+  EXPECT_EQ(Label(Medium('F')), "#0000000002");
+  EXPECT_EQ(cat["[ C ] -- Drive/c1.txt"].size, 2u);
+}
+
 TEST_F(UpdateTest, AFolderThatCannotBeReadKeepsWhatIsCatalogued) {
   fs::remove(m_ / "keep.txt");
   fs::permissions(m_ / "Docs", fs::perms::none);
