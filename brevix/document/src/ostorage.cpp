@@ -624,6 +624,16 @@ HRESULT OStorage::LongNameFromElement(const OLECHAR* element, BSTR* longName) {
   Frame* cur = CurrentFrame();
   if (!cur) return E_FAIL;
   std::u16string el(element);
+  if (ParseLongNameElement(el)) {
+    // A map that cannot be read: the element shows under its own name, and the caller learns
+    // why (a clean-up must not take such an element for a name the medium lost).
+    LongNameMap* map;
+    HRESULT hr = Names(*cur, &map);
+    if (FAILED(hr)) {
+      *longName = xcom::AllocBstr(el);
+      return *longName ? hr : E_OUTOFMEMORY;
+    }
+  }
   std::u16string shown = ShownName(*cur, el);
   *longName = xcom::AllocBstr(shown);
   if (!*longName) return E_OUTOFMEMORY;

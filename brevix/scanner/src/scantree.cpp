@@ -59,12 +59,20 @@ HRESULT ListCurrentFolder(IOStorageInternal* doc, std::vector<CatalogItem>& out)
     item.shown = item.element;
     if (!ParseLongNameElement(item.element)) continue;
     Bstr longName;
-    if (SUCCEEDED(doc->LongNameFromElement(item.element.c_str(), longName.ReleaseAndGetAddressOf())) &&
-        !longName.IsNull()) {
-      item.shown = std::u16string(longName.View());
-    }
+    HRESULT hr = doc->LongNameFromElement(item.element.c_str(), longName.ReleaseAndGetAddressOf());
+    // A map that cannot be read leaves the folder's names unknown: no caller may act on them.
+    if (FAILED(hr) && hr != STG_E_FILENOTFOUND) return hr;
+    if (SUCCEEDED(hr) && !longName.IsNull()) item.shown = std::u16string(longName.View());
   }
   return S_OK;
+}
+
+// Whether the long-name map of the current catalog folder can be read: its read failure when
+// it cannot (a folder without long names has an empty map).
+HRESULT CheckLongNameMap(IOStorageInternal* doc) {
+  Bstr name;
+  HRESULT hr = doc->LongNameFromElement(LongNameElement(1).c_str(), name.ReleaseAndGetAddressOf());
+  return hr == STG_E_FILENOTFOUND ? S_OK : hr;
 }
 
 // The catalogued items of one folder that the medium does not have under their exact names,
@@ -151,7 +159,12 @@ class TreeScan {
     auto first = std::make_unique<Level>();
     first->folder = std::move(top);
     first->mode = mode;
-    ReadListing(*first);
+    if (mode == ScanMode::Update && FAILED(mapFailure_ = CheckLongNameMap(doc_))) {
+      // The disk's own names are not known: it stays as catalogued.
+      first->complete = false;
+    } else {
+      ReadListing(*first);
+    }
     stack_.push_back(std::move(first));
     HRESULT result = S_OK;
     while (!stack_.empty()) {
@@ -168,7 +181,9 @@ class TreeScan {
       }
     }
     if (total) *total = topTotal_;
-    return result;
+    // A folder whose long-name map could not be read was left as it was catalogued: the rest
+    // is done, and the caller learns why that folder was not.
+    return FAILED(result) ? result : mapFailure_;
   }
 
  private:
@@ -244,6 +259,12 @@ class TreeScan {
     const bool changed = CompareFileTime(&stored.timeA, &e.lastWriteTime) != 0;
     if (changed) stored.timeA = e.lastWriteTime;
     const std::uint64_t storedSize = stored.Size();
+    if (HRESULT map = CheckLongNameMap(doc_); FAILED(map)) {
+      // The folder's names cannot be told: like a folder that cannot be listed, it keeps
+      // what is catalogued, and nothing below it changes.
+      if (SUCCEEDED(mapFailure_)) mapFailure_ = map;
+      sub = volumes::Folder();
+    }
     Enter(std::move(sub), ScanMode::Update, std::move(stored), changed, storedSize);
   }
 
@@ -323,6 +344,7 @@ class TreeScan {
   const CountedString& note_;
   std::vector<std::unique_ptr<Level>> stack_;
   std::uint64_t topTotal_ = 0;
+  HRESULT mapFailure_ = S_OK;  // the first long-name map that could not be read
 };
 
 }  // namespace

@@ -11,7 +11,6 @@
 #include <set>
 #include <thread>
 
-#include "cfb.h"
 #include "scanner_support.h"
 
 using namespace scanner_test;

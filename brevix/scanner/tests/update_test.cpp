@@ -266,3 +266,71 @@ TEST_F(ScannerTest, NamesKeptThroughTheLongNameMapSurviveAnUpdate) {
 }
 
 }  // namespace
+
+namespace {
+
+// Writes `bytes` over the long-name map of the catalog folder at element path `storages`.
+void DamageMap(const std::string& file, const std::vector<std::u16string>& storages, const std::string& bytes) {
+  ComPtr<IStorage> cur;
+  std::u16string path = U(file);
+  ASSERT_EQ(StgOpenStorage(path.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
+                           cur.ReleaseAndGetAddressOf()),
+            S_OK);
+  std::vector<ComPtr<IStorage>> above;  // the root holds its elements open while it lives
+  for (const std::u16string& s : storages) {
+    ComPtr<IStorage> next;
+    ASSERT_EQ(cur->OpenStorage(s.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
+                               next.ReleaseAndGetAddressOf()),
+              S_OK);
+    above.push_back(std::move(cur));
+    cur = next;
+  }
+  ComPtr<IStream> map;
+  ASSERT_EQ(cur->OpenStream(u"N_~~LNG", nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, map.ReleaseAndGetAddressOf()),
+            S_OK);
+  ASSERT_EQ(map->SetSize(ULARGE_INTEGER{}), S_OK);
+  ASSERT_EQ(map->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr), S_OK);
+}
+
+// A folder whose long-name map cannot be read keeps every item it catalogues (under their
+// element names, as the search shows them); the rest of the disk is updated and the answer
+// is the map's failure.
+TEST_F(ScannerTest, AFolderWithADamagedLongNameMapKeepsItsItems) {
+  Drive('E');
+  const fs::path m = Medium('E');
+  const std::string longA(40, 'a'), longB(45, 'b');
+  WriteFile(m / "Long" / longA, 3);
+  WriteFile(m / "Long" / longB, 4);
+  WriteFile(m / "Long" / "short.txt", 5);
+  WriteFile(m / "Other" / "o.txt", 6);
+  WriteFile(m / "Other" / longA, 7);
+  ASSERT_EQ(Add('E', "Disk", 1), S_OK);
+  DamageMap(catalog_, {u"Disk", u"Long"}, "\x05\x00garbage");
+
+  fs::remove(m / "Long" / "short.txt");
+  WriteFile(m / "Long" / "added.txt", 8);
+  fs::remove(m / "Other" / "o.txt");
+  WriteFile(m / "Other" / "new.txt", 9);
+  EXPECT_EQ(Update('E'), E_FAIL);
+
+  Catalog cat = ReadCatalog(catalog_);
+  EXPECT_EQ(cat["Disk/Long"].size, 12u);
+  EXPECT_EQ(cat.count("Disk/Long/short.txt"), 1u);
+  EXPECT_EQ(cat.count("Disk/Long/added.txt"), 0u);
+  EXPECT_EQ(cat.count("Disk/Long/FLD~~1"), 1u);
+  EXPECT_EQ(cat.count("Disk/Long/FLD~~2"), 1u);
+  EXPECT_EQ(cat.count("Disk/Other/o.txt"), 0u);
+  EXPECT_EQ(cat["Disk/Other/new.txt"].size, 9u);
+  EXPECT_EQ(cat["Disk/Other/" + longA].size, 7u);
+
+  // The disk's own map damaged: the disk stays as it is catalogued.
+  Drive('F');
+  WriteFile(Medium('F') / longB / "x.txt", 1);
+  ASSERT_EQ(Add('F', "Second", 2), S_OK);
+  DamageMap(catalog_, {u"Second"}, "\x01");
+  fs::remove_all(Medium('F') / longB);
+  EXPECT_EQ(Update('F'), E_FAIL);
+  EXPECT_EQ(ReadCatalog(catalog_).count("Second/FLD~~1/x.txt"), 1u);
+}
+
+}  // namespace
