@@ -189,6 +189,8 @@ class TreeScan {
  private:
   // The item of the current catalog folder that holds the medium entry: its record read into
   // `stored` (whose name becomes the catalogued one). STG_E_FILENOTFOUND when it has none.
+  // An item whose name differs from the medium's only in letter case takes the medium's
+  // name, with its note and record, so that the catalog shows the names the medium has.
   HRESULT Match(Level& level, const volumes::DirEntry& e, LONG kind, ItemRecord& stored) {
     stored = ItemRecord{};
     stored.name = e.name;
@@ -204,7 +206,11 @@ class TreeScan {
     stored = ItemRecord{};
     stored.name = std::move(*renamed);
     stored.kind = kind;
-    return doc_->GetItemInfo(nullptr, &stored);
+    hr = doc_->GetItemInfo(nullptr, &stored);
+    if (FAILED(hr)) return hr;
+    // A rename that fails leaves the item under its catalogued name, as it was.
+    if (SUCCEEDED(doc_->RenameItem(nullptr, Bstr(stored.name).Get(), Bstr(e.name).Get()))) stored.name = e.name;
+    return S_OK;
   }
 
   HRESULT AddHere(ItemRecord& rec) {

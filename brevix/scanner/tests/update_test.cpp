@@ -117,23 +117,32 @@ TEST_F(UpdateTest, AnUnchangedFileKeepsItsRecordEvenWhenItsSizeChanged) {
   EXPECT_EQ(cat["Disk/keep.txt"].note, std::u16string(u"kept note"));
 }
 
-TEST_F(UpdateTest, ANameChangedOnlyInCaseKeepsItsItem) {
+TEST_F(UpdateTest, ANameChangedOnlyInCaseTakesTheMediumsName) {
   fs::rename(m_ / "keep.txt", m_ / "KEEP.txt");
   fs::rename(m_ / "Docs", m_ / "DOCS");
+  const std::string longName = std::string(40, 'l') + ".txt";
+  WriteFile(m_ / longName, 4);
+  ASSERT_EQ(Update('E'), S_OK);
+  SetNote(catalog_, u"Disk", U(longName), ItemFile, u"long note");
+  const std::string longUpper = std::string(40, 'L') + ".TXT";
+  fs::rename(m_ / longName, m_ / longUpper);
   ASSERT_EQ(Update('E'), S_OK);
   Catalog cat = ReadCatalog(catalog_);
-  EXPECT_EQ(cat["Disk/keep.txt"].note, std::u16string(u"kept note"));
-  EXPECT_EQ(cat["Disk/Docs"].note, std::u16string(u"folder note"));
-  EXPECT_EQ(cat["Disk/Docs/letter.doc"].size, 100u);
-  EXPECT_EQ(cat.count("Disk/KEEP.txt"), 0u);
-  EXPECT_EQ(cat.count("Disk/DOCS"), 0u);
+  EXPECT_EQ(cat["Disk/KEEP.txt"].note, std::u16string(u"kept note"));
+  EXPECT_EQ(cat["Disk/KEEP.txt"].size, 10u);
+  EXPECT_EQ(cat["Disk/DOCS"].note, std::u16string(u"folder note"));
+  EXPECT_EQ(cat["Disk/DOCS/letter.doc"].size, 100u);
+  EXPECT_EQ(cat["Disk/" + longUpper].note, std::u16string(u"long note"));
+  for (const char* old : {"Disk/keep.txt", "Disk/Docs", "Disk/Docs/letter.doc"}) EXPECT_EQ(cat.count(old), 0u) << old;
+  EXPECT_EQ(cat.count("Disk/" + longName), 0u);
 
-  // A twin that appears beside the catalogued name is an item of its own.
+  // A new file of the old name is an item of its own, without the note.
   WriteFile(m_ / "keep.txt", 3);
   ASSERT_EQ(Update('E'), S_OK);
   cat = ReadCatalog(catalog_);
-  EXPECT_EQ(cat["Disk/keep.txt"].note, std::u16string(u"kept note"));
-  EXPECT_EQ(cat["Disk/KEEP.txt"].size, 10u);
+  EXPECT_FALSE(cat["Disk/keep.txt"].note.has_value());
+  EXPECT_EQ(cat["Disk/keep.txt"].size, 3u);
+  EXPECT_EQ(cat["Disk/KEEP.txt"].note, std::u16string(u"kept note"));
 }
 
 TEST_F(UpdateTest, OnlyTheDiskOfTheMediumChanges) {
