@@ -196,6 +196,9 @@ class TreeScan {
     stored.name = e.name;
     stored.kind = kind;
     HRESULT hr = doc_->GetItemInfo(nullptr, &stored);
+    // The document finds a name that differs only in letter case too: here only the exact
+    // name is this entry's own, and the case twins below decide the rest.
+    if (SUCCEEDED(hr) && stored.name != e.name) hr = STG_E_FILENOTFOUND;
     if (hr != STG_E_FILENOTFOUND) return hr;
     if (!level.twins) {
       level.twins = std::make_unique<CaseTwins>();

@@ -343,3 +343,56 @@ TEST_F(ScannerTest, AFolderWithADamagedLongNameMapKeepsItsItems) {
 }
 
 }  // namespace
+
+namespace {
+
+// A catalog written before lookups became exact holds the disk of drive c: under the letter
+// as it was typed: the update by letter, and reads by either case, still find it.
+TEST_F(ScannerTest, AnOlderCatalogsDriveDiskIsFoundInAnyCase) {
+  Drive('C', DRIVE_FIXED, "System");
+  WriteFile(Medium('C') / "a.txt", 1);
+  WriteFile(Medium('C') / "Docs" / "d.txt", 2);
+  {
+    // Written through the compound-file layer directly, as an older catalog was.
+    constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+    constexpr DWORD kStream = STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE;
+    ComPtr<IStorage> root, disk;
+    ComPtr<IStream> header, record;
+    std::u16string path = U(catalog_);
+    ASSERT_EQ(StgCreateDocfile(path.c_str(), kCreate, 0, root.ReleaseAndGetAddressOf()), S_OK);
+    auto put = [](IStream* s, const std::vector<BYTE>& bytes) {
+      ASSERT_EQ(s->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr), S_OK);
+    };
+    ASSERT_EQ(root->CreateStream(u"J_R_X_", kStream, 0, 0, header.ReleaseAndGetAddressOf()),
+              S_OK);
+    put(header.Get(), brevix::EncodeHeader(brevix::CatalogHeader{}));
+    ASSERT_EQ(root->CreateStorage(u"[ c ] -- Drive", kCreate, 0, 0, disk.ReleaseAndGetAddressOf()), S_OK);
+    ASSERT_EQ(disk->CreateStream(u"I_T_E_M_", kStream, 0, 0, record.ReleaseAndGetAddressOf()),
+              S_OK);
+    ItemRecord rec;
+    rec.name = u"[ c ] -- Drive";
+    rec.kind = ItemDisk;
+    rec.note = std::u16string(u"old note");
+    put(record.Get(), brevix::EncodeItemRecord(rec));
+  }
+  Variant data;
+  ASSERT_EQ(scanner_->UpdateDisk(Bstr(u"C:\\").Get(), FLAG_DRIVE_BY_LETTER, &data), S_OK);
+  Catalog cat = ReadCatalog(catalog_);
+  EXPECT_EQ(cat["[ c ] -- Drive"].note, std::u16string(u"old note"));
+  EXPECT_EQ(cat["[ c ] -- Drive/a.txt"].size, 1u);
+  EXPECT_EQ(cat["[ c ] -- Drive/Docs/d.txt"].size, 2u);
+  EXPECT_EQ(cat.count("[ C ] -- Drive"), 0u);
+
+  ComPtr<IOStorageInternal> doc;
+  ASSERT_EQ(brevix::NewCatalogDocument(&doc), S_OK);
+  ASSERT_EQ(doc->LoadDoc(Bstr(U(catalog_)).Get()), S_OK);
+  ItemRecord disk;
+  disk.name = u"[ C ] -- Drive";
+  disk.kind = ItemDisk;
+  ASSERT_EQ(doc->GetItemInfo(Bstr(u"").Get(), &disk), S_OK);
+  EXPECT_EQ(disk.name, u"[ c ] -- Drive");  // the name the catalog holds
+  EXPECT_EQ(doc->SetCurrentFolder(Bstr(u"[ C ] -- Drive/DOCS").Get(), FOLDER_PATH), S_OK);
+  doc->CloseDoc(0);
+}
+
+}  // namespace
