@@ -329,10 +329,11 @@ HRESULT OFileGraber::AddNewDisk(BSTR path, BSTR bstrName, BSTR bstrDescrip, VARI
   if (bstrCategory) category = std::u16string(xcom::BstrView(bstrCategory));
   hr = ScanTree(doc_.Get(), std::move(top), ScanMode::Add, category, nullptr);
 
-  // The disk exists (with what the scan wrote): the medium carries its serial from now on. A
+  // Once the disk is in the file (with what the scan wrote), the medium carries its serial. A
+  // catalog that could not be written out (a full disk) keeps no disk, so no label either; a
   // medium that refuses the label (a CD) is catalogued all the same.
-  if (!byLetter) WriteLabelSerial(root, serial);
   HRESULT closed = doc_->CloseDoc(1);
+  if (SUCCEEDED(closed) && !byLetter) WriteLabelSerial(root, serial);
   return FAILED(hr) ? hr : closed;
 }
 

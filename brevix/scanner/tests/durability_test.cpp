@@ -148,6 +148,13 @@ TEST_F(ScannerTest, AFullDiskIsAnsweredAndTheCatalogKeepsItsStateBefore) {
     EXPECT_EQ(Keys(after), Keys(before));
     EXPECT_EQ(after.at("[ E ] -- Drive").size, before.at("[ E ] -- Drive").size);
   }
+  // A removable medium whose disk could not be written out gets no serial label.
+  small.Fill(0);
+  Drive('G');
+  WriteFile(Medium('G') / "g.txt", 5);
+  EXPECT_EQ(Add('G', "Medium", 7), STG_E_MEDIUMFULL);
+  EXPECT_EQ(Label(Medium('G')), "");
+  small.Free();
   // A new catalog that cannot be written out is not left behind.
   small.Fill(0);
   const std::string fresh = (tmp_ / "small" / "fresh.dkc").string();
