@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "catalogdate.h"
-#include "cfb.h"
 #include "itemmatch.h"
 #include "scanner_impl.h"
 #include "xcom/tokens.h"
@@ -202,27 +201,14 @@ HRESULT OFileGraber::SetDiskSerial(BSTR bstrPath, BSTR bstrLabel) {
 HRESULT OFileGraber::FirstFreeSerial(double& serial) {
   HRESULT hr = doc_->SetCurrentFolder(nullptr, FOLDER_ROOT);
   if (FAILED(hr)) return hr;
-  std::vector<std::u16string> disks;
-  {
-    xcom::ComPtr<IEnumSTATSTG> en;
-    hr = doc_->EnumElements(0, en.ReleaseAndGetAddressOf());
-    if (FAILED(hr)) return hr;
-    STATSTG batch[64];
-    ULONG got = 0;
-    do {
-      got = 0;
-      hr = en->Next(64, batch, &got);
-      if (FAILED(hr)) return hr;
-      for (ULONG i = 0; i < got; ++i) {
-        if (batch[i].type == STGTY_STORAGE && batch[i].pwcsName) disks.emplace_back(batch[i].pwcsName);
-        CoTaskMemFree(batch[i].pwcsName);
-      }
-    } while (hr == S_OK && got > 0);
-  }
+  std::vector<CatalogItem> items;
+  hr = ListCurrentFolder(doc_.Get(), items);
+  if (FAILED(hr)) return hr;
   std::vector<double> used;
-  for (std::u16string& element : disks) {
+  for (CatalogItem& item : items) {
+    if (!item.storage) continue;
     ItemRecord disk;
-    disk.name = std::move(element);
+    disk.name = std::move(item.element);
     disk.kind = ItemDisk;
     if (SUCCEEDED(doc_->GetItemInfo(nullptr, &disk))) used.push_back(disk.serial);
   }

@@ -41,6 +41,19 @@ bool ReadVolumeLabel(const std::string& root, std::string& label);
 // with GetLastError set.
 bool DriveGeometry(const std::string& path, std::uint64_t& capacity, std::uint64_t& freeBytes);
 
+// One element of the current catalog folder: its element name, the name the user sees (the
+// long name of a "FLD~~n" element) and whether it is a folder.
+struct CatalogItem {
+  std::u16string element;
+  std::u16string shown;
+  bool storage = false;
+};
+
+// Every item of the current catalog folder of `doc`, the reserved streams left out; the
+// failure of a long-name map that cannot be read. The enumerator is gone when this answers,
+// so the caller may delete what it lists.
+HRESULT ListCurrentFolder(IOStorageInternal* doc, std::vector<CatalogItem>& out);
+
 // How a walk treats the catalog folders it meets.
 enum class ScanMode {
   Add,     // every folder and file is new

@@ -26,16 +26,8 @@ struct U16Hash {
 };
 using NameSet = std::unordered_set<std::u16string, U16Hash>;
 
-// One element of the current catalog folder: its element name, the name the user sees (the
-// long name of a "FLD~~n" element) and whether it is a folder.
-struct CatalogItem {
-  std::u16string element;
-  std::u16string shown;
-  bool storage = false;
-};
+}  // namespace
 
-// Every item of the current catalog folder, the reserved streams left out. The enumerator is
-// gone when this answers, so the caller may delete what it lists.
 HRESULT ListCurrentFolder(IOStorageInternal* doc, std::vector<CatalogItem>& out) {
   out.clear();
   {
@@ -66,6 +58,8 @@ HRESULT ListCurrentFolder(IOStorageInternal* doc, std::vector<CatalogItem>& out)
   }
   return S_OK;
 }
+
+namespace {
 
 // Whether the long-name map of the current catalog folder can be read: its read failure when
 // it cannot (a folder without long names has an empty map).
