@@ -419,7 +419,8 @@ HRESULT OStorage::EnumElements(SHORT Location, IEnumSTATSTG** pEnum) {
 // ---------------------------------------------------------------------------------------------
 // Children under the long-name rules
 
-HRESULT OStorage::ResolveChild(Frame& f, const std::u16string& name, const ElementOpener& open, Found& out) {
+HRESULT OStorage::ResolveChild(Frame& f, const std::u16string& name, bool anyCase, const ElementOpener& open,
+                               Found& out) {
   out = Found{};
   if (name.empty()) return STG_E_FILENOTFOUND;
   if (FitsOwnElement(name)) {
@@ -441,10 +442,22 @@ HRESULT OStorage::ResolveChild(Frame& f, const std::u16string& name, const Eleme
   HRESULT hr = Names(f, &map);
   if (FAILED(hr)) return hr;
   std::optional<WORD> id = map->IdOf(name);
-  if (!id) return STG_E_FILENOTFOUND;
+  bool byCase = false;
+  if (!id) {
+    WORD foldedId = 0;
+    const size_t mapped = anyCase ? map->CountIgnoringCase(name, &foldedId) : 0;
+    if (!anyCase || mapped + (out.twin.empty() ? 0 : 1) != 1) return STG_E_FILENOTFOUND;
+    if (mapped == 0) {
+      // The sibling the container found (and opened) is the one.
+      out.element = out.twin;
+      return S_OK;
+    }
+    id = foldedId;
+    byCase = true;
+  }
   std::u16string element = LongNameElement(*id);
   hr = open(element, nullptr);
-  if (hr == STG_E_FILENOTFOUND) out.staleId = *id;
+  if (hr == STG_E_FILENOTFOUND && !byCase) out.staleId = *id;
   if (FAILED(hr)) return hr;
   out.element = std::move(element);
   out.viaMap = true;
@@ -452,10 +465,10 @@ HRESULT OStorage::ResolveChild(Frame& f, const std::u16string& name, const Eleme
   return S_OK;
 }
 
-HRESULT OStorage::FindChild(Frame& f, const std::u16string& name, Found& out) {
+HRESULT OStorage::FindChild(Frame& f, const std::u16string& name, Found& out, bool anyCase) {
   DWORD type = 0;
   HRESULT hr = ResolveChild(
-      f, name,
+      f, name, anyCase,
       [&](const std::u16string& element, std::u16string* stored) {
         return ProbeElement(f.stg.Get(), element, stored, &type);
       },
@@ -469,7 +482,7 @@ HRESULT OStorage::OpenChild(Frame& f, const std::u16string& name, DWORD mode, Co
                             std::u16string* element) {
   Found found;
   HRESULT hr = ResolveChild(
-      f, name,
+      f, name, true,
       [&](const std::u16string& el, std::u16string* stored) {
         HRESULT r = OpenIn(f.stg.Get(), el, mode, out);
         return (SUCCEEDED(r) && stored) ? StoredName(out.Get(), *stored) : r;
@@ -575,7 +588,7 @@ HRESULT OStorage::CreateChild(Frame& f, const std::u16string& name, Placement& p
 
 HRESULT OStorage::DestroyChild(Frame& f, const std::u16string& name) {
   Found found;
-  HRESULT hr = FindChild(f, name, found);
+  HRESULT hr = FindChild(f, name, found, true);
   if (hr == STG_E_FILENOTFOUND) {
     if (found.staleId != 0) f.names->RemoveId(found.staleId);
     return S_OK;  // a name that is not there counts as done
@@ -590,7 +603,7 @@ HRESULT OStorage::DestroyChild(Frame& f, const std::u16string& name) {
 HRESULT OStorage::RenameChild(Frame& f, const std::u16string& oldName, const std::u16string& newName) {
   if (oldName.empty() || newName.empty()) return STG_E_INVALIDPARAMETER;
   Found from;
-  HRESULT hr = FindChild(f, oldName, from);
+  HRESULT hr = FindChild(f, oldName, from, true);
   if (FAILED(hr)) return hr;
   if (oldName == newName) return S_OK;
   Found to;
@@ -641,6 +654,16 @@ HRESULT OStorage::LongNameFromElement(const OLECHAR* element, BSTR* longName) {
   Frame* cur = CurrentFrame();
   if (!cur) return E_FAIL;
   std::u16string el(element);
+  if (ParseLongNameElement(el)) {
+    // A map that cannot be read: the element shows under its own name, and the caller learns
+    // why (a clean-up must not take such an element for a name the medium lost).
+    LongNameMap* map;
+    HRESULT hr = Names(*cur, &map);
+    if (FAILED(hr)) {
+      *longName = xcom::AllocBstr(el);
+      return *longName ? hr : E_OUTOFMEMORY;
+    }
+  }
   std::u16string shown = ShownName(*cur, el);
   *longName = xcom::AllocBstr(shown);
   if (!*longName) return E_OUTOFMEMORY;
@@ -650,18 +673,19 @@ HRESULT OStorage::LongNameFromElement(const OLECHAR* element, BSTR* longName) {
 // ---------------------------------------------------------------------------------------------
 // Records
 
-HRESULT OStorage::OpenRecordStream(Frame& f, const ItemRecord& rec, DWORD mode, ComPtr<IStream>& s) {
+HRESULT OStorage::OpenRecordStream(Frame& f, const ItemRecord& rec, DWORD mode, ComPtr<IStream>& s,
+                                   std::u16string* element) {
   if (rec.kind == ItemFolder || rec.kind == ItemDisk) {
     ComPtr<IStorage> stg;
-    HRESULT hr = OpenChild(f, rec.name, mode, stg, nullptr);
+    HRESULT hr = OpenChild(f, rec.name, mode, stg, element);
     return SUCCEEDED(hr) ? OpenStreamIn(stg.Get(), kItemStream, mode, s) : hr;
   }
-  return OpenChild(f, rec.name, mode, s, nullptr);
+  return OpenChild(f, rec.name, mode, s, element);
 }
 
-HRESULT OStorage::ReadRecordOf(Frame& f, ItemRecord& rec) {
+HRESULT OStorage::ReadRecordOf(Frame& f, ItemRecord& rec, std::u16string* element) {
   ComPtr<IStream> s;
-  HRESULT hr = OpenRecordStream(f, rec, kModeRead, s);
+  HRESULT hr = OpenRecordStream(f, rec, kModeRead, s, element);
   if (SUCCEEDED(hr)) hr = ReadWholeStream(s.Get(), buffer_);
   return SUCCEEDED(hr) ? DecodeItemRecord(buffer_.data(), buffer_.size(), rec) : hr;
 }
@@ -678,9 +702,12 @@ HRESULT OStorage::GetItemInfo(BSTR bstrPath, ItemRecord* pInfo) {
   if (!pInfo || pInfo->name.empty()) return STG_E_INVALIDPARAMETER;
   return InFolder(bstrPath, false, [&](Frame& cur) {
     ItemRecord rec = *pInfo;
-    HRESULT hr = ReadRecordOf(cur, rec);
+    std::u16string element;
+    HRESULT hr = ReadRecordOf(cur, rec, &element);
     if (SUCCEEDED(hr)) {
-      if (rec.name.size() <= kMaxElementName) rec.name = ShownName(cur, rec.name);
+      // The name the item has in the catalog (which may differ in letter case from the one
+      // asked for).
+      rec.name = ShownName(cur, element);
       if (rec.kind != ItemDisk) DeriveTypeText(rec);
       *pInfo = std::move(rec);
     }

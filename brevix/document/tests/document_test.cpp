@@ -496,6 +496,38 @@ TEST_F(DocumentTest, NamesDifferingOnlyInCaseAreBothKept) {
   EXPECT_EQ(r.Size(), 3u);
 }
 
+// Catalogs written before lookups became exact are read by names typed in another case: a
+// name without an exact match finds the one sibling that equals it but for letter case.
+TEST_F(DocumentTest, ANameWithoutAnExactMatchFindsItsOneCaseVariant) {
+  const std::u16string longName = Repeat(u'x', 40);
+  ASSERT_EQ(Add(doc_.Get(), u"", Disk(u"[ c ] -- Drive", 0)), S_OK);
+  ASSERT_EQ(Add(doc_.Get(), u"[ c ] -- Drive", Folder(u"Docs", 5)), S_OK);
+  ASSERT_EQ(Add(doc_.Get(), u"[ c ] -- Drive/Docs", File(longName, 7)), S_OK);
+  Reopen();
+  ItemRecord r;
+  ASSERT_EQ(Get(doc_.Get(), u"", u"[ C ] -- Drive", ItemDisk, r), S_OK);
+  EXPECT_EQ(r.name, u"[ c ] -- Drive");
+  ASSERT_EQ(Get(doc_.Get(), u"[ C ] -- Drive", u"DOCS", ItemFolder, r), S_OK);
+  EXPECT_EQ(r.name, u"Docs");
+  ASSERT_EQ(Get(doc_.Get(), u"[ C ] -- DRIVE/docs", Repeat(u'X', 40), ItemFile, r), S_OK);
+  EXPECT_EQ(r.name, longName);
+  EXPECT_EQ(r.Size(), 7u);
+  // Written back through the other case, the catalogued item changes.
+  ASSERT_EQ(doc_->SetCurrentFolder(Bstr(u"[ C ] -- Drive").Get(), FOLDER_PATH), S_OK);
+  ItemRecord docs = Folder(u"DOCS", 9);
+  ASSERT_EQ(doc_->SetItemInfo(nullptr, &docs), S_OK);
+  Reopen();
+  ASSERT_EQ(Get(doc_.Get(), u"[ c ] -- Drive", u"Docs", ItemFolder, r), S_OK);
+  EXPECT_EQ(r.Size(), 9u);
+  // A twin made here: each name finds its own, and a third spelling finds neither.
+  ASSERT_EQ(Add(doc_.Get(), u"[ c ] -- Drive", Folder(u"DOCS", 1)), S_OK);
+  ASSERT_EQ(Get(doc_.Get(), u"[ c ] -- Drive", u"DOCS", ItemFolder, r), S_OK);
+  EXPECT_EQ(r.Size(), 1u);
+  ASSERT_EQ(Get(doc_.Get(), u"[ c ] -- Drive", u"Docs", ItemFolder, r), S_OK);
+  EXPECT_EQ(r.Size(), 9u);
+  EXPECT_EQ(Get(doc_.Get(), u"[ c ] -- Drive", u"docs", ItemFolder, r), STG_E_FILENOTFOUND);
+}
+
 TEST_F(DocumentTest, RenameItemReportsWhatHappened) {
   const std::u16string longName = Repeat(u'x', 45);
   ASSERT_EQ(Add(doc_.Get(), u"", Disk(u"Disk A", 1)), S_OK);

@@ -28,16 +28,8 @@ struct U16Hash {
 };
 using NameSet = std::unordered_set<std::u16string, U16Hash>;
 
-// One element of the current catalog folder: its element name, the name the user sees (the
-// long name of a "FLD~~n" element) and whether it is a folder.
-struct CatalogItem {
-  std::u16string element;
-  std::u16string shown;
-  bool storage = false;
-};
+}  // namespace
 
-// Every item of the current catalog folder, the reserved streams left out. The enumerator is
-// gone when this answers, so the caller may delete what it lists.
 HRESULT ListCurrentFolder(IOStorageInternal* doc, std::vector<CatalogItem>& out) {
   out.clear();
   {
@@ -61,12 +53,22 @@ HRESULT ListCurrentFolder(IOStorageInternal* doc, std::vector<CatalogItem>& out)
     item.shown = item.element;
     if (!ParseLongNameElement(item.element)) continue;
     Bstr longName;
-    if (SUCCEEDED(doc->LongNameFromElement(item.element.c_str(), longName.ReleaseAndGetAddressOf())) &&
-        !longName.IsNull()) {
-      item.shown = std::u16string(longName.View());
-    }
+    HRESULT hr = doc->LongNameFromElement(item.element.c_str(), longName.ReleaseAndGetAddressOf());
+    // A map that cannot be read leaves the folder's names unknown: no caller may act on them.
+    if (FAILED(hr) && hr != STG_E_FILENOTFOUND) return hr;
+    if (SUCCEEDED(hr) && !longName.IsNull()) item.shown = std::u16string(longName.View());
   }
   return S_OK;
+}
+
+namespace {
+
+// Whether the long-name map of the current catalog folder can be read: its read failure when
+// it cannot (a folder without long names has an empty map).
+HRESULT CheckLongNameMap(IOStorageInternal* doc) {
+  Bstr name;
+  HRESULT hr = doc->LongNameFromElement(LongNameElement(1).c_str(), name.ReleaseAndGetAddressOf());
+  return hr == STG_E_FILENOTFOUND ? S_OK : hr;
 }
 
 // The catalogued items of one folder that the medium does not have under their exact names,
@@ -112,8 +114,12 @@ class CaseTwins {
   std::unordered_map<std::u16string, std::vector<Candidate>, U16Hash> byFolded_;
 };
 
+// The listing of a folder that is not read.
+const volumes::WalkAhead::Listing kNothingListed;
+
 struct Level {
   const volumes::WalkAhead::Listing* listing = nullptr;
+  bool walked = true;    // entered in the walk (left there too when the level ends)
   bool complete = true;  // the listing was read to its end
   size_t next = 0;
   ScanMode mode = ScanMode::Add;
@@ -145,9 +151,15 @@ class TreeScan {
 
   HRESULT Run(ScanMode mode, std::uint64_t* total) {
     auto first = std::make_unique<Level>();
-    first->listing = &walk_.Top();
-    first->complete = first->listing->complete;
     first->mode = mode;
+    if (mode == ScanMode::Update && FAILED(mapFailure_ = CheckLongNameMap(doc_))) {
+      // The disk's own names are not known: it stays as catalogued.
+      first->listing = &kNothingListed;
+      first->complete = false;
+    } else {
+      first->listing = &walk_.Top();
+      first->complete = first->listing->complete;
+    }
     stack_.push_back(std::move(first));
     HRESULT result = S_OK;
     while (!stack_.empty()) {
@@ -166,17 +178,24 @@ class TreeScan {
       }
     }
     if (total) *total = topTotal_;
-    return result;
+    // A folder whose long-name map could not be read was left as it was catalogued: the rest
+    // is done, and the caller learns why that folder was not.
+    return FAILED(result) ? result : mapFailure_;
   }
 
  private:
   // The item of the current catalog folder that holds the medium entry: its record read into
   // `stored` (whose name becomes the catalogued one). STG_E_FILENOTFOUND when it has none.
+  // An item whose name differs from the medium's only in letter case takes the medium's
+  // name, with its note and record, so that the catalog shows the names the medium has.
   HRESULT Match(Level& level, const volumes::DirEntry& e, LONG kind, ItemRecord& stored) {
     stored = ItemRecord{};
     stored.name = e.name;
     stored.kind = kind;
     HRESULT hr = doc_->GetItemInfo(nullptr, &stored);
+    // The document finds a name that differs only in letter case too: here only the exact
+    // name is this entry's own, and the case twins below decide the rest.
+    if (SUCCEEDED(hr) && stored.name != e.name) hr = STG_E_FILENOTFOUND;
     if (hr != STG_E_FILENOTFOUND) return hr;
     if (!level.twins) {
       level.twins = std::make_unique<CaseTwins>();
@@ -187,7 +206,11 @@ class TreeScan {
     stored = ItemRecord{};
     stored.name = std::move(*renamed);
     stored.kind = kind;
-    return doc_->GetItemInfo(nullptr, &stored);
+    hr = doc_->GetItemInfo(nullptr, &stored);
+    if (FAILED(hr)) return hr;
+    // A rename that fails leaves the item under its catalogued name, as it was.
+    if (SUCCEEDED(doc_->RenameItem(nullptr, Bstr(stored.name).Get(), Bstr(e.name).Get()))) stored.name = e.name;
+    return S_OK;
   }
 
   HRESULT AddHere(ItemRecord& rec) {
@@ -196,10 +219,12 @@ class TreeScan {
   }
 
   // Enters the medium folder of entry `index` of the level on top, whose catalog folder has
-  // become current.
-  void Enter(std::size_t index, ScanMode mode, ItemRecord record, bool timeChanged, std::uint64_t storedSize) {
+  // become current; without an index, a folder taken as one that cannot be listed.
+  void Enter(std::optional<std::size_t> index, ScanMode mode, ItemRecord record, bool timeChanged,
+             std::uint64_t storedSize) {
     auto level = std::make_unique<Level>();
-    level->listing = &walk_.Enter(index);
+    level->walked = index.has_value();
+    level->listing = index ? &walk_.Enter(*index) : &kNothingListed;
     level->mode = mode;
     level->record = std::move(record);
     level->timeChanged = timeChanged;
@@ -253,6 +278,14 @@ class TreeScan {
     const bool changed = CompareFileTime(&stored.timeA, &e.lastWriteTime) != 0;
     if (changed) stored.timeA = e.lastWriteTime;
     const std::uint64_t storedSize = stored.Size();
+    if (HRESULT map = CheckLongNameMap(doc_); FAILED(map)) {
+      // The folder's names cannot be told: like a folder that cannot be listed, it keeps
+      // what is catalogued, and nothing below it changes.
+      if (SUCCEEDED(mapFailure_)) mapFailure_ = map;
+      walk_.Skip(index);
+      Enter(std::nullopt, ScanMode::Update, std::move(stored), changed, storedSize);
+      return;
+    }
     Enter(index, ScanMode::Update, std::move(stored), changed, storedSize);
   }
 
@@ -288,7 +321,7 @@ class TreeScan {
   HRESULT Leave() {
     std::unique_ptr<Level> level = std::move(stack_.back());
     stack_.pop_back();
-    walk_.Leave();
+    if (level->walked) walk_.Leave();
     if (level->mode == ScanMode::Update && level->complete && SUCCEEDED(level->status)) {
       HRESULT hr = RemoveVanished(level->seen);
       if (FAILED(hr)) level->status = hr;
@@ -334,6 +367,7 @@ class TreeScan {
   volumes::WalkAhead walk_;
   std::vector<std::unique_ptr<Level>> stack_;
   std::uint64_t topTotal_ = 0;
+  HRESULT mapFailure_ = S_OK;  // the first long-name map that could not be read
 };
 
 }  // namespace

@@ -16,6 +16,8 @@
 #include <memory>
 #include <string>
 
+#include "cfb.h"
+#include "itemrecord.h"
 #include "itemstream.h"
 #include "ofilegraber.h"
 #include "ostorage.h"

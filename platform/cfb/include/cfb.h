@@ -10,8 +10,10 @@
 //     last release (or of the release under way, once it has completed): changes are held
 //     in memory (past 128 MB of them, written out early) and reach the file through an undo
 //     journal "<file>-journal" beside it, which the next open plays back or removes. A
-//     release makes one fsync; a full disk refuses the release (STG_E_MEDIUMFULL) and the
-//     file keeps the last release. STGM_CREATE over an existing file writes the new file beside
+//     release syncs the journal and its folder before it overwrites anything in the file,
+//     then the file, then removes the journal, so that a power cut leaves one state or the
+//     other; a full disk refuses the release (STG_E_MEDIUMFULL) and the file keeps the
+//     last release. STGM_CREATE over an existing file writes the new file beside
 //     it and renames it into place at the release; a new file made with STGM_CREATE is
 //     built beside as well and appears at its path, whole, at its first release;
 //   - element names have at most 31 UTF-16 units and contain none of '/', '\', ':', '!'

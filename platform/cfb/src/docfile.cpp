@@ -1408,6 +1408,7 @@ void Docfile::SaveOriginals(const std::vector<std::uint32_t>& dirty, bool header
 }
 
 void Docfile::WriteSectors(const std::vector<std::uint32_t>& dirty) {
+  if (!dirty.empty()) TraceIo(IoStep::FileWrite);
   std::size_t i = 0;
   while (i < dirty.size()) {
     std::size_t j = i;
@@ -1425,7 +1426,10 @@ void Docfile::WriteSectors(const std::vector<std::uint32_t>& dirty) {
 // they go through the journal first, so that the file still opens as the last release.
 void Docfile::Spill() {
   std::vector<std::uint32_t> dirty = cache_.DirtySorted();
-  if (mode_ == Mode::InPlace && BeginJournal()) SaveOriginals(dirty, false);
+  if (mode_ == Mode::InPlace && BeginJournal()) {
+    SaveOriginals(dirty, false);
+    journal_->Sync();
+  }
   WriteSectors(dirty);
   cache_.MarkAllClean();
   spilled_ = true;
@@ -1441,14 +1445,19 @@ void Docfile::Flush() {
   std::vector<std::uint32_t> dirty = cache_.DirtySorted();
   auto writeAll = [&] {
     WriteSectors(dirty);
+    TraceIo(IoStep::FileWrite);
     WriteAt(fd_, 0, head.data(), head.size());
     if (::fdatasync(fd_) != 0) Throw(ErrnoStatus(errno));
+    TraceIo(IoStep::FileSync);
   };
 
   if (mode_ == Mode::InPlace) {
     bool journaled = BeginJournal();
     try {
-      if (journaled) SaveOriginals(dirty, true);
+      if (journaled) {
+        SaveOriginals(dirty, true);
+        journal_->Sync();
+      }
       writeAll();
     } catch (const Failure&) {
       // Put back, the file is the last release again; what was spilled is no longer in it.

@@ -171,6 +171,8 @@ void Journal::Begin(int mainFd, std::uint64_t oldLength) {
   }
   fd_ = fd;
   end_ = kHeadSize;
+  unsynced_ = true;
+  folderSynced_ = false;
 }
 
 void Journal::Save(std::uint64_t off, const void* original, std::size_t n) {
@@ -181,10 +183,23 @@ void Journal::Save(std::uint64_t off, const void* original, std::size_t n) {
     h.crc = RecordCrc(h, p);
     WriteRun(fd_, end_, {{&h, sizeof h}, {p, chunk}});
     end_ += sizeof h + chunk;
+    unsynced_ = true;
     off += chunk;
     p += chunk;
     n -= chunk;
   }
+}
+
+void Journal::Sync() {
+  if (fd_ < 0 || !unsynced_) return;
+  if (::fdatasync(fd_) != 0) Throw(ErrnoStatus(errno));
+  TraceIo(IoStep::JournalSync);
+  if (!folderSynced_) {
+    if (!SyncFolderOf(path_)) Throw(ErrnoStatus(errno));
+    TraceIo(IoStep::FolderSync);
+    folderSynced_ = true;
+  }
+  unsynced_ = false;
 }
 
 void Journal::Finish() {
@@ -192,6 +207,16 @@ void Journal::Finish() {
   ::close(fd_);
   fd_ = -1;
   ::unlink(path_.c_str());
+  TraceIo(IoStep::JournalGone);
+}
+
+namespace {
+IoTrace g_trace = nullptr;
+}  // namespace
+
+void SetIoTrace(IoTrace trace) { g_trace = trace; }
+void TraceIo(IoStep step) {
+  if (g_trace) g_trace(step);
 }
 
 namespace {
