@@ -85,8 +85,7 @@ void Walk(const std::string& path) {
   std::vector<std::u16string> nodes;
   {
     ComPtr<IStorage> raw;
-    if (FAILED(StgOpenStorage(file.Get(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                              raw.GetAddressOf()))) {
+    if (FAILED(StgOpenStorage(file.Get(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, raw.GetAddressOf()))) {
       return;
     }
     Storages(raw.Get(), u"", 0, nodes);

@@ -107,8 +107,8 @@ TEST_F(DrawTextTest, LayoutGivesTheLinesDrawTextDrawsAndPaintsNothing) {
   EXPECT_TRUE(s.Log().empty());
   std::vector<QString> lines;
   for (const TextLayout::Line& l : layout.lines) lines.push_back(layout.Text(l));
-  EXPECT_EQ(lines, (std::vector<QString>{QStringLiteral("alpha beta"), QStringLiteral("gamma"),
-                                         QStringLiteral("\tdelta")}));
+  EXPECT_EQ(lines,
+            (std::vector<QString>{QStringLiteral("alpha beta"), QStringLiteral("gamma"), QStringLiteral("\tdelta")}));
   EXPECT_EQ(layout.lineHeight, lh);
   EXPECT_EQ(layout.Height(), 3 * lh);
   RECT drawn = r;

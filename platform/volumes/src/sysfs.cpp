@@ -86,12 +86,10 @@ bool ParseDevNumbers(std::string_view s, unsigned& major, unsigned& minor) {
   return end != b.c_str();
 }
 
-DiskFacts FactsOfDevice(const std::string& sysfs, unsigned major, unsigned minor,
-                        const std::string& source) {
+DiskFacts FactsOfDevice(const std::string& sysfs, unsigned major, unsigned minor, const std::string& source) {
   DiskFacts f;
   std::string dir;
-  bool found = major != 0 &&
-               RealPath(sysfs + "/dev/block/" + std::to_string(major) + ":" + std::to_string(minor), dir);
+  bool found = major != 0 && RealPath(sysfs + "/dev/block/" + std::to_string(major) + ":" + std::to_string(minor), dir);
   if (!found && source.rfind("/dev/", 0) == 0)
     found = RealPath(sysfs + "/class/block/" + BaseName(RealPathOr(source)), dir);
   if (!found) return f;
@@ -157,9 +155,8 @@ std::vector<OpticalDevice> OpticalDevices(const std::string& sysfs) {
       if (std::strncmp(e->d_name, "sr", 2) == 0) names.emplace_back(e->d_name);
     ::closedir(dir);
   }
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    return NaturalNumber(a, 2) < NaturalNumber(b, 2);
-  });
+  std::sort(names.begin(), names.end(),
+            [](const std::string& a, const std::string& b) { return NaturalNumber(a, 2) < NaturalNumber(b, 2); });
   std::vector<OpticalDevice> out;
   for (const std::string& name : names) {
     std::string text;

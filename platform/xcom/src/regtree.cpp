@@ -18,7 +18,6 @@ bool CaseLess::operator()(std::string_view a, std::string_view b) const {
   return a.size() < b.size();
 }
 
-
 int RootIndex(HKEY h) {
   auto v = static_cast<std::uintptr_t>(h);
   if (v >= 0x80000000u && v < 0x80000000u + kRootCount) return static_cast<int>(v - 0x80000000u);

@@ -65,7 +65,10 @@ TEST(RegistryText, KeyPaths) {
   EXPECT_TRUE(SplitPath("CLSID\\{X}\\InprocServer32", &p));
   EXPECT_EQ(p, (Path{"CLSID", "{X}", "InprocServer32"}));
   EXPECT_FALSE(SplitPath("A\\", &p));
-  EXPECT_FALSE(SplitPath("A\x01" "B", &p));
+  EXPECT_FALSE(
+      SplitPath("A\x01"
+                "B",
+                &p));
   EXPECT_FALSE(SplitPath(std::string(256, 'k'), &p));
   EXPECT_EQ(RootIndex(HKEY_CLASSES_ROOT), 0);
   EXPECT_EQ(RootIndex(HKEY{0x1234u}), -1);
