@@ -6,7 +6,6 @@
 #include "wintypes.h"
 #include "xcom/automation.h"
 
-
 // The item information array (GetSelectedItem, GetItemInfo, TreeNodeChanged, AddNewDisk and
 // UpdateDisk): a VT_ARRAY | VT_VARIANT holding 8 variants, lower bound 0. The kind is not in
 // it; readers tell it from the type text.

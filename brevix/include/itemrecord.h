@@ -19,14 +19,14 @@ enum ItemKind : LONG {
 struct ItemRecord {
   DWORD sizeHigh = 0;  // file length, folder total or disk capacity, in bytes
   DWORD sizeLow = 0;
-  FILETIME timeA{};  // last write (folder, file); catalogued or last updated (disk); UTC
-  FILETIME timeB{};  // creation (folder, file); added (disk); UTC
-  std::u16string name;      // the element's name; not part of the item stream
+  FILETIME timeA{};                    // last write (folder, file); catalogued or last updated (disk); UTC
+  FILETIME timeB{};                    // creation (folder, file); added (disk); UTC
+  std::u16string name;                 // the element's name; not part of the item stream
   std::optional<std::u16string> note;  // null distinct from empty
-  std::u16string typeText;  // a disk's media type name; derived for folders and files
-  LONG kind = ItemFile;     // set by the caller before a read
-  double serial = 0.0;      // disks only
-  DWORD freeHigh = 0;       // disks only
+  std::u16string typeText;             // a disk's media type name; derived for folders and files
+  LONG kind = ItemFile;                // set by the caller before a read
+  double serial = 0.0;                 // disks only
+  DWORD freeHigh = 0;                  // disks only
   DWORD freeLow = 0;
   double recordVersion = 1.0;
 

@@ -16,10 +16,9 @@ namespace brevix {
 
 // Fills a record in one step; what is not given is zero, null (the note) or empty (the type
 // text), and the record version is 1.0.
-ItemRecord MakeItemRecord(std::u16string name, CountedString note = std::nullopt, DWORD sizeHigh = 0,
-                          DWORD sizeLow = 0, std::u16string typeText = {}, FILETIME timeA = {},
-                          FILETIME timeB = {}, LONG kind = ItemFile, double serial = 0.0,
-                          DWORD freeHigh = 0, DWORD freeLow = 0);
+ItemRecord MakeItemRecord(std::u16string name, CountedString note = std::nullopt, DWORD sizeHigh = 0, DWORD sizeLow = 0,
+                          std::u16string typeText = {}, FILETIME timeA = {}, FILETIME timeB = {}, LONG kind = ItemFile,
+                          double serial = 0.0, DWORD freeHigh = 0, DWORD freeLow = 0);
 
 // The item stream of a record: 32 bytes and the note for a folder or file; 48 bytes, the type
 // text and the note for a disk.

@@ -6,8 +6,8 @@
 namespace brevix {
 
 ItemRecord MakeItemRecord(std::u16string name, CountedString note, DWORD sizeHigh, DWORD sizeLow,
-                          std::u16string typeText, FILETIME timeA, FILETIME timeB, LONG kind,
-                          double serial, DWORD freeHigh, DWORD freeLow) {
+                          std::u16string typeText, FILETIME timeA, FILETIME timeB, LONG kind, double serial,
+                          DWORD freeHigh, DWORD freeLow) {
   ItemRecord r;
   r.name = std::move(name);
   r.note = std::move(note);
@@ -50,8 +50,8 @@ HRESULT DecodeItemRecord(const BYTE* data, size_t size, ItemRecord& r) {
   double version;
   DWORD sh, sl;
   FILETIME a, b;
-  if (!rd.F64(version) || !rd.U32(sh) || !rd.U32(sl) || !rd.U32(a.dwLowDateTime) ||
-      !rd.U32(a.dwHighDateTime) || !rd.U32(b.dwLowDateTime) || !rd.U32(b.dwHighDateTime)) {
+  if (!rd.F64(version) || !rd.U32(sh) || !rd.U32(sl) || !rd.U32(a.dwLowDateTime) || !rd.U32(a.dwHighDateTime) ||
+      !rd.U32(b.dwLowDateTime) || !rd.U32(b.dwHighDateTime)) {
     return E_FAIL;
   }
   double serial = r.serial;

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "namefold.h"
-#include "unicode.h"
 #include "ostorage_impl.h"
+#include "unicode.h"
 #include "xcom/tokens.h"
 
 namespace brevix {

@@ -11,8 +11,8 @@
 #include <new>
 
 #include "cfb.h"
-#include "refcounted.h"
 #include "docfile.h"
+#include "refcounted.h"
 #include "unicode.h"
 
 namespace cfb {
@@ -797,7 +797,8 @@ HRESULT StgCreateDocfile(const OLECHAR* pwcsName, DWORD grfMode, DWORD reserved,
       ::unlink(buf.data());
       return f.hr;
     }
-    return OpenExisting(fd, true, buf.data(), grfMode, unicode::Utf8ToUtf16(buf.data(), unicode::Policy::kLossless), ppstgOpen);
+    return OpenExisting(fd, true, buf.data(), grfMode, unicode::Utf8ToUtf16(buf.data(), unicode::Policy::kLossless),
+                        ppstgOpen);
   }
   std::u16string name(pwcsName);
   std::string path = unicode::Utf16ToUtf8(pwcsName, unicode::Policy::kLossless);

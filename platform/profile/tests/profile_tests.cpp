@@ -199,9 +199,10 @@ TEST(WritePrivateProfileString, AWindows1252FileReadsAsTypedAndIsSavedAsUtf8) {
     EXPECT_EQ(std::string(buffer), c.expected);
   }
   ASSERT_TRUE(WritePrivateProfileStringA("Categories", "Cat2", "Rock", file.c_str()));
-  EXPECT_EQ(ReadBytes(file), "[Categories]\r\nCat1=Caf\xC3\xA9 \xE2\x80\x93 \xE2\x80\x9CJazz\xE2\x80\x9D\r\n"
-                             "Cat2=Rock\r\n[Media]\r\nMedia1=Disquette 3\xC2\xBD\r\n"
-                             "[LastFile]\r\nName=caf\xC3\xA9.DKC\r\n");
+  EXPECT_EQ(ReadBytes(file),
+            "[Categories]\r\nCat1=Caf\xC3\xA9 \xE2\x80\x93 \xE2\x80\x9CJazz\xE2\x80\x9D\r\n"
+            "Cat2=Rock\r\n[Media]\r\nMedia1=Disquette 3\xC2\xBD\r\n"
+            "[LastFile]\r\nName=caf\xC3\xA9.DKC\r\n");
 }
 
 TEST(WritePrivateProfileString, RefusesWritesThatWouldDeleteOrCorrupt) {

@@ -144,8 +144,9 @@ TEST_F(TextTableTest, DateFieldsSortInTimeOrder) {
     const char* what;
     std::vector<std::string> values;  // in the order the sort must give
   } cases[] = {
-      {"report-table form", {"", "2023/12/31 11:59 PM", "2024/01/05 12:30 AM", "2024/01/05 11:00 AM",
-                             "2024/01/05 12:00 PM", "2024/01/05 01:00 PM", "2024/01/05 11:15 pm"}},
+      {"report-table form",
+       {"", "2023/12/31 11:59 PM", "2024/01/05 12:30 AM", "2024/01/05 11:00 AM", "2024/01/05 12:00 PM",
+        "2024/01/05 01:00 PM", "2024/01/05 11:15 pm"}},
       {"short form, year window", {"12/31/99 1:00 PM", "1/2/00 9:05 AM", "10/2/00 9:05 AM", "2/29/2004 12:01 AM"}},
       {"dates without times", {"1999/02/03", "2000/10/01"}},
       // One value that is no date and the field sorts as text.

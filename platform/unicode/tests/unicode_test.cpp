@@ -23,7 +23,13 @@ TEST(Unicode, BytesToUtf16UnderEachPolicy) {
       {"two- and three-byte forms", "caf\xC3\xA9 \xE4\xB8\xAD", u"caf\u00E9 \u4E2D", u"caf\u00E9 \u4E2D"},
       {"four-byte form", "\xF0\x9F\x98\x80.mp3", u"\U0001F600.mp3", u"\U0001F600.mp3"},
       {"highest scalar value", "\xF4\x8F\xBF\xBF", u"\U0010FFFF", u"\U0010FFFF"},
-      {"stray byte", "a\xFF" "b", u"a\xDCFF" "b", u"a\uFFFD" "b"},
+      {"stray byte",
+       "a\xFF"
+       "b",
+       u"a\xDCFF"
+       "b",
+       u"a\uFFFD"
+       "b"},
       {"Windows-1252 e acute", "caf\xE9", u"caf\xDCE9", u"caf\uFFFD"},
       {"lone continuation", "\x80", u"\xDC80", u"\uFFFD"},
       {"cut-off sequence", "x\xE2\x82", u"x\xDCE2\xDC82", u"x\uFFFD\uFFFD"},
@@ -58,7 +64,13 @@ TEST(Unicode, Utf16ToBytesUnderEachPolicy) {
       {"pair", u"\U0001F3B5", "\xF0\x9F\x8E\xB5", "\xF0\x9F\x8E\xB5"},
       {"escaped stray byte", u"a\xDCFF", "a\xFF", "a\xEF\xBF\xBD"},
       {"lowest escape", u"\xDC80", "\x80", "\xEF\xBF\xBD"},
-      {"lone high surrogate", u"a\xD800" "b", "a\xEF\xBF\xBD" "b", "a\xEF\xBF\xBD" "b"},
+      {"lone high surrogate",
+       u"a\xD800"
+       "b",
+       "a\xEF\xBF\xBD"
+       "b",
+       "a\xEF\xBF\xBD"
+       "b"},
       {"high surrogate at the end", u"a\xDBFF", "a\xEF\xBF\xBD", "a\xEF\xBF\xBD"},
       {"low surrogate no byte gives", u"\xDC41", "\xEF\xBF\xBD", "\xEF\xBF\xBD"},
       {"low surrogate past the escapes", u"\xDD00", "\xEF\xBF\xBD", "\xEF\xBF\xBD"},

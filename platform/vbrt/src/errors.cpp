@@ -95,7 +95,9 @@ int ErrorNumberFromHResult(HRESULT hr) {
 RuntimeError::RuntimeError(int number) : RuntimeError(number, ErrorDescription(number)) {}
 
 RuntimeError::RuntimeError(int number, std::u16string description)
-    : number_(number), description_(std::move(description)), what_(unicode::Utf16ToUtf8(description_, unicode::Policy::kStrict)) {}
+    : number_(number),
+      description_(std::move(description)),
+      what_(unicode::Utf16ToUtf8(description_, unicode::Policy::kStrict)) {}
 
 RuntimeError RuntimeError::FromHResult(HRESULT hr) {
   int number = ErrorNumberFromHResult(hr);

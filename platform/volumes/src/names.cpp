@@ -8,9 +8,7 @@
 
 namespace volumes {
 
-std::u16string NameFromDisk(std::string_view bytes) {
-  return unicode::Utf8ToUtf16(bytes, unicode::Policy::kLossless);
-}
+std::u16string NameFromDisk(std::string_view bytes) { return unicode::Utf8ToUtf16(bytes, unicode::Policy::kLossless); }
 
 std::string NameToDisk(std::u16string_view name) { return unicode::Utf16ToUtf8(name, unicode::Policy::kLossless); }
 
