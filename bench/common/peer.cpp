@@ -12,20 +12,20 @@
 #include <fstream>
 #include <sstream>
 
-extern char **environ;
+extern char** environ;
 
 namespace bench {
 
-void Check(bool ok, const std::string &what) {
+void Check(bool ok, const std::string& what) {
   if (!ok) {
     std::fprintf(stderr, "%s failed\n", what.c_str());
     std::exit(1);
   }
 }
 
-double RunPeer(const std::vector<std::string> &argv, const std::string &stdoutPath, int okStatus) {
-  std::vector<char *> args;
-  for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+double RunPeer(const std::vector<std::string>& argv, const std::string& stdoutPath, int okStatus) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -49,8 +49,8 @@ double RunPeer(const std::vector<std::string> &argv, const std::string &stdoutPa
   return s;
 }
 
-bool HavePeer(const std::string &program) {
-  const char *path = std::getenv("PATH");
+bool HavePeer(const std::string& program) {
+  const char* path = std::getenv("PATH");
   std::stringstream dirs(path ? path : "/usr/bin:/bin");
   std::string dir;
   while (std::getline(dirs, dir, ':')) {
@@ -61,7 +61,7 @@ bool HavePeer(const std::string &program) {
 
 namespace {
 
-double StatusKb(const char *key) {
+double StatusKb(const char* key) {
   std::ifstream in("/proc/self/status");
   std::string line;
   const std::size_t n = std::strlen(key);

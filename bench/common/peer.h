@@ -15,10 +15,10 @@ inline double Seconds(Clock::time_point a, Clock::time_point b) { return std::ch
 // `stdoutPath` ("/dev/null" to drop it) and waits for it; the seconds from spawn to exit. Exits the
 // process with a message when the program cannot be started or fails (an exit status above
 // `okStatus`).
-double RunPeer(const std::vector<std::string> &argv, const std::string &stdoutPath, int okStatus = 0);
+double RunPeer(const std::vector<std::string>& argv, const std::string& stdoutPath, int okStatus = 0);
 
 // Whether a program is found in PATH.
-bool HavePeer(const std::string &program);
+bool HavePeer(const std::string& program);
 
 // Resident memory: the peak since the last ResetPeakRss (VmHWM), and the current (VmRSS), in MB.
 // ResetPeakRss makes the peak the current resident size (Linux clear_refs).
@@ -27,6 +27,6 @@ double PeakRssMb();
 double CurrentRssMb();
 
 // Exits with a message when `ok` is false.
-void Check(bool ok, const std::string &what);
+void Check(bool ok, const std::string& what);
 
 }  // namespace bench

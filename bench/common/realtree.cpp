@@ -19,7 +19,7 @@ namespace {
 
 constexpr std::size_t kMaxNameBytes = 76;
 
-const char *const kWords[] = {
+const char* const kWords[] = {
     "Photos",  "holiday",   "IMG",      "DSC",     "report",       "final",  "draft",     "Backup",    "music",
     "Album",   "track",     "Projects", "invoice", "scan",         "letter", "Documents", "notes",     "meeting",
     "budget",  "summary",   "copy",     "old",     "new",          "Videos", "family",    "wedding",   "birthday",
@@ -32,18 +32,18 @@ const char *const kWords[] = {
     "bank",    "statement", "receipt",  "recipe",  "Garden",       "house",  "Car",       "Insurance", "manual",
     "guide",   "book",      "Ebook",    "poster",  "logo",         "icon",   "Wallpaper", "screenshot"};
 
-const char *const kWideWords[] = {
+const char* const kWideWords[] = {
     "Фотографии", "отпуск",   "Музыка",       "документы", "Μουσική",     "διακοπές", "写真",      "音楽",
     "文档",       "資料",     "résumé",       "café",      "Überweisung", "Größe",    "año",       "niño",
     "façade",     "Ångström", "smörgåsbord",  "Ελλάδα",    "Привет",      "日本語",   "夏休み",    "한국어",
     "사진",       "über",     "crème brûlée", "São Paulo", "Kraków",      "İstanbul", "naïve",     "Zürich",
     "Łódź",       "Čeština",  "ĉapelo",       "♫ mix",     "🎵 track",     "📷 camera", "€ invoice", "½ done"};
 
-const char *const kExtensions[] = {".jpg",  ".JPG", ".png", ".mp3", ".flac", ".txt", ".pdf", ".docx", ".xlsx", ".mp4",
+const char* const kExtensions[] = {".jpg",  ".JPG", ".png", ".mp3", ".flac", ".txt", ".pdf", ".docx", ".xlsx", ".mp4",
                                    ".avi",  ".mkv", ".zip", ".7z",  ".iso",  ".exe", ".dll", ".html", ".cpp",  ".h",
                                    ".json", ".xml", ".csv", ".odt", ".wav",  ".ogg", ".bak", ""};
 
-const char *const kSeparators[] = {" ", " ", "_", "-", ".", " - ", ""};
+const char* const kSeparators[] = {" ", " ", "_", "-", ".", " - ", ""};
 
 template <typename T, std::size_t N>
 constexpr std::size_t Count(const T (&)[N]) {
@@ -60,7 +60,7 @@ std::size_t Units(std::string_view s) {
 }
 
 // `s` cut to at most `units` UTF-16 units and `bytes` bytes, on a character boundary.
-void Cut(std::string &s, std::size_t units, std::size_t bytes) {
+void Cut(std::string& s, std::size_t units, std::size_t bytes) {
   std::size_t u = 0, i = 0, keep = 0;
   while (i < s.size()) {
     std::size_t len = 1;
@@ -82,7 +82,7 @@ void Cut(std::string &s, std::size_t units, std::size_t bytes) {
 
 std::string Lower(std::string_view s) {
   std::string out(s);
-  for (char &c : out) {
+  for (char& c : out) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return out;
@@ -92,7 +92,7 @@ bool HoldsMarker(std::string_view name) { return Lower(name).find(kNameMarker) !
 
 class NameMaker {
  public:
-  explicit NameMaker(Random &rng) : rng_(rng) {}
+  explicit NameMaker(Random& rng) : rng_(rng) {}
 
   // A name of one folder or file; `wide` asks for a non-ASCII word in it.
   std::string Make(bool file, bool wide, bool marked) {
@@ -103,13 +103,13 @@ class NameMaker {
     if (ext.size() + (marked ? 3 : 1) > target) ext.clear();
     const std::size_t baseUnits = target - ext.size();
     const std::size_t baseBytes = kMaxNameBytes - ext.size();
-    const char *sep = kSeparators[rng_.Below(Count(kSeparators))];
+    const char* sep = kSeparators[rng_.Below(Count(kSeparators))];
     std::string base;
     std::size_t wideAt = wide ? rng_.Below(2) : 99;
     for (std::size_t piece = 0; Units(base) < baseUnits + 4 && base.size() < baseBytes + 8; ++piece) {
       if (piece > 0) base += sep;
       if (marked && piece == 0) {
-        static const char *const kMarkerForms[] = {"qzv", "QZV", "Qzv"};
+        static const char* const kMarkerForms[] = {"qzv", "QZV", "Qzv"};
         base += kMarkerForms[rng_.Below(3)];
       } else if (piece == wideAt) {
         base += kWideWords[rng_.Below(Count(kWideWords))];
@@ -134,7 +134,7 @@ class NameMaker {
     const double u = rng_.Unit();
     return static_cast<std::size_t>(u * u * 0.6 * n + u * 0.4 * n) % n;
   }
-  Random &rng_;
+  Random& rng_;
 };
 
 }  // namespace
@@ -146,8 +146,8 @@ std::uint64_t Random::Next() {
   return z ^ (z >> 31);
 }
 
-std::string RealTree::PathOf(const TreeFile &f) const {
-  const std::string &dir = folders[f.folder].path;
+std::string RealTree::PathOf(const TreeFile& f) const {
+  const std::string& dir = folders[f.folder].path;
   return dir.empty() ? f.name : dir + "/" + f.name;
 }
 
@@ -176,14 +176,14 @@ RealTree GenerateTree(std::uint64_t seed, std::size_t files, std::size_t folders
         rng.Below(5) < 3 ? static_cast<std::uint32_t>(rng.Below(i)) : static_cast<std::uint32_t>(rng.Below(1 + i / 64));
     while (depth[parent] >= 18) parent = t.folders[parent].parent;
     depth[i] = depth[parent] + 1;
-    TreeFolder &f = t.folders[i];
+    TreeFolder& f = t.folders[i];
     f.parent = parent;
     f.name = unique(parent, false, rng.Below(100) < 8, false);
     f.path = t.folders[parent].path.empty() ? f.name : t.folders[parent].path + "/" + f.name;
     t.folders[parent].folders.push_back(i);
   }
   for (std::size_t i = 0; i < files; ++i) {
-    TreeFile &f = t.files[i];
+    TreeFile& f = t.files[i];
     f.folder = static_cast<std::uint32_t>(rng.Below(folders));
     f.marked = i % 1000 == 500;
     f.name = unique(f.folder, true, rng.Below(100) < 15, f.marked);
@@ -196,19 +196,19 @@ RealTree GenerateTree(std::uint64_t seed, std::size_t files, std::size_t folders
   return t;
 }
 
-TreeShape ShapeOf(const RealTree &t) {
+TreeShape ShapeOf(const RealTree& t) {
   TreeShape s;
   s.minNameBytes = kMaxNameBytes + 1;
   std::size_t names = 0, longNames = 0, wide = 0;
   double depthSum = 0;
-  auto name = [&](const std::string &n) {
+  auto name = [&](const std::string& n) {
     ++names;
     if (Units(n) > 31) ++longNames;
     s.maxNameBytes = std::max(s.maxNameBytes, n.size());
     s.minNameBytes = std::min(s.minNameBytes, n.size());
   };
   for (std::size_t i = 1; i < t.folders.size(); ++i) name(t.folders[i].name);
-  for (const TreeFile &f : t.files) {
+  for (const TreeFile& f : t.files) {
     name(f.name);
     const std::string p = t.PathOf(f);
     if (std::any_of(p.begin(), p.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) ++wide;
@@ -220,8 +220,8 @@ TreeShape ShapeOf(const RealTree &t) {
   return s;
 }
 
-void WriteTree(const RealTree &t, const std::string &root) {
-  auto fail = [](const std::string &what) {
+void WriteTree(const RealTree& t, const std::string& root) {
+  auto fail = [](const std::string& what) {
     std::fprintf(stderr, "writing the tree: %s: %s\n", what.c_str(), std::strerror(errno));
     std::exit(1);
   };
@@ -230,7 +230,7 @@ void WriteTree(const RealTree &t, const std::string &root) {
   for (std::size_t i = 1; i < t.folders.size(); ++i) {  // parents come before their subfolders
     if (::mkdirat(rootFd, t.folders[i].path.c_str(), 0755) != 0) fail(t.folders[i].path);
   }
-  for (const TreeFile &f : t.files) {
+  for (const TreeFile& f : t.files) {
     const std::string path = t.PathOf(f);
     const int fd = ::openat(rootFd, path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
     if (fd < 0) fail(path);

@@ -28,12 +28,12 @@ struct TreeFile {
 struct RealTree {
   std::vector<TreeFolder> folders;
   std::vector<TreeFile> files;
-  std::string PathOf(const TreeFile &f) const;  // from the root, "/"-separated
+  std::string PathOf(const TreeFile& f) const;  // from the root, "/"-separated
 };
 
 // The text a name search looks for: it appears, in either letter case, in one file name in a
 // thousand and in no other name or path.
-inline constexpr const char *kNameMarker = "qzv";
+inline constexpr const char* kNameMarker = "qzv";
 
 // `files` files in `folders` folders (the root counted), the same tree for the same seed.
 RealTree GenerateTree(std::uint64_t seed, std::size_t files, std::size_t folders);
@@ -45,11 +45,11 @@ struct TreeShape {
   double meanDepth = 0;      // mean folder depth of a file
   std::size_t maxNameBytes = 0, minNameBytes = 0;
 };
-TreeShape ShapeOf(const RealTree &tree);
+TreeShape ShapeOf(const RealTree& tree);
 
 // Writes the tree under `root` (an existing empty folder): sparse files of their sizes and
 // last-write times. Exits the process with a message on failure.
-void WriteTree(const RealTree &tree, const std::string &root);
+void WriteTree(const RealTree& tree, const std::string& root);
 
 // A deterministic generator (splitmix64).
 class Random {

@@ -44,14 +44,14 @@ using bench::Seconds;
 
 constexpr std::uint64_t kSeed = 20261211;
 
-void CheckHr(HRESULT hr, const char *what) {
+void CheckHr(HRESULT hr, const char* what) {
   if (hr != S_OK) {
     std::fprintf(stderr, "%s failed: 0x%08X\n", what, static_cast<unsigned>(hr));
     std::exit(1);
   }
 }
 
-double RawWalk(const fs::path &tree) {
+double RawWalk(const fs::path& tree) {
   return bench::RunPeer({"find", tree.string(), "-printf", "%s %T@ %C@\\n"}, "/dev/null");
 }
 
@@ -64,7 +64,7 @@ struct Run {
 
 class Disk {
  public:
-  Disk(const fs::path &dir, const fs::path &tree, std::size_t files, char letter)
+  Disk(const fs::path& dir, const fs::path& tree, std::size_t files, char letter)
       : drive_(letter, DRIVE_FIXED, tree, "Bench"),
         root_(xcom::Utf8ToUtf16(std::string(1, letter) + ":\\")),
         catalog_((dir / ("bench-" + std::to_string(files) + ".dkc")).string()),
@@ -99,7 +99,6 @@ class Disk {
   double CatalogMb() const { return static_cast<double>(fs::file_size(catalog_)) / 1048576.0; }
 
  private:
-
   volumes::testing::FixtureDrive drive_;
   xcom::Bstr root_;
   std::string catalog_;
@@ -109,7 +108,7 @@ class Disk {
 };
 
 // Builds the tree of `files` files; `full` measures updates and memory too, else the add alone.
-Run Measure(const fs::path &dir, std::size_t files, char letter, bool full) {
+Run Measure(const fs::path& dir, std::size_t files, char letter, bool full) {
   Run r;
   r.files = files;
   const fs::path tree = dir / ("tree-" + std::to_string(files));
@@ -149,7 +148,7 @@ Run Measure(const fs::path &dir, std::size_t files, char letter, bool full) {
     for (int i = 0; i < 3; ++i) {
       const struct timespec t = {1700000000 + 1000 * (i + 1), 0};
       const struct timespec times[2] = {t, t};
-      for (const std::string &p : changed) Check(::utimensat(AT_FDCWD, p.c_str(), times, 0) == 0, "touch " + p);
+      for (const std::string& p : changed) Check(::utimensat(AT_FDCWD, p.c_str(), times, 0) == 0, "touch " + p);
       r.updateWalk = std::min(r.updateWalk, RawWalk(tree));
       r.update = std::min(r.update, disk.Update());
     }
@@ -167,7 +166,7 @@ Run Measure(const fs::path &dir, std::size_t files, char letter, bool full) {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   std::size_t files = 200000;
   bool scale = true;
   for (int i = 1; i < argc; ++i) {

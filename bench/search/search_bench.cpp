@@ -36,7 +36,7 @@ using bench::Seconds;
 
 constexpr std::uint64_t kSeed = 20261211;
 // The text of the note search; no name holds it.
-constexpr const char *kNoteMarker = "autographed";
+constexpr const char* kNoteMarker = "autographed";
 
 long g_hits = 0;
 LONG CountHit(BSTR, double, BSTR, LONG, DATE, BSTR) {
@@ -44,7 +44,7 @@ LONG CountHit(BSTR, double, BSTR, LONG, DATE, BSTR) {
   return 0;
 }
 
-void CheckHr(HRESULT hr, const char *what) {
+void CheckHr(HRESULT hr, const char* what) {
   if (FAILED(hr)) {
     std::fprintf(stderr, "%s failed: 0x%08X\n", what, static_cast<unsigned>(hr));
     std::exit(1);
@@ -52,9 +52,9 @@ void CheckHr(HRESULT hr, const char *what) {
 }
 
 // Some items carry a note, a few of them the searched text.
-std::string NoteOf(bench::Random &rng) {
-  static const char *const kPlaces[] = {"Box", "Shelf", "Drawer", "Binder", "Crate"};
-  static const char *const kWhat[] = {"original", "second copy", "scanned",       "from Grandma",   "keep",
+std::string NoteOf(bench::Random& rng) {
+  static const char* const kPlaces[] = {"Box", "Shelf", "Drawer", "Binder", "Crate"};
+  static const char* const kWhat[] = {"original", "second copy", "scanned",       "from Grandma",   "keep",
                                       "to sort",  "checked",     "lent to Marta", "Ordner München", "取扱注意"};
   if (rng.Below(20) != 0) return {};
   std::string note =
@@ -63,7 +63,7 @@ std::string NoteOf(bench::Random &rng) {
   return note;
 }
 
-long CountLines(const fs::path &p) {
+long CountLines(const fs::path& p) {
   std::ifstream in(p);
   long n = -1;
   in >> n;
@@ -72,7 +72,7 @@ long CountLines(const fs::path &p) {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   std::size_t files = 200000;
   bool namesOnly = false;  // for profiling: the name search alone
   for (int i = 1; i < argc; ++i) {
@@ -103,7 +103,7 @@ int main(int argc, char **argv) {
     std::ofstream paths(pathsFile), notes(notesFile);
     CheckHr(doc->LoadDoc(xcom::Bstr(catalog).Get()), "LoadDoc");
     const std::string diskName = "Disk 00";
-    auto add = [&](const std::string &name, const std::string &path, ItemRecord rec) {
+    auto add = [&](const std::string& name, const std::string& path, ItemRecord rec) {
       const std::string note = NoteOf(rng);
       if (!note.empty()) {
         rec.note = xcom::Utf8ToUtf16(note);
@@ -126,9 +126,9 @@ int main(int argc, char **argv) {
       std::string path;
     };
     std::vector<Step> stack{{0, 0, diskName}};
-    auto addFiles = [&](const Step &s) {
+    auto addFiles = [&](const Step& s) {
       for (std::uint32_t i : t.folders[s.folder].files) {
-        const bench::TreeFile &f = t.files[i];
+        const bench::TreeFile& f = t.files[i];
         if (f.marked) ++expectedNames;
         add(f.name, s.path + "\\" + f.name,
             brevix::MakeItemRecord({}, std::nullopt, static_cast<DWORD>(f.size >> 32), static_cast<DWORD>(f.size), {},
@@ -138,14 +138,14 @@ int main(int argc, char **argv) {
     };
     addFiles(stack.back());
     while (!stack.empty()) {
-      Step &s = stack.back();
-      const std::vector<std::uint32_t> &subs = t.folders[s.folder].folders;
+      Step& s = stack.back();
+      const std::vector<std::uint32_t>& subs = t.folders[s.folder].folders;
       if (s.next == subs.size()) {
         stack.pop_back();
         if (!stack.empty()) CheckHr(doc->SetCurrentFolder(nullptr, FOLDER_PARENT), "SetCurrentFolder");
         continue;
       }
-      const bench::TreeFolder &sub = t.folders[subs[s.next++]];
+      const bench::TreeFolder& sub = t.folders[subs[s.next++]];
       std::string path = s.path + "\\" + sub.name;
       add(sub.name, path, brevix::MakeItemRecord({}, std::nullopt, 0, 0, {}, {}, {}, ItemFolder));
       stack.push_back({subs[s.next - 1], 0, std::move(path)});
@@ -161,7 +161,7 @@ int main(int argc, char **argv) {
   }
 
   xcom::ScopedToken token(xcom::TokenKind::ItemCallback, &CountHit);
-  auto search = [&](const char16_t *name, const char16_t *note) {
+  auto search = [&](const char16_t* name, const char16_t* note) {
     g_hits = 0;
     const xcom::Bstr n = name ? xcom::Bstr(name) : xcom::Bstr(), m = note ? xcom::Bstr(note) : xcom::Bstr();
     const auto a = Clock::now();
@@ -169,7 +169,7 @@ int main(int argc, char **argv) {
     return Seconds(a, Clock::now());
   };
   const fs::path out = dir / "peer.out";
-  auto grep = [&](const char *what, const fs::path &file) {
+  auto grep = [&](const char* what, const fs::path& file) {
     return bench::RunPeer({"grep", "-c", "-i", what, file.string()}, out.string(), 1);
   };
   const bool plocate = bench::HavePeer("plocate") && bench::HavePeer("plocate-build");
@@ -183,7 +183,7 @@ int main(int argc, char **argv) {
     double ours = 1e9, peer = 1e9, plocate = 1e9;
     long hits = 0, peerHits = 0, plocateHits = -1;
   };
-  auto measure = [&](const char16_t *name, const char16_t *note, const char *peerText, const fs::path &peerFile,
+  auto measure = [&](const char16_t* name, const char16_t* note, const char* peerText, const fs::path& peerFile,
                      bool withPlocate) {
     Figure f;
     search(name, note);  // warm-up of each
