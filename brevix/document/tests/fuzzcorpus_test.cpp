@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "testutil.h"
+#include "test_support.h"
 #include "walk.h"
 
 using namespace testutil;

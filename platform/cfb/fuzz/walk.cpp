@@ -1,3 +1,4 @@
+// The walk hostile compound files get: read everything, change it, read it again.
 #include "walk.h"
 
 #include <unistd.h>

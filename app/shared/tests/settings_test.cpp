@@ -1,6 +1,7 @@
+// The settings store over "ctgr.ini": defaults, round trips, lists, limits and failures.
 #include "settings.h"
 
-#include "scratchfolder.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
+// Settings files: reading, writing, refusals, failures and files from the original platform.
 #include "profile.h"
 
-#include "scratchfolder.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-#include "support.h"
+// Helpers of the template store tests: documents through the registered library, raw stream access.
+#include "test_support.h"
 
 #include <cstdlib>
 #include <cstring>

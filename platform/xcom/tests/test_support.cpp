@@ -1,4 +1,5 @@
-#include "fixtures.h"
+// A registry of the test's own, in a fresh temporary folder while the fixture lives.
+#include "test_support.h"
 
 #include <unistd.h>
 
