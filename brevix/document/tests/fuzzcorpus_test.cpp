@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "test_support.h"
-#include "walk.h"
+#include "catalogwalk.h"
 
 using namespace testutil;
 

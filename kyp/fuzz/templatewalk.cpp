@@ -1,5 +1,5 @@
 // The template store's walk over a hostile template: definitions, fields, nodes and values.
-#include "walk.h"
+#include "templatewalk.h"
 
 #include <unistd.h>
 
@@ -13,6 +13,7 @@
 #include "kyp.h"
 #include "root.h"
 #include "unicode.h"
+#include "walk.h"
 
 namespace kypfuzz {
 
@@ -25,14 +26,6 @@ using xcom::ComPtr;
 constexpr int kMaxDepth = 8;
 constexpr std::size_t kMaxNodes = 300;
 constexpr LONG kMaxItems = 200;
-
-VARIANT Index(LONG i) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_I4;
-  v.lVal = i;
-  return v;
-}
 
 void Drop(BSTR s) { SysFreeString(s); }
 
@@ -63,7 +56,7 @@ void Fields(IOFields* fields) {
   if (!fields || FAILED(fields->get_Count(&count))) return;
   for (LONG i = 1; i <= count && i <= kMaxItems; ++i) {
     ComPtr<IOField> f;
-    if (FAILED(fields->Item(Index(i), f.GetAddressOf())) || !f) continue;
+    if (FAILED(fields->Item(xcom::Variant::I4(i), f.GetAddressOf())) || !f) continue;
     BSTR name = nullptr;
     f->get_Name(&name);
     Drop(name);
@@ -99,7 +92,7 @@ void Walk(const std::string& path) {
   if (SUCCEEDED(root->get_ItemDefs(defs.GetAddressOf())) && defs && SUCCEEDED(defs->get_Count(&count))) {
     for (LONG i = 1; i <= count && i <= kMaxItems; ++i) {
       ComPtr<IOItemDef> def;
-      if (FAILED(defs->Item(Index(i), def.GetAddressOf())) || !def) continue;
+      if (FAILED(defs->Item(xcom::Variant::I4(i), def.GetAddressOf())) || !def) continue;
       BSTR name = nullptr;
       def->get_Name(&name);
       Drop(name);
@@ -111,13 +104,8 @@ void Walk(const std::string& path) {
   if (FAILED(root->get_Nodes(top.GetAddressOf())) || !top) return;
   top->get_Count(&count);
   for (const std::u16string& nodePath : nodes) {
-    Bstr p(nodePath);
-    VARIANT at;
-    VariantInit(&at);
-    at.vt = VT_BSTR;
-    at.bstrVal = p.Get();
     ComPtr<IONode> node;
-    if (FAILED(top->Item(at, node.GetAddressOf())) || !node) continue;
+    if (FAILED(top->Item(xcom::Variant::String(nodePath), node.GetAddressOf())) || !node) continue;
     for (auto get : {&IONode::get_Name, &IONode::get_Caption, &IONode::get_ItemDef, &IONode::get_FullPath}) {
       BSTR s = nullptr;
       (node.Get()->*get)(&s);
@@ -133,16 +121,9 @@ void Walk(const std::string& path) {
 }
 
 void RunOne(const std::uint8_t* data, std::size_t size) {
-  static const std::string scratch =
-      (std::filesystem::temp_directory_path() / ("kypfuzz-" + std::to_string(::getpid()) + ".dkt")).string();
-  {
-    std::ofstream out(scratch, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
-  Walk(scratch);
-  std::error_code ec;
-  std::filesystem::remove(scratch, ec);
-  std::filesystem::remove(scratch + "-journal", ec);
+  const std::string path = cfbfuzz::ScratchInput(data, size, "input.dkt");
+  Walk(path);
+  cfbfuzz::RemoveScratch(path);
 }
 
 }  // namespace kypfuzz

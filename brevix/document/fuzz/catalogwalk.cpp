@@ -1,5 +1,5 @@
 // The catalog document's walk over a hostile catalog: every level, every record, a search.
-#include "walk.h"
+#include "catalogwalk.h"
 
 #include <unistd.h>
 
@@ -11,6 +11,7 @@
 #include "cfb.h"
 #include "ostorage.h"
 #include "unicode.h"
+#include "walk.h"
 #include "xcom/tokens.h"
 
 namespace brevixfuzz {
@@ -88,16 +89,9 @@ void Walk(const std::string& path) {
 }
 
 void RunOne(const std::uint8_t* data, std::size_t size) {
-  static const std::string scratch =
-      (std::filesystem::temp_directory_path() / ("brevixfuzz-" + std::to_string(::getpid()) + ".dkc")).string();
-  {
-    std::ofstream out(scratch, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
-  Walk(scratch);
-  std::error_code ec;
-  std::filesystem::remove(scratch, ec);
-  std::filesystem::remove(scratch + "-journal", ec);
+  const std::string path = cfbfuzz::ScratchInput(data, size, "input.dkc");
+  Walk(path);
+  cfbfuzz::RemoveScratch(path);
 }
 
 }  // namespace brevixfuzz
