@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "cfb.h"
 #include "itemstream.h"
 #include "ofilegraber.h"
 #include "ostorage.h"
