@@ -1473,6 +1473,7 @@ void Docfile::Flush() {
       Throw(ErrnoStatus(err));
     }
     tempName_.clear();
+    SyncFolderOf(finalPath_);  // the new file's name is durable before the release answers
     ::unlink((finalPath_ + "-journal").c_str());  // one left for the file that was replaced
     if (lockFd_ >= 0) ::close(lockFd_);
     lockFd_ = -1;
