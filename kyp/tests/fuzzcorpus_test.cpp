@@ -11,21 +11,13 @@
 #include "internal.h"
 #include "kyp.h"
 #include "root.h"
-#include "walk.h"
+#include "templatewalk.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using xcom::Bstr;
 using xcom::ComPtr;
-
-VARIANT Index(LONG i) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_I4;
-  v.lVal = i;
-  return v;
-}
 
 // A designer-shaped template: two definitions (text, and one field of each kind of value)
 // and nodes two levels deep with values.
@@ -61,13 +53,8 @@ void WriteSeed(const fs::path& file) {
     ComPtr<IOFields> fields;
     ASSERT_EQ(node->get_Fields(fields.GetAddressOf()), S_OK);
     ComPtr<IOField> text;
-    ASSERT_EQ(fields->Item(Index(1), text.GetAddressOf()), S_OK);
-    Bstr value(u"caf\u00e9 label");
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = value.Get();
-    ASSERT_EQ(text->put_Value(v), S_OK);
+    ASSERT_EQ(fields->Item(xcom::Variant::I4(1), text.GetAddressOf()), S_OK);
+    ASSERT_EQ(text->put_Value(xcom::Variant::String(u"caf\u00e9 label")), S_OK);
     ASSERT_EQ(top->Append(node.Get()), S_OK);
     ComPtr<IONodes> children;
     ASSERT_EQ(node->get_Nodes(children.GetAddressOf()), S_OK);
@@ -76,8 +63,8 @@ void WriteSeed(const fs::path& file) {
     ComPtr<IOFields> all;
     ASSERT_EQ(child->get_Fields(all.GetAddressOf()), S_OK);
     ComPtr<IOField> left;
-    ASSERT_EQ(all->Item(Index(2), left.GetAddressOf()), S_OK);
-    ASSERT_EQ(left->put_Value(Index(42)), S_OK);
+    ASSERT_EQ(all->Item(xcom::Variant::I4(2), left.GetAddressOf()), S_OK);
+    ASSERT_EQ(left->put_Value(xcom::Variant::I4(42)), S_OK);
     ASSERT_EQ(children->Append(child.Get()), S_OK);
   }
 }

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "walk.h"
+#include "catalogwalk.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // Objects a hostile file names are never created from a registry.

@@ -1,3 +1,4 @@
+// The byte layout of a catalog file's streams: counted strings, the header and the long-name map.
 #include "catalogformat.h"
 
 #include <bit>

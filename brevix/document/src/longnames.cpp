@@ -1,3 +1,4 @@
+// The long-name map of one open storage, held in memory while the storage is open.
 #include "longnames.h"
 
 #include "namefold.h"

@@ -1,3 +1,4 @@
+// OStorage, the catalog document: opening and closing a catalog, folders, records and names.
 #include <unistd.h>
 
 #include <cstdio>

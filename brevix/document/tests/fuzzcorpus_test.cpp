@@ -5,8 +5,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "testutil.h"
-#include "walk.h"
+#include "test_support.h"
+#include "catalogwalk.h"
 
 using namespace testutil;
 

@@ -7,7 +7,7 @@
 
 #include "cfb.h"
 #include "scanner_impl.h"
-#include "scanner_support.h"
+#include "test_support.h"
 
 using namespace scanner_test;
 

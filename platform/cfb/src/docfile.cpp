@@ -1,3 +1,4 @@
+// The engine of one open compound file: header, FATs, mini stream, directory and sibling trees.
 #include "docfile.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// Element names: validation, upper-casing and the format's ordering.
 #include "names.h"
 
 #include <algorithm>

@@ -11,7 +11,7 @@
 
 #include "fileio.h"
 #include "names.h"
-#include "testutil.h"
+#include "test_support.h"
 #include "unicode.h"
 
 using namespace cfbtest;

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <random>
 
-#include "testutil.h"
+#include "test_support.h"
 #include "unicode.h"
 
 using namespace cfbtest;

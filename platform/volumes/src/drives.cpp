@@ -221,18 +221,7 @@ class LetterAssignment {
   void OpticalDrives() {
     for (const OpticalDevice& o : OpticalDevices(sysfs_)) {
       if (claimedDevices_.count({o.major, o.minor}) || claimedSources_.count(o.path)) continue;
-      DeviceIdentity id;
-      id.numbers.emplace_back(o.major, o.minor);
-      id.paths.push_back(o.path);
-      auto d = std::make_unique<Drive>();
-      d->kind = Drive::Kind::Device;
-      d->type = DRIVE_CDROM;
-      d->path = o.path;
-      d->source = o.path;
-      SetMounted(*d, FindDeviceMount(mounts_, id));
-      claimedDevices_.insert({o.major, o.minor});
-      claimedSources_.insert(o.path);
-      Place(std::move(d), FreeUp('D'));
+      PlaceDevice(o.path, o.major, o.minor, DRIVE_CDROM);
     }
   }
 
@@ -250,18 +239,7 @@ class LetterAssignment {
       if (fsKind == 0 && m.major == 0 && m.source.rfind("/dev/", 0) != 0) continue;  // virtual
       const UINT type = fsKind ? fsKind : TypeOfMount(m, sysfs_);
       if (type != DRIVE_REMOVABLE && type != DRIVE_CDROM) continue;
-      DeviceIdentity id;
-      if (m.major != 0) id.numbers.emplace_back(m.major, m.minor);
-      id.paths.push_back(m.source);
-      auto d = std::make_unique<Drive>();
-      d->kind = Drive::Kind::Device;
-      d->type = type;
-      d->path = m.source;
-      d->source = m.source;
-      SetMounted(*d, FindDeviceMount(mounts_, id));
-      if (m.major != 0) claimedDevices_.insert({m.major, m.minor});
-      claimedSources_.insert(m.source);
-      Place(std::move(d), FreeUp('D'));
+      PlaceDevice(m.source, m.major, m.minor, type);
     }
     for (const Mount* m : shares) {
       auto d = std::make_unique<Drive>();
@@ -275,6 +253,23 @@ class LetterAssignment {
   }
 
  private:
+  // A device drive from D: up, ready while the device (numbers major:minor, 0 when unknown) is
+  // mounted; the device is claimed.
+  void PlaceDevice(const std::string& path, unsigned major, unsigned minor, UINT type) {
+    DeviceIdentity id;
+    if (major != 0) id.numbers.emplace_back(major, minor);
+    id.paths.push_back(path);
+    auto d = std::make_unique<Drive>();
+    d->kind = Drive::Kind::Device;
+    d->type = type;
+    d->path = path;
+    d->source = path;
+    SetMounted(*d, FindDeviceMount(mounts_, id));
+    if (major != 0) claimedDevices_.insert({major, minor});
+    claimedSources_.insert(path);
+    Place(std::move(d), FreeUp('D'));
+  }
+
   // A drive of the table: a device (ready while mounted anywhere), a folder of a fixed drive,
   // or a folder that is ready while something is mounted on it.
   std::unique_ptr<Drive> TableDrive(const TableEntry& e) {
