@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <set>
+#include <system_error>
 #include <thread>
 
 #include "volumes.h"
@@ -147,7 +148,13 @@ WalkAhead::WalkAhead(Folder top, unsigned workers) : shared_(std::make_shared<Sh
   node->folder = std::move(top);
   node->taken = true;
   stack_.push_back(std::move(node));
-  for (unsigned i = 0; i < workers; ++i) shared_->threads.emplace_back([s = shared_.get()] { s->Work(); });
+  for (unsigned i = 0; i < workers; ++i) {
+    try {
+      shared_->threads.emplace_back([s = shared_.get()] { s->Work(); });
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: the walk reads ahead with those it has, or lists for itself
+    }
+  }
 }
 
 WalkAhead::~WalkAhead() {
