@@ -1,12 +1,8 @@
-// The program's shared state: the settings, the login and prompt answers, the walk control
-// and the print job description through which the windows hand work to each other. There is
-// one AppState for the whole run (Global()), touched only on the user-interface thread.
-//
-// Lists that the settings store grows (CategoryNames, OtherMediaNames, OtherMediaSerials)
-// hold exactly their entries: size() is the number of entries, with no spare element at the
-// end. DriveLetters is indexed by media type code; read it through DriveLetter (which gives
-// "" past the end) and write it through SetDriveLetter (which grows it), so that a media type
-// added without a drive never leaves it short.
+// The program's shared state, in a few small parts: the lasting settings, the login, the
+// prompt dialog's answer, the shell's bookkeeping, the selection, the walk control, the print
+// job and the designer's objects. Each window takes the part it needs (by reference, so tests
+// hand it a part of their own); Global() holds the one set of parts of the whole run, touched
+// only on the user-interface thread.
 #pragma once
 
 #include <QList>
@@ -104,10 +100,14 @@ class ProgressTarget {
   ~ProgressTarget() = default;
 };
 
-struct AppState {
-  AppState();
-
-  // ---- Settings kept in "ctgr.ini" ----
+// The lasting settings, kept in "ctgr.ini" (settings.h).
+//
+// Lists that the settings store grows (CategoryNames, OtherMediaNames, OtherMediaSerials)
+// hold exactly their entries: size() is the number of entries, with no spare element at the
+// end. DriveLetters is indexed by media type code; read it through DriveLetter (which gives
+// "" past the end) and write it through SetDriveLetter (which grows it), so that a media type
+// added without a drive never leaves it short.
+struct Settings {
   QStringList CategoryNames;
   std::array<double, 6> StartSerials{};  // next serial by media type code; 2, 3, 4 used
   QStringList DriveLetters;              // drive root by media type code; "" for none
@@ -121,21 +121,36 @@ struct AppState {
   // Assigns a drive to a media type code, growing the list as needed (a negative code is
   // ignored).
   void SetDriveLetter(int code, const QString& drive);
+};
 
-  // ---- Shell state ----
-  QString LoginState;   // "", "USER_LOGIN" or "MASTER_LOGIN"
-  QString PromptValue;  // text entered in the prompt dialog's text mode
-  SHORT OpenDialogCount = 0;
+// Who opened the catalog: "" (no login), "USER_LOGIN" or "MASTER_LOGIN".
+struct Login {
+  QString LoginState;
+};
+
+// What the prompt dialog's text mode answered.
+struct PromptAnswers {
+  QString PromptValue;
+};
+
+// The shell's bookkeeping between its windows.
+struct ShellState {
+  SHORT OpenDialogCount = 0;  // modal dialogs open now
   SHORT LastDriveIndex = -1;
-  double SelectedDiskNumber = 0;  // the selection's disk serial (serials reach 9999999999)
-  QString PendingDiskCommand;     // "ADDFLP", "UPDZIP", ... or ""
+  QString PendingDiskCommand;  // "ADDFLP", "UPDZIP", ... or ""
+};
 
-  // Item information arrays (a QVariantList of kItemInfoCount elements). AddUpdateResult
-  // holds a number instead after a failed add or update, so readers test for a list first.
+// The browser's selected item and the disk being added, updated or printed, as item
+// information arrays (a QVariantList of kItemInfoCount elements). AddUpdateResult holds a
+// number instead after a failed add or update, so readers test for a list first.
+struct Selection {
   QVariant SelectedItemInfo;
   QVariant AddUpdateResult;
+  double SelectedDiskNumber = 0;  // the selection's disk serial (serials reach 9999999999)
+};
 
-  // ---- Walk control ----
+// The control of a running catalog walk (search, listing, scan) and its criteria.
+struct WalkControl {
   bool StopRequested = false;
   LONG FoundCount = 0;
   QPointer<QObject> ProgressForm;  // a window that is a ProgressTarget, or none
@@ -147,8 +162,10 @@ struct AppState {
   DATE SearchFromDate = 0;
   DATE SearchToDate = 0;
   bool SkipUpdateConfirm = false;
+};
 
-  // ---- Print job ----
+// What a printout is, how its pages are laid out and which rows it prints.
+struct PrintJob {
   SHORT ReportType = 0;    // 0 to 12
   SHORT TemplateKind = 0;  // 0 to 6 (22 and 33 while the Zip sheet strips are drawn)
   SHORT LabelMedium = 0;   // 0 paper, 1 floppy label, 2 Zip label sheet, 3 CD case insert
@@ -203,22 +220,40 @@ struct AppState {
   double LabelCellWidth = 0;
   double LabelCellHeight = 0;
 
-  // Preview and designer.
+  // The fonts shared by page setup, report drawing and the designer.
+  std::array<FontSlot, 9> FontTable;  // 0 title, 1 page header, 2 footer, 3 subtitle,
+                                      // 4 table titles, 5 file names, 7 designer's working font
+};
+
+// The preview's scale and find position, and the designer's objects.
+struct Designer {
+  Designer();
+
   double ZoomFactor = 1.0;  // 1.0 = 100 %
   SHORT FindPage = 0;
   SHORT FindRow = 0;
-  std::array<FontSlot, 9> FontTable;  // 0 title, 1 page header, 2 footer, 3 subtitle,
-                                      // 4 table titles, 5 file names, 7 designer's working font
   QList<CustomTextRecord> CustomTexts;        // fresh: slot 0 free, slot 1 the spare slot
   QList<CustomPictureRecord> CustomPictures;  // the same
   QString NoteText;
   SHORT NoteAlignment = 0;  // 0 left, 1 centre, 2 right
 };
 
+// The parts of the whole run.
+struct AppState {
+  Settings settings;
+  Login login;
+  PromptAnswers prompt;
+  ShellState shell;
+  Selection selection;
+  WalkControl walk;
+  PrintJob print;
+  Designer designer;
+};
+
 // The one shared state of the program.
 AppState& Global();
 
 // The ProgressTarget that ProgressForm names, or none (also when that window is gone).
-ProgressTarget* ProgressTargetOf(const AppState& state);
+ProgressTarget* ProgressTargetOf(const WalkControl& walk);
 
 }  // namespace app

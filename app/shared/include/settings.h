@@ -1,4 +1,4 @@
-// The settings store: the lasting settings of AppState in "ctgr.ini" in the program folder.
+// The settings store: the lasting settings (Settings) in "ctgr.ini" in the program folder.
 //
 // Sections and keys (numbered keys count from 0):
 //   [Categories]  Category<n> = a category name; Category<count> = "#@#@!@#" ends the list
@@ -29,11 +29,11 @@ namespace app {
 // The program folder's "ctgr.ini".
 std::filesystem::path SettingsFilePath();
 
-// Global() from and to SettingsFilePath().
+// Global().settings from and to SettingsFilePath().
 void LoadSettings();
 void SaveSettings();
 
-void LoadSettings(AppState& state, const std::filesystem::path& file);
-void SaveSettings(const AppState& state, const std::filesystem::path& file);
+void LoadSettings(Settings& state, const std::filesystem::path& file);
+void SaveSettings(const Settings& state, const std::filesystem::path& file);
 
 }  // namespace app

@@ -1,11 +1,11 @@
-// The program's one shared state.
+// The program's shared state: the designer's fresh object arrays, the drive list, Global().
 #include "appstate.h"
 
 #include "texttable.h"
 
 namespace app {
 
-AppState::AppState() {
+Designer::Designer() {
   // A fresh designer array: slot 0 free, slot 1 the spare slot that walks never visit.
   CustomTextRecord freeText;
   freeText.Left = freeText.Top = kFreeSlot;
@@ -15,11 +15,11 @@ AppState::AppState() {
   CustomPictures = {freePicture, CustomPictureRecord{}};
 }
 
-QString AppState::DriveLetter(int code) const {
+QString Settings::DriveLetter(int code) const {
   return code >= 0 && code < DriveLetters.size() ? DriveLetters[code] : QString();
 }
 
-void AppState::SetDriveLetter(int code, const QString& drive) {
+void Settings::SetDriveLetter(int code, const QString& drive) {
   if (code < 0) return;
   while (DriveLetters.size() <= code) DriveLetters.append(QString());
   DriveLetters[code] = drive;
@@ -30,8 +30,8 @@ AppState& Global() {
   return state;
 }
 
-ProgressTarget* ProgressTargetOf(const AppState& state) {
-  return dynamic_cast<ProgressTarget*>(state.ProgressForm.data());
+ProgressTarget* ProgressTargetOf(const WalkControl& walk) {
+  return dynamic_cast<ProgressTarget*>(walk.ProgressForm.data());
 }
 
 }  // namespace app

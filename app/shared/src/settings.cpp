@@ -1,4 +1,4 @@
-// The settings store: "ctgr.ini" to AppState and back.
+// The settings store: "ctgr.ini" to the lasting settings and back.
 #include "settings.h"
 
 #include <algorithm>
@@ -81,11 +81,11 @@ std::string Stored(const QString& value) {
 
 std::filesystem::path SettingsFilePath() { return platform::ProgramFolder() / "ctgr.ini"; }
 
-void LoadSettings() { LoadSettings(Global(), SettingsFilePath()); }
+void LoadSettings() { LoadSettings(Global().settings, SettingsFilePath()); }
 
-void SaveSettings() { SaveSettings(Global(), SettingsFilePath()); }
+void SaveSettings() { SaveSettings(Global().settings, SettingsFilePath()); }
 
-void LoadSettings(AppState& state, const std::filesystem::path& path) {
+void LoadSettings(Settings& state, const std::filesystem::path& path) {
   platform::ProfileFile file;
   if (!file.Load(path)) throw vbrt::RuntimeError(vbrt::ErrPermissionDenied);
 
@@ -142,7 +142,7 @@ void LoadSettings(AppState& state, const std::filesystem::path& path) {
   state.LastCatalogPath = Read(file, kLastFile, "Name", "-1", kPathBuffer);
 }
 
-void SaveSettings(const AppState& state, const std::filesystem::path& path) {
+void SaveSettings(const Settings& state, const std::filesystem::path& path) {
   platform::ProfileFile file;
   if (!file.Load(path)) throw vbrt::RuntimeError(vbrt::ErrPermissionDenied);
   auto write = [&](const char* section, const std::string& key, const std::string& value) {

@@ -1,3 +1,4 @@
+// The settings store against exact "ctgr.ini" texts: defaults, lists, serials, drives and faults.
 #include "settings.h"
 
 #include "scratchfolder.h"
@@ -10,7 +11,7 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-using app::AppState;
+using Settings = app::Settings;
 
 namespace {
 
@@ -18,9 +19,9 @@ class SettingsTest : public ::testing::Test {
  protected:
   void WriteFile(const std::string& text) { testing_files::WriteBytes(file_, text); }
   std::string ReadFile() const { return testing_files::ReadBytes(file_); }
-  AppState Load(const std::string& text) {
+  Settings Load(const std::string& text) {
     WriteFile(text);
-    AppState state;
+    Settings state;
     app::LoadSettings(state, file_);
     return state;
   }
@@ -55,7 +56,7 @@ TEST_F(SettingsTest, WithoutAFileEverySettingHasItsDefaultAndTheFirstSaveWritesT
   ASSERT_EQ(::setenv("XENDORA_HOME", dir_.c_str(), 1), 0);
   EXPECT_EQ(app::SettingsFilePath(), file_);
   app::LoadSettings();
-  const AppState& state = app::Global();
+  const Settings& state = app::Global().settings;
   EXPECT_TRUE(state.CategoryNames.isEmpty());
   for (const QString& s : state.SearchHistory) EXPECT_TRUE(s.isEmpty());
   EXPECT_TRUE(state.OtherMediaNames.isEmpty());
@@ -76,7 +77,7 @@ TEST_F(SettingsTest, AFullFileRoundTripsToTheSameText) {
       "[DriveNames]", "Other0=Jaz Disk", "Other1=M\xC3\xA9moire USB",
       "[LastFile]", "Name=/home/user/My Catalogs/Main.DKC",
   });
-  AppState state = Load(text);
+  Settings state = Load(text);
   EXPECT_EQ(state.CategoryNames, List({"MUSIC", "PHOTOS"}));
   EXPECT_EQ(state.SearchHistory[0], "*.mp3");
   EXPECT_EQ(state.SearchHistory[1], "report");
@@ -119,7 +120,7 @@ TEST_F(SettingsTest, TheCategoryListEndsAtTheFirstAbsentKey) {
 TEST_F(SettingsTest, ASavedListEndsWithTheMarkerWhateverTheFileHeldBefore) {
   const std::string before = Crlf({"[Categories]", "Category0=A", "Category1=B", "Category2=C", "Category3=#@#@!@#"});
   // A shorter list, and a list that was never filled.
-  AppState shorter = Load(before);
+  Settings shorter = Load(before);
   shorter.CategoryNames = List({"Z"});
   app::SaveSettings(shorter, file_);
   EXPECT_TRUE(ReadFile().starts_with(
@@ -127,7 +128,7 @@ TEST_F(SettingsTest, ASavedListEndsWithTheMarkerWhateverTheFileHeldBefore) {
   EXPECT_EQ(Load(ReadFile()).CategoryNames, List({"Z"}));
 
   WriteFile(before);
-  app::SaveSettings(AppState{}, file_);
+  app::SaveSettings(Settings{}, file_);
   EXPECT_TRUE(ReadFile().starts_with(
       Crlf({"[Categories]", "Category0=#@#@!@#", "Category1=B", "Category2=C", "Category3=#@#@!@#", "[Search]"})));
   EXPECT_TRUE(Load(ReadFile()).CategoryNames.isEmpty());
@@ -136,7 +137,7 @@ TEST_F(SettingsTest, ASavedListEndsWithTheMarkerWhateverTheFileHeldBefore) {
 TEST_F(SettingsTest, SearchHistoryKeepsItsOrderAndASaveStopsAfterTheFirstEmptyText) {
   std::string before = "[Search]\r\n";
   for (int n = 0; n < 10; ++n) before += "String" + std::to_string(n) + "=old" + std::to_string(n) + "\r\n";
-  AppState state = Load(before);
+  Settings state = Load(before);
   for (int n = 0; n < 10; ++n) EXPECT_EQ(state.SearchHistory[n], QString("old%1").arg(n));
   state.SearchHistory = {};
   state.SearchHistory[0] = "newest";
@@ -145,7 +146,7 @@ TEST_F(SettingsTest, SearchHistoryKeepsItsOrderAndASaveStopsAfterTheFirstEmptyTe
   EXPECT_TRUE(ReadFile().starts_with(Crlf({"[Search]", "String0=newest", "String1=older", "String2=", "String3=old3",
                                            "String4=old4", "String5=old5", "String6=old6", "String7=old7",
                                            "String8=old8", "String9=old9", "[Categories]"})));
-  AppState again = Load(ReadFile());
+  Settings again = Load(ReadFile());
   EXPECT_EQ(again.SearchHistory[0], "newest");
   EXPECT_EQ(again.SearchHistory[1], "older");
   EXPECT_EQ(again.SearchHistory[2], "");
@@ -154,7 +155,7 @@ TEST_F(SettingsTest, SearchHistoryKeepsItsOrderAndASaveStopsAfterTheFirstEmptyTe
 
 TEST_F(SettingsTest, UserMediaTypeListsAlwaysHaveOneLength) {
   // The count says two types, but the second has only its name.
-  AppState state = Load(Crlf({"[Serial]", "NumOthers=2", "Other0=5000", "[Drives]", "Other0=F:\\", "[DriveNames]",
+  Settings state = Load(Crlf({"[Serial]", "NumOthers=2", "Other0=5000", "[Drives]", "Other0=F:\\", "[DriveNames]",
                               "Other0=Jaz", "Other1=SuperDisk", "[LastFile]", "Name=/c/main.DKC"}));
   EXPECT_EQ(state.OtherMediaNames, List({"Jaz", "SuperDisk"}));
   EXPECT_EQ(state.OtherMediaSerials, List({"5000", ""}));
@@ -191,7 +192,7 @@ TEST_F(SettingsTest, CountsAndSerialsThatAreNotNumbersKeepTheirDefaults) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.numOthers);
-    AppState state = Load(Crlf({"[Serial]", (std::string("NumOthers=") + c.numOthers).c_str(),
+    Settings state = Load(Crlf({"[Serial]", (std::string("NumOthers=") + c.numOthers).c_str(),
                                 (std::string("Floppy=") + c.floppy).c_str(), "Other0=1", "Other1=2", "[DriveNames]",
                                 "Other0=A", "Other1=B"}));
     EXPECT_EQ(state.OtherMediaNames.size(), c.types);
@@ -201,7 +202,7 @@ TEST_F(SettingsTest, CountsAndSerialsThatAreNotNumbersKeepTheirDefaults) {
 }
 
 TEST_F(SettingsTest, ValuesReadBackAsTheyWereSaved) {
-  AppState state;
+  Settings state;
   state.DriveLetters = List({"", "", "-1", "-1", "-1", ""});
   state.SearchHistory[0] = " padded ";
   state.SearchHistory[1] = "\"quoted\"";
@@ -211,7 +212,7 @@ TEST_F(SettingsTest, ValuesReadBackAsTheyWereSaved) {
   const QString longPath = "/home/" + QString(300, 'p') + "/Main.DKC";
   state.LastCatalogPath = longPath;
   app::SaveSettings(state, file_);
-  AppState back;
+  Settings back;
   app::LoadSettings(back, file_);
   EXPECT_EQ(back.SearchHistory[0], " padded ");
   EXPECT_EQ(back.SearchHistory[1], "\"quoted\"");
@@ -225,7 +226,7 @@ TEST_F(SettingsTest, LongValuesAreCutTo255BytesOnACharacterBoundary) {
   std::string e_acute = "\xC3\xA9";
   std::string accents;
   for (int i = 0; i < 200; ++i) accents += e_acute;
-  AppState state = Load(Crlf({"[Search]", ("String0=" + std::string(300, 'a')).c_str(), ("String1=" + accents).c_str()}));
+  Settings state = Load(Crlf({"[Search]", ("String0=" + std::string(300, 'a')).c_str(), ("String1=" + accents).c_str()}));
   EXPECT_EQ(state.SearchHistory[0], QString(255, 'a'));
   EXPECT_EQ(state.SearchHistory[1], QString(127, QChar(0xE9)));
 }
@@ -239,7 +240,7 @@ TEST_F(SettingsTest, FailuresReachTheCaller) {
     }
     return 0;
   };
-  AppState state;
+  Settings state;
   const fs::path inMissingFolder = dir_ / "missing" / "ctgr.ini";
   EXPECT_EQ(errorOf([&] { app::SaveSettings(state, inMissingFolder); }), vbrt::ErrPathNotFound);
   EXPECT_FALSE(fs::exists(inMissingFolder.parent_path()));

@@ -1,0 +1,43 @@
+// The calls between windows of different folders, each going to the linked window or nowhere.
+#include "windowlinks.h"
+
+namespace app {
+
+WindowLinks& Links() {
+  static WindowLinks links;
+  return links;
+}
+
+void ShowPrintPreview() {
+  if (Links().ShowPrintPreview) Links().ShowPrintPreview();
+}
+
+bool RestoreFromCustArray(bool firstPrint) {
+  return Links().RestoreFromCustArray ? Links().RestoreFromCustArray(firstPrint) : true;
+}
+
+void SetZoomFactor(const QString& zoomCode, bool applyToCanvas) {
+  if (Links().SetZoomFactor) Links().SetZoomFactor(zoomCode, applyToCanvas);
+}
+
+void ShowPageSetup(QWidget* owner) {
+  if (Links().ShowPageSetup) Links().ShowPageSetup(owner);
+}
+
+void SetBatchPrint() {
+  if (Links().SetBatchPrint) Links().SetBatchPrint();
+}
+
+void SetupForZipLabel() {
+  if (Links().SetupForZipLabel) Links().SetupForZipLabel();
+}
+
+void UnloadPageSetup() {
+  if (Links().UnloadPageSetup) Links().UnloadPageSetup();
+}
+
+void SetStockChoiceState(SHORT value) {
+  if (Links().SetStockChoiceState) Links().SetStockChoiceState(value);
+}
+
+}  // namespace app
