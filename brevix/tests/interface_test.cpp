@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include "forms.h"
+#include "cfb.h"
 #include "previewsurface.h"
 #include "scriptedforms.h"
 #include "surface_xcom.h"
@@ -15,6 +16,8 @@
 
 namespace brevixtest {
 namespace {
+
+#define EXPECT_FAILED(x) EXPECT_TRUE(FAILED(x))
 
 class Interface : public ::testing::Test {
  protected:
@@ -297,20 +300,64 @@ TEST_F(Interface, TrayIconWhereNoTrayCanShowIt) {
   EXPECT_EQ(h.ctl->ShowInSysTray(0), S_OK);
 }
 
-TEST_F(Interface, PersistedProperties) {
-  TempDir d2;
-  ComPtr<IPersistStreamInit> persist;
+TEST_F(Interface, PersistedPropertiesRestoreTheCatalogAndTheLayout) {
+  ComPtr<IStorage> stg;
+  ASSERT_EQ(StgCreateDocfile(dir.File16("form.stg").c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                             stg.GetAddressOf()),
+            S_OK);
+  ComPtr<IStream> stream;
+  ASSERT_EQ(stg->CreateStream(u"Contents", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
+                              stream.GetAddressOf()),
+            S_OK);
   {
     Host h(catalog, LIST_PANE);
+    ComPtr<IPersistStreamInit> persist;
     ASSERT_EQ(h.ctl.As(&persist), S_OK);
+    CLSID clsid{};
+    EXPECT_EQ(persist->GetClassID(&clsid), S_OK);
+    EXPECT_EQ(clsid, CLSID_CompCtl);
+    EXPECT_EQ(persist->IsDirty(), S_OK);
+    ULARGE_INTEGER size{};
+    EXPECT_EQ(persist->GetSizeMax(&size), S_OK);
+    EXPECT_EQ(size.QuadPart, 16 + catalog.size() * 2);
+    EXPECT_EQ(persist->Save(stream.Get(), TRUE), S_OK);
+    EXPECT_EQ(persist->IsDirty(), S_FALSE);
   }
-  (void)d2;
-  CLSID clsid{};
-  EXPECT_EQ(persist->GetClassID(&clsid), S_OK);
-  EXPECT_EQ(clsid, CLSID_CompCtl);
-  ULARGE_INTEGER size{};
-  EXPECT_EQ(persist->GetSizeMax(&size), S_OK);
-  EXPECT_EQ(size.QuadPart, 16 + catalog.size() * 2);
+  LARGE_INTEGER zero{};
+  ASSERT_EQ(stream->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
+  ComPtr<ICompCtl> again;
+  ASSERT_EQ(CoCreateInstance(CLSID_CompCtl, nullptr, CLSCTX_INPROC_SERVER, IID_ICompCtl, again.ReleaseAndGetAddressOfVoid()),
+            S_OK);
+  ComPtr<IPersistStreamInit> load;
+  ASSERT_EQ(again.As(&load), S_OK);
+  EXPECT_EQ(load->Load(stream.Get()), S_OK);
+  Bstr name;
+  EXPECT_EQ(again->get_DocFileName(name.ReleaseAndGetAddressOf()), S_OK);
+  EXPECT_EQ(name.View(), catalog);
+  enControlType type{};
+  EXPECT_EQ(again->get_ControlType(&type), S_OK);
+  EXPECT_EQ(type, LIST_PANE);
+  // A stream cut short restores nothing.
+  ASSERT_EQ(stream->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
+  ULARGE_INTEGER six{};
+  six.QuadPart = 6;
+  ASSERT_EQ(stream->SetSize(six), S_OK);
+  ComPtr<ICompCtl> third;
+  ASSERT_EQ(CoCreateInstance(CLSID_CompCtl, nullptr, CLSCTX_INPROC_SERVER, IID_ICompCtl, third.ReleaseAndGetAddressOfVoid()),
+            S_OK);
+  ASSERT_EQ(third.As(&load), S_OK);
+  EXPECT_FAILED(load->Load(stream.Get()));
+  EXPECT_EQ(third->get_DocFileName(name.ReleaseAndGetAddressOf()), S_OK);
+  EXPECT_EQ(name.View(), u"");
+}
+
+TEST_F(Interface, CreateBackupCopiesTheCatalog) {
+  Host h(catalog);
+  const std::u16string backup = dir.File16("backup.dkc");
+  EXPECT_EQ(h.Call(DISPID_COMPCTL_CREATEBACKUP, {Variant::String(backup)}), S_OK);
+  EXPECT_EQ(ReadBack(backup, u"Floppy1/docs/sub", u"deep.bin", ItemFile), S_OK);
+  EXPECT_EQ(h.Call(DISPID_COMPCTL_REFRESH, {}), S_OK);
+  EXPECT_EQ(h.Call(DISPID_COMPCTL_RENAME, {Variant::I2(5)}), S_OK);  // neither pane: nothing
 }
 
 }  // namespace
