@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -68,9 +69,10 @@ void Build(const std::u16string& file) {
   Check(doc->LoadDoc(Bstr(file).Get()), "LoadDoc");
   std::mt19937 rng(16);
   auto add = [&](const std::u16string& parent, ItemRecord rec) {
-    Check(parent.empty() ? doc->SetCurrentFolder(nullptr, FOLDER_ROOT)
-                         : doc->SetCurrentFolder(Bstr(parent).Get(), FOLDER_PATH),
-          "SetCurrentFolder");
+    HRESULT hr = parent.empty() ? doc->SetCurrentFolder(nullptr, FOLDER_ROOT)
+                                : doc->SetCurrentFolder(Bstr(parent).Get(), FOLDER_PATH);
+    if (FAILED(hr)) std::fprintf(stderr, "[%s] ", xcom::Utf16ToUtf8(parent).c_str());
+    Check(hr, "SetCurrentFolder");
     Bstr name(rec.name);
     Check(doc->AddItem(nullptr, name.Get(), &rec), "AddItem");
   };
@@ -88,20 +90,30 @@ void Build(const std::u16string& file) {
     folders.push_back(disk);
   }
   add(u"Disk 1", record(kBigFolder.substr(7), ItemFolder, 0));
-  for (int i = 0; i < kBigFolderFiles; ++i) add(kBigFolder, record(Name(rng, i, u".dat"), ItemFile, 1000 + i));
   // Folders spread over a tree: each new folder goes below a random earlier one.
   std::vector<std::u16string> all = folders;
+  std::set<std::u16string> used;
+  for (int i = 0; i < kBigFolderFiles;) {
+    std::u16string name = Name(rng, i, u".dat");
+    if (!used.insert(kBigFolder + u"/" + name).second) continue;
+    add(kBigFolder, record(name, ItemFile, 1000 + i));
+    ++i;
+  }
   all.push_back(kBigFolder);
   for (int f = 0; static_cast<int>(all.size()) - disks < kFolders; ++f) {
     const std::u16string& parent = all[rng() % all.size()];
     if (parent == kBigFolder) continue;
     std::u16string name = Name(rng, f, u"");
+    if (!used.insert(parent + u"/" + name).second) continue;  // short names repeat: one folder each
     add(parent, record(name, ItemFolder, 0));
     all.push_back(parent + u"/" + name);
   }
-  for (int i = kBigFolderFiles; i < kFiles; ++i) {
+  for (int i = kBigFolderFiles; i < kFiles;) {
     const std::u16string& parent = all[disks + 1 + rng() % (all.size() - disks - 1)];
-    add(parent, record(Name(rng, i, u".txt"), ItemFile, rng() % 100000));
+    std::u16string name = Name(rng, i, u".txt");
+    if (!used.insert(parent + u"/" + name).second) continue;
+    add(parent, record(name, ItemFile, rng() % 100000));
+    ++i;
   }
   Check(doc->CloseDoc(1), "CloseDoc");
 }
@@ -228,6 +240,6 @@ int main(int argc, char** argv) {
   const double enumerate = Side(argv[0], "enum", file);
   std::printf("reload_s=%.4f walk_s=%.4f select_s=%.4f enum_s=%.4f\n", reload, walk, select, enumerate);
   std::printf("reload_vs_walk=%.3f list_vs_enum=%.3f\n", reload / walk, select / enumerate);
-  std::filesystem::remove_all(dir);
+  if (!getenv("XENDORA_BENCH_KEEP")) std::filesystem::remove_all(dir);
   return 0;
 }

@@ -81,6 +81,7 @@ HRESULT CompCtl::FillList(SHORT location, const std::u16string& folderPath) {
   hr = doc_->EnumElements(root ? FOLDER_ROOT : FOLDER_CHILD, en.GetAddressOf());
   if (FAILED(hr)) return hr;
   std::vector<ListEntry> batch;
+  batch.reserve(kFirstScreenful);
   bool shownFirst = false;
   STATSTG st;
   while ((hr = en->Next(1, &st, nullptr)) == S_OK) {
@@ -107,6 +108,7 @@ HRESULT CompCtl::FillList(SHORT location, const std::u16string& folderPath) {
     if (!shownFirst && batch.size() == kFirstScreenful) {
       model->Append(std::move(batch));
       batch.clear();
+      batch.reserve(1024);
       w->list()->viewport()->repaint();
       shownFirst = true;
     }
