@@ -19,17 +19,7 @@ namespace {
 
 #define EXPECT_FAILED(x) EXPECT_TRUE(FAILED(x))
 
-class Interface : public ::testing::Test {
- protected:
-  void SetUp() override {
-    catalog = dir.File16("fixture.dkc");
-    BuildFixture(catalog);
-  }
-  TempDir dir;
-  std::u16string catalog;
-  forms::ScriptedForms script{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
-  forms::ScopedForms use{script};
-};
+using Interface = CatalogTest;
 
 Variant ByRef(VARIANT* target) {
   Variant v;

@@ -15,9 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "forms.h"
 #include "icompctl.h"
 #include "iostorage.h"
 #include "itemrecord.h"
+#include "scriptedforms.h"
 #include "xcom/com.h"
 #include "xcom/connpoint.h"
 #include "xcom/control.h"
@@ -195,6 +197,19 @@ inline std::string InfoText(const VARIANT& info, LONG index) {
   Variant v = InfoAt(info, index);
   return v.vt == VT_BSTR ? U8(xcom::BstrView(v.bstrVal)) : std::string("<vt ") + std::to_string(v.vt) + ">";
 }
+
+// A test over a fresh fixture catalog, with every modal answered from a script.
+class CatalogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    catalog = dir.File16("fixture.dkc");
+    BuildFixture(catalog);
+  }
+  TempDir dir;
+  std::u16string catalog;
+  forms::ScriptedForms script{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
+  forms::ScopedForms use{script};
+};
 
 // The control created by ProgID, in a window of its own, over a catalog.
 struct Host {
