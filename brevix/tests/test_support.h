@@ -39,6 +39,12 @@ inline QApplication& App() {
   return *app;
 }
 
+// Makes the application before the members that follow it: the scripted modals are kept on
+// the application object, where the library's own copy of the forms layer finds them.
+struct AppFirst {
+  AppFirst() { App(); }
+};
+
 inline std::string U8(std::u16string_view s) { return xcom::Utf16ToUtf8(s); }
 
 class TempDir {
@@ -205,6 +211,7 @@ class CatalogTest : public ::testing::Test {
     catalog = dir.File16("fixture.dkc");
     BuildFixture(catalog);
   }
+  AppFirst appFirst;
   TempDir dir;
   std::u16string catalog;
   forms::ScriptedForms script{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
@@ -267,9 +274,7 @@ struct Host {
     return -1;
   }
 
-  struct AppFirst {
-    AppFirst() { App(); }
-  } appFirst;  // the application exists before the window does
+  AppFirst appFirst;  // the application exists before the window does
   ComPtr<ICompCtl> ctl;
   ComPtr<IDispatch> disp;
   ComPtr<IConnectionPoint> cp;
