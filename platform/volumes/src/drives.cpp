@@ -212,7 +212,7 @@ class LetterAssignment {
     auto d = std::make_unique<Drive>();
     d->kind = Drive::Kind::Mount;
     d->type = TypeOfMount(*rootMount, sysfs_);
-    d->path = "/";
+    d->path.assign(1, '/');  // not = "/": g++ 12 warns falsely (-Wrestrict) here
     d->source = rootMount->source;
     SetMounted(*d, rootMount);
     Place(std::move(d), snap_.drives['C' - 'A'] ? FreeUp('D') : 'C');
