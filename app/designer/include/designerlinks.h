@@ -12,6 +12,9 @@ namespace designer {
 
 class frmPrint;
 
+// The page settings the program's preview reads (the page setup dialog edits them).
+reports::PageSettings& ProgramPageSettings();
+
 // The environment of the program's preview: the shared print job, designer and shell state,
 // the current Printer and the page drawing.
 PreviewEnvironment ProgramPreviewEnvironment();

@@ -44,7 +44,7 @@ class PreviewPaging {
   void CalcNumberOfPages(SHORT rowsPerPage);
   // Walks all pages again after a layout change; notice is told each page before it is walked.
   void DoPageRecalc(const std::function<void(SHORT page)>& notice);
-  SHORT GetNumPages() const { return pages_.NumPages(); }
+  SHORT GetNumPages() const { return NumPages(pages_); }
 
   // Searches the report's name column for text (upper-cased in place), from the start or,
   // when resuming, from where FindNextItem put the recordset. Shows the hit's page, or tells

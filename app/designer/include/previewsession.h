@@ -11,10 +11,12 @@
 #include <QImage>
 #include <QString>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
 
+#include "pagesettings.h"
 #include "pagestate.h"
 #include "paging.h"
 #include "previewpass.h"
@@ -35,24 +37,15 @@ class RecordingSurface;
 
 namespace designer {
 
-// The page setup's margins and printer offsets (inches), as the printable box is computed
-// from them.
-struct PageMargins {
-  double XOffset = 0, YOffset = 0;
-  double LeftMargin = 0.5, TopMargin = 0.5, RightMargin = 0.5, BottomMargin = 0.5;
-  SHORT StartPosition = 0;  // the label cell a one-label printout starts at, from 0
-};
-
-// Where a preview takes what it shows. The drawing is made for the session's own paging state;
-// rowVisible receives the band (canvas inches) of a search hit that the page drawing marked.
+// Where a preview takes what it shows. The drawing is made for the session's own paging state.
 struct PreviewEnvironment {
   app::PrintJob* job = nullptr;
   app::Designer* designer = nullptr;
   app::ShellState* shell = nullptr;
   std::function<surface::PrinterObject&()> printer;
-  PageMargins* pageSetup = nullptr;  // none: the defaults
-  std::function<std::unique_ptr<ReportDrawing>(PageState& pages, std::function<void(double, double)> rowVisible)>
-      makeDrawing;
+  reports::PageSettings* pageSetup = nullptr;  // none: the designed values
+  std::function<std::unique_ptr<ReportDrawing>(PageState& pages)> makeDrawing;
+  std::array<QImage, 7> treeIcons;  // the tree cells' item icons by item-type code
   double canvasDpi = 0;  // 0: the screen's
 };
 

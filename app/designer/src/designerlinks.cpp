@@ -1,7 +1,9 @@
 // The program's preview: one window per print job, reached through the window links.
 #include "designerlinks.h"
 
+#include <QApplication>
 #include <QPointer>
+#include <QStyle>
 
 #include "appstate.h"
 #include "currentprinter.h"
@@ -19,6 +21,11 @@ QPointer<frmPrint>& Instance() {
 }
 }  // namespace
 
+reports::PageSettings& ProgramPageSettings() {
+  static reports::PageSettings settings;
+  return settings;
+}
+
 PreviewEnvironment ProgramPreviewEnvironment() {
   PreviewEnvironment env;
   app::AppState& state = app::Global();
@@ -26,8 +33,16 @@ PreviewEnvironment ProgramPreviewEnvironment() {
   env.designer = &state.designer;
   env.shell = &state.shell;
   env.printer = []() -> surface::PrinterObject& { return surface::Printer(); };
-  env.makeDrawing = [](PageState& pages, std::function<void(double, double)> rowVisible) {
-    return MakeReportsDrawing(app::Global(), pages, std::move(rowVisible));
+  env.pageSetup = &ProgramPageSettings();
+  // The tree cells' item icons: local disk, network drive, floppy, Zip, CD, folder, file.
+  const QStyle::StandardPixmap icons[] = {QStyle::SP_DriveHDIcon, QStyle::SP_DriveNetIcon, QStyle::SP_DriveFDIcon,
+                                          QStyle::SP_DriveFDIcon, QStyle::SP_DriveCDIcon, QStyle::SP_DirIcon,
+                                          QStyle::SP_FileIcon};
+  for (size_t i = 0; i < env.treeIcons.size(); ++i)
+    env.treeIcons[i] = QApplication::style()->standardIcon(icons[i]).pixmap(16, 16).toImage();
+  env.makeDrawing = [](PageState& pages) {
+    app::AppState& state = app::Global();
+    return MakeReportsDrawing(state.print, state.designer, state.selection, ProgramPageSettings(), pages);
   };
   return env;
 }

@@ -381,7 +381,7 @@ void frmPrint::PrintCommand() {
   }
   if (!forms::ShowPrinterDialog(request)) return;
   forms::SetScreenMousePointer(forms::vbHourglass);
-  const bool range = (request.Flags & forms::PD_PAGENUMS) && request.FromPage < session_.Pages().UBound();
+  const bool range = (request.Flags & forms::PD_PAGENUMS) && request.FromPage < UBound(session_.Pages());
   DoPrint(range ? static_cast<SHORT>(request.FromPage) : 0, range ? static_cast<SHORT>(request.ToPage) : 0);
   forms::SetScreenMousePointer(forms::vbDefault);
 }

@@ -29,7 +29,7 @@ void PreviewPaging::CountCurrentPage() {
 }
 
 void PreviewPaging::GotoNextPage() {
-  if (pages_.CurrentPage >= pages_.NumPages() && pages_.LastPageKnown) return;
+  if (pages_.CurrentPage >= NumPages(pages_) && pages_.LastPageKnown) return;
   ShowPage(pages_.CurrentPage + 1);
 }
 
@@ -40,7 +40,7 @@ void PreviewPaging::GotoPrevPage() {
 void PreviewPaging::GotoFirstPage() { ShowPage(1); }
 
 void PreviewPaging::GotoLastPage(SHORT page) {
-  SHORT m = pages_.NumPages();
+  SHORT m = NumPages(pages_);
   if (page >= 1 && m > page) {
     ShowPage(page);
     return;
@@ -50,9 +50,9 @@ void PreviewPaging::GotoLastPage(SHORT page) {
     return;
   }
   // The walk goes on from the page shown, whose end must be known.
-  if (!pages_.Visited(pages_.CurrentPage) && !pages_.LastPageKnown) {
+  if (!Visited(pages_, pages_.CurrentPage) && !pages_.LastPageKnown) {
     CountCurrentPage();
-    m = pages_.NumPages();
+    m = NumPages(pages_);
   }
   while (!(pages_.CurrentPage >= m && pages_.LastPageKnown)) {
     if (page >= 1 && pages_.CurrentPage == page) {
@@ -62,7 +62,7 @@ void PreviewPaging::GotoLastPage(SHORT page) {
     pages_.CurrentPage++;
     pages_.LastPageColumns = 0;
     CountCurrentPage();
-    m = pages_.NumPages();
+    m = NumPages(pages_);
   }
   ShowPage(m);
 }
@@ -74,7 +74,7 @@ void PreviewPaging::CalcNumberOfPages(SHORT /*rowsPerPage*/) {
   const SHORT shown = pages_.CurrentPage;
   const SHORT columns = pages_.LastPageColumns;
   while (!pages_.LastPageKnown) {
-    pages_.CurrentPage = static_cast<SHORT>(pages_.UBound());
+    pages_.CurrentPage = static_cast<SHORT>(UBound(pages_));
     pages_.LastPageColumns = 0;
     CountCurrentPage();
   }
@@ -84,7 +84,7 @@ void PreviewPaging::CalcNumberOfPages(SHORT /*rowsPerPage*/) {
 
 void PreviewPaging::DoPageRecalc(const std::function<void(SHORT page)>& notice) {
   pages_.CurrentPage = 1;
-  while (!(pages_.CurrentPage >= pages_.NumPages() && pages_.LastPageKnown)) {
+  while (!(pages_.CurrentPage >= NumPages(pages_) && pages_.LastPageKnown)) {
     if (notice) notice(pages_.CurrentPage);
     CountCurrentPage();
     if (pages_.CurrentPage >= kLastPageNumber) break;
@@ -134,7 +134,7 @@ bool PreviewPaging::FindFirstOccurance(QString& text, bool resume) {
       findNextEnabled_ = false;
       return false;
     }
-    if (p <= pages_.UBound() && rs.GetBookmark() == pages_.PageStarts[p]) {
+    if (p <= UBound(pages_) && rs.GetBookmark() == pages_.PageStarts[p]) {
       p++;
       designer_.FindRow = 0;
     }
@@ -154,10 +154,12 @@ bool PreviewPaging::FindFirstOccurance(QString& text, bool resume) {
 
 void PreviewPaging::FindNextItem() {
   if (FindText.isEmpty() || !job_.ReportRecordset) return;
-  if (designer_.FindPage < 1 || designer_.FindPage > pages_.UBound()) return;
+  if (designer_.FindPage < 1 || designer_.FindPage > UBound(pages_)) return;
   CalcNumberOfPages(pages_.RowsOnPage);
   const int rows = job_.DescendingOrder ? -designer_.FindRow : designer_.FindRow;
-  job_.ReportRecordset->Move(rows, pages_.PageStarts[designer_.FindPage - 1]);
+  const std::optional<texttable::Bookmark>& start = pages_.PageStarts[designer_.FindPage - 1];
+  if (!start) return;
+  job_.ReportRecordset->Move(rows, *start);
   FindFirstOccurance(FindText, true);
 }
 

@@ -69,7 +69,7 @@ PassOutcome RunPreviewPass(surface::Surface& s, app::PrintJob& job, PageState& p
 PageControls ComputePageControls(const PageState& pages, bool wholePage) {
   PageControls c;
   const int n = pages.CurrentPage;
-  const int m = pages.NumPages();
+  const int m = NumPages(pages);
   if (wholePage) {
     c.pagePanel = QStringLiteral("Page 1 of 1");
     c.pageButton = QStringLiteral("Page 1");

@@ -37,9 +37,8 @@ void ResetDrawingState(surface::Surface& s) {
 
 PreviewSession::PreviewSession(PreviewEnvironment env)
     : env_(std::move(env)), paging_(pages_, *env_.job, *env_.designer, *this) {
-  drawing_ = env_.makeDrawing(pages_, [this](double top, double bottom) {
-    if (painting_) foundRow_ = std::make_pair(top, bottom);
-  });
+  pages_ = FreshPages();
+  drawing_ = env_.makeDrawing(pages_);
   canvas_ = std::make_unique<surface::PreviewSurface>(1.0, 1.0, env_.canvasDpi);
 }
 
@@ -74,7 +73,11 @@ PreviewSession::LoadResult PreviewSession::Load(bool designerRestored) {
   }
   env_.shell->OpenDialogCount++;
 
-  pages_ = PageState{};
+  pages_ = FreshPages();
+  pages_.TreeIcons = env_.treeIcons;
+  pages_.MakeRowVisible = [this](double top, double height) {
+    if (painting_) foundRow_ = std::make_pair(top, top + height);
+  };
   wholePage_ = false;
   texttable::Recordset* rs = job.ReportRecordset.get();
   const bool hasRows = rs && rs->IsOpen() && rs->RecordCount() > 0;
@@ -147,11 +150,13 @@ void PreviewSession::ComputePrintableBox() {
     job.PrintBottom = 2.2 * zoom;
     return;
   }
-  const PageMargins m = env_.pageSetup ? *env_.pageSetup : PageMargins{};
-  job.PrintLeft = (m.XOffset + m.LeftMargin) * zoom;
-  job.PrintTop = (m.YOffset + m.TopMargin) * zoom;
-  job.PrintRight = CanvasWidth() - (m.RightMargin - m.XOffset) * zoom;
-  job.PrintBottom = CanvasHeight() - (m.BottomMargin - m.YOffset) * zoom;
+  const reports::PageSettings m = env_.pageSetup ? *env_.pageSetup : reports::PageSettings{};
+  // The canvas's own offsets; the box's far edges are measured from the zoomed canvas.
+  const reports::PageOffset off = reports::SurfaceOffset(m, job, false);
+  job.PrintLeft = (off.x + m.LeftMargin) * zoom;
+  job.PrintTop = (off.y + m.TopMargin) * zoom;
+  job.PrintRight = CanvasWidth() - (m.RightMargin - off.x) * zoom;
+  job.PrintBottom = CanvasHeight() - (m.BottomMargin - off.y) * zoom;
 }
 
 int PreviewSession::ZoomPercent() const { return designer::ZoomPercent(env_.designer->ZoomFactor); }
@@ -207,9 +212,9 @@ void PreviewSession::CountPage() {
 
 void PreviewSession::StatePass() {
   const SHORT page = pages_.CurrentPage;
-  if (!pages_.Visited(page) || !pages_.LastPageKnown) {
+  if (!Visited(pages_, page) || !pages_.LastPageKnown) {
     bool rowsRemain = true;
-    if (!pages_.Visited(page)) {
+    if (!Visited(pages_, page)) {
       const bool scroll = pages_.ScrollToFound;
       pages_.ScrollToFound = false;  // the painting marks the hit and asks for it to be shown
       CountPage();

@@ -1,22 +1,46 @@
-// The program's page drawing for the preview, until the report code is linked in: a page
-// with nothing on it, whose rows end at once.
+// The preview's page drawing through the Reports module.
 #include "reportsdrawing.h"
+
+#include "pagefurniture.h"
+#include "reports.h"
 
 namespace designer {
 
 namespace {
-class EmptyDrawing : public ReportDrawing {
+class ReportsDrawing : public ReportDrawing {
  public:
-  double PrintReportPage(surface::Surface&, double, double, double, bool) override { return 0; }
-  double PrintDirectoryFooter(surface::Surface&, double, double, double, bool, bool, SHORT) override { return 0; }
-  double PrintTableRows(surface::Surface&, double, double, double, double, SHORT, double, bool) override { return -1; }
-  void DrawLabelSheet(surface::Surface&) override {}
-  QString GetReportTitle() override { return QString(); }
+  ReportsDrawing(app::PrintJob& job, app::Designer& designer, app::Selection& selection,
+                 const reports::PageSettings& page, PageState& pages)
+      : job_(job), reports_(job, designer, selection, page), furniture_(reports_, pages), pages_(pages) {
+    reports_.SetCallbacks(&furniture_);
+  }
+
+  double PrintReportPage(surface::Surface& s, double left, double top, double right, bool headerFlag) override {
+    return reports_.PrintReportPage(s, left, top, right, headerFlag);
+  }
+  double PrintDirectoryFooter(surface::Surface& s, double left, double bottom, double right, bool headerFlag,
+                              bool counting, SHORT pageOffset) override {
+    return reports_.PrintDirectoryFooter(s, left, bottom, right, headerFlag, counting, pageOffset);
+  }
+  double PrintTableRows(surface::Surface& s, double left, double top, double width, double height, SHORT columns,
+                        double gap, bool counting) override {
+    return reports_.PrintTableRows(s, pages_, left, top, width, height, columns, gap, counting);
+  }
+  void DrawLabelSheet(surface::Surface& s) override { reports_.DrawLabelSheet(s); }
+  QString GetReportTitle() override { return reports::GetReportTitle(job_.ReportType, job_.TemplateKind); }
+
+ private:
+  app::PrintJob& job_;
+  reports::Reports reports_;
+  PageFurniture furniture_;
+  PageState& pages_;
 };
 }  // namespace
 
-std::unique_ptr<ReportDrawing> MakeReportsDrawing(app::AppState&, PageState&, std::function<void(double, double)>) {
-  return std::make_unique<EmptyDrawing>();
+std::unique_ptr<ReportDrawing> MakeReportsDrawing(app::PrintJob& job, app::Designer& designer,
+                                                  app::Selection& selection, const reports::PageSettings& page,
+                                                  PageState& pages) {
+  return std::make_unique<ReportsDrawing>(job, designer, selection, page, pages);
 }
 
 }  // namespace designer

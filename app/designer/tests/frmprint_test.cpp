@@ -183,7 +183,7 @@ TEST_F(Window, UnitChangeTouchesOnlyThePanel) {
 TEST_F(Window, RecalculationShowsItsNotice) {
   auto w = Open(25);
   PageState& pages = w->Session().Pages();
-  pages = PageState{};
+  pages = FreshPages();
   job.ReportRecordset->MoveFirst();
   pages.PageStarts[0] = job.ReportRecordset->GetBookmark();
   w->DoPageRecalc();

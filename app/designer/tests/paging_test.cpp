@@ -87,7 +87,7 @@ TEST_F(TenRowsPerPage, GoToOperations) {
 TEST_F(TenRowsPerPage, ProvisionalCountWalksOnlyToThePageAsked) {
   auto s = Open(45);
   // As after a layout change: one page known, the count open again.
-  s->Pages() = PageState{};
+  s->Pages() = FreshPages();
   job.ReportRecordset->MoveFirst();
   s->Pages().PageStarts[0] = job.ReportRecordset->GetBookmark();
   const int before = drawing().countingPasses;
@@ -100,7 +100,7 @@ TEST_F(TenRowsPerPage, ProvisionalCountWalksOnlyToThePageAsked) {
 
 TEST_F(TenRowsPerPage, RecalculationWalksEveryPage) {
   auto s = Open(45);
-  s->Pages() = PageState{};
+  s->Pages() = FreshPages();
   job.ReportRecordset->MoveFirst();
   s->Pages().PageStarts[0] = job.ReportRecordset->GetBookmark();
   std::vector<SHORT> noticed;
@@ -265,7 +265,7 @@ TEST_F(LoadedJob, PageSizeDefaultZoomAndFind) {
 
 TEST_F(LoadedJob, PrintableBoxFollowsZoomAndPageSetup) {
   job.ReportRecordset = test::MakeTable(dir, Names(3));
-  pageSetup.XOffset = 0.1;
+  pageSetup.OffsetX = 0.1;
   PreviewSession s(Environment());
   ASSERT_TRUE(s.Load(false).ok);
   EXPECT_DOUBLE_EQ(job.PrintLeft, 0.6);

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 
+#include "reportsdrawing.h"
+
 namespace designer::test {
 
 namespace {
@@ -62,8 +64,8 @@ double TableDrawing::PrintTableRows(surface::Surface& s, double left, double top
   texttable::Recordset* rs = job_.ReportRecordset.get();
   if (!rs) return -1.0;
   const int page = pages_.CurrentPage;
-  if (page - 1 <= pages_.UBound()) rs->SetBookmark(pages_.PageStarts[page - 1]);
-  const bool fresh = page >= pages_.UBound();
+  if (page - 1 <= UBound(pages_) && pages_.PageStarts[page - 1]) rs->SetBookmark(*pages_.PageStarts[page - 1]);
+  const bool fresh = page >= UBound(pages_);
   if (fresh) pages_.PageStarts.resize(page + 2);
   pages_.RowsOnPage = 0;
   const double bottom = top + height;
@@ -84,7 +86,7 @@ double TableDrawing::PrintTableRows(surface::Surface& s, double left, double top
     pages_.RowsOnPage++;
     if (pages_.RowsOnPage == designer_.FindRow && page == designer_.FindPage && pages_.ScrollToFound) {
       pages_.ScrollToFound = false;
-      rowVisible_(y, y + h);
+      pages_.MakeRowVisible(y, h);
     }
     y += h;
     step();
@@ -111,8 +113,9 @@ PreviewEnvironment PreviewFixture::Environment() {
   env.printer = [this]() -> surface::PrinterObject& { return *printer; };
   env.pageSetup = &pageSetup;
   env.canvasDpi = 24;
-  env.makeDrawing = [this](PageState& pages, std::function<void(double, double)> rowVisible) {
-    auto d = std::make_unique<TableDrawing>(job, designer, pages, std::move(rowVisible));
+  env.makeDrawing = [this](PageState& pages) -> std::unique_ptr<ReportDrawing> {
+    if (withReports) return MakeReportsDrawing(job, designer, selection, pageSetup, pages);
+    auto d = std::make_unique<TableDrawing>(job, designer, pages);
     drawing_ = d.get();
     return d;
   };

@@ -32,8 +32,8 @@ std::vector<std::string> Names(int n);
 // the page starts as the table pass does and logs the rows it drew (not counted) by page.
 class TableDrawing : public ReportDrawing {
  public:
-  TableDrawing(app::PrintJob& job, app::Designer& designer, PageState& pages, std::function<void(double, double)> rowVisible)
-      : job_(job), designer_(designer), pages_(pages), rowVisible_(std::move(rowVisible)) {}
+  TableDrawing(app::PrintJob& job, app::Designer& designer, PageState& pages)
+      : job_(job), designer_(designer), pages_(pages) {}
 
   double PrintReportPage(surface::Surface& s, double left, double top, double right, bool headerFlag) override;
   double PrintDirectoryFooter(surface::Surface&, double, double, double, bool, bool, SHORT) override { return footer; }
@@ -54,11 +54,11 @@ class TableDrawing : public ReportDrawing {
   app::PrintJob& job_;
   app::Designer& designer_;
   PageState& pages_;
-  std::function<void(double, double)> rowVisible_;
 };
 
 // A print job, designer and shell state of the test's own, a printer that records, and the
-// environment of a session over them; drawing() is the session's stand-in drawing.
+// environment of a session over them; drawing() is the session's stand-in drawing, unless
+// withReports makes the session draw through the Reports module.
 struct PreviewFixture : ::testing::Test {
   PreviewFixture();
   PreviewEnvironment Environment();
@@ -67,7 +67,9 @@ struct PreviewFixture : ::testing::Test {
   app::PrintJob job;
   app::Designer designer;
   app::ShellState shell;
-  PageMargins pageSetup;
+  reports::PageSettings pageSetup;
+  app::Selection selection;
+  bool withReports = false;
   std::unique_ptr<surface::RecordingSurface> printer;
   TableDrawing* drawing_ = nullptr;
   QTemporaryDir dir;
