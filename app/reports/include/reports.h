@@ -28,14 +28,6 @@
 
 namespace reports {
 
-// DrawTextA format flags used here.
-inline constexpr UINT kDtCenter = 1;
-inline constexpr UINT kDtRight = 2;
-inline constexpr UINT kDtVCenter = 4;
-inline constexpr UINT kDtWordBreak = 16;
-inline constexpr UINT kDtExpandTabs = 64;
-inline constexpr UINT kDtCalcRect = 1024;
-
 inline constexpr LONG kBlack = 0x000000;
 inline constexpr LONG kLightGrey = 0xC0C0C0;  // RGB(192, 192, 192)
 inline constexpr LONG kWhite = 0xFFFFFF;

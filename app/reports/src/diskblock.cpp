@@ -90,7 +90,7 @@ double Reports::ZipInset() const {
 // edge, with its rule beneath and "No." (font slot 4) just before it. Returns the serial's
 // line height.
 double Reports::SerialLine(Surface& s, double left, double top, double right, bool countOnly) {
-  const UINT calc = countOnly ? kDtCalcRect : 0;
+  const UINT calc = countOnly ? DT_CALCRECT : 0;
   const double k = ZipInset();
   SetFontFromRecord(s, 3);
   const QString serial = SerialText();
@@ -98,7 +98,7 @@ double Reports::SerialLine(Surface& s, double left, double top, double right, bo
   const double serialWidth = s.TextWidth(serial);
   if (!countOnly) s.Line(left, top + th, right, top + th, kBlack);
   double w = right - left - 0.125 - k, h = 0;
-  PrintTextInRect(left, top + 0.1 * th, serial, s, w, h, kDtRight + calc);
+  PrintTextInRect(left, top + 0.1 * th, serial, s, w, h, DT_RIGHT + calc);
   SetFontFromRecord(s, 4);
   const double serialEnd = right - 0.125 - k;
   double nw = 0, nh = 0;
@@ -109,7 +109,7 @@ double Reports::SerialLine(Surface& s, double left, double top, double right, bo
 
 double Reports::PrintFileRows(Surface& s, double left, double top, double right, bool heading, bool withNotes,
                               bool countOnly) {
-  const UINT calc = countOnly ? kDtCalcRect : 0;
+  const UINT calc = countOnly ? DT_CALCRECT : 0;
   if (heading) {
     const double th = SerialLine(s, left, top, right, countOnly);
     SetFontFromRecord(s, 3);
@@ -132,7 +132,7 @@ double Reports::PrintFileRows(Surface& s, double left, double top, double right,
     if (separator && !countOnly) s.Line(left, y0, right, y0, kBlack);
     double w = right - left - 0.25, h = 2.3 * th;
     PrintTextInRect(left + 0.125, top - 3.6 * th, NoteAfterBar(InfoText(app::kInfoNote)), s, w, h,
-                    kDtWordBreak + calc);
+                    DT_WORDBREAK + calc);
     if (!countOnly) s.Line(left, y0 + 2.8 * th, right, y0 + 2.8 * th, kBlack);
     line = y0 + 3.0 * th;
   } else {
@@ -147,7 +147,7 @@ double Reports::PrintFileRows(Surface& s, double left, double top, double right,
   QString modified = QStringLiteral("Modified: ") + date;
   if (s.TextWidth(modified) >= right - (left + 0.125 + s.TextWidth(freeText) + 0.1)) modified = date;
   double mw = right - 0.125 - left, mh = 0;
-  const double last = PrintTextInRect(left, line, modified, s, mw, mh, kDtRight + calc);
+  const double last = PrintTextInRect(left, line, modified, s, mw, mh, DT_RIGHT + calc);
   return (withNotes ? 3.5 : 1.2) * last;
 }
 
@@ -165,7 +165,7 @@ double Reports::PrintDiskBlock(Surface& s, double left, double top, double right
   // One label: serial line, then "Disk Name:" and "Disk Note:" lines each 1.5 line heights
   // below the one above, a rule ruleDepth below the top (kept inside the label), and the free
   // space and the date beneath it.
-  const UINT calc = countOnly ? kDtCalcRect : 0;
+  const UINT calc = countOnly ? DT_CALCRECT : 0;
   const double captionX = left + 1.0 / 8 * Zoom();
   const double valueX = left + 6.0 / 8 * Zoom();
   const double serialHeight = SerialLine(s, left, top, right, countOnly);
@@ -182,7 +182,7 @@ double Reports::PrintDiskBlock(Surface& s, double left, double top, double right
   PrintTextInRect(captionX, y, QStringLiteral("Disk Note:"), s, w, h, calc);
   double noteW = std::max(0.0, right - valueX), noteH = std::max(0.0, ruleY - y);
   if (noteH > 0) {
-    PrintTextInRect(valueX, y, NoteAfterBar(InfoText(app::kInfoNote)), s, noteW, noteH, kDtWordBreak + calc);
+    PrintTextInRect(valueX, y, NoteAfterBar(InfoText(app::kInfoNote)), s, noteW, noteH, DT_WORDBREAK + calc);
   }
   if (!countOnly) s.Line(left, ruleY, right, ruleY, kBlack);
   const double line = ruleY + 0.15 * th;
@@ -191,7 +191,7 @@ double Reports::PrintDiskBlock(Surface& s, double left, double top, double right
   const auto when = AsDate(Info(app::kInfoTimeA));
   const QString date = when ? Q(vbrt::Format(*when, u"m/d/yy h:MM AMPM")) : Info(app::kInfoTimeA).toString();
   double mw = std::max(0.0, right - 1.0 / 8 * Zoom() - left), mh = 0;
-  const double dateHeight = PrintTextInRect(left, line, QStringLiteral("Modified: ") + date, s, mw, mh, kDtRight + calc);
+  const double dateHeight = PrintTextInRect(left, line, QStringLiteral("Modified: ") + date, s, mw, mh, DT_RIGHT + calc);
   return line + std::max(freeHeight, dateHeight);
 }
 

@@ -224,8 +224,8 @@ QString Reports::CellText(int field, bool& tree, int& treeCode, int& leadingBlan
   const QString value = index < 0 ? QString() : QString::fromStdString(rs.Field(index));
   QString text = Q(vbrt::Format(value.toStdU16String(), pattern.toStdU16String()));
   flags = static_cast<UINT>(job_.CellTextFlags);
-  if (align == QLatin1Char('R')) flags += kDtRight;
-  if (align == QLatin1Char('C')) flags += kDtCenter;
+  if (align == QLatin1Char('R')) flags += DT_RIGHT;
+  if (align == QLatin1Char('C')) flags += DT_CENTER;
 
   if (name.compare(QLatin1String("DISK_SERIAL_NUMBER"), Qt::CaseInsensitive) == 0 && text == QLatin1String("0")) {
     text = QStringLiteral("(none)");
@@ -253,7 +253,7 @@ double Reports::PrintTableRow(Surface& s, TablePage& pg, double x, double y, dou
   if (title && !titles) title = false;
   const texttable::Recordset* rs = job_.ReportRecordset.get();
   if (!title && (!rs || rs->Eof() || rs->Bof())) return pg.RowSlack;  // no current row
-  const UINT calc = countOnly ? kDtCalcRect : 0;
+  const UINT calc = countOnly ? DT_CALCRECT : 0;
   const LONG left = static_cast<LONG>(s.ScaleX(x, vbInches, vbPixels));
   const LONG top = static_cast<LONG>(s.ScaleY(y, vbInches, vbPixels));
   // Tall enough for any row on the page: the fit test keeps rows inside the body.
@@ -272,7 +272,7 @@ double Reports::PrintTableRow(Surface& s, TablePage& pg, double x, double y, dou
     for (int i = 0; i < cells; ++i) {
       const double right = cellLeft + cellWidth(i);
       RECT r{static_cast<LONG>(cellLeft), top, static_cast<LONG>(right), bottom};
-      tallest = std::max(tallest, s.DrawText((*titles)[i], r, base + kDtWordBreak + kDtVCenter + kDtCalcRect));
+      tallest = std::max(tallest, s.DrawText((*titles)[i], r, base + DT_WORDBREAK + DT_VCENTER + DT_CALCRECT));
       cellLeft = right;
     }
     bottom = top + tallest;
@@ -280,9 +280,9 @@ double Reports::PrintTableRow(Surface& s, TablePage& pg, double x, double y, dou
     for (int i = 0; i < cells; ++i) {
       const double right = cellLeft + cellWidth(i);
       RECT measure{static_cast<LONG>(cellLeft), top, static_cast<LONG>(right), bottom};
-      const int own = s.DrawText((*titles)[i], measure, kDtCalcRect + kDtExpandTabs + kDtWordBreak + kDtCenter);
+      const int own = s.DrawText((*titles)[i], measure, DT_CALCRECT + DT_EXPANDTABS + DT_WORDBREAK + DT_CENTER);
       RECT r{static_cast<LONG>(cellLeft), top, static_cast<LONG>(right), bottom};
-      const UINT flags = own < tallest ? base + kDtVCenter : base + kDtWordBreak;
+      const UINT flags = own < tallest ? base + DT_VCENTER : base + DT_WORDBREAK;
       s.SetBkMode(TRANSPARENT);
       s.DrawText((*titles)[i], r, flags + calc);
       cellLeft = right;
@@ -364,7 +364,7 @@ int Reports::DrawNoteText(Surface& s, double noteLabelWidth, const QString& text
 double Reports::PrintFormatedText(Surface& s, double left, double top, const QString& value, double width,
                                   double height, const QString& format) {
   const QChar align = format.isEmpty() ? QChar() : format[0];
-  const UINT flags = align == QLatin1Char('R') ? 18 : align == QLatin1Char('C') ? 17 : 16;
+  const UINT flags = DT_WORDBREAK + (align == QLatin1Char('R') ? DT_RIGHT : align == QLatin1Char('C') ? DT_CENTER : 0);
   const QString text = Q(vbrt::Format(value.toStdU16String(), format.mid(1).toStdU16String()));
   return PrintTextInRect(left, top, text, s, width, height, flags);
 }

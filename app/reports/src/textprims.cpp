@@ -26,7 +26,7 @@ double Reports::PrintTextInRect(double left, double top, const QString& text, Su
     const LONG x2 = x1 + static_cast<LONG>(s.ScaleX(width, vbInches, vbPixels));
     const LONG y2 = y1 + static_cast<LONG>(s.ScaleY(height, vbInches, vbPixels));
     if (angle != 0) {
-      if (flags & kDtCalcRect) return 0;  // measuring draws nothing
+      if (flags & DT_CALCRECT) return 0;  // measuring draws nothing
       const SHORT size = vbrt::CInt(s.FontSize());
       const int tenths = static_cast<int>(std::lround(angle * 10));
       if (rotated_) {
@@ -40,7 +40,7 @@ double Reports::PrintTextInRect(double left, double top, const QString& text, Su
     }
     s.SetBkMode(TRANSPARENT);
     RECT r{x1, y1, x2, y2};
-    const int drawn = s.DrawText(text, r, flags + kDtExpandTabs);
+    const int drawn = s.DrawText(text, r, flags + DT_EXPANDTABS);
     return s.ScaleY(drawn, vbPixels, vbInches);
   } catch (const vbrt::RuntimeError&) {
     return 0;

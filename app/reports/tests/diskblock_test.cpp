@@ -150,3 +150,31 @@ TEST_F(DiskBlockTest, CustomListingLeavesItsLabelCell) {
 
 }  // namespace
 }  // namespace reports::testing
+
+namespace reports::testing {
+namespace {
+
+TEST_F(DiskBlockTest, TextInARectangleMeasuresAndRotates) {
+  auto s = Canvas(96);
+  double w = 0, h = 0;
+  const double drawn = reports.PrintTextInRect(1.0, 1.0, QStringLiteral("W"), *s, w, h, 0);
+  EXPECT_DOUBLE_EQ(w, s->TextWidth(QStringLiteral("AW"))) << "one letter more of room";
+  EXPECT_DOUBLE_EQ(h, s->TextHeight(QStringLiteral("W")));
+  EXPECT_NEAR(drawn, h, 1.0 / 96);
+  EXPECT_TRUE(rotated.empty());
+
+  double rw = 0.5, rh = 2.0;
+  EXPECT_EQ(reports.PrintTextInRect(1.0, 2.0, QStringLiteral("Spine"), *s, rw, rh, 0, 90), 0.0);
+  ASSERT_EQ(rotated.size(), 1u);
+  EXPECT_EQ(rotated[0].angle, 900);
+  EXPECT_EQ(rotated[0].left, 96);
+  EXPECT_EQ(rotated[0].top, 192);
+  EXPECT_EQ(rotated[0].right, 96 + 48);
+  EXPECT_EQ(rotated[0].bottom, 192 + 192);
+  // Counting draws no rotated text.
+  EXPECT_EQ(reports.PrintTextInRect(1.0, 2.0, QStringLiteral("Spine"), *s, rw, rh, DT_CALCRECT, 90), 0.0);
+  EXPECT_EQ(rotated.size(), 1u);
+}
+
+}  // namespace
+}  // namespace reports::testing

@@ -17,7 +17,7 @@ class TableRowsTest : public ReportsTest {
     job.ReportColumnWidths = {40, 60};
     job.ReportColumnFormats = {QStringLiteral("L@"), QStringLiteral("L@")};
     job.ReportColumnCount = 2;
-    job.CellTextFlags = kDtWordBreak;
+    job.CellTextFlags = DT_WORDBREAK;
   }
   // n rows; from row `wrapFrom` on every note wraps over several lines.
   void Rows(int n, int wrapFrom) {
