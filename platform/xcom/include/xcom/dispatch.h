@@ -428,12 +428,12 @@ struct Slot<P*> : std::conditional_t<IsInterfacePtr<P>::value, OutInterfaceSlot<
 
 template <class C, auto Fn, class... A, std::size_t... I>
 HRESULT CallMember(C* self, InvokeFrame& f, std::tuple<A...>*, std::index_sequence<I...>) {
-  std::tuple<Slot<A>...> slots;
+  std::tuple<Slot<A>...> argSlots;
   HRESULT hr = S_OK;
-  ((SUCCEEDED(hr) ? (hr = std::get<I>(slots).Load(f, static_cast<UINT>(I)), 0) : 0), ...);
+  ((SUCCEEDED(hr) ? (hr = std::get<I>(argSlots).Load(f, static_cast<UINT>(I)), 0) : 0), ...);
   if (FAILED(hr)) return hr;
-  hr = (self->*Fn)(std::get<I>(slots).Arg()...);
-  if (SUCCEEDED(hr)) (std::get<I>(slots).Store(f, static_cast<UINT>(I)), ...);
+  hr = (self->*Fn)(std::get<I>(argSlots).Arg()...);
+  if (SUCCEEDED(hr)) (std::get<I>(argSlots).Store(f, static_cast<UINT>(I)), ...);
   return hr;
 }
 
