@@ -20,7 +20,7 @@ double PageFurniture::PrintDocumentHeader(surface::Surface& s, double left, doub
     s.Line(left, top + 1.5 * t, right, top + 1.5 * t, reports::kBlack);
     s.SetDrawWidth(1);
   }
-  const UINT flags = countOnly ? reports::kDtCalcRect : 0;
+  const UINT flags = countOnly ? DT_CALCRECT : 0;
   reports_.SetFontFromRecord(s, 0);
   double width = right - left, height = 0;
   const double h = reports_.PrintTextInRect(left, top, title, s, width, height, flags);
@@ -39,12 +39,12 @@ double PageFurniture::PrintPageFooter(surface::Surface& s, double left, double b
   const double f = s.TextHeight(text);
   double width = right - left, height = 0;
   const double h =
-      reports_.PrintTextInRect(left, bottom - f, text, s, width, height, countOnly ? reports::kDtCalcRect : 0);
+      reports_.PrintTextInRect(left, bottom - f, text, s, width, height, countOnly ? DT_CALCRECT : 0);
   if (pageNumber) {
     const QString number = QStringLiteral("Page %1").arg(pages_.CurrentPage + pageOffset);
     double numberWidth = s.TextWidth(number + QStringLiteral("W ")), numberHeight = 0;
     reports_.PrintTextInRect(right - numberWidth, bottom - f, number, s, numberWidth, numberHeight,
-                             reports::kDtRight + (countOnly ? reports::kDtCalcRect : 0));
+                             DT_RIGHT + (countOnly ? DT_CALCRECT : 0));
   }
   return 2 * h;
 }
