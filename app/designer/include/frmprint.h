@@ -43,7 +43,7 @@ class frmPrint : public QMainWindow {
   void GotoPrevPage() { session_.Paging().GotoPrevPage(); }
   void GotoFirstPage() { session_.Paging().GotoFirstPage(); }
   void GotoLastPage(SHORT page = 0) { session_.Paging().GotoLastPage(page); }
-  SHORT GetNumPages() const { return const_cast<PreviewSession&>(session_).Paging().GetNumPages(); }
+  SHORT GetNumPages() const { return session_.Paging().GetNumPages(); }
   bool IsDupPageAllowed() const { return session_.IsDupPageAllowed(); }
   // Walks all pages again after a layout change, with the notice over the window.
   void DoPageRecalc();

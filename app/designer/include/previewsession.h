@@ -99,6 +99,7 @@ class PreviewSession : private PagePasses {
 
   PageState& Pages() { return pages_; }
   PreviewPaging& Paging() { return paging_; }
+  const PreviewPaging& Paging() const { return paging_; }
   ReportDrawing& Drawing() { return *drawing_; }
   app::PrintJob& Job() { return *env_.job; }
   surface::PrinterObject& Printer() { return env_.printer(); }
