@@ -1,0 +1,88 @@
+// The program's preview: one window per print job, reached through the window links.
+#include "designerlinks.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QStyle>
+
+#include "appstate.h"
+#include "currentprinter.h"
+#include "forms.h"
+#include "frmprint.h"
+#include "reportsdrawing.h"
+#include "windowlinks.h"
+
+namespace designer {
+
+namespace {
+QPointer<frmPrint>& Instance() {
+  static QPointer<frmPrint> instance;
+  return instance;
+}
+}  // namespace
+
+reports::PageSettings& ProgramPageSettings() {
+  static reports::PageSettings settings;
+  return settings;
+}
+
+PreviewEnvironment ProgramPreviewEnvironment() {
+  PreviewEnvironment env;
+  app::AppState& state = app::Global();
+  env.job = &state.print;
+  env.designer = &state.designer;
+  env.shell = &state.shell;
+  env.printer = []() -> surface::PrinterObject& { return surface::Printer(); };
+  env.pageSetup = &ProgramPageSettings();
+  // The tree cells' item icons: local disk, network drive, floppy, Zip, CD, folder, file.
+  const QStyle::StandardPixmap icons[] = {QStyle::SP_DriveHDIcon, QStyle::SP_DriveNetIcon, QStyle::SP_DriveFDIcon,
+                                          QStyle::SP_DriveFDIcon, QStyle::SP_DriveCDIcon, QStyle::SP_DirIcon,
+                                          QStyle::SP_FileIcon};
+  for (size_t i = 0; i < env.treeIcons.size(); ++i)
+    env.treeIcons[i] = QApplication::style()->standardIcon(icons[i]).pixmap(16, 16).toImage();
+  env.makeDrawing = [](PageState& pages) {
+    app::AppState& state = app::Global();
+    return MakeReportsDrawing(state.print, state.designer, state.selection, ProgramPageSettings(), pages);
+  };
+  return env;
+}
+
+frmPrint* PreviewInstance() {
+  QPointer<frmPrint>& instance = Instance();
+  if (!instance) {
+    auto* window = new frmPrint(ProgramPreviewEnvironment());
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    if (!window->Load()) {
+      delete window;
+      return nullptr;
+    }
+    instance = window;
+  }
+  return instance;
+}
+
+void ShowPreviewModal() {
+  frmPrint* window = PreviewInstance();
+  if (!window) return;
+  forms::ShowModal(window, nullptr);
+  Instance() = nullptr;
+  delete window;
+}
+
+void LinkPrintPreview() {
+  app::WindowLinks& links = app::Links();
+  links.ShowPrintPreview = [] { ShowPreviewModal(); };
+  links.RestoreFromCustArray = [](bool firstPrint) {
+    frmPrint* window = PreviewInstance();
+    if (!window) return false;
+    if (window->RestoreFromCustArray(firstPrint)) return true;
+    Instance() = nullptr;
+    delete window;
+    return false;
+  };
+  links.SetZoomFactor = [](const QString& zoomCode, bool applyToCanvas) {
+    if (frmPrint* window = Instance()) window->SetZoomFactor(zoomCode, applyToCanvas);
+  };
+}
+
+}  // namespace designer
