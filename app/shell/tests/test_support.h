@@ -1,0 +1,160 @@
+// Fakes for the shell's tests: a browser control (ICompCtl, its window and its events) and a
+// disk scanner, both xcom objects the tests make directly; a shell opener that records.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "appstate.h"
+#include "icompctl.h"
+#include "iofilegraber.h"
+#include "shellexecute.h"
+#include "xcom/connpoint.h"
+#include "xcom/control.h"
+#include "xcom/object.h"
+
+class QWidget;
+
+namespace shelltest {
+
+xcom::ServerModule& FakeModule();
+
+// An item information array.
+QVariant Item(const QString& name, const QString& type, qlonglong size = 0, double serial = 0,
+              qlonglong freeSpace = 0, const QString& note = QString());
+
+class FakeCompCtl : public ICompCtl, public IControlWindow, public IConnectionPointContainer {
+ public:
+  void* GetInterface(REFIID iid) {
+    return xcom::FindInterface<ICompCtl, IDispatch, IControlWindow, IConnectionPointContainer>(this, iid);
+  }
+
+  // What the control holds.
+  QString docFileName;
+  QString master, user;
+  LONG allowDelete = 1;
+  std::map<int, QVariant> selected;         // pane -> item information (0 tree, 1 list)
+  std::map<QString, QVariant> items;        // catalog path -> item information
+  QString possibleFloppy, possibleZip, possibleCD;
+  QString folderAnswer;                     // BrowseForFolder; empty: cancelled
+  HRESULT docFileNameAnswer = S_OK;
+  HRESULT passwordAnswer = S_OK;
+  std::function<HRESULT(const QString&)> onBackup;  // CreateBackup
+  int trayShown = -1;                       // the last ShowInSysTray argument
+  QStringList calls;                        // "DocFileName=x", "Refresh", "ShowInSysTray(1)" ...
+  QWidget* window = nullptr;
+
+  // Fires an event at the connected sinks.
+  void FireClick(SHORT pane);
+  void FireDblClick(SHORT pane);
+  void FireRClick(SHORT pane);
+  void FireTreeNodeChanged(const QVariant& item);
+  void FireTrayIconNotify(LONG lParam);
+  size_t SinkCount() const { return events_.size(); }
+
+  // IDispatch: the fake is driven by vtable only.
+  HRESULT GetTypeInfoCount(UINT* p) override;
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override;
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
+  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override;
+
+  HRESULT get_DocFileName(BSTR* pVal) override;
+  HRESULT put_DocFileName(BSTR newVal) override;
+  HRESULT Refresh() override;
+  HRESULT FindItem(BSTR, BSTR, BSTR, LONG, DATE, DATE, SHORT, LONG) override;
+  HRESULT GetSelectedItem(SHORT iSource, VARIANT* pData) override;
+  HRESULT SetItemNote(BSTR, BSTR, SHORT, BSTR, LONG) override;
+  HRESULT Rename(SHORT iControl) override;
+  HRESULT CreateBackup(BSTR bstrName) override;
+  HRESULT ShowInSysTray(SHORT iShow) override;
+  HRESULT GetPossibleDrives(BSTR* f, BSTR* z, BSTR* c) override;
+  HRESULT get_MasterPassword(BSTR* pVal) override;
+  HRESULT put_MasterPassword(BSTR newVal) override;
+  HRESULT get_UserPassword(BSTR* pVal) override;
+  HRESULT put_UserPassword(BSTR newVal) override;
+  HRESULT get_AllowDelete(LONG* pVal) override;
+  HRESULT put_AllowDelete(LONG newVal) override;
+  HRESULT GetItemInfo(BSTR bstrPath, VARIANT* pData) override;
+  HRESULT SetSelectedItem(BSTR itmPath, SHORT iSource) override;
+  HRESULT BrowseForFolder(BSTR, BSTR* ret) override;
+  HRESULT get_ControlType(enControlType* pVal) override;
+  HRESULT put_ControlType(enControlType) override;
+  HRESULT PrintText(LONG, BSTR, INT, LONG, LONG, LONG, LONG, BSTR, SHORT, LONG, LONG, LONG, OLE_COLOR) override;
+
+  HRESULT CreateControlWindow(void* parent, void** ppQWidget) override;
+
+  HRESULT EnumConnectionPoints(IEnumConnectionPoints** pp) override;
+  HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** pp) override;
+
+ protected:
+  FakeCompCtl();
+  ~FakeCompCtl();
+
+ private:
+  xcom::ConnectionPoint events_;
+};
+
+xcom::ComPtr<FakeCompCtl> MakeFakeCompCtl();
+
+class FakeFileGraber : public IOFileGraber {
+ public:
+  void* GetInterface(REFIID iid) { return xcom::FindInterface<IOFileGraber, IDispatch>(this, iid); }
+
+  QString docFileName;
+  std::map<QString, double> labelSerials;  // drive root -> serial on its label
+  std::map<double, QString> catalogued;    // serial -> disk name (IsSerialUsed)
+  QStringList calls;
+
+  HRESULT GetTypeInfoCount(UINT* p) override;
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override;
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
+  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override;
+  HRESULT AddNewDisk(BSTR, BSTR, BSTR, VARIANT*, SHORT, BSTR) override { return E_NOTIMPL; }
+  HRESULT UpdateDisk(BSTR, SHORT, VARIANT*) override { return E_NOTIMPL; }
+  HRESULT get_BaseSerialNum(double*) override { return E_NOTIMPL; }
+  HRESULT put_BaseSerialNum(double) override { return E_NOTIMPL; }
+  HRESULT get_DiskType(BSTR*) override { return E_NOTIMPL; }
+  HRESULT put_DiskType(BSTR) override { return E_NOTIMPL; }
+  HRESULT IsDiskFiled(BSTR, VARIANT*) override { return E_NOTIMPL; }
+  HRESULT IsSerialUsed(double serial, BSTR* pName) override;
+  HRESULT get_DocFileName(BSTR* pVal) override;
+  HRESULT put_DocFileName(BSTR newVal) override;
+  HRESULT IsValidMedium(BSTR, SHORT, LONG*) override { return E_NOTIMPL; }
+  HRESULT IsNameUsed(BSTR, double*) override { return E_NOTIMPL; }
+  HRESULT IsWritable(BSTR, SHORT*) override { return E_NOTIMPL; }
+  HRESULT GetDiskSerial(BSTR path, double* pNum) override;
+  HRESULT SetDiskSerial(BSTR, BSTR) override { return E_NOTIMPL; }
+  HRESULT DisplayDirectoryFiles(BSTR, SHORT, LONG) override { return E_NOTIMPL; }
+
+ protected:
+  FakeFileGraber() = default;
+  ~FakeFileGraber() = default;
+};
+
+xcom::ComPtr<FakeFileGraber> MakeFakeFileGraber();
+
+// While it lives, every disk scanner the shell creates is this one.
+class ScopedFileGraber {
+ public:
+  ScopedFileGraber();
+  ~ScopedFileGraber();
+  xcom::ComPtr<FakeFileGraber> scanner;
+};
+
+// While it lives, the shell's "open" actions are recorded instead of launched.
+class RecordingOpener {
+ public:
+  explicit RecordingOpener(int answer = forms::kShellExecuteDone);
+  ~RecordingOpener();
+  std::vector<forms::ShellRequest> requests;
+  int answer;
+
+ private:
+  forms::ShellOpener previous_;
+};
+
+}  // namespace shelltest
