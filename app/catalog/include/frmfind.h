@@ -47,15 +47,14 @@ struct FindWindowParts {
   Selection* selection = nullptr;
   ShellState* shell = nullptr;
   PrintJob* print = nullptr;
-  // Opens a catalogued item: its catalog path, and false for a file, true for a folder or disk.
+  // Opens a catalogued item (the shell's OpenCatalogedFile): its catalog path, and false for a
+  // file, true for a folder or disk.
   std::function<void(const QString& path, bool isFolder)> openCatalogedFile;
-  // Opens a saved results file with its associated program.
-  std::function<void(const QString& file)> openFile;
   // Shows the about box.
   std::function<void()> showAbout;
 };
 
-// The parts of the whole program (Global()), with the catalog utilities of the shell.
+// The parts of the whole program (Global()), opening hits through the shell.
 FindWindowParts GlobalFindWindowParts(ICompCtl* compCtl);
 
 class frmFind : public QMainWindow {

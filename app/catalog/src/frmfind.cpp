@@ -6,7 +6,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QDesktopServices>
 #include <QFile>
 #include <QFormLayout>
 #include <QFrame>
@@ -24,12 +23,13 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QTreeWidget>
-#include <QUrl>
 
 #include <cerrno>
 
 #include "appstate.h"
 #include "forms.h"
+#include "global.h"
+#include "shellexecute.h"
 #include "itemtypes.h"
 #include "programfolder.h"
 #include "reporttable.h"
@@ -123,7 +123,9 @@ FindWindowParts GlobalFindWindowParts(ICompCtl* compCtl) {
   p.selection = &g.selection;
   p.shell = &g.shell;
   p.print = &g.print;
-  p.openFile = [](const QString& file) { QDesktopServices::openUrl(QUrl::fromLocalFile(file)); };
+  p.openCatalogedFile = [compCtl](const QString& path, bool plainOpen) {
+    OpenCatalogedFile(compCtl, Global().settings, path, plainOpen);
+  };
   return p;
 }
 
@@ -646,7 +648,7 @@ void frmFind::SaveResults() {
                   forms::vbCritical, QStringLiteral("ERROR!"));
     return;
   }
-  if (parts_.openFile) parts_.openFile(dialog.FileName);
+  forms::ShellExecuteA(this, QStringLiteral("open"), dialog.FileName, QString(), QString(), forms::SW_SHOWNORMAL);
 }
 
 void frmFind::closeEvent(QCloseEvent* event) {

@@ -5,6 +5,7 @@
 
 #include "appstate.h"
 #include "forms.h"
+#include "iteminfovariant.h"
 #include "itemtypes.h"
 #include "reporttable.h"
 #include "texttable.h"
@@ -15,7 +16,6 @@ namespace app::catalog {
 
 namespace {
 
-QString FromBstr(BSTR s) { return QString::fromStdU16String(std::u16string(xcom::BstrView(s))); }
 
 // The listing in progress; the callbacks have no context of their own.
 struct ActiveListing {
@@ -124,10 +124,10 @@ std::optional<QStringList> DiskDirRow(const QString& path, bool first, LONG size
 
 LONG OnReportTreeItem(BSTR pathB, double, BSTR, LONG sizeKB, DATE timeA, BSTR kindB) {
   return Guarded([&](ActiveListing& l) -> LONG {
-    const QString kind = FromBstr(kindB);
+    const QString kind = app::FromBstr(kindB);
     if (kind == u"FILE" && l.walk->FoldersOnly) return 0;
     if (!Begin(l)) return -1;
-    QString path = FromBstr(pathB);
+    QString path = app::FromBstr(pathB);
     if (path.startsWith(u'\\')) path.remove(0, 1);
     const QString name = NameOfPath(path);
     const QString parentPath = path.left(path.lastIndexOf(u'\\'));
@@ -210,9 +210,9 @@ bool FillReportTree(ProgressTarget* form, ICompCtl* compCtl, ListingListTarget* 
 LONG OnDirectoryReportItem(BSTR pathB, double serial, BSTR noteB, LONG sizeKB, DATE timeA, BSTR kindB) {
   return Guarded([&](ActiveListing& l) -> LONG {
     if (!Begin(l)) return -1;
-    const QString path = FromBstr(pathB);
-    const QString kind = FromBstr(kindB);
-    auto row = DirectoryReportRow(path, serial, FromBstr(noteB), sizeKB, timeA, kind, l.job->IncludeLocation,
+    const QString path = app::FromBstr(pathB);
+    const QString kind = app::FromBstr(kindB);
+    auto row = DirectoryReportRow(path, serial, app::FromBstr(noteB), sizeKB, timeA, kind, l.job->IncludeLocation,
                                   l.job->IndentWidth, l.walk->FoldersOnly);
     if (!row) return 0;
     AppendReportRow(*l.job, *row);
@@ -251,8 +251,8 @@ void RunDirectoryReport(ProgressTarget* form, ICompCtl* compCtl, const QString& 
 LONG OnDiskDirItem(BSTR pathB, double, BSTR, LONG sizeKB, DATE timeA, BSTR kindB) {
   return Guarded([&](ActiveListing& l) -> LONG {
     if (!Begin(l)) return -1;
-    const QString path = FromBstr(pathB);
-    const QString kind = FromBstr(kindB);
+    const QString path = app::FromBstr(pathB);
+    const QString kind = app::FromBstr(kindB);
     auto row = DiskDirRow(path, l.walk->FoundCount == 1, sizeKB, timeA, kind, l.constJob->IncludeLocation,
                           l.constJob->IndentWidth, l.walk->FoldersOnly);
     if (row) {

@@ -5,6 +5,7 @@
 
 #include "appstate.h"
 #include "forms.h"
+#include "iteminfovariant.h"
 #include "itemtypes.h"
 #include "reporttable.h"
 #include "xcom/com.h"
@@ -22,7 +23,6 @@ struct ActiveRun {
 };
 ActiveRun* g_run = nullptr;
 
-QString FromBstr(BSTR s) { return QString::fromStdU16String(std::u16string(xcom::BstrView(s))); }
 
 LONG WalkMode(const WalkControl& walk) {
   if (walk.DisksOnly) return 2;
@@ -111,11 +111,11 @@ LONG OnSearchResultItem(BSTR path, double serial, BSTR note, LONG sizeKB, DATE t
   // Past the cap nothing is shown any more: end the walk instead of visiting the rest.
   if (walk.FoundCount > kResultCap) return -1;
   try {
-    const QString kindText = FromBstr(kind);
+    const QString kindText = app::FromBstr(kind);
     if (!walk.SearchText.isEmpty() && kindText != walk.SearchText) return 0;
     ++walk.FoundCount;
     ResultRow row;
-    if (BuildResultRow(FromBstr(path), serial, FromBstr(note), sizeKB, timeA, kindText, walk.SearchText2, row)) {
+    if (BuildResultRow(app::FromBstr(path), serial, app::FromBstr(note), sizeKB, timeA, kindText, walk.SearchText2, row)) {
       SearchResultTarget& target = *run->target;
       if (kindText == u"FOLDER") target.ShowFolderName(row.text.mid(1));
       target.AddRow(row);

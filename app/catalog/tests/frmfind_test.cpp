@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 
 #include "appstate.h"
+#include "shellexecute.h"
 #include "test_support.h"
 
 using namespace app::catalog;
@@ -33,7 +34,6 @@ class FindWindow : public catalog_testing::CatalogTest {
     p.shell = &state_.shell;
     p.print = &state_.print;
     p.openCatalogedFile = [this](const QString& path, bool folder) { opened_.emplace_back(path, folder); };
-    p.openFile = [](const QString&) {};
     return p;
   }
   template <class T>
@@ -173,7 +173,14 @@ TEST_F(FindWindow, PreviewWithoutRowsAndSaving) {
   Search(w, "");
   const auto file = scratch_.path() / "out.txt";
   script_.ExpectSave(QString::fromStdString(file.string()));
+  std::vector<QString> shellOpened;
+  auto previous = forms::SetShellOpener([&](const forms::ShellRequest& r) {
+    shellOpened.push_back(r.operation + " " + r.file);
+    return forms::kShellExecuteDone;
+  });
   w.SaveResults();
+  forms::SetShellOpener(previous);
+  EXPECT_EQ(shellOpened, std::vector<QString>{"open " + QString::fromStdString(file.string())});
   EXPECT_NE(testing_files::ReadBytes(file).find("\"a.txt\",0000000007"), std::string::npos);
   script_.ExpectSave(QString::fromStdString((scratch_.path() / "no" / "x.txt").string()));
   script_.ExpectMessage(forms::vbOK, "ERROR: 76");
