@@ -50,6 +50,9 @@ class SearchResultTarget {
   virtual void RefreshNow() {}
   // A folder hit: the find window's status bar shows its name.
   virtual void ShowFolderName(const QString&) {}
+  // The walk is about to yield to the event loop, or has ended: rows held back for speed
+  // are to be shown now.
+  virtual void Flush() {}
 };
 
 // The criteria boxes of the find window, as typed.

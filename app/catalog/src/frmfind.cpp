@@ -24,6 +24,7 @@
 #include <QTabBar>
 #include <QTreeWidget>
 
+#include <array>
 #include <cerrno>
 
 #include "appstate.h"
@@ -43,7 +44,7 @@ namespace {
 
 constexpr int kRowIndexRole = Qt::UserRole;
 
-QIcon TypeIcon(int icon) {
+QIcon MakeTypeIcon(int icon) {
   QStyle* style = QApplication::style();
   switch (icon) {
     case 1: return style->standardIcon(QStyle::SP_DriveHDIcon);
@@ -54,6 +55,16 @@ QIcon TypeIcon(int icon) {
     case 6: return style->standardIcon(QStyle::SP_DirIcon);
     default: return style->standardIcon(QStyle::SP_FileIcon);
   }
+}
+
+// The icons of the type codes, made once.
+const QIcon& TypeIcon(int icon) {
+  static const std::array<QIcon, 8> icons = [] {
+    std::array<QIcon, 8> all;
+    for (int i = 0; i < 8; ++i) all[i] = MakeTypeIcon(i);
+    return all;
+  }();
+  return icons[icon >= 0 && icon < 8 ? icon : 7];
 }
 
 QDate ToQDate(DATE d) {
@@ -86,18 +97,30 @@ class frmFind::ResultList : public SearchResultTarget {
  public:
   explicit ResultList(frmFind& w) : w_(w) {}
   bool TakesColumns() const override { return true; }
+  ~ResultList() override { qDeleteAll(pending_); }
+  // Rows are held back between two yields and inserted together: one insertion per batch
+  // instead of one per row.
   void AddRow(const ResultRow& row) override {
     auto* item = new QTreeWidgetItem(QStringList{row.text, row.serial, row.location, row.size, row.modified, row.note});
     item->setIcon(0, TypeIcon(row.icon));
     item->setData(0, kRowIndexRole, static_cast<int>(w_.rows_.size()));
     w_.rows_.append(row);
-    w_.lstResult_->addTopLevelItem(item);
+    pending_.append(item);
   }
-  void RefreshNow() override { w_.lstResult_->viewport()->repaint(); }
-  void ShowFolderName(const QString& name) override { w_.statusBar()->showMessage(name); }
+  void RefreshNow() override {
+    Flush();
+    w_.lstResult_->viewport()->repaint();
+  }
+  void ShowFolderName(const QString& name) override { folder_ = name; }
+  void Flush() override {
+    if (!pending_.isEmpty()) w_.lstResult_->addTopLevelItems(std::exchange(pending_, {}));
+    if (!folder_.isEmpty()) w_.statusBar()->showMessage(std::exchange(folder_, QString()));
+  }
 
  private:
   frmFind& w_;
+  QList<QTreeWidgetItem*> pending_;
+  QString folder_;
 };
 
 // The hidden disk list that the "Look in" box is filled from.

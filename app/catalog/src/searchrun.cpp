@@ -51,6 +51,11 @@ bool Walk(ICompCtl* compCtl, SearchResultTarget& target, WalkControl& walk, cons
                                        xcom::Bstr(criteria.note.toStdU16String()).Get(), criteria.size, from, to, mode,
                                        callback.value());
   g_run = nullptr;
+  try {
+    target.Flush();
+  } catch (...) {
+    if (!run.error) run.error = std::current_exception();
+  }
   if (run.error) {
     ReportFailure(DescribeError(run.error));
     return false;
@@ -121,7 +126,10 @@ LONG OnSearchResultItem(BSTR path, double serial, BSTR note, LONG sizeKB, DATE t
       target.AddRow(row);
       if (target.TakesColumns() && walk.FoundCount == kFirstScreenRows) target.RefreshNow();
     }
-    if (walk.FoundCount % kYieldEvery == 0) forms::DoEvents();
+    if (walk.FoundCount % kYieldEvery == 0) {
+      run->target->Flush();
+      forms::DoEvents();
+    }
     return 0;
   } catch (...) {
     // Nothing may unwind through the library's walk: keep the first failure, end the walk,

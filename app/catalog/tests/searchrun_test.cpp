@@ -111,7 +111,9 @@ TEST_F(SearchRun, CapAndRefresh) {
     EXPECT_EQ(walk_.FoundCount, static_cast<LONG>(c.rows));
     EXPECT_EQ(target_.refreshedAt, c.hits >= 35 ? 35 : -1);
     // Past the cap the walk is asked to end instead of running on.
-    if (c.hits > 10001) EXPECT_EQ(ctl_.delivered, 10002u);
+    if (c.hits > 10001) {
+      EXPECT_EQ(ctl_.delivered, 10002u);
+    }
     EXPECT_TRUE(script_.Done());
   }
   EXPECT_EQ(script_.Shown().back().title, "Find File");
