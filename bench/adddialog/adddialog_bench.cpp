@@ -22,6 +22,7 @@
 #include "iteminfovariant.h"
 #include "icompctl.h"
 #include "iofilegraber.h"
+#include "components.h"
 #include "peer.h"
 #include "realtree.h"
 #include "volumes_fixture.h"
@@ -36,31 +37,15 @@ using bench::Seconds;
 
 constexpr std::uint64_t kSeed = 20261211;
 
-void CheckHr(HRESULT hr, const char* what) {
-  if (FAILED(hr)) {
-    std::fprintf(stderr, "%s failed: 0x%08X\n", what, static_cast<unsigned>(hr));
-    std::exit(1);
-  }
 }
 
-template <class T>
-xcom::ComPtr<T> Create(const char16_t* progId) {
-  CLSID clsid{};
-  CheckHr(CLSIDFromProgID(progId, &clsid), "CLSIDFromProgID");
-  xcom::ComPtr<T> out;
-  CheckHr(xcom::CreateInstance(clsid, &out), "CoCreateInstance");
-  return out;
-}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::size_t files = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 200000;
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  if (!getenv("XCOM_REGISTRY")) {
-    const fs::path reg = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin" / "xcom.reg";
-    setenv("XCOM_REGISTRY", reg.c_str(), 1);
-  }
+  bench::UseBuildRegistry();
   std::string tmpl = (fs::temp_directory_path() / "bench-adddialog-XXXXXX").string();
   Check(mkdtemp(tmpl.data()) != nullptr, "mkdtemp");
   const fs::path dir(tmpl);
@@ -85,13 +70,13 @@ int main(int argc, char** argv) {
   double scanner = 1e9;
   for (int i = 0; i < 4; ++i) {
     fresh();
-    auto s = Create<IOFileGraber>(kProgIdOFileGraberIndependent);
-    CheckHr(s->put_DocFileName(xcom::Bstr(catalog).Get()), "DocFileName");
-    CheckHr(s->put_DiskType(xcom::Bstr(u"Local Disk").Get()), "DiskType");
-    CheckHr(s->put_BaseSerialNum(-1.0), "BaseSerialNum");
+    auto s = bench::CreateByProgId<IOFileGraber>(kProgIdOFileGraberIndependent);
+    bench::CheckHr(s->put_DocFileName(xcom::Bstr(catalog).Get()), "DocFileName");
+    bench::CheckHr(s->put_DiskType(xcom::Bstr(u"Local Disk").Get()), "DiskType");
+    bench::CheckHr(s->put_BaseSerialNum(-1.0), "BaseSerialNum");
     xcom::Variant result;
     const auto t0 = Clock::now();
-    CheckHr(s->AddNewDisk(xcom::Bstr(u"k:\\").Get(), xcom::Bstr(u"[ K ] -- Drive").Get(),
+    bench::CheckHr(s->AddNewDisk(xcom::Bstr(u"k:\\").Get(), xcom::Bstr(u"[ K ] -- Drive").Get(),
                           xcom::Bstr(u"          | [BENCH]").Get(), &result, FLAG_DRIVE_BY_LETTER, xcom::Bstr(u"").Get()),
             "AddNewDisk");
     const double s1 = Seconds(t0, Clock::now());
@@ -99,11 +84,11 @@ int main(int argc, char** argv) {
   }
 
   // The dialog, over the browser control of a main window.
-  auto ctl = Create<ICompCtl>(kProgIdCompCtlIndependent);
+  auto ctl = bench::CreateByProgId<ICompCtl>(kProgIdCompCtlIndependent);
   double dialog = 1e9;
   for (int i = 0; i < 4; ++i) {
     fresh();
-    CheckHr(ctl->put_DocFileName(xcom::Bstr(catalog).Get()), "DocFileName");
+    bench::CheckHr(ctl->put_DocFileName(xcom::Bstr(catalog).Get()), "DocFileName");
     app::AppState state;
     state.print.BatchPrintMode = true;  // no label dialog after the add
     app::catalog::CatalogDialogParts parts;

@@ -20,8 +20,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <map>
-#include <set>
+#include <vector>
 #include <cctype>
 #include <cmath>
 #include <string>
@@ -30,6 +29,7 @@
 #include "frmfind.h"
 #include "icompctl.h"
 #include "iofilegraber.h"
+#include "components.h"
 #include "peer.h"
 #include "realtree.h"
 #include "volumes_fixture.h"
@@ -45,11 +45,6 @@ using bench::Seconds;
 
 constexpr std::uint64_t kSeed = 20261211;
 
-void CheckHr(HRESULT hr, const char* what) {
-  if (FAILED(hr)) {
-    std::fprintf(stderr, "%s failed: 0x%08X\n", what, static_cast<unsigned>(hr));
-    std::exit(1);
-  }
 }
 
 long g_hits = 0;
@@ -58,43 +53,32 @@ LONG CountHit(BSTR, double, BSTR, LONG, DATE, BSTR) {
   return 0;
 }
 
-// A pattern "*xy*" whose two letters appear (in either case) in the names of about 1% of the
-// tree's folders and files; *share receives that fraction.
+// A pattern "*x*y*" (the letters x and y in that order, in either case) that matches the names of
+// the tree's folders and files nearest to 1%; *share receives the fraction it matches.
 std::string OnePercentPattern(const bench::RealTree& tree, double* share) {
-  std::map<std::string, long> counts;
+  std::vector<long> counts(26 * 26, 0);
   auto count = [&](const std::string& name) {
-    std::string lower = name;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    std::set<std::string> seen;
-    for (std::size_t i = 0; i + 1 < lower.size(); ++i) {
-      const unsigned char a = lower[i], b = lower[i + 1];
-      if (std::isalpha(a) && std::isalpha(b)) seen.insert(lower.substr(i, 2));
+    int first[26], last[26];
+    std::fill(std::begin(first), std::end(first), 1 << 30);
+    std::fill(std::begin(last), std::end(last), -1);
+    for (int i = 0; i < static_cast<int>(name.size()); ++i) {
+      const int c = std::tolower(static_cast<unsigned char>(name[i])) - 'a';
+      if (c < 0 || c >= 26) continue;
+      first[c] = std::min(first[c], i);
+      last[c] = i;
     }
-    for (const std::string& pair : seen) ++counts[pair];
+    for (int x = 0; x < 26; ++x)
+      for (int y = 0; y < 26; ++y)
+        if (first[x] < last[y]) ++counts[x * 26 + y];
   };
   for (const bench::TreeFile& f : tree.files) count(f.name);
   for (const bench::TreeFolder& f : tree.folders) count(f.name);
   const double n = static_cast<double>(tree.files.size() + tree.folders.size());
-  std::string best;
-  double bestShare = -1;
-  for (const auto& [pair, c] : counts) {
-    const double s = c / n;
-    if (bestShare < 0 || std::abs(s - 0.01) < std::abs(bestShare - 0.01)) {
-      best = pair;
-      bestShare = s;
-    }
-  }
-  *share = bestShare;
-  return "*" + best + "*";
-}
-
-template <class T>
-xcom::ComPtr<T> Create(const char16_t* progId) {
-  CLSID clsid{};
-  CheckHr(CLSIDFromProgID(progId, &clsid), "CLSIDFromProgID");
-  xcom::ComPtr<T> out;
-  CheckHr(xcom::CreateInstance(clsid, &out), "CoCreateInstance");
-  return out;
+  int best = 0;
+  for (int i = 1; i < 26 * 26; ++i)
+    if (std::abs(counts[i] / n - 0.01) < std::abs(counts[best] / n - 0.01)) best = i;
+  *share = counts[best] / n;
+  return std::string("*") + static_cast<char>('a' + best / 26) + "*" + static_cast<char>('a' + best % 26) + "*";
 }
 
 }  // namespace
@@ -102,11 +86,7 @@ xcom::ComPtr<T> Create(const char16_t* progId) {
 int main(int argc, char** argv) {
   const std::size_t files = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 200000;
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  if (!getenv("XCOM_REGISTRY")) {
-    // The release build registers the libraries in its program folder, build/bin.
-    const fs::path reg = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin" / "xcom.reg";
-    setenv("XCOM_REGISTRY", reg.c_str(), 1);
-  }
+  bench::UseBuildRegistry();
   std::string tmpl = (fs::temp_directory_path() / "bench-findwindow-XXXXXX").string();
   Check(mkdtemp(tmpl.data()) != nullptr, "mkdtemp");
   const fs::path dir(tmpl);
@@ -122,16 +102,16 @@ int main(int argc, char** argv) {
   volumes::testing::FixtureDrive drive('K', DRIVE_FIXED, root, "Bench");
   const std::u16string catalog = xcom::Utf8ToUtf16((dir / "bench.dkc").string());
   {
-    auto scanner = Create<IOFileGraber>(kProgIdOFileGraberIndependent);
-    CheckHr(scanner->put_DocFileName(xcom::Bstr(catalog).Get()), "DocFileName");
-    CheckHr(scanner->put_DiskType(xcom::Bstr(u"Local Disk").Get()), "DiskType");
+    auto scanner = bench::CreateByProgId<IOFileGraber>(kProgIdOFileGraberIndependent);
+    bench::CheckHr(scanner->put_DocFileName(xcom::Bstr(catalog).Get()), "DocFileName");
+    bench::CheckHr(scanner->put_DiskType(xcom::Bstr(u"Local Disk").Get()), "DiskType");
     xcom::Variant result;
-    CheckHr(scanner->AddNewDisk(xcom::Bstr(u"K:\\").Get(), xcom::Bstr(u"[ K ] -- Drive").Get(), xcom::Bstr(u"").Get(),
+    bench::CheckHr(scanner->AddNewDisk(xcom::Bstr(u"K:\\").Get(), xcom::Bstr(u"[ K ] -- Drive").Get(), xcom::Bstr(u"").Get(),
                                 &result, FLAG_DRIVE_BY_LETTER, nullptr),
             "AddNewDisk");
   }
-  auto ctl = Create<ICompCtl>(kProgIdCompCtlIndependent);
-  CheckHr(ctl->put_DocFileName(xcom::Bstr(catalog).Get()), "DocFileName");
+  auto ctl = bench::CreateByProgId<ICompCtl>(kProgIdCompCtlIndependent);
+  bench::CheckHr(ctl->put_DocFileName(xcom::Bstr(catalog).Get()), "DocFileName");
 
   double share = 0;
   const std::string pattern = OnePercentPattern(tree, &share);
@@ -144,7 +124,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 4; ++i) {
     g_hits = 0;
     const auto t0 = Clock::now();
-    CheckHr(ctl->FindItem(xcom::Bstr(u"").Get(), xcom::Bstr(pattern16).Get(), xcom::Bstr(u"").Get(), 0, 0, 0, 0,
+    bench::CheckHr(ctl->FindItem(xcom::Bstr(u"").Get(), xcom::Bstr(pattern16).Get(), xcom::Bstr(u"").Get(), 0, 0, 0, 0,
                           token.value()),
             "FindItem");
     const double s = Seconds(t0, Clock::now());
@@ -154,13 +134,7 @@ int main(int argc, char** argv) {
 
   // The find window.
   app::AppState state;
-  app::catalog::FindWindowParts parts;
-  parts.compCtl = ctl.Get();
-  parts.settings = &state.settings;
-  parts.walk = &state.walk;
-  parts.selection = &state.selection;
-  parts.shell = &state.shell;
-  parts.print = &state.print;
+  app::catalog::FindWindowParts parts = app::catalog::FindWindowPartsOf(state, ctl.Get());
   app::catalog::frmFind window(parts);
   window.resize(900, 600);
   window.show();

@@ -28,6 +28,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace app {
+struct AppState;
 struct Settings;
 struct WalkControl;
 struct Selection;
@@ -54,7 +55,9 @@ struct FindWindowParts {
   std::function<void()> showAbout;
 };
 
-// The parts of the whole program (Global()), opening hits through the shell.
+// The parts of a program's state, opening hits through the shell's OpenCatalogedFile.
+FindWindowParts FindWindowPartsOf(AppState& state, ICompCtl* compCtl);
+// The parts of the whole program (Global()).
 FindWindowParts GlobalFindWindowParts(ICompCtl* compCtl);
 
 class frmFind : public QMainWindow {

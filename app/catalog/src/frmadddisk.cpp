@@ -18,6 +18,7 @@
 #include <QStyle>
 #include <QTextEdit>
 
+#include "animation.h"
 #include "appstate.h"
 #include "forms.h"
 #include "frmcategory.h"
@@ -279,6 +280,8 @@ void frmAddDisk::Sync() {
   cmbCategory_->clear();
   cmbCategory_->addItems(in.categories);
   cmbCategory_->setCurrentIndex(in.categoryIndex);
+  Drive1_->setEnabled(true);
+  for (QPushButton* b : findChildren<QPushButton*>()) b->setEnabled(true);
   for (QWidget* w : partTwo_) w->setEnabled(in.partTwoEnabled);
   Dir1_->setEnabled(in.dirEnabled);
   File1_->setEnabled(in.dirEnabled);
@@ -299,25 +302,17 @@ void frmAddDisk::AddDisk() {
 
 void frmAddDisk::ShowProgress(bool show) {
   picUpdate_->setVisible(show);
+  // While the scanner runs nothing of the dialog can be used; Sync enables it again.
+  for (QWidget* w : findChildren<QPushButton*>()) w->setEnabled(!show);
+  Drive1_->setEnabled(!show);
   if (show) {
-    const QString file = QString::fromStdString((platform::ProgramFolder() / "filecopy.avi").string());
-    if (!movie_ && QFile::exists(file)) {
-      movie_ = new QMovie(file, QByteArray(), this);
-      if (!movie_->isValid()) {
-        delete movie_;
-        movie_ = nullptr;
-      }
-    }
-    if (movie_) {
-      Animation1_->setMovie(movie_);
-      movie_->start();
-    }
+    PlayAnimation(Animation1_, movie_, "filecopy.avi");
     repaint();
     // Paint the panel once before the scan; nothing else runs meanwhile.
     WalkGuard guard({});
     forms::DoEvents();
-  } else if (movie_) {
-    movie_->stop();
+  } else {
+    StopAnimation(movie_);
   }
 }
 

@@ -27,6 +27,7 @@
 #include <array>
 #include <cerrno>
 
+#include "animation.h"
 #include "appstate.h"
 #include "forms.h"
 #include "global.h"
@@ -137,8 +138,7 @@ class frmFind::DiskList : public SearchResultTarget {
   QListWidget* list_;
 };
 
-FindWindowParts GlobalFindWindowParts(ICompCtl* compCtl) {
-  AppState& g = Global();
+FindWindowParts FindWindowPartsOf(AppState& g, ICompCtl* compCtl) {
   FindWindowParts p;
   p.compCtl = compCtl;
   p.settings = &g.settings;
@@ -146,11 +146,14 @@ FindWindowParts GlobalFindWindowParts(ICompCtl* compCtl) {
   p.selection = &g.selection;
   p.shell = &g.shell;
   p.print = &g.print;
-  p.openCatalogedFile = [compCtl](const QString& path, bool plainOpen) {
-    OpenCatalogedFile(compCtl, Global().settings, path, plainOpen);
+  Settings* settings = &g.settings;
+  p.openCatalogedFile = [compCtl, settings](const QString& path, bool plainOpen) {
+    OpenCatalogedFile(compCtl, *settings, path, plainOpen);
   };
   return p;
 }
+
+FindWindowParts GlobalFindWindowParts(ICompCtl* compCtl) { return FindWindowPartsOf(Global(), compCtl); }
 
 frmFind::frmFind(FindWindowParts parts, QWidget* parent)
     : QMainWindow(parent), parts_(std::move(parts)), resultTarget_(std::make_unique<ResultList>(*this)) {
@@ -162,6 +165,8 @@ frmFind::frmFind(FindWindowParts parts, QWidget* parent)
   // Load.
   lstCategory_->clear();
   lstCategory_->addItems(parts_.settings->CategoryNames);
+  lstCategory_->addItem(QString());  // the list's end: no category
+  lstCategory_->setCurrentIndex(-1);
   ++parts_.shell->OpenDialogCount;
   collapsed_ = true;
   lstName_->addItems(HistoryFromSettings(parts_.settings->SearchHistory));
@@ -513,24 +518,9 @@ void frmFind::SetHeightTwips(int twips) {
   }
 }
 
-void frmFind::StartAnimation() {
-  const QString file = QString::fromStdString((platform::ProgramFolder() / "findfile.avi").string());
-  if (!movie_ && QFile::exists(file)) {
-    movie_ = new QMovie(file, QByteArray(), this);
-    if (!movie_->isValid()) {
-      delete movie_;
-      movie_ = nullptr;
-    }
-  }
-  if (movie_) {
-    animation_->setMovie(movie_);
-    movie_->start();
-  }
-}
+void frmFind::StartAnimation() { PlayAnimation(animation_, movie_, "findfile.avi"); }
 
-void frmFind::StopAnimation() {
-  if (movie_) movie_->stop();
-}
+void frmFind::StopAnimation() { app::catalog::StopAnimation(movie_); }
 
 void frmFind::FindNow() {
   if (searching_ || SearchRunning()) return;

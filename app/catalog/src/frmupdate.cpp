@@ -12,6 +12,7 @@
 #include <QStackedWidget>
 #include <QStyle>
 
+#include "animation.h"
 #include "appstate.h"
 #include "forms.h"
 #include "global.h"
@@ -193,24 +194,11 @@ void frmUpdate::ShowScanLayout(const QString& driveLine) {
   btnCancel_->hide();
   btnStart_->hide();
   lbProgress_->setText(driveLine);
-  const QString file = QString::fromStdString((platform::ProgramFolder() / "filecopy.avi").string());
-  if (!movie_ && QFile::exists(file)) {
-    movie_ = new QMovie(file, QByteArray(), this);
-    if (!movie_->isValid()) {
-      delete movie_;
-      movie_ = nullptr;
-    }
-  }
-  if (movie_) {
-    Animation1_->setMovie(movie_);
-    movie_->start();
-  }
+  PlayAnimation(Animation1_, movie_, "filecopy.avi");
   repaint();
 }
 
-void frmUpdate::StopAnimation() {
-  if (movie_) movie_->stop();
-}
+void frmUpdate::StopAnimation() { app::catalog::StopAnimation(movie_); }
 
 void frmUpdate::UnloadSteps() {
   if (std::exchange(unloaded_, true)) return;

@@ -11,6 +11,7 @@
 
 #include "iofilegraber.h"
 #include "iteminfovariant.h"
+#include "test_support.h"
 #include "xcom/com.h"
 #include "xcom/tokens.h"
 
@@ -24,7 +25,8 @@ class FakeScanner : public IOFileGraber {
   std::map<double, QString> serialOwners;      // IsSerialUsed
   QStringList namesUsed;                       // IsNameUsed (ignoring case)
   HRESULT listAnswer = S_OK;                   // DisplayDirectoryFiles
-  QStringList rootFolders, rootFiles;
+  QStringList rootFolders, rootFiles;          // the root listing: the drive, folders, files
+  std::vector<Hit> listing;                    // or these items as they stand
   HRESULT setSerialAnswer = S_OK;
   SHORT writable = 1;                          // IsWritable
   HRESULT addAnswer = S_OK;
@@ -136,6 +138,11 @@ class FakeScanner : public IOFileGraber {
   HRESULT DisplayDirectoryFiles(BSTR path, SHORT, LONG token) override {
     auto* fn = xcom::ResolveToken<ItemCallbackFn>(xcom::TokenKind::ItemCallback, token);
     if (FAILED(listAnswer) || listAnswer == SCANNER_DRIVE_NOT_READY || !fn) return listAnswer;
+    for (const Hit& h : listing) {
+      xcom::Bstr p(h.path), k(h.kind);
+      fn(p.Get(), -1, nullptr, h.sizeKB, h.date, k.Get());
+    }
+    if (!listing.empty()) return S_OK;
     const QString root = app::FromBstr(path);
     auto call = [&](const QString& p, const char16_t* kind) {
       xcom::Bstr b(p.toStdU16String()), k(kind);

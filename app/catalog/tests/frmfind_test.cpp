@@ -26,13 +26,7 @@ class FindWindow : public catalog_testing::CatalogTest {
     ctl_.hits = {{u"Disk1", 7, u"", 0, 0, u"Zip Disk"}, {u"Disk2", 8, u"", 0, 0, u"Floppy Disk"}};
   }
   FindWindowParts Parts() {
-    FindWindowParts p;
-    p.compCtl = &ctl_;
-    p.settings = &state_.settings;
-    p.walk = &state_.walk;
-    p.selection = &state_.selection;
-    p.shell = &state_.shell;
-    p.print = &state_.print;
+    FindWindowParts p = FindWindowPartsOf(state_, &ctl_);
     p.openCatalogedFile = [this](const QString& path, bool folder) { opened_.emplace_back(path, folder); };
     return p;
   }
@@ -66,6 +60,12 @@ TEST_F(FindWindow, LookInListsDisksAndTheSelectedFolder) {
   Search(w, "a*");
   EXPECT_EQ(ctl_.calls.back().dir, u"Disk1/Music/2003");
   EXPECT_EQ(ctl_.calls.back().name, u"a*");
+  EXPECT_EQ(ctl_.calls.back().note, u"");  // no category chosen: no note criterion
+  auto* category = Find<QComboBox>(w, "lstCategory");
+  EXPECT_EQ(category->count(), 3);
+  category->setCurrentIndex(0);
+  Search(w, "a*");
+  EXPECT_EQ(ctl_.calls.back().note, u"WORK      | ");
   EXPECT_EQ(w.statusBar()->currentMessage(), "1 File(s) found.");
   EXPECT_FALSE(w.Collapsed());
 }

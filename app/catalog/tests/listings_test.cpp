@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "appstate.h"
+#include "fakescanner.h"
 #include "itemtypes.h"
 #include "reporttable.h"
 #include "test_support.h"
@@ -138,40 +139,9 @@ TEST_F(Listings, DirectoryReportFailureThrows) {
 
 TEST_F(Listings, DriveListingLines) {
   const DATE d = vbrt::DateFromParts({2026, 1, 2, 9, 7, 0}).value();
-  struct Scanner : IOFileGraber {
-    std::vector<Hit> hits;
-    HRESULT DisplayDirectoryFiles(BSTR, SHORT, LONG token) override {
-      auto* fn = xcom::ResolveToken<ItemCallbackFn>(xcom::TokenKind::ItemCallback, token);
-      for (const Hit& h : hits) {
-        xcom::Bstr p(h.path), k(h.kind);
-        fn(p.Get(), -1, nullptr, h.sizeKB, h.date, k.Get());
-      }
-      return S_OK;
-    }
-    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG AddRef() override { return 1; }
-    ULONG Release() override { return 1; }
-    HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
-    HRESULT AddNewDisk(BSTR, BSTR, BSTR, VARIANT*, SHORT, BSTR) override { return E_NOTIMPL; }
-    HRESULT UpdateDisk(BSTR, SHORT, VARIANT*) override { return E_NOTIMPL; }
-    HRESULT get_BaseSerialNum(double*) override { return E_NOTIMPL; }
-    HRESULT put_BaseSerialNum(double) override { return E_NOTIMPL; }
-    HRESULT get_DiskType(BSTR*) override { return E_NOTIMPL; }
-    HRESULT put_DiskType(BSTR) override { return E_NOTIMPL; }
-    HRESULT IsDiskFiled(BSTR, VARIANT*) override { return E_NOTIMPL; }
-    HRESULT IsSerialUsed(double, BSTR*) override { return E_NOTIMPL; }
-    HRESULT get_DocFileName(BSTR*) override { return E_NOTIMPL; }
-    HRESULT put_DocFileName(BSTR) override { return E_NOTIMPL; }
-    HRESULT IsValidMedium(BSTR, SHORT, LONG*) override { return E_NOTIMPL; }
-    HRESULT IsNameUsed(BSTR, double*) override { return E_NOTIMPL; }
-    HRESULT IsWritable(BSTR, SHORT*) override { return E_NOTIMPL; }
-    HRESULT GetDiskSerial(BSTR, double*) override { return E_NOTIMPL; }
-    HRESULT SetDiskSerial(BSTR, BSTR) override { return E_NOTIMPL; }
-  } scanner;
-  scanner.hits = {{u"D:\\", 0, u"", 1000, d, u"Zip Disk"},
+  catalog_testing::ScannerHandle handle;
+  catalog_testing::FakeScanner& scanner = *handle.keep.Get();
+  scanner.listing = {{u"D:\\", 0, u"", 1000, d, u"Zip Disk"},
                   {u"D:\\Music", 0, u"", 0, d, u"FOLDER"},
                   {u"D:\\Music\\a.mp3", 0, u"", 1234, d, u"FILE"}};
   std::ostringstream out;

@@ -53,13 +53,7 @@ int main(int argc, char** argv) {
   state.settings.SearchHistory[0] = "*.mp3";
   FakeCompCtl ctl;
   ctl.hits = {{u"Music 2003", 42, u"", 0, 46000, u"Zip Disk"}, {u"Photos \u00e9t\u00e9", 43, u"", 0, 46000, u"CD-RW Disk"}};
-  app::catalog::FindWindowParts parts;
-  parts.compCtl = &ctl;
-  parts.settings = &state.settings;
-  parts.walk = &state.walk;
-  parts.selection = &state.selection;
-  parts.shell = &state.shell;
-  parts.print = &state.print;
+  app::catalog::FindWindowParts parts = app::catalog::FindWindowPartsOf(state, &ctl);
   {
     app::catalog::frmFind find(parts);
     find.resize(900, 520);
