@@ -69,12 +69,16 @@ do_test() {
 
 do_run() {
   do_build
-  local exe=$TOP/build/bin/xendora
-  if [ ! -x "$exe" ]; then
-    say "Everything is built, but the program window is not built yet: there is no xendora to start."
-    return 0
+  # The program runs from the build tree, whose folder holds the component registry and is the
+  # program folder (unless XENDORA_HOME names another). A first run there starts with the
+  # default catalog "Xendora.DKC" in the program folder, created when it opens.
+  local bin=$TOP/build/bin
+  local home=${XENDORA_HOME:-$bin}
+  mkdir -p "$home"
+  if [ ! -e "$home/ctgr.ini" ]; then
+    printf '[LastFile]\r\nName=%s\r\n' "$home/Xendora.DKC" >"$home/ctgr.ini"
   fi
-  exec "$exe"
+  exec "$bin/xendora"
 }
 
 case "${1:-}" in

@@ -1,5 +1,6 @@
 // The calls by which windows reach windows of another folder without linking them: the print
-// preview (app/designer) and page setup (app/printsetup). The program sets these once at
+// preview (app/designer), page setup (app/printsetup) and the cataloguing windows
+// (app/catalog). The program sets these once at
 // start-up (main.cpp); a call whose window is not set does nothing and answers its default, so
 // each window and its tests run without the others.
 #pragma once
@@ -32,6 +33,15 @@ struct WindowLinks {
   std::function<void()> UnloadPageSetup;
   // Resets the page setup window's stock choice when the chosen label stock changes.
   std::function<void(SHORT)> SetStockChoiceState;
+
+  // The cataloguing windows (app/catalog), each shown modally under owner: the add-disk
+  // dialog, the update-disk dialog (PrintDirectory first prepares it to list a folder of a
+  // real drive), the find window and the item properties dialog.
+  std::function<void(QWidget* owner)> ShowAddDisk;
+  std::function<void(QWidget* owner)> ShowUpdateDisk;
+  std::function<void(const QString& folder)> PrintDirectory;
+  std::function<void(QWidget* owner)> ShowFind;
+  std::function<void(QWidget* owner)> ShowProperties;
 };
 
 // The links of the whole run.
@@ -46,5 +56,10 @@ void SetBatchPrint();
 void SetupForZipLabel();
 void UnloadPageSetup();
 void SetStockChoiceState(SHORT value);
+void ShowAddDisk(QWidget* owner);
+void ShowUpdateDisk(QWidget* owner);
+void PrintDirectory(const QString& folder);
+void ShowFind(QWidget* owner);
+void ShowProperties(QWidget* owner);
 
 }  // namespace app

@@ -40,4 +40,24 @@ void SetStockChoiceState(SHORT value) {
   if (Links().SetStockChoiceState) Links().SetStockChoiceState(value);
 }
 
+void ShowAddDisk(QWidget* owner) {
+  if (Links().ShowAddDisk) Links().ShowAddDisk(owner);
+}
+
+void ShowUpdateDisk(QWidget* owner) {
+  if (Links().ShowUpdateDisk) Links().ShowUpdateDisk(owner);
+}
+
+void PrintDirectory(const QString& folder) {
+  if (Links().PrintDirectory) Links().PrintDirectory(folder);
+}
+
+void ShowFind(QWidget* owner) {
+  if (Links().ShowFind) Links().ShowFind(owner);
+}
+
+void ShowProperties(QWidget* owner) {
+  if (Links().ShowProperties) Links().ShowProperties(owner);
+}
+
 }  // namespace app

@@ -1,0 +1,10 @@
+// The executable xendora: the application object, then the start-up window.
+#include <QApplication>
+
+#include "frmstart.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Xendora"));
+  return app::frmStart::Run(application);
+}
