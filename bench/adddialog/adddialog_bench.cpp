@@ -37,8 +37,6 @@ using bench::Seconds;
 
 constexpr std::uint64_t kSeed = 20261211;
 
-}
-
 
 }  // namespace
 

@@ -45,8 +45,6 @@ using bench::Seconds;
 
 constexpr std::uint64_t kSeed = 20261211;
 
-}
-
 long g_hits = 0;
 LONG CountHit(BSTR, double, BSTR, LONG, DATE, BSTR) {
   ++g_hits;

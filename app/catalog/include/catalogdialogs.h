@@ -30,6 +30,10 @@ CatalogDialogParts GlobalDialogParts();
 // The catalog the browser control has open ("" without a control).
 QString CatalogFileOf(ICompCtl* compCtl);
 
+// Sets the program's window links to the cataloguing windows (add disk, update disk, find,
+// properties), over Global() and the main window's browser control.
+void LinkCatalogWindows();
+
 // Shows the add-disk dialog / the update-disk dialog modally.
 void ShowAddDiskDialog(const CatalogDialogParts& parts, QWidget* owner = nullptr);
 void ShowUpdateDialog(const CatalogDialogParts& parts, QWidget* owner = nullptr);

@@ -99,6 +99,24 @@ TEST_F(PropApply, WritesAndAsks) {
   EXPECT_FALSE(ApplyProperties(plain, "", "hello", false, &declined));
 }
 
+TEST_F(PropApply, TheDialogWritesThroughTheControl) {
+  app::AppState state;
+  state.settings.CategoryNames = {"WORK", "MUSIC"};
+  state.selection.SelectedItemInfo = QVariantList{0, 0, 0, 1, 0, "D/Music", "File Folder", "WORK      | hello"};
+  catalog_testing::FakeCompCtl ctl;
+  {
+    frmProp dialog(state, &ctl);
+    EXPECT_EQ(state.shell.OpenDialogCount, 1);
+    auto* category = dialog.findChild<QComboBox*>("lstCategory");
+    EXPECT_EQ(category->currentText(), "WORK");
+    category->setCurrentIndex(1);
+    dialog.findChild<QCheckBox*>("chkRecursive")->setChecked(true);
+    EXPECT_TRUE(dialog.Apply());
+  }
+  EXPECT_EQ(state.shell.OpenDialogCount, 0);
+  EXPECT_EQ(ctl.notes, std::vector<std::u16string>{u"D/Music|MUSIC     | hello|1|MUSIC     | |1"});
+}
+
 class CategoryEditor : public catalog_testing::CatalogTest {};
 
 TEST_F(CategoryEditor, OkAndCancel) {

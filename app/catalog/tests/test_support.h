@@ -102,7 +102,14 @@ class FakeCompCtl : public ICompCtl {
   HRESULT put_DocFileName(BSTR) override { return E_NOTIMPL; }
   HRESULT Refresh() override { return E_NOTIMPL; }
   HRESULT GetSelectedItem(SHORT, VARIANT*) override { return E_NOTIMPL; }
-  HRESULT SetItemNote(BSTR, BSTR, SHORT, BSTR, LONG) override { return E_NOTIMPL; }
+  // SetItemNote's arguments, joined by "|".
+  std::vector<std::u16string> notes;
+  HRESULT SetItemNote(BSTR path, BSTR note, SHORT type, BSTR recur, LONG recursive) override {
+    notes.push_back(std::u16string(xcom::BstrView(path)) + u"|" + std::u16string(xcom::BstrView(note)) + u"|" +
+                    QString::number(type).toStdU16String() + u"|" + std::u16string(xcom::BstrView(recur)) + u"|" +
+                    QString::number(recursive).toStdU16String());
+    return S_OK;
+  }
   HRESULT Rename(SHORT) override { return E_NOTIMPL; }
   HRESULT CreateBackup(BSTR) override { return E_NOTIMPL; }
   HRESULT ShowInSysTray(SHORT) override { return E_NOTIMPL; }
