@@ -33,6 +33,10 @@ struct PageSettings {
   SHORT ChosenColumns = 1;      // optCol: 1 to 3 page columns
 };
 
+// The page settings of the run: the ones the page setup dialog edits and the label launchers
+// of the main window write before the preview opens.
+PageSettings& CurrentPageSettings();
+
 // The caption chkMargins has for label stock, and for paper reports.
 inline constexpr char kPrintOutlinesCaption[] = "Print outlines";
 inline constexpr char kPreviewMarginsCaption[] = "Preview Page Margins";

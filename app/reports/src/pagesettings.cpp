@@ -3,6 +3,11 @@
 
 namespace reports {
 
+PageSettings& CurrentPageSettings() {
+  static PageSettings page;
+  return page;
+}
+
 PageOffset SurfaceOffset(const PageSettings& page, const app::PrintJob& job, bool onPrinter) {
   if (!onPrinter) return {page.OffsetX, page.OffsetY};
   return {page.OffsetX - job.PrinterOffsetX, page.OffsetY - job.PrinterOffsetY};

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "appstate.h"
+#include "pagesettings.h"
 
 namespace app {
 
@@ -46,10 +47,9 @@ LabelPagePlan PlanUserDefinedLabels(SHORT reportType, SHORT templateKind);
 // and outlines off, then the plan's folder and cells.
 void ApplyLabelPlan(const LabelPagePlan& plan, PrintJob& job);
 
-// Hands the plan's orientation and margins to the page the preview lays out.
-void ApplyPageLayout(const LabelPagePlan& plan);
-// The orientation and margins the last label job asked for.
-const LabelPagePlan& LastPageLayout();
+// Hands the plan's orientation to the current Printer and its margins to the run's page
+// settings (the page setup's margin boxes), which the preview lays out.
+void ApplyPageLayout(const LabelPagePlan& plan, reports::PageSettings& page);
 
 // Which update command prints the label of a disk of that type text (DoPrintSelection):
 // nothing for an empty type text (no disk selected: warn); pendingDiskCommand nothing keeps

@@ -387,7 +387,7 @@ void frmMain::DoToolPrintDir() {
 void frmMain::DoUserDefinedLabels() {
   const LabelPagePlan plan = PlanUserDefinedLabels(app_.print.ReportType, app_.print.TemplateKind);
   ApplyLabelPlan(plan, app_.print);
-  ApplyPageLayout(plan);
+  ApplyPageLayout(plan, reports::CurrentPageSettings());
   ShowPrintPreview();
   app_.print.TemplateFolder.clear();
 }

@@ -1,6 +1,7 @@
 // The print launchers' label-stock layouts and label commands.
 #include "printlaunchers.h"
 
+#include "currentprinter.h"
 #include "vbrt.h"
 
 namespace app {
@@ -52,22 +53,18 @@ void ApplyLabelPlan(const LabelPagePlan& plan, PrintJob& job) {
   if (plan.labelRowCount) job.LabelRowCount = *plan.labelRowCount;
 }
 
-namespace {
-LabelPagePlan& LastLayout() {
-  static LabelPagePlan plan;
-  return plan;
+void ApplyPageLayout(const LabelPagePlan& plan, reports::PageSettings& page) {
+  surface::Printer().SetOrientation(plan.orientation);
+  page.Orientation = plan.orientation;
+  if (plan.margins) {
+    // The margin boxes hold the runtime's number-to-text form; the layout reads it back.
+    const auto& m = *plan.margins;
+    page.LeftMargin = vbrt::CDbl(m[0].toStdU16String());
+    page.TopMargin = vbrt::CDbl(m[1].toStdU16String());
+    page.RightMargin = vbrt::CDbl(m[2].toStdU16String());
+    page.BottomMargin = vbrt::CDbl(m[3].toStdU16String());
+  }
 }
-}  // namespace
-
-void ApplyPageLayout(const LabelPagePlan& plan) {
-  LabelPagePlan& last = LastLayout();
-  last.orientation = plan.orientation;
-  if (plan.margins) last.margins = plan.margins;
-  last.templateFolder = plan.templateFolder;
-  last.labelRowCount = plan.labelRowCount;
-}
-
-const LabelPagePlan& LastPageLayout() { return LastLayout(); }
 
 std::optional<LabelSelectionPlan> PlanPrintSelection(const QString& typeText) {
   const QString floppy35 = QStringLiteral("3") + QChar(0x00BD) + QStringLiteral("\" Floppy Disk");

@@ -8,6 +8,10 @@
 #include <QTimer>
 
 #include "commandloop.h"
+#include "currentprinter.h"
+#include "pagesettings.h"
+#include "recordingsurface.h"
+#include "vbrt.h"
 #include "frmmain.h"
 #include "iteminfovariant.h"
 #include "printlaunchers.h"
@@ -167,6 +171,9 @@ class LaunchersTest : public ::testing::Test {
 };
 
 TEST_F(LaunchersTest, LabelStockItemsSetTheKindsAndThePreviewSeesTheirPage) {
+  auto recorder = std::make_unique<surface::RecordingSurface>();
+  surface::RecordingSurface* printer = recorder.get();
+  surface::SetPrinter(std::move(recorder));
   state.print.TemplateKind = 6;
   for (const LabelStockItem& item : kLabelStockItems) {
     SCOPED_TRACE(item.action);
@@ -178,10 +185,15 @@ TEST_F(LaunchersTest, LabelStockItemsSetTheKindsAndThePreviewSeesTheirPage) {
     EXPECT_EQ(previews.last(), PlanUserDefinedLabels(item.reportType, state.print.TemplateKind).templateFolder);
     EXPECT_TRUE(state.print.TemplateFolder.isEmpty());  // cleared after the preview
     EXPECT_FALSE(state.print.PrintFooter);
-    EXPECT_EQ(LastPageLayout().orientation,
-              PlanUserDefinedLabels(item.reportType, state.print.TemplateKind).orientation);
+    const LabelPagePlan plan = PlanUserDefinedLabels(item.reportType, state.print.TemplateKind);
+    EXPECT_EQ(printer->Orientation(), plan.orientation);
+    if (plan.margins) {
+      EXPECT_DOUBLE_EQ(reports::CurrentPageSettings().TopMargin, vbrt::CDbl((*plan.margins)[1].toStdU16String()));
+    }
   }
   EXPECT_EQ(previews.size(), 7);
+  EXPECT_DOUBLE_EQ(reports::CurrentPageSettings().LeftMargin, 0.75);  // the CD front insert set them last
+  surface::SetPrinter(nullptr);
 }
 
 TEST_F(LaunchersTest, ReportsAndLabelsOfTheSelectedDisk) {

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "frmabout.h"
 #include "frmlogin.h"
 #include "frmmain.h"
 #include "frmoptions.h"
@@ -89,6 +90,7 @@ TEST_F(MainWindowTest, LoadOpensTheLastCatalogBehindTheGateThenRefreshes) {
   EXPECT_EQ(state.settings.DriveLetter(kCdRwDisk), QStringLiteral("E:\\"));
   EXPECT_EQ(state.login.LoginState, QStringLiteral("MASTER_LOGIN"));
   EXPECT_EQ(w.PanelText(QStringLiteral("SEC")), QStringLiteral("ON"));
+  EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("SEC"))->property("image").toString(), QStringLiteral("LOCK"));
   EXPECT_EQ(w.PanelText(QStringLiteral("CAT")), QStringLiteral("MY.DKC"));
   EXPECT_TRUE(w.state().FirstActivatePending);
   EXPECT_FALSE(w.state().NoDriveAssigned);
@@ -103,8 +105,10 @@ TEST_F(MainWindowTest, LoadOpensTheLastCatalogBehindTheGateThenRefreshes) {
 
 TEST_F(MainWindowTest, NoLastCatalogSkipsTheGateAndTheRefresh) {
   WriteSettings(QString::fromLatin1(kDrivesSet));
+  control->master.clear();
   frmMain& w = Make();
   w.Form_Load();
+  EXPECT_TRUE(w.PanelText(QStringLiteral("SEC")).isEmpty());
   EXPECT_FALSE(control->calls.contains(QStringLiteral("Refresh")));
   EXPECT_TRUE(control->calls.filter(QStringLiteral("DocFileName")).isEmpty());
   EXPECT_FALSE(control->calls.contains(QStringLiteral("GetPossibleDrives")));  // a drive is set
@@ -358,6 +362,29 @@ TEST_F(MainWindowTest, ToolbarEntriesTextLabelsAndTheSecurityPanel) {
     form->close();
   });
   click();
+  EXPECT_TRUE(script.Done());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(frmAbout, VersionWebLinkAndNoSystemInformation) {
+  forms::ScriptedForms script([](const QString& m) { ADD_FAILURE() << m.toStdString(); });
+  forms::ScopedForms use(script);
+  RecordingOpener opener;
+  frmAbout about;
+  EXPECT_EQ(about.windowTitle(), QStringLiteral("About Xendora"));
+  const QString version = about.findChild<QLabel*>(QStringLiteral("lblVersion"))->text();
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^Version 2\\.1\\.\\d+\\.\\d+$")).match(version).hasMatch()) << version.toStdString();
+  QLabel* web = about.findChild<QLabel*>(QStringLiteral("lblWebSite"));
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(web, &press);
+  ASSERT_EQ(opener.requests.size(), 1u);
+  EXPECT_EQ(opener.requests[0].file, WebSiteAddress());
+  script.ExpectMessage(forms::vbOK, QStringLiteral("System Information Is Unavailable At This Time"));
+  about.findChild<QPushButton*>(QStringLiteral("cmdSysInfo"))->click();
   EXPECT_TRUE(script.Done());
 }
 

@@ -1,0 +1,41 @@
+// What the cataloguing dialogs (add disk, update disk) work with: the shared state, the main
+// window's browser control, and the options dialog of the shell, reached through a call the
+// program sets (it does nothing while unset).
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+#include "icompctl.h"
+
+class QWidget;
+
+namespace app {
+struct AppState;
+}
+
+namespace app::catalog {
+
+struct CatalogDialogParts {
+  AppState* state = nullptr;
+  ICompCtl* compCtl = nullptr;
+  // frmOptions shown modally; with a media type name it opens on that type's serial.
+  std::function<void(const QString& mediaTypeName)> showOptions;
+};
+
+// The parts of the whole program: Global() and the main window's browser control.
+CatalogDialogParts GlobalDialogParts();
+
+// The catalog the browser control has open ("" without a control).
+QString CatalogFileOf(ICompCtl* compCtl);
+
+// Sets the program's window links to the cataloguing windows (add disk, update disk, find,
+// properties), over Global() and the main window's browser control.
+void LinkCatalogWindows();
+
+// Shows the add-disk dialog / the update-disk dialog modally.
+void ShowAddDiskDialog(const CatalogDialogParts& parts, QWidget* owner = nullptr);
+void ShowUpdateDialog(const CatalogDialogParts& parts, QWidget* owner = nullptr);
+
+}  // namespace app::catalog

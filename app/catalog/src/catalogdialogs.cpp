@@ -1,0 +1,64 @@
+// Opening the cataloguing dialogs with the program's parts.
+#include "catalogdialogs.h"
+
+#include "appstate.h"
+#include "forms.h"
+#include <QApplication>
+
+#include "frmadddisk.h"
+#include "frmfind.h"
+#include "frmoptions.h"
+#include "frmprop.h"
+#include "frmupdate.h"
+#include "global.h"
+#include "iteminfovariant.h"
+#include "windowlinks.h"
+
+namespace app::catalog {
+
+CatalogDialogParts GlobalDialogParts() {
+  CatalogDialogParts p;
+  p.state = &Global();
+  p.compCtl = MainCompCtl();
+  p.showOptions = [](const QString& mediaTypeName) {
+    frmOptions options(QApplication::activeModalWidget(), MainCompCtl(), Global());
+    if (!mediaTypeName.isEmpty()) options.ShowOnly(mediaTypeName);
+    options.Load();
+    forms::ShowModal(&options, QApplication::activeModalWidget());
+  };
+  return p;
+}
+
+void LinkCatalogWindows() {
+  WindowLinks& links = Links();
+  links.ShowAddDisk = [](QWidget* owner) { ShowAddDiskDialog(GlobalDialogParts(), owner); };
+  links.ShowUpdateDisk = [](QWidget* owner) { ShowUpdateDialog(GlobalDialogParts(), owner); };
+  links.ShowFind = [](QWidget* owner) {
+    frmFind window(GlobalFindWindowParts(MainCompCtl()), owner);
+    window.setWindowModality(Qt::ApplicationModal);
+    forms::ShowModal(&window, owner);
+  };
+  links.ShowProperties = [](QWidget* owner) {
+    frmProp dialog(Global(), MainCompCtl(), owner);
+    forms::ShowModal(&dialog, owner);
+  };
+}
+
+QString CatalogFileOf(ICompCtl* compCtl) {
+  if (!compCtl) return QString();
+  xcom::Bstr name;
+  if (FAILED(compCtl->get_DocFileName(name.ReleaseAndGetAddressOf()))) return QString();
+  return FromBstr(name.Get());
+}
+
+void ShowAddDiskDialog(const CatalogDialogParts& parts, QWidget* owner) {
+  frmAddDisk dialog(parts, owner);
+  forms::ShowModal(&dialog, owner);
+}
+
+void ShowUpdateDialog(const CatalogDialogParts& parts, QWidget* owner) {
+  frmUpdate dialog(parts, owner);
+  forms::ShowModal(&dialog, owner);
+}
+
+}  // namespace app::catalog

@@ -1,0 +1,247 @@
+// The update-disk dialog's widgets.
+#include "frmupdate.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMovie>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStyle>
+
+#include "animation.h"
+#include "appstate.h"
+#include "forms.h"
+#include "global.h"
+#include "iteminfovariant.h"
+#include "programfolder.h"
+#include "volumes.h"
+#include "windowlinks.h"
+
+namespace app::catalog {
+
+namespace {
+QStringList DriveLetters() {
+  QStringList texts;
+  for (const volumes::DriveInfo& d : volumes::ListDrives()) texts.append(QString(QChar(d.letter).toLower()) + u':');
+  return texts;
+}
+}  // namespace
+
+frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent), parts_(std::move(parts)) {
+  setObjectName(QStringLiteral("frmUpdate"));
+  setWindowTitle(QStringLiteral("Update Disk"));
+  auto label = [&](const char* name, const QString& text, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    return l;
+  };
+  auto* outer = new QVBoxLayout(this);
+  pages_ = new QStackedWidget(this);
+  outer->addWidget(pages_);
+
+  // The update half.
+  auto* update = new QWidget(pages_);
+  auto* box = new QVBoxLayout(update);
+  auto* frame1 = new QGroupBox(QStringLiteral("Storage Device"), update);
+  frame1->setObjectName(QStringLiteral("Frame1"));
+  auto* f1 = new QHBoxLayout(frame1);
+  f1->addWidget(label("Label2", QStringLiteral("Update Disk:"), frame1));
+  Drive1_ = new QComboBox(frame1);
+  Drive1_->setObjectName(QStringLiteral("Drive1"));
+  f1->addWidget(Drive1_, 1);
+  box->addWidget(frame1);
+  auto* frameMT = new QGroupBox(QStringLiteral("Media Type"), update);
+  frameMT->setObjectName(QStringLiteral("frameMT"));
+  auto* mt = new QHBoxLayout(frameMT);
+  Image1_ = label("Image1", QString(), frameMT);
+  Image1_->setFixedSize(32, 32);
+  lstStandardType_ = new QComboBox(frameMT);
+  lstStandardType_->setObjectName(QStringLiteral("lstStandardType"));
+  mt->addWidget(Image1_);
+  mt->addWidget(lstStandardType_, 1);
+  box->addWidget(frameMT);
+  auto* startRow = new QHBoxLayout;
+  startRow->addStretch(1);
+  btnStart_ = new QPushButton(QStringLiteral("&Start Update"), update);
+  btnStart_->setObjectName(QStringLiteral("btnStart"));
+  btnCancel_ = new QPushButton(QStringLiteral("Cancel"), update);
+  btnCancel_->setObjectName(QStringLiteral("btnCancel"));
+  startRow->addWidget(btnStart_);
+  startRow->addWidget(btnCancel_);
+  box->addLayout(startRow);
+  Label1_ = label("Label1", QString(), update);
+  lbProgress_ = label("lbProgress", QStringLiteral("Update process in progress . . ."), update);
+  lbProgress1_ = label("lbProgress1",
+                       QStringLiteral("Adding new files and removing deleted files.  This may take a few seconds on "
+                                      "disks with a large number of files."),
+                       update);
+  lbProgress1_->setWordWrap(true);
+  Animation1_ = label("Animation1", QString(), update);
+  Animation1_->setFixedSize(64, 40);
+  for (QWidget* w : {static_cast<QWidget*>(Animation1_), static_cast<QWidget*>(Label1_),
+                     static_cast<QWidget*>(lbProgress_), static_cast<QWidget*>(lbProgress1_)}) {
+    box->addWidget(w);
+    w->hide();
+  }
+  btnStop_ = new QPushButton(QStringLiteral("&Stop"), update);
+  btnStop_->setObjectName(QStringLiteral("btnStop"));
+  btnStop_->hide();
+  btnPopup_ = new QPushButton(QStringLiteral("Processing Data . . ."), update);
+  btnPopup_->setObjectName(QStringLiteral("btnPopup"));
+  btnPopup_->hide();
+  box->addWidget(btnPopup_);
+  box->addWidget(btnStop_);
+  box->addStretch(1);
+  pages_->addWidget(update);
+
+  // The label page.
+  auto* print = new QWidget(pages_);
+  auto* pbox = new QVBoxLayout(print);
+  lbSummary_ = label("lbSummary", QString(), print);
+  lbSummary_->setTextFormat(Qt::PlainText);
+  pbox->addWidget(lbSummary_);
+  pbox->addStretch(1);
+  auto* prow = new QHBoxLayout;
+  prow->addStretch(1);
+  auto* btnPrint = new QPushButton(QStringLiteral("&Print Preview"), print);
+  btnPrint->setObjectName(QStringLiteral("btnPrint"));
+  auto* btnExit = new QPushButton(QStringLiteral("&Exit"), print);
+  btnExit->setObjectName(QStringLiteral("btnExit"));
+  prow->addWidget(btnPrint);
+  prow->addWidget(btnExit);
+  pbox->addLayout(prow);
+  pages_->addWidget(print);
+
+  Drive1_->addItems(DriveLetters());
+  Drive1_->setCurrentIndex(-1);
+
+  xcom::ComPtr<IOFileGraber> scanner;
+  CreateFileGraber(&scanner);
+  flow_ = std::make_unique<UpdateFlow>(*parts_.state, static_cast<UpdateView&>(*this), std::move(scanner), CatalogFileOf(parts_.compCtl));
+  flow_->Load();
+  if (parts_.state->print.PrintOnlyMode) ShowPrintHalf();
+  Sync();
+
+  connect(Drive1_, &QComboBox::activated, this, [this](int index) {
+    parts_.state->shell.LastDriveIndex = static_cast<SHORT>(index);
+    flow_->DriveChanged(Drive1_->itemText(index));
+    Sync();
+  });
+  connect(lstStandardType_, &QComboBox::activated, this, [this](int index) {
+    flow_->MediaTypeChosen(index);
+    Sync();
+  });
+  connect(btnStart_, &QPushButton::clicked, this, [this] {
+    if (flow_->Drive().isEmpty()) return;
+    flow_->Start();
+    if (!unloaded_) Sync();
+  });
+  connect(btnCancel_, &QPushButton::clicked, this, [this] { Unload(); });
+  connect(btnStop_, &QPushButton::clicked, this, [this] { parts_.state->walk.StopRequested = true; });
+  connect(btnExit, &QPushButton::clicked, this, [this] { Unload(); });
+  connect(btnPrint, &QPushButton::clicked, this, [] { ShowPrintPreview(); });
+}
+
+frmUpdate::~frmUpdate() { UnloadSteps(); }
+
+void frmUpdate::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (std::exchange(activated_, true)) return;
+  if (!parts_.state->print.PrintOnlyMode && !parts_.state->print.BatchPrintMode)
+    parts_.state->shell.PendingDiskCommand.clear();  // consumed on the first activation
+  if (!parts_.state->print.PrintOnlyMode && flow_->Drive().isEmpty()) {
+    const SHORT last = parts_.state->shell.LastDriveIndex;
+    if (last >= 0 && last < Drive1_->count()) flow_->DriveChanged(Drive1_->itemText(last));
+  }
+  Sync();
+}
+
+void frmUpdate::Sync() {
+  int driveIndex = -1;
+  for (int i = 0; i < Drive1_->count(); ++i)
+    if (!flow_->Drive().isEmpty() && Drive1_->itemText(i).left(2) == flow_->Drive().left(2)) driveIndex = i;
+  Drive1_->setCurrentIndex(driveIndex);
+  lstStandardType_->clear();
+  lstStandardType_->addItems(flow_->MediaTypes());
+  lstStandardType_->setCurrentIndex(flow_->MediaTypeIndex());
+  QStyle* style = QApplication::style();
+  const SHORT code = flow_->MediaTypeCode();
+  const QIcon icon = code == kNetworkConnection ? style->standardIcon(QStyle::SP_DriveNetIcon)
+                     : code == kCdRwDisk        ? style->standardIcon(QStyle::SP_DriveCDIcon)
+                     : code == kFloppyDisk || code == kZipDisk ? style->standardIcon(QStyle::SP_DriveFDIcon)
+                                                               : style->standardIcon(QStyle::SP_DriveHDIcon);
+  Image1_->setPixmap(icon.pixmap(32, 32));
+  btnStart_->setEnabled(!flow_->Drive().isEmpty() && !flow_->Ran());
+  QString summary = flow_->SummaryText();
+  summary.replace(u'\r', u'\n');
+  lbSummary_->setText(summary);
+}
+
+void frmUpdate::SetProcessMessage(const QString& text) {
+  btnPopup_->setText(text);
+  btnPopup_->repaint();
+}
+
+void frmUpdate::ShowScanLayout(const QString& driveLine) {
+  resize(width(), std::max(height(), 3400 / 15));
+  for (QWidget* w : {static_cast<QWidget*>(Animation1_), static_cast<QWidget*>(Label1_),
+                     static_cast<QWidget*>(lbProgress_), static_cast<QWidget*>(lbProgress1_)})
+    w->show();
+  btnCancel_->hide();
+  btnStart_->hide();
+  lbProgress_->setText(driveLine);
+  PlayAnimation(Animation1_, movie_, "filecopy.avi");
+  repaint();
+}
+
+void frmUpdate::StopAnimation() { app::catalog::StopAnimation(movie_); }
+
+void frmUpdate::UnloadSteps() {
+  if (std::exchange(unloaded_, true)) return;
+  AppState& s = *parts_.state;
+  --s.shell.OpenDialogCount;
+  s.print.LabelRowCount = 1;
+  s.print.LabelColumnCount = 1;
+  s.walk.FoldersOnly = false;
+  s.walk.CurrentLevelOnly = false;
+  s.print.ReportType = 1;
+  if (!s.print.BatchPrintMode) UnloadPageSetup();
+  if (IsItemInfo(s.selection.AddUpdateResult)) SelectInBrowser(ItemInfoText(s.selection.AddUpdateResult, kInfoName));
+  forms::SetScreenMousePointer(forms::vbDefault);
+}
+
+void frmUpdate::Unload() {
+  UnloadSteps();
+  hide();
+  QDialog::done(QDialog::Rejected);
+}
+
+void frmUpdate::done(int r) {
+  UnloadSteps();
+  QDialog::done(r);
+}
+
+void frmUpdate::RefreshBrowser() {
+  if (parts_.compCtl) parts_.compCtl->Refresh();
+}
+
+void frmUpdate::SelectInBrowser(const QString& name) {
+  if (parts_.compCtl) parts_.compCtl->SetSelectedItem(ToBstr(name).Get(), 0);
+}
+
+void frmUpdate::ShowAddDialog() { ShowAddDiskDialog(parts_, parentWidget()); }
+
+void frmUpdate::ShowPrintHalf() {
+  pages_->setCurrentIndex(1);
+  setWindowTitle(parts_.state->print.LabelMedium == 0 ? QStringLiteral("Select Report to Preview")
+                                                      : QStringLiteral("Label Setup  (Select Label Type to print)"));
+  Sync();
+}
+
+void frmUpdate::SetCaption(const QString& caption) { setWindowTitle(caption); }
+
+}  // namespace app::catalog

@@ -1,0 +1,42 @@
+// For benchmarks that drive the component libraries as the program does: the release build's
+// component registry, classes created by ProgID, and failed calls ending the run.
+#pragma once
+
+#include <stdlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "xcom/com.h"
+
+namespace bench {
+
+// Ends the run with a message when a call failed.
+inline void CheckHr(HRESULT hr, const char* what) {
+  if (FAILED(hr)) {
+    std::fprintf(stderr, "%s failed: 0x%08X\n", what, static_cast<unsigned>(hr));
+    std::exit(1);
+  }
+}
+
+// Points the component runtime at the release build's registry (build/bin/xcom.reg, beside
+// build/bench) unless XCOM_REGISTRY names one.
+inline void UseBuildRegistry() {
+  if (getenv("XCOM_REGISTRY")) return;
+  const std::filesystem::path reg =
+      std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin" / "xcom.reg";
+  setenv("XCOM_REGISTRY", reg.c_str(), 1);
+}
+
+// An instance of the class registered under the ProgID, as interface T.
+template <class T>
+xcom::ComPtr<T> CreateByProgId(const char16_t* progId) {
+  CLSID clsid{};
+  CheckHr(CLSIDFromProgID(progId, &clsid), "CLSIDFromProgID");
+  xcom::ComPtr<T> out;
+  CheckHr(xcom::CreateInstance(clsid, &out), "CoCreateInstance");
+  return out;
+}
+
+}  // namespace bench
