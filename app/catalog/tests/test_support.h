@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "icompctl.h"
-#include "scratchfolder.h"
+#include "testing_files/test_support.h"
 #include "scriptedforms.h"
 #include "xcom/com.h"
 #include "xcom/tokens.h"

@@ -1,7 +1,7 @@
 // Settings files: reading, writing, refusals, failures and files from the original platform.
 #include "profile.h"
 
-#include "test_support.h"
+#include "testing_files/test_support.h"
 
 #include <gtest/gtest.h>
 

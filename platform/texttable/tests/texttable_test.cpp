@@ -1,7 +1,7 @@
 // Report tables: values read back as written, other writers' lines, sorting, moving, bookmarks.
 #include "texttable.h"
 
-#include "test_support.h"
+#include "testing_files/test_support.h"
 
 #include <gtest/gtest.h>
 
