@@ -70,7 +70,10 @@ std::string Stored(const QString& value) {
   return v.toStdString();
 }
 
-[[noreturn]] void FailToWrite(const std::filesystem::path& file) {
+[[noreturn]] void FailToWrite(const std::filesystem::path& file, platform::ProfileFile::SaveFailure why) {
+  using Failure = platform::ProfileFile::SaveFailure;
+  if (why == Failure::FileNotWritable) throw vbrt::RuntimeError(vbrt::ErrPathFileAccess);
+  if (why == Failure::DiskFull) throw vbrt::RuntimeError(vbrt::ErrDiskFull);
   std::error_code ec;
   std::filesystem::path dir = file.parent_path();
   bool folderMissing = !dir.empty() && !std::filesystem::is_directory(dir, ec);
@@ -177,7 +180,8 @@ void SaveSettings(const Settings& state, const std::filesystem::path& path) {
 
   write(kLastFile, "Name", Stored(state.LastCatalogPath));
 
-  if (!file.Save(path)) FailToWrite(path);
+  platform::ProfileFile::SaveFailure why;
+  if (!file.Save(path, &why)) FailToWrite(path, why);
 }
 
 }  // namespace app

@@ -4,6 +4,10 @@
 #include "scratchfolder.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -249,6 +253,35 @@ TEST_F(SettingsTest, FailuresReachTheCaller) {
   EXPECT_EQ(errorOf([&] { app::LoadSettings(state, file_); }), vbrt::ErrPermissionDenied);
   EXPECT_EQ(errorOf([&] { app::SaveSettings(state, file_); }), vbrt::ErrPermissionDenied);
   EXPECT_TRUE(fs::is_directory(file_));
+  fs::remove(file_);
+
+  // A settings file the user made read-only stays as it is: 75, "Path/File access error".
+  WriteFile(Crlf({"[LastFile]", "Name=kept"}));
+  fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  state.LastCatalogPath = QStringLiteral("new");
+  EXPECT_EQ(errorOf([&] { app::SaveSettings(state, file_); }), vbrt::ErrPathFileAccess);
+  EXPECT_EQ(ReadFile(), Crlf({"[LastFile]", "Name=kept"}));
+  EXPECT_EQ(fs::status(file_).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(file_, fs::perms::owner_write, fs::perm_options::add);
+
+  // A disk without room for the new text: 61, "Disk full", and the old file stays. The
+  // limit on a file's size stands in for the full disk, in a process of its own.
+  pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {16, 16};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::_exit(errorOf([&] { app::SaveSettings(state, file_); }) == vbrt::ErrDiskFull ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(ReadFile(), Crlf({"[LastFile]", "Name=kept"}));
+  std::size_t leftovers = 0;
+  for (const auto& e : fs::directory_iterator(dir_)) leftovers += e.path() != file_;
+  EXPECT_EQ(leftovers, 0u);
 }
 
 }  // namespace

@@ -18,8 +18,9 @@ struct IOStorageInternal : IOStorage {
 
   // The name the user sees for an element of the current folder: the long name of a
   // "FLD~~n" element from the folder's long-name map, else the element name itself (also when
-  // the map has no such identifier: STG_E_FILENOTFOUND, *longName the element name).
-  // E_FAIL when there is no current folder.
+  // the map has no such identifier: STG_E_FILENOTFOUND, *longName the element name). When
+  // the folder's map cannot be read, its read failure, *longName the element name. E_FAIL
+  // when there is no current folder.
   virtual HRESULT LongNameFromElement(const OLECHAR* element, BSTR* longName) = 0;
 
  protected:

@@ -1,5 +1,7 @@
 #include "longnames.h"
 
+#include "namefold.h"
+
 #include <algorithm>
 
 namespace brevix {
@@ -46,11 +48,13 @@ HRESULT LongNameMap::Load(IStorage* stg) {
 
 void LongNameMap::Index(uint32_t i) {
   byName_[entries_[i].name].push_back(i);
+  byFolded_[Folded(entries_[i].name)].push_back(i);
   byId_[entries_[i].id].push_back(i);
 }
 
 void LongNameMap::Rebuild() {
   byName_.clear();
+  byFolded_.clear();
   byId_.clear();
   live_ = 0;
   for (uint32_t i = 0; i < entries_.size(); ++i) {
@@ -75,6 +79,13 @@ std::optional<WORD> LongNameMap::IdOf(std::u16string_view name) const {
   auto it = byName_.find(std::u16string(name));
   if (it == byName_.end() || it->second.empty()) return std::nullopt;
   return entries_[it->second.front()].id;
+}
+
+size_t LongNameMap::CountIgnoringCase(std::u16string_view name, WORD* id) const {
+  auto it = byFolded_.find(Folded(name));
+  if (it == byFolded_.end() || it->second.empty()) return 0;
+  *id = entries_[it->second.front()].id;
+  return it->second.size();
 }
 
 HRESULT LongNameMap::NextId(IStorage* stg, WORD* id) {
@@ -115,6 +126,7 @@ bool LongNameMap::RemoveId(WORD id) {
   uint32_t i = it->second.front();
   it->second.erase(it->second.begin());
   Unindex(byName_[entries_[i].name], i);
+  Unindex(byFolded_[Folded(entries_[i].name)], i);
   entries_[i].live = false;
   --live_;
   dirty_ = true;
@@ -126,9 +138,12 @@ void LongNameMap::Rename(WORD id, std::u16string name) {
   if (it == byId_.end() || it->second.empty()) return;
   uint32_t i = it->second.front();
   Unindex(byName_[entries_[i].name], i);
+  Unindex(byFolded_[Folded(entries_[i].name)], i);
   entries_[i].name = std::move(name);
   std::vector<uint32_t>& list = byName_[entries_[i].name];
   list.insert(std::upper_bound(list.begin(), list.end(), i), i);
+  std::vector<uint32_t>& folded = byFolded_[Folded(entries_[i].name)];
+  folded.insert(std::upper_bound(folded.begin(), folded.end(), i), i);
   dirty_ = true;
 }
 

@@ -27,6 +27,8 @@ class LongNameMap {
   // The first live entry of that identifier / that name (exact comparison).
   const std::u16string* NameOf(WORD id) const;
   std::optional<WORD> IdOf(std::u16string_view name) const;
+  // How many live entries have a name equal to `name` ignoring letter case; *id the first.
+  size_t CountIgnoringCase(std::u16string_view name, WORD* id) const;
 
   // An identifier for a new entry of `stg`: the last one given out plus one while that stays
   // within 32767 and names no element already in the storage; after that the lowest one
@@ -54,6 +56,7 @@ class LongNameMap {
 
   std::vector<Entry> entries_;
   std::unordered_map<std::u16string, std::vector<uint32_t>> byName_;
+  std::unordered_map<std::u16string, std::vector<uint32_t>> byFolded_;  // by upper-cased name
   std::unordered_map<WORD, std::vector<uint32_t>> byId_;
   size_t live_ = 0;
   WORD lastId_ = 0;

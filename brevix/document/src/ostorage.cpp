@@ -45,6 +45,18 @@ std::vector<std::u16string> SplitPath(std::u16string_view path) {
   return parts;
 }
 
+// Whether a storage holds no storage (a catalog root without any disk).
+HRESULT HoldsNoStorage(IStorage* stg, bool* none) {
+  std::vector<ChildElement> children;
+  HRESULT hr = ListChildren(stg, children);
+  if (FAILED(hr)) return hr;
+  *none = true;
+  for (const ChildElement& c : children) {
+    if (c.type == STGTY_STORAGE) *none = false;
+  }
+  return S_OK;
+}
+
 }  // namespace
 
 #define BREVIX_REFUSE_DURING_WALK() \
@@ -149,6 +161,10 @@ HRESULT OStorage::CloseInternal(bool writeHeader) {
     HRESULT f = root_.names->Flush(root_.stg.Get());
     if (FAILED(f) && SUCCEEDED(closed)) closed = f;
   }
+  // The file is written out here, so that a write-out that fails (a full disk) is answered;
+  // the file then keeps the state before this session.
+  HRESULT committed = root_.stg->Commit(0);
+  if (FAILED(committed)) closed = committed;
   root_ = Frame{};
   current_ = Current::None;
   return FAILED(hr) ? hr : closed;
@@ -192,14 +208,24 @@ HRESULT OStorage::LoadDoc(BSTR fileName) {
   if (FAILED(hr)) return hr;
 
   hr = StgIsStorageFile(name.c_str());
+  ComPtr<IStorage> root;
   if (hr != STG_E_FILENOTFOUND) {
     if (FAILED(hr)) return hr;
-    ComPtr<IStorage> root;
     hr = StgOpenStorage(name.c_str(), nullptr, kModeOpenFile, nullptr, 0, root.ReleaseAndGetAddressOf());
     if (FAILED(hr)) return hr;
-    root_.stg = std::move(root);
+    root_.stg = root;
     CatalogHeader h;
     hr = ReadHeader(h);
+    if (hr == STG_E_FILENOTFOUND) {
+      // A compound file without a header and without any disk is a new catalog whose header
+      // never reached the file (the program that made it was stopped first): it gets its
+      // header now. One that holds disks stays refused, as it is no catalog of ours.
+      bool empty = false;
+      root_ = Frame{};
+      hr = HoldsNoStorage(root.Get(), &empty);
+      if (SUCCEEDED(hr)) hr = empty ? StartNewCatalog(std::move(root), std::move(name)) : STG_E_FILENOTFOUND;
+      return hr;
+    }
     if (FAILED(hr)) {
       // Nothing stays open or locked after a failed open.
       root_ = Frame{};
@@ -215,22 +241,28 @@ HRESULT OStorage::LoadDoc(BSTR fileName) {
     return S_OK;
   }
 
-  // A new catalog: its own header with the defaults, whatever the previous one held.
-  ComPtr<IStorage> root;
+  // A new catalog is built beside its path and appears there, with its header, only when
+  // that is written out: a program stopped before then leaves no file at all.
   hr = StgCreateDocfile(name.c_str(), kModeCreateStorage, 0, root.ReleaseAndGetAddressOf());
   if (FAILED(hr)) return hr;
+  return StartNewCatalog(std::move(root), std::move(name));
+}
+
+// Gives the open compound file `root` the default header, whatever the previous catalog held,
+// and writes it out before the catalog is used.
+HRESULT OStorage::StartNewCatalog(ComPtr<IStorage> root, std::u16string name) {
   CatalogHeader h;
-  hr = WriteNewStream(root.Get(), kHeaderStream, EncodeHeader(h));
+  HRESULT hr = WriteNewStream(root.Get(), kHeaderStream, EncodeHeader(h));
+  if (SUCCEEDED(hr)) hr = root->Commit(0);
   if (FAILED(hr)) {
-    // A catalog without its header would refuse every later open: leave no such file.
-    root = nullptr;
-    ::unlink(xcom::Utf16ToUtf8(name).c_str());
+    current_ = Current::None;
     return hr;
   }
   baseSerialNum_ = h.baseSerialNum;
   fileVersion_ = h.fileVersion;
   masterPassword_.reset();
   userPassword_.reset();
+  root_ = Frame{};
   root_.stg = std::move(root);
   docName_ = std::move(name);
   current_ = Current::Root;
@@ -382,7 +414,8 @@ HRESULT OStorage::EnumElements(SHORT Location, IEnumSTATSTG** pEnum) {
 // ---------------------------------------------------------------------------------------------
 // Children under the long-name rules
 
-HRESULT OStorage::ResolveChild(Frame& f, const std::u16string& name, const ElementOpener& open, Found& out) {
+HRESULT OStorage::ResolveChild(Frame& f, const std::u16string& name, bool anyCase, const ElementOpener& open,
+                               Found& out) {
   out = Found{};
   if (name.empty()) return STG_E_FILENOTFOUND;
   if (FitsOwnElement(name)) {
@@ -404,10 +437,22 @@ HRESULT OStorage::ResolveChild(Frame& f, const std::u16string& name, const Eleme
   HRESULT hr = Names(f, &map);
   if (FAILED(hr)) return hr;
   std::optional<WORD> id = map->IdOf(name);
-  if (!id) return STG_E_FILENOTFOUND;
+  bool byCase = false;
+  if (!id) {
+    WORD foldedId = 0;
+    const size_t mapped = anyCase ? map->CountIgnoringCase(name, &foldedId) : 0;
+    if (!anyCase || mapped + (out.twin.empty() ? 0 : 1) != 1) return STG_E_FILENOTFOUND;
+    if (mapped == 0) {
+      // The sibling the container found (and opened) is the one.
+      out.element = out.twin;
+      return S_OK;
+    }
+    id = foldedId;
+    byCase = true;
+  }
   std::u16string element = LongNameElement(*id);
   hr = open(element, nullptr);
-  if (hr == STG_E_FILENOTFOUND) out.staleId = *id;
+  if (hr == STG_E_FILENOTFOUND && !byCase) out.staleId = *id;
   if (FAILED(hr)) return hr;
   out.element = std::move(element);
   out.viaMap = true;
@@ -415,10 +460,10 @@ HRESULT OStorage::ResolveChild(Frame& f, const std::u16string& name, const Eleme
   return S_OK;
 }
 
-HRESULT OStorage::FindChild(Frame& f, const std::u16string& name, Found& out) {
+HRESULT OStorage::FindChild(Frame& f, const std::u16string& name, Found& out, bool anyCase) {
   DWORD type = 0;
   HRESULT hr = ResolveChild(
-      f, name,
+      f, name, anyCase,
       [&](const std::u16string& element, std::u16string* stored) {
         return ProbeElement(f.stg.Get(), element, stored, &type);
       },
@@ -432,7 +477,7 @@ HRESULT OStorage::OpenChild(Frame& f, const std::u16string& name, DWORD mode, Co
                             std::u16string* element) {
   Found found;
   HRESULT hr = ResolveChild(
-      f, name,
+      f, name, true,
       [&](const std::u16string& el, std::u16string* stored) {
         HRESULT r = OpenIn(f.stg.Get(), el, mode, out);
         return (SUCCEEDED(r) && stored) ? StoredName(out.Get(), *stored) : r;
@@ -526,7 +571,7 @@ HRESULT OStorage::CreateChild(Frame& f, const std::u16string& name, Placement& p
 
 HRESULT OStorage::DestroyChild(Frame& f, const std::u16string& name) {
   Found found;
-  HRESULT hr = FindChild(f, name, found);
+  HRESULT hr = FindChild(f, name, found, true);
   if (hr == STG_E_FILENOTFOUND) {
     if (found.staleId != 0) f.names->RemoveId(found.staleId);
     return S_OK;  // a name that is not there counts as done
@@ -541,7 +586,7 @@ HRESULT OStorage::DestroyChild(Frame& f, const std::u16string& name) {
 HRESULT OStorage::RenameChild(Frame& f, const std::u16string& oldName, const std::u16string& newName) {
   if (oldName.empty() || newName.empty()) return STG_E_INVALIDPARAMETER;
   Found from;
-  HRESULT hr = FindChild(f, oldName, from);
+  HRESULT hr = FindChild(f, oldName, from, true);
   if (FAILED(hr)) return hr;
   if (oldName == newName) return S_OK;
   Found to;
@@ -592,6 +637,16 @@ HRESULT OStorage::LongNameFromElement(const OLECHAR* element, BSTR* longName) {
   Frame* cur = CurrentFrame();
   if (!cur) return E_FAIL;
   std::u16string el(element);
+  if (ParseLongNameElement(el)) {
+    // A map that cannot be read: the element shows under its own name, and the caller learns
+    // why (a clean-up must not take such an element for a name the medium lost).
+    LongNameMap* map;
+    HRESULT hr = Names(*cur, &map);
+    if (FAILED(hr)) {
+      *longName = xcom::AllocBstr(el);
+      return *longName ? hr : E_OUTOFMEMORY;
+    }
+  }
   std::u16string shown = ShownName(*cur, el);
   *longName = xcom::AllocBstr(shown);
   if (!*longName) return E_OUTOFMEMORY;
@@ -601,18 +656,19 @@ HRESULT OStorage::LongNameFromElement(const OLECHAR* element, BSTR* longName) {
 // ---------------------------------------------------------------------------------------------
 // Records
 
-HRESULT OStorage::OpenRecordStream(Frame& f, const ItemRecord& rec, DWORD mode, ComPtr<IStream>& s) {
+HRESULT OStorage::OpenRecordStream(Frame& f, const ItemRecord& rec, DWORD mode, ComPtr<IStream>& s,
+                                   std::u16string* element) {
   if (rec.kind == ItemFolder || rec.kind == ItemDisk) {
     ComPtr<IStorage> stg;
-    HRESULT hr = OpenChild(f, rec.name, mode, stg, nullptr);
+    HRESULT hr = OpenChild(f, rec.name, mode, stg, element);
     return SUCCEEDED(hr) ? OpenStreamIn(stg.Get(), kItemStream, mode, s) : hr;
   }
-  return OpenChild(f, rec.name, mode, s, nullptr);
+  return OpenChild(f, rec.name, mode, s, element);
 }
 
-HRESULT OStorage::ReadRecordOf(Frame& f, ItemRecord& rec) {
+HRESULT OStorage::ReadRecordOf(Frame& f, ItemRecord& rec, std::u16string* element) {
   ComPtr<IStream> s;
-  HRESULT hr = OpenRecordStream(f, rec, kModeRead, s);
+  HRESULT hr = OpenRecordStream(f, rec, kModeRead, s, element);
   if (SUCCEEDED(hr)) hr = ReadWholeStream(s.Get(), buffer_);
   return SUCCEEDED(hr) ? DecodeItemRecord(buffer_.data(), buffer_.size(), rec) : hr;
 }
@@ -629,9 +685,12 @@ HRESULT OStorage::GetItemInfo(BSTR bstrPath, ItemRecord* pInfo) {
   if (!pInfo || pInfo->name.empty()) return STG_E_INVALIDPARAMETER;
   return InFolder(bstrPath, false, [&](Frame& cur) {
     ItemRecord rec = *pInfo;
-    HRESULT hr = ReadRecordOf(cur, rec);
+    std::u16string element;
+    HRESULT hr = ReadRecordOf(cur, rec, &element);
     if (SUCCEEDED(hr)) {
-      if (rec.name.size() <= kMaxElementName) rec.name = ShownName(cur, rec.name);
+      // The name the item has in the catalog (which may differ in letter case from the one
+      // asked for).
+      rec.name = ShownName(cur, element);
       if (rec.kind != ItemDisk) DeriveTypeText(rec);
       *pInfo = std::move(rec);
     }

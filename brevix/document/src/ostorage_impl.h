@@ -116,6 +116,7 @@ class OStorage : public xcom::DispatchImpl<OStorage, IOStorageInternal> {
   HRESULT PopFrame();
   void PushFrame(ComPtr<IStorage> stg, std::u16string element);
   HRESULT CloseInternal(bool writeHeader);
+  HRESULT StartNewCatalog(ComPtr<IStorage> root, std::u16string name);
   HRESULT FlushAllNames();
   HRESULT PathWalk(const OLECHAR* path);
   // Makes sure there is a current folder for a folder-relative call: without one, the path
@@ -132,9 +133,13 @@ class OStorage : public xcom::DispatchImpl<OStorage, IOStorageInternal> {
   // Tries an element name: opens the element, and gives its stored name when asked.
   using ElementOpener = std::function<HRESULT(const std::u16string& element, std::u16string* stored)>;
   // Finds the element that holds the child `name` of `f`: the element of that very name, else
-  // the one the long-name map gives for it. Names compare exactly.
-  HRESULT ResolveChild(Frame& f, const std::u16string& name, const ElementOpener& open, Found& out);
-  HRESULT FindChild(Frame& f, const std::u16string& name, Found& out);
+  // the one the long-name map gives for it. Names compare exactly; with `anyCase`, a name
+  // without an exact match finds the one sibling whose name equals it but for letter case,
+  // when there is just one (as catalogs written before expect of a lookup). Placing a new
+  // child and checking for a name already taken stay exact, so case twins can be made.
+  HRESULT ResolveChild(Frame& f, const std::u16string& name, bool anyCase, const ElementOpener& open,
+                       Found& out);
+  HRESULT FindChild(Frame& f, const std::u16string& name, Found& out, bool anyCase = false);
   // Opens the child `name` of `f` (a storage or a stream, as T says) under the long-name
   // rules; `element` receives the element name it is stored under.
   template <class T>
@@ -150,8 +155,10 @@ class OStorage : public xcom::DispatchImpl<OStorage, IOStorageInternal> {
   HRESULT RenameChild(Frame& f, const std::u16string& oldName, const std::u16string& newName);
   // The item stream of the record's element in `f`: "I_T_E_M_" of a disk or folder storage,
   // the file stream itself for a file.
-  HRESULT OpenRecordStream(Frame& f, const ItemRecord& rec, DWORD mode, ComPtr<IStream>& s);
-  HRESULT ReadRecordOf(Frame& f, ItemRecord& rec);
+  // `element` receives the element the record's item is stored under.
+  HRESULT OpenRecordStream(Frame& f, const ItemRecord& rec, DWORD mode, ComPtr<IStream>& s,
+                           std::u16string* element = nullptr);
+  HRESULT ReadRecordOf(Frame& f, ItemRecord& rec, std::u16string* element = nullptr);
   HRESULT WriteRecordOf(Frame& f, const ItemRecord& rec);
   HRESULT AddFolderHere(Frame& cur, const std::u16string& name, const ItemRecord& rec);
   HRESULT DiskNamed(Frame& root, const std::u16string& name, bool* found);

@@ -114,11 +114,38 @@ TEST_F(DocumentTest, NewCatalogDoesNotInheritThePreviousCatalogsHeader) {
   EXPECT_EQ(RawFile(second).Stream({}, kHeader), HeaderBytes(0.0, 1.1, std::nullopt, std::nullopt));
 }
 
-TEST_F(DocumentTest, FailedHeaderReadLeavesTheFileUnlocked) {
+// What a program stopped before the header of its new catalog was written left behind: a
+// compound file with nothing in it opens as the new, empty catalog.
+TEST_F(DocumentTest, ACompoundFileWithoutHeaderOrDiskOpensAsANewCatalog) {
   ASSERT_EQ(doc_->CloseDoc(0), S_OK);
-  // A compound file without a header, and a file that is not a compound file at all.
   std::u16string bare = dir_.File16("bare.dkc");
   ASSERT_EQ(doc_->SaveDoc(Bstr(bare).Get()), S_OK);
+  ASSERT_TRUE(RawFile(bare).List({}).empty());
+  ComPtr<IOStorageInternal> doc = NewDoc();
+  ASSERT_EQ(doc->LoadDoc(Bstr(bare).Get()), S_OK);
+  ASSERT_EQ(Add(doc.Get(), u"", Disk(u"D1", 7)), S_OK);
+  ASSERT_EQ(doc->CloseDoc(1), S_OK);
+  EXPECT_EQ(RawFile(bare).Stream({}, kHeader), HeaderBytes(0.0, 1.1, std::nullopt, std::nullopt));
+  ASSERT_EQ(doc->LoadDoc(Bstr(bare).Get()), S_OK);
+  double used = -1;
+  EXPECT_EQ(doc->IsNameUsed(Bstr(u"D1").Get(), &used), S_OK);
+  EXPECT_EQ(used, 1.0);
+}
+
+TEST_F(DocumentTest, FailedHeaderReadLeavesTheFileUnlocked) {
+  ASSERT_EQ(doc_->CloseDoc(0), S_OK);
+  // A compound file without a header that holds a disk, and a file that is not a compound
+  // file at all.
+  std::u16string bare = dir_.File16("bare.dkc");
+  {
+    ComPtr<IStorage> root, disk;
+    ASSERT_EQ(StgCreateDocfile(bare.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                               root.ReleaseAndGetAddressOf()),
+              S_OK);
+    ASSERT_EQ(root->CreateStorage(u"Disk", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
+                                  disk.ReleaseAndGetAddressOf()),
+              S_OK);
+  }
   std::string text = dir_.File("text.dkc");
   std::ofstream(text) << "not a catalog";
   for (const std::u16string& file : {bare, xcom::Utf8ToUtf16(text)}) {
@@ -467,6 +494,38 @@ TEST_F(DocumentTest, NamesDifferingOnlyInCaseAreBothKept) {
   EXPECT_EQ(r.Size(), 4u);
   ASSERT_EQ(Get(doc_.Get(), u"Disk A", u"readme", ItemFolder, r), S_OK);
   EXPECT_EQ(r.Size(), 3u);
+}
+
+// Catalogs written before lookups became exact are read by names typed in another case: a
+// name without an exact match finds the one sibling that equals it but for letter case.
+TEST_F(DocumentTest, ANameWithoutAnExactMatchFindsItsOneCaseVariant) {
+  const std::u16string longName = Repeat(u'x', 40);
+  ASSERT_EQ(Add(doc_.Get(), u"", Disk(u"[ c ] -- Drive", 0)), S_OK);
+  ASSERT_EQ(Add(doc_.Get(), u"[ c ] -- Drive", Folder(u"Docs", 5)), S_OK);
+  ASSERT_EQ(Add(doc_.Get(), u"[ c ] -- Drive/Docs", File(longName, 7)), S_OK);
+  Reopen();
+  ItemRecord r;
+  ASSERT_EQ(Get(doc_.Get(), u"", u"[ C ] -- Drive", ItemDisk, r), S_OK);
+  EXPECT_EQ(r.name, u"[ c ] -- Drive");
+  ASSERT_EQ(Get(doc_.Get(), u"[ C ] -- Drive", u"DOCS", ItemFolder, r), S_OK);
+  EXPECT_EQ(r.name, u"Docs");
+  ASSERT_EQ(Get(doc_.Get(), u"[ C ] -- DRIVE/docs", Repeat(u'X', 40), ItemFile, r), S_OK);
+  EXPECT_EQ(r.name, longName);
+  EXPECT_EQ(r.Size(), 7u);
+  // Written back through the other case, the catalogued item changes.
+  ASSERT_EQ(doc_->SetCurrentFolder(Bstr(u"[ C ] -- Drive").Get(), FOLDER_PATH), S_OK);
+  ItemRecord docs = Folder(u"DOCS", 9);
+  ASSERT_EQ(doc_->SetItemInfo(nullptr, &docs), S_OK);
+  Reopen();
+  ASSERT_EQ(Get(doc_.Get(), u"[ c ] -- Drive", u"Docs", ItemFolder, r), S_OK);
+  EXPECT_EQ(r.Size(), 9u);
+  // A twin made here: each name finds its own, and a third spelling finds neither.
+  ASSERT_EQ(Add(doc_.Get(), u"[ c ] -- Drive", Folder(u"DOCS", 1)), S_OK);
+  ASSERT_EQ(Get(doc_.Get(), u"[ c ] -- Drive", u"DOCS", ItemFolder, r), S_OK);
+  EXPECT_EQ(r.Size(), 1u);
+  ASSERT_EQ(Get(doc_.Get(), u"[ c ] -- Drive", u"Docs", ItemFolder, r), S_OK);
+  EXPECT_EQ(r.Size(), 9u);
+  EXPECT_EQ(Get(doc_.Get(), u"[ c ] -- Drive", u"docs", ItemFolder, r), STG_E_FILENOTFOUND);
 }
 
 TEST_F(DocumentTest, RenameItemReportsWhatHappened) {

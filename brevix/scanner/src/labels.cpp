@@ -12,9 +12,10 @@ std::optional<double> SerialOfLabel(std::string_view label) {
   double serial = 0.0;
   size_t i = 1;
   for (; i < label.size() && label[i] >= '0' && label[i] <= '9'; ++i) serial = serial * 10.0 + (label[i] - '0');
-  // "#" alone, or "#" and a word, is a label of the user's, not a serial this system wrote:
-  // read as serial 0 it would name the disks catalogued by drive letter.
-  if (i == 1) return std::nullopt;
+  // "#" alone, or "#" and a word, is a label of the user's, not a serial this system wrote;
+  // 0 is never a medium's serial: either would name the disks catalogued by drive letter,
+  // which carry 0.
+  if (i == 1 || serial == 0.0) return std::nullopt;
   return serial;
 }
 

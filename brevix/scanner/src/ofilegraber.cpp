@@ -1,6 +1,8 @@
 // OFileGraber: the scanner's properties, the drive and catalog checks, adding and updating
 // disks, the directory listing, its dispatch table and its creation.
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "catalogdate.h"
 #include "itemmatch.h"
@@ -196,6 +198,29 @@ HRESULT OFileGraber::SetDiskSerial(BSTR bstrPath, BSTR bstrLabel) {
 // ---------------------------------------------------------------------------------------------
 // Adding a disk
 
+HRESULT OFileGraber::FirstFreeSerial(double& serial) {
+  HRESULT hr = doc_->SetCurrentFolder(nullptr, FOLDER_ROOT);
+  if (FAILED(hr)) return hr;
+  std::vector<CatalogItem> items;
+  hr = ListCurrentFolder(doc_.Get(), items);
+  if (FAILED(hr)) return hr;
+  std::vector<double> used;
+  for (CatalogItem& item : items) {
+    if (!item.storage) continue;
+    ItemRecord disk;
+    disk.name = std::move(item.element);
+    disk.kind = ItemDisk;
+    if (SUCCEEDED(doc_->GetItemInfo(nullptr, &disk))) used.push_back(disk.serial);
+  }
+  std::sort(used.begin(), used.end());
+  serial = 1.0;
+  for (double s : used) {
+    if (s == serial) serial += 1.0;
+    else if (s > serial) break;
+  }
+  return ValidSerial(serial) ? S_OK : STG_E_MEDIUMFULL;
+}
+
 HRESULT OFileGraber::SettleSerial(double labelSerial, double& serial) {
   // A serial label that a catalogued disk carries: this medium is that disk.
   if (ValidSerial(labelSerial)) {
@@ -212,6 +237,12 @@ HRESULT OFileGraber::SettleSerial(double labelSerial, double& serial) {
     doc_->get_BaseSerialNum(&base);
     wanted = WholeSerial(base) + 1.0;
     if (!ValidSerial(wanted)) return STG_E_MEDIUMFULL;
+  }
+  // 0 is the serial of the disks catalogued by drive letter, never a medium's: a base that
+  // would give it moves on to the first free serial.
+  if (wanted == 0.0) {
+    HRESULT hr = FirstFreeSerial(wanted);
+    if (FAILED(hr)) return hr;
   }
   Bstr owner;
   HRESULT hr = DiskOfSerial(wanted, owner);
@@ -284,10 +315,11 @@ HRESULT OFileGraber::AddNewDisk(BSTR path, BSTR bstrName, BSTR bstrDescrip, VARI
   if (bstrCategory) category = std::u16string(xcom::BstrView(bstrCategory));
   hr = ScanTree(doc_.Get(), std::move(top), ScanMode::Add, category, nullptr);
 
-  // The disk exists (with what the scan wrote): the medium carries its serial from now on. A
+  // Once the disk is in the file (with what the scan wrote), the medium carries its serial. A
+  // catalog that could not be written out (a full disk) keeps no disk, so no label either; a
   // medium that refuses the label (a CD) is catalogued all the same.
-  if (!byLetter) WriteLabelSerial(root, serial);
   HRESULT closed = doc_->CloseDoc(1);
+  if (SUCCEEDED(closed) && !byLetter) WriteLabelSerial(root, serial);
   return FAILED(hr) ? hr : closed;
 }
 
@@ -306,6 +338,8 @@ HRESULT OFileGraber::FindUpdatedDisk(BSTR bstrPath, SHORT iFlag, double serial, 
     return S_OK;
   }
   if (!ValidSerial(serial)) return STG_E_INVALIDPARAMETER;
+  // Serial 0 belongs to the disks catalogued by drive letter: no medium is updated over one.
+  if (serial == 0.0) return STG_E_FILENOTFOUND;
   Bstr owner;
   HRESULT hr = DiskOfSerial(serial, owner);
   if (FAILED(hr)) return hr;

@@ -41,6 +41,19 @@ bool ReadVolumeLabel(const std::string& root, std::string& label);
 // with GetLastError set.
 bool DriveGeometry(const std::string& path, std::uint64_t& capacity, std::uint64_t& freeBytes);
 
+// One element of the current catalog folder: its element name, the name the user sees (the
+// long name of a "FLD~~n" element) and whether it is a folder.
+struct CatalogItem {
+  std::u16string element;
+  std::u16string shown;
+  bool storage = false;
+};
+
+// Every item of the current catalog folder of `doc`, the reserved streams left out; the
+// failure of a long-name map that cannot be read. The enumerator is gone when this answers,
+// so the caller may delete what it lists.
+HRESULT ListCurrentFolder(IOStorageInternal* doc, std::vector<CatalogItem>& out);
+
 // How a walk treats the catalog folders it meets.
 enum class ScanMode {
   Add,     // every folder and file is new
@@ -113,6 +126,8 @@ class OFileGraber : public xcom::DispatchImpl<OFileGraber, IOFileGraber> {
   // Settles the serial of a new disk on the open catalog (AddNewDisk). `labelSerial` is what
   // the medium's label gave (LABEL_SERIAL_NONE without one).
   HRESULT SettleSerial(double labelSerial, double& serial);
+  // The lowest serial from 1 up that no disk of the open catalog carries.
+  HRESULT FirstFreeSerial(double& serial);
   // The disk name of the catalogued disk of the medium (UpdateDisk).
   HRESULT FindUpdatedDisk(BSTR bstrPath, SHORT iFlag, double serial, std::u16string& name);
   HRESULT RefreshDisk(BSTR bstrPath, const std::u16string& diskName, VARIANT* pData);

@@ -26,16 +26,8 @@ struct U16Hash {
 };
 using NameSet = std::unordered_set<std::u16string, U16Hash>;
 
-// One element of the current catalog folder: its element name, the name the user sees (the
-// long name of a "FLD~~n" element) and whether it is a folder.
-struct CatalogItem {
-  std::u16string element;
-  std::u16string shown;
-  bool storage = false;
-};
+}  // namespace
 
-// Every item of the current catalog folder, the reserved streams left out. The enumerator is
-// gone when this answers, so the caller may delete what it lists.
 HRESULT ListCurrentFolder(IOStorageInternal* doc, std::vector<CatalogItem>& out) {
   out.clear();
   {
@@ -59,12 +51,22 @@ HRESULT ListCurrentFolder(IOStorageInternal* doc, std::vector<CatalogItem>& out)
     item.shown = item.element;
     if (!ParseLongNameElement(item.element)) continue;
     Bstr longName;
-    if (SUCCEEDED(doc->LongNameFromElement(item.element.c_str(), longName.ReleaseAndGetAddressOf())) &&
-        !longName.IsNull()) {
-      item.shown = std::u16string(longName.View());
-    }
+    HRESULT hr = doc->LongNameFromElement(item.element.c_str(), longName.ReleaseAndGetAddressOf());
+    // A map that cannot be read leaves the folder's names unknown: no caller may act on them.
+    if (FAILED(hr) && hr != STG_E_FILENOTFOUND) return hr;
+    if (SUCCEEDED(hr) && !longName.IsNull()) item.shown = std::u16string(longName.View());
   }
   return S_OK;
+}
+
+namespace {
+
+// Whether the long-name map of the current catalog folder can be read: its read failure when
+// it cannot (a folder without long names has an empty map).
+HRESULT CheckLongNameMap(IOStorageInternal* doc) {
+  Bstr name;
+  HRESULT hr = doc->LongNameFromElement(LongNameElement(1).c_str(), name.ReleaseAndGetAddressOf());
+  return hr == STG_E_FILENOTFOUND ? S_OK : hr;
 }
 
 // The catalogued items of one folder that the medium does not have under their exact names,
@@ -151,7 +153,12 @@ class TreeScan {
     auto first = std::make_unique<Level>();
     first->folder = std::move(top);
     first->mode = mode;
-    ReadListing(*first);
+    if (mode == ScanMode::Update && FAILED(mapFailure_ = CheckLongNameMap(doc_))) {
+      // The disk's own names are not known: it stays as catalogued.
+      first->complete = false;
+    } else {
+      ReadListing(*first);
+    }
     stack_.push_back(std::move(first));
     HRESULT result = S_OK;
     while (!stack_.empty()) {
@@ -168,17 +175,24 @@ class TreeScan {
       }
     }
     if (total) *total = topTotal_;
-    return result;
+    // A folder whose long-name map could not be read was left as it was catalogued: the rest
+    // is done, and the caller learns why that folder was not.
+    return FAILED(result) ? result : mapFailure_;
   }
 
  private:
   // The item of the current catalog folder that holds the medium entry: its record read into
   // `stored` (whose name becomes the catalogued one). STG_E_FILENOTFOUND when it has none.
+  // An item whose name differs from the medium's only in letter case takes the medium's
+  // name, with its note and record, so that the catalog shows the names the medium has.
   HRESULT Match(Level& level, const volumes::DirEntry& e, LONG kind, ItemRecord& stored) {
     stored = ItemRecord{};
     stored.name = e.name;
     stored.kind = kind;
     HRESULT hr = doc_->GetItemInfo(nullptr, &stored);
+    // The document finds a name that differs only in letter case too: here only the exact
+    // name is this entry's own, and the case twins below decide the rest.
+    if (SUCCEEDED(hr) && stored.name != e.name) hr = STG_E_FILENOTFOUND;
     if (hr != STG_E_FILENOTFOUND) return hr;
     if (!level.twins) {
       level.twins = std::make_unique<CaseTwins>();
@@ -189,7 +203,11 @@ class TreeScan {
     stored = ItemRecord{};
     stored.name = std::move(*renamed);
     stored.kind = kind;
-    return doc_->GetItemInfo(nullptr, &stored);
+    hr = doc_->GetItemInfo(nullptr, &stored);
+    if (FAILED(hr)) return hr;
+    // A rename that fails leaves the item under its catalogued name, as it was.
+    if (SUCCEEDED(doc_->RenameItem(nullptr, Bstr(stored.name).Get(), Bstr(e.name).Get()))) stored.name = e.name;
+    return S_OK;
   }
 
   HRESULT AddHere(ItemRecord& rec) {
@@ -244,6 +262,12 @@ class TreeScan {
     const bool changed = CompareFileTime(&stored.timeA, &e.lastWriteTime) != 0;
     if (changed) stored.timeA = e.lastWriteTime;
     const std::uint64_t storedSize = stored.Size();
+    if (HRESULT map = CheckLongNameMap(doc_); FAILED(map)) {
+      // The folder's names cannot be told: like a folder that cannot be listed, it keeps
+      // what is catalogued, and nothing below it changes.
+      if (SUCCEEDED(mapFailure_)) mapFailure_ = map;
+      sub = volumes::Folder();
+    }
     Enter(std::move(sub), ScanMode::Update, std::move(stored), changed, storedSize);
   }
 
@@ -323,6 +347,7 @@ class TreeScan {
   const CountedString& note_;
   std::vector<std::unique_ptr<Level>> stack_;
   std::uint64_t topTotal_ = 0;
+  HRESULT mapFailure_ = S_OK;  // the first long-name map that could not be read
 };
 
 }  // namespace

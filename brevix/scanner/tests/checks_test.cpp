@@ -30,7 +30,7 @@ TEST_F(ScannerTest, LabelSerials) {
   const Case cases[] = {
       {"#0000000042", 42.0},  {"#42", 42.0},       {"#12abc", 12.0}, {"Backup", -1.0},
       {"#", -1.0},            {"#misc", -1.0},     {"", -1.0},       {"-", -1.0},
-      {"#9999999999", 9999999999.0},
+      {"#9999999999", 9999999999.0}, {"#0000000000", -1.0}, {"#0", -1.0},
   };
   for (const Case& c : cases) {
     auto& drive = Drive('E', DRIVE_REMOVABLE, c.label);

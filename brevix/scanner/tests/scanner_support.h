@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "cfb.h"
 #include "itemrecord.h"
 #include "ofilegraber.h"
 #include "ostorage.h"

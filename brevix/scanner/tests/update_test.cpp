@@ -117,23 +117,32 @@ TEST_F(UpdateTest, AnUnchangedFileKeepsItsRecordEvenWhenItsSizeChanged) {
   EXPECT_EQ(cat["Disk/keep.txt"].note, std::u16string(u"kept note"));
 }
 
-TEST_F(UpdateTest, ANameChangedOnlyInCaseKeepsItsItem) {
+TEST_F(UpdateTest, ANameChangedOnlyInCaseTakesTheMediumsName) {
   fs::rename(m_ / "keep.txt", m_ / "KEEP.txt");
   fs::rename(m_ / "Docs", m_ / "DOCS");
+  const std::string longName = std::string(40, 'l') + ".txt";
+  WriteFile(m_ / longName, 4);
+  ASSERT_EQ(Update('E'), S_OK);
+  SetNote(catalog_, u"Disk", U(longName), ItemFile, u"long note");
+  const std::string longUpper = std::string(40, 'L') + ".TXT";
+  fs::rename(m_ / longName, m_ / longUpper);
   ASSERT_EQ(Update('E'), S_OK);
   Catalog cat = ReadCatalog(catalog_);
-  EXPECT_EQ(cat["Disk/keep.txt"].note, std::u16string(u"kept note"));
-  EXPECT_EQ(cat["Disk/Docs"].note, std::u16string(u"folder note"));
-  EXPECT_EQ(cat["Disk/Docs/letter.doc"].size, 100u);
-  EXPECT_EQ(cat.count("Disk/KEEP.txt"), 0u);
-  EXPECT_EQ(cat.count("Disk/DOCS"), 0u);
+  EXPECT_EQ(cat["Disk/KEEP.txt"].note, std::u16string(u"kept note"));
+  EXPECT_EQ(cat["Disk/KEEP.txt"].size, 10u);
+  EXPECT_EQ(cat["Disk/DOCS"].note, std::u16string(u"folder note"));
+  EXPECT_EQ(cat["Disk/DOCS/letter.doc"].size, 100u);
+  EXPECT_EQ(cat["Disk/" + longUpper].note, std::u16string(u"long note"));
+  for (const char* old : {"Disk/keep.txt", "Disk/Docs", "Disk/Docs/letter.doc"}) EXPECT_EQ(cat.count(old), 0u) << old;
+  EXPECT_EQ(cat.count("Disk/" + longName), 0u);
 
-  // A twin that appears beside the catalogued name is an item of its own.
+  // A new file of the old name is an item of its own, without the note.
   WriteFile(m_ / "keep.txt", 3);
   ASSERT_EQ(Update('E'), S_OK);
   cat = ReadCatalog(catalog_);
-  EXPECT_EQ(cat["Disk/keep.txt"].note, std::u16string(u"kept note"));
-  EXPECT_EQ(cat["Disk/KEEP.txt"].size, 10u);
+  EXPECT_FALSE(cat["Disk/keep.txt"].note.has_value());
+  EXPECT_EQ(cat["Disk/keep.txt"].size, 3u);
+  EXPECT_EQ(cat["Disk/KEEP.txt"].note, std::u16string(u"kept note"));
 }
 
 TEST_F(UpdateTest, OnlyTheDiskOfTheMediumChanges) {
@@ -195,6 +204,40 @@ TEST_F(ScannerTest, DrivesByLetterUpdateByTheirUpperCaseName) {
   EXPECT_EQ(ReadCatalog(catalog_).count("[ C ] -- Drive/a.txt"), 1u);
 }
 
+// Serial 0 is the drive-letter disks' own: a medium never gets it, and an update by label
+// never reaches one of them.
+TEST_F(ScannerTest, SerialZeroIsNeverAMediumsSerial) {
+  Drive('E');
+  WriteFile(Medium('E') / "e1.txt", 1);
+  ASSERT_EQ(Add('E', "Removable", 0), S_OK);
+  Drive('C', DRIVE_FIXED, "System");
+  WriteFile(Medium('C') / "c1.txt", 2);
+  ASSERT_EQ(Add('C', "[ C ] -- Drive", -1, FLAG_DRIVE_BY_LETTER), S_OK);
+  Catalog cat = ReadCatalog(catalog_);
+  EXPECT_EQ(cat["Removable"].serial, 1.0);
+  EXPECT_EQ(Label(Medium('E')), "#0000000001");
+  EXPECT_EQ(cat["[ C ] -- Drive"].serial, 0.0);
+
+  WriteFile(Medium('E') / "e2.txt", 3);
+  ASSERT_EQ(Update('E'), S_OK);
+  cat = ReadCatalog(catalog_);
+  EXPECT_EQ(cat["Removable/e2.txt"].size, 3u);
+  EXPECT_EQ(cat["[ C ] -- Drive/c1.txt"].size, 2u);
+  EXPECT_EQ(cat.count("[ C ] -- Drive/e1.txt"), 0u);
+
+  // A medium labelled with serial 0 (by an older program) is a medium without a serial: it
+  // updates no disk, and an add gives it a serial of its own.
+  Drive('F', DRIVE_REMOVABLE, "#0000000000");
+  WriteFile(Medium('F') / "f1.txt", 4);
+  EXPECT_EQ(Update('F'), STG_E_FILENOTFOUND);
+  EXPECT_EQ(ReadCatalog(catalog_).count("[ C ] -- Drive/f1.txt"), 0u);
+  ASSERT_EQ(Add('F', "Other", 0), S_OK);
+  cat = ReadCatalog(catalog_);
+  EXPECT_EQ(cat["Other"].serial, 2.0);
+  EXPECT_EQ(Label(Medium('F')), "#0000000002");
+  EXPECT_EQ(cat["[ C ] -- Drive/c1.txt"].size, 2u);
+}
+
 TEST_F(UpdateTest, AFolderThatCannotBeReadKeepsWhatIsCatalogued) {
   fs::remove(m_ / "keep.txt");
   fs::permissions(m_ / "Docs", fs::perms::none);
@@ -229,6 +272,127 @@ TEST_F(ScannerTest, NamesKeptThroughTheLongNameMapSurviveAnUpdate) {
   const Catalog after = ReadCatalog(catalog_);
   EXPECT_EQ(after.size(), before.size());
   for (auto& [path, item] : before) EXPECT_EQ(after.count(path), 1u) << path;
+}
+
+}  // namespace
+
+namespace {
+
+// Writes `bytes` over the long-name map of the catalog folder at element path `storages`.
+void DamageMap(const std::string& file, const std::vector<std::u16string>& storages, const std::string& bytes) {
+  ComPtr<IStorage> cur;
+  std::u16string path = U(file);
+  ASSERT_EQ(StgOpenStorage(path.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
+                           cur.ReleaseAndGetAddressOf()),
+            S_OK);
+  std::vector<ComPtr<IStorage>> above;  // the root holds its elements open while it lives
+  for (const std::u16string& s : storages) {
+    ComPtr<IStorage> next;
+    ASSERT_EQ(cur->OpenStorage(s.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
+                               next.ReleaseAndGetAddressOf()),
+              S_OK);
+    above.push_back(std::move(cur));
+    cur = next;
+  }
+  ComPtr<IStream> map;
+  ASSERT_EQ(cur->OpenStream(u"N_~~LNG", nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, map.ReleaseAndGetAddressOf()),
+            S_OK);
+  ASSERT_EQ(map->SetSize(ULARGE_INTEGER{}), S_OK);
+  ASSERT_EQ(map->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr), S_OK);
+}
+
+// A folder whose long-name map cannot be read keeps every item it catalogues (under their
+// element names, as the search shows them); the rest of the disk is updated and the answer
+// is the map's failure.
+TEST_F(ScannerTest, AFolderWithADamagedLongNameMapKeepsItsItems) {
+  Drive('E');
+  const fs::path m = Medium('E');
+  const std::string longA(40, 'a'), longB(45, 'b');
+  WriteFile(m / "Long" / longA, 3);
+  WriteFile(m / "Long" / longB, 4);
+  WriteFile(m / "Long" / "short.txt", 5);
+  WriteFile(m / "Other" / "o.txt", 6);
+  WriteFile(m / "Other" / longA, 7);
+  ASSERT_EQ(Add('E', "Disk", 1), S_OK);
+  DamageMap(catalog_, {u"Disk", u"Long"}, "\x05\x00garbage");
+
+  fs::remove(m / "Long" / "short.txt");
+  WriteFile(m / "Long" / "added.txt", 8);
+  fs::remove(m / "Other" / "o.txt");
+  WriteFile(m / "Other" / "new.txt", 9);
+  EXPECT_EQ(Update('E'), E_FAIL);
+
+  Catalog cat = ReadCatalog(catalog_);
+  EXPECT_EQ(cat["Disk/Long"].size, 12u);
+  EXPECT_EQ(cat.count("Disk/Long/short.txt"), 1u);
+  EXPECT_EQ(cat.count("Disk/Long/added.txt"), 0u);
+  EXPECT_EQ(cat.count("Disk/Long/FLD~~1"), 1u);
+  EXPECT_EQ(cat.count("Disk/Long/FLD~~2"), 1u);
+  EXPECT_EQ(cat.count("Disk/Other/o.txt"), 0u);
+  EXPECT_EQ(cat["Disk/Other/new.txt"].size, 9u);
+  EXPECT_EQ(cat["Disk/Other/" + longA].size, 7u);
+
+  // The disk's own map damaged: the disk stays as it is catalogued.
+  Drive('F');
+  WriteFile(Medium('F') / longB / "x.txt", 1);
+  ASSERT_EQ(Add('F', "Second", 2), S_OK);
+  DamageMap(catalog_, {u"Second"}, "\x01");
+  fs::remove_all(Medium('F') / longB);
+  EXPECT_EQ(Update('F'), E_FAIL);
+  EXPECT_EQ(ReadCatalog(catalog_).count("Second/FLD~~1/x.txt"), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// A catalog written before lookups became exact holds the disk of drive c: under the letter
+// as it was typed: the update by letter, and reads by either case, still find it.
+TEST_F(ScannerTest, AnOlderCatalogsDriveDiskIsFoundInAnyCase) {
+  Drive('C', DRIVE_FIXED, "System");
+  WriteFile(Medium('C') / "a.txt", 1);
+  WriteFile(Medium('C') / "Docs" / "d.txt", 2);
+  {
+    // Written through the compound-file layer directly, as an older catalog was.
+    constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+    constexpr DWORD kStream = STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE;
+    ComPtr<IStorage> root, disk;
+    ComPtr<IStream> header, record;
+    std::u16string path = U(catalog_);
+    ASSERT_EQ(StgCreateDocfile(path.c_str(), kCreate, 0, root.ReleaseAndGetAddressOf()), S_OK);
+    auto put = [](IStream* s, const std::vector<BYTE>& bytes) {
+      ASSERT_EQ(s->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr), S_OK);
+    };
+    ASSERT_EQ(root->CreateStream(u"J_R_X_", kStream, 0, 0, header.ReleaseAndGetAddressOf()),
+              S_OK);
+    put(header.Get(), brevix::EncodeHeader(brevix::CatalogHeader{}));
+    ASSERT_EQ(root->CreateStorage(u"[ c ] -- Drive", kCreate, 0, 0, disk.ReleaseAndGetAddressOf()), S_OK);
+    ASSERT_EQ(disk->CreateStream(u"I_T_E_M_", kStream, 0, 0, record.ReleaseAndGetAddressOf()),
+              S_OK);
+    ItemRecord rec;
+    rec.name = u"[ c ] -- Drive";
+    rec.kind = ItemDisk;
+    rec.note = std::u16string(u"old note");
+    put(record.Get(), brevix::EncodeItemRecord(rec));
+  }
+  Variant data;
+  ASSERT_EQ(scanner_->UpdateDisk(Bstr(u"C:\\").Get(), FLAG_DRIVE_BY_LETTER, &data), S_OK);
+  Catalog cat = ReadCatalog(catalog_);
+  EXPECT_EQ(cat["[ c ] -- Drive"].note, std::u16string(u"old note"));
+  EXPECT_EQ(cat["[ c ] -- Drive/a.txt"].size, 1u);
+  EXPECT_EQ(cat["[ c ] -- Drive/Docs/d.txt"].size, 2u);
+  EXPECT_EQ(cat.count("[ C ] -- Drive"), 0u);
+
+  ComPtr<IOStorageInternal> doc;
+  ASSERT_EQ(brevix::NewCatalogDocument(&doc), S_OK);
+  ASSERT_EQ(doc->LoadDoc(Bstr(U(catalog_)).Get()), S_OK);
+  ItemRecord disk;
+  disk.name = u"[ C ] -- Drive";
+  disk.kind = ItemDisk;
+  ASSERT_EQ(doc->GetItemInfo(Bstr(u"").Get(), &disk), S_OK);
+  EXPECT_EQ(disk.name, u"[ c ] -- Drive");  // the name the catalog holds
+  EXPECT_EQ(doc->SetCurrentFolder(Bstr(u"[ C ] -- Drive/DOCS").Get(), FOLDER_PATH), S_OK);
+  doc->CloseDoc(0);
 }
 
 }  // namespace

@@ -10,8 +10,12 @@
 //     last release (or of the release under way, once it has completed): changes are held
 //     in memory (past 128 MB of them, written out early) and reach the file through an undo
 //     journal "<file>-journal" beside it, which the next open plays back or removes. A
-//     release makes one fsync. STGM_CREATE over an existing file writes the new file beside
-//     it and renames it into place at the release;
+//     release syncs the journal and its folder before it overwrites anything in the file,
+//     then the file, then removes the journal, so that a power cut leaves one state or the
+//     other; a full disk refuses the release (STG_E_MEDIUMFULL) and the file keeps the
+//     last release. STGM_CREATE over an existing file writes the new file beside
+//     it and renames it into place at the release; a new file made with STGM_CREATE is
+//     built beside as well and appears at its path, whole, at its first release;
 //   - element names have at most 31 UTF-16 units and contain none of '/', '\', ':', '!'
 //     (STG_E_INVALIDNAME otherwise); they compare as the format does: shorter first, then
 //     unit by unit after upper-casing. Stat and enumeration give back the stored case;
@@ -212,7 +216,8 @@ struct IStorage : IUnknown {
 // Creates a compound file. grfMode must give write access and STGM_SHARE_EXCLUSIVE. An
 // existing file gives STG_E_FILEALREADYEXISTS unless STGM_CREATE is given; with it the file
 // is replaced when the root is released (until then it keeps its old content, and a process
-// killed before that leaves it so). A null name makes a new file in the temporary folder
+// killed before that leaves it so), and a missing file appears at the path only then (a file
+// made there meanwhile gives that release STG_E_FILEALREADYEXISTS). A null name makes a new file in the temporary folder
 // ($TMPDIR, else /tmp), which stays after the release; Stat gives its path.
 HRESULT StgCreateDocfile(const OLECHAR* pwcsName, DWORD grfMode, DWORD reserved,
                          IStorage** ppstgOpen);

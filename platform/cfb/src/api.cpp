@@ -732,6 +732,37 @@ int CreateEmpty(const std::string& path, HRESULT* hr) {
   return fd;
 }
 
+// With STGM_CREATE, a file that does not exist yet is built beside as an anonymous file and
+// linked in at the release, so that a process killed before then leaves no file at all
+// rather than one that misses what the release would have written. Returns false where the
+// system makes no anonymous files (the caller makes the file under its name then).
+bool CreateBeside(const std::string& path, DWORD mode, const std::u16string& name, IStorage** pp, HRESULT* hr) {
+  int dataFd = ::open(DirOf(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  if (dataFd < 0) {
+    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return false;
+    *hr = errno == ENOENT ? STG_E_PATHNOTFOUND : ErrnoStatus(errno);
+    return true;
+  }
+  if (!LockWhole(dataFd, true)) {
+    ::close(dataFd);
+    *hr = STG_E_LOCKVIOLATION;
+    return true;
+  }
+  std::string dir = RealPath(DirOf(path));
+  auto slash = path.find_last_of('/');
+  std::string final = (dir == "/" ? "" : dir) + "/" + (slash == std::string::npos ? path : path.substr(slash + 1));
+  std::shared_ptr<Docfile> doc;
+  try {
+    doc = Docfile::NewReplacing(dataFd, -1, final, final + "-journal", "");
+    *pp = MakeRoot(std::move(doc), mode, name);
+    *hr = S_OK;
+  } catch (const std::bad_alloc&) {
+    if (!doc) ::close(dataFd);
+    *hr = E_OUTOFMEMORY;
+  }
+  return true;
+}
+
 HRESULT CreateReplacing(const std::string& path, DWORD mode, const std::u16string& name, IStorage** pp) {
   int lockFd;
   bool rw;
@@ -817,6 +848,7 @@ HRESULT StgCreateDocfile(const OLECHAR* pwcsName, DWORD grfMode, DWORD reserved,
     }
     if (errno != ENOENT) return ErrnoStatus(errno);
     HRESULT hr = S_OK;
+    if ((grfMode & STGM_CREATE) && CreateBeside(path, grfMode, name, ppstgOpen, &hr)) return hr;
     int fd = CreateEmpty(path, &hr);
     if (fd >= 0) return OpenExisting(fd, true, path, grfMode, name, ppstgOpen);
     if (hr != STG_E_FILEALREADYEXISTS) return hr;

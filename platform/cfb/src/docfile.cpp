@@ -1335,8 +1335,11 @@ bool Docfile::BeginJournal() {
   if (unjournaled_) return false;
   try {
     journal_->Begin(fd_, oldLength_);
-  } catch (const Failure&) {
-    unjournaled_ = true;  // no room for a journal beside the file: write in place all the same
+  } catch (const Failure& f) {
+    // A full disk refuses the release: written in place without its journal, it would stop
+    // half-way and leave a file that is neither state.
+    if (f.hr == STG_E_MEDIUMFULL) throw;
+    unjournaled_ = true;  // no journal can be made beside the file: write in place all the same
     return false;
   }
   journaled_.assign(cache_.FileSectors(), false);
@@ -1376,6 +1379,7 @@ void Docfile::SaveOriginals(const std::vector<std::uint32_t>& dirty, bool header
 }
 
 void Docfile::WriteSectors(const std::vector<std::uint32_t>& dirty) {
+  if (!dirty.empty()) TraceIo(IoStep::FileWrite);
   std::size_t i = 0;
   while (i < dirty.size()) {
     std::size_t j = i;
@@ -1393,7 +1397,10 @@ void Docfile::WriteSectors(const std::vector<std::uint32_t>& dirty) {
 // they go through the journal first, so that the file still opens as the last release.
 void Docfile::Spill() {
   std::vector<std::uint32_t> dirty = cache_.DirtySorted();
-  if (mode_ == Mode::InPlace && BeginJournal()) SaveOriginals(dirty, false);
+  if (mode_ == Mode::InPlace && BeginJournal()) {
+    SaveOriginals(dirty, false);
+    journal_->Sync();
+  }
   WriteSectors(dirty);
   cache_.MarkAllClean();
   spilled_ = true;
@@ -1409,14 +1416,19 @@ void Docfile::Flush() {
   std::vector<std::uint32_t> dirty = cache_.DirtySorted();
   auto writeAll = [&] {
     WriteSectors(dirty);
+    TraceIo(IoStep::FileWrite);
     WriteAt(fd_, 0, head.data(), head.size());
     if (::fdatasync(fd_) != 0) Throw(ErrnoStatus(errno));
+    TraceIo(IoStep::FileSync);
   };
 
   if (mode_ == Mode::InPlace) {
     bool journaled = BeginJournal();
     try {
-      if (journaled) SaveOriginals(dirty, true);
+      if (journaled) {
+        SaveOriginals(dirty, true);
+        journal_->Sync();
+      }
       writeAll();
     } catch (const Failure&) {
       // Put back, the file is the last release again; what was spilled is no longer in it.
@@ -1425,6 +1437,15 @@ void Docfile::Flush() {
     }
     journal_->Finish();
     unjournaled_ = false;
+  } else if (lockFd_ < 0) {
+    // A new file with nothing to replace appears at its path only now, whole: linked in under
+    // its name, never over a file someone made there meanwhile.
+    writeAll();
+    std::string proc = "/proc/self/fd/" + std::to_string(fd_);
+    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, finalPath_.c_str(), AT_SYMLINK_FOLLOW) != 0)
+      Throw(errno == EEXIST ? STG_E_FILEALREADYEXISTS : ErrnoStatus(errno));
+    SyncFolderOf(finalPath_);
+    mode_ = Mode::InPlace;
   } else {
     writeAll();
     // The new file goes into place in one step; until then the old one is whole.
@@ -1451,6 +1472,7 @@ void Docfile::Flush() {
       Throw(ErrnoStatus(err));
     }
     tempName_.clear();
+    SyncFolderOf(finalPath_);  // the new file's name is durable before the release answers
     ::unlink((finalPath_ + "-journal").c_str());  // one left for the file that was replaced
     if (lockFd_ >= 0) ::close(lockFd_);
     lockFd_ = -1;

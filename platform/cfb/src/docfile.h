@@ -236,8 +236,8 @@ class Docfile {
   void Trim();
   static void SetDirtyBudget(std::size_t bytes);  // for tests; the default is 128 MB
 
-  // Writes everything out (journal, sectors, header, one fsync). Throws on failure, after
-  // putting the file back as it was.
+  // Writes everything out (the journal, synced; sectors, header, the file's sync). Throws on
+  // failure, after putting the file back as it was.
   void Flush();
   // Writes out (unless broken), reverts every open element and closes the file.
   void Close();

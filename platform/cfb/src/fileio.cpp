@@ -105,6 +105,16 @@ void WriteRun(int fd, std::uint64_t off, const std::vector<Piece>& pieces) {
   }
 }
 
+bool SyncFolderOf(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
 bool LockWhole(int fd, bool exclusive) {
   struct flock fl {};
   fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
@@ -161,6 +171,8 @@ void Journal::Begin(int mainFd, std::uint64_t oldLength) {
   }
   fd_ = fd;
   end_ = kHeadSize;
+  unsynced_ = true;
+  folderSynced_ = false;
 }
 
 void Journal::Save(std::uint64_t off, const void* original, std::size_t n) {
@@ -171,10 +183,23 @@ void Journal::Save(std::uint64_t off, const void* original, std::size_t n) {
     h.crc = RecordCrc(h, p);
     WriteRun(fd_, end_, {{&h, sizeof h}, {p, chunk}});
     end_ += sizeof h + chunk;
+    unsynced_ = true;
     off += chunk;
     p += chunk;
     n -= chunk;
   }
+}
+
+void Journal::Sync() {
+  if (fd_ < 0 || !unsynced_) return;
+  if (::fdatasync(fd_) != 0) Throw(ErrnoStatus(errno));
+  TraceIo(IoStep::JournalSync);
+  if (!folderSynced_) {
+    if (!SyncFolderOf(path_)) Throw(ErrnoStatus(errno));
+    TraceIo(IoStep::FolderSync);
+    folderSynced_ = true;
+  }
+  unsynced_ = false;
 }
 
 void Journal::Finish() {
@@ -182,6 +207,16 @@ void Journal::Finish() {
   ::close(fd_);
   fd_ = -1;
   ::unlink(path_.c_str());
+  TraceIo(IoStep::JournalGone);
+}
+
+namespace {
+IoTrace g_trace = nullptr;
+}  // namespace
+
+void SetIoTrace(IoTrace trace) { g_trace = trace; }
+void TraceIo(IoStep step) {
+  if (g_trace) g_trace(step);
 }
 
 namespace {

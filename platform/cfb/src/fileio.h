@@ -34,6 +34,10 @@ struct Piece {
 };
 void WriteRun(int fd, std::uint64_t off, const std::vector<Piece>& pieces);
 
+// Makes the entries of the folder holding path durable (a name linked, renamed or created
+// there); false when the folder could not be synced.
+bool SyncFolderOf(const std::string& path);
+
 // An exclusive lock on the whole file, held by this open file description: it holds against
 // every other open of the file, in this process too. A descriptor open for reading only
 // takes a shared lock (it cannot take more), which still keeps every writer out.
@@ -55,6 +59,10 @@ class Journal {
   void Begin(int mainFd, std::uint64_t oldLength);
   // Saves the bytes [off, off+n) of the file, which are about to be overwritten.
   void Save(std::uint64_t off, const void* original, std::size_t n);
+  // Makes what was saved durable, before the file is overwritten where it was saved from: a
+  // power cut in the middle of the overwrite must find the journal whole. The first sync of
+  // a new journal also makes its name durable in its folder.
+  void Sync();
   // The release is complete and durable: the journal goes.
   void Finish();
   // The release failed half-way: writes the saved ranges back, cuts the file, and drops
@@ -68,6 +76,14 @@ class Journal {
   std::string path_;
   int fd_ = -1;
   std::uint64_t end_ = 0;
+  bool unsynced_ = false;    // saved since the last sync
+  bool folderSynced_ = false;  // the journal's name is durable in its folder
 };
+
+// The steps of a release in the order they reach the system, told to a trace for tests.
+enum class IoStep { JournalSync, FolderSync, FileWrite, FileSync, JournalGone };
+using IoTrace = void (*)(IoStep);
+void SetIoTrace(IoTrace trace);  // null: no trace
+void TraceIo(IoStep step);
 
 }  // namespace cfb

@@ -207,9 +207,27 @@ TEST(Sharing, ExclusiveAgainstASecondObjectInTheSameProcess) {
   Create(f, STG_E_SHAREVIOLATION);  // replacing a held file destroys nothing
   first.reset();
   EXPECT_EQ(DumpFile(f).at("keep"), "me");
-  // Creating holds the new file at once.
-  Ptr<IStorage> made = Create(dir.file("new.dkc"));
-  Open(dir.file("new.dkc"), kOpenRead, STG_E_SHAREVIOLATION);
+  // A new file appears at its path, whole, at its release; a file made there meanwhile is
+  // never replaced by it, and that release says so.
+  std::string fresh = dir.file("new.dkc");
+  Ptr<IStorage> made = Create(fresh);
+  PutStream(made.get(), "one", "1");
+  EXPECT_FALSE(std::filesystem::exists(fresh));
+  EXPECT_EQ(made->Commit(0), S_OK);
+  Open(fresh, kOpenRead, STG_E_SHAREVIOLATION);
+  made.reset();
+  EXPECT_EQ(DumpFile(fresh).at("one"), "1");
+  std::string raced = dir.file("raced.dkc");
+  Ptr<IStorage> late = Create(raced);
+  PutStream(late.get(), "late", "2");
+  {
+    Ptr<IStorage> first = Create(raced);
+    PutStream(first.get(), "first", "1");
+  }
+  EXPECT_EQ(late->Commit(0), STG_E_FILEALREADYEXISTS);
+  late.reset();
+  EXPECT_EQ(DumpFile(raced).at("first"), "1");
+  EXPECT_EQ(DumpFile(raced).count("late"), 0u);
 }
 
 TEST(Sharing, ExclusiveAgainstAnotherProcess) {

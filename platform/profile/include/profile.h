@@ -25,7 +25,9 @@
 //   - every line of the written file ends with CR LF;
 //   - the file is replaced atomically: the new text goes to a temporary file in the same
 //     folder, which is flushed to disk and renamed over the old one, so that a crash leaves
-//     either the old or the new file, never a half-written one.
+//     either the old or the new file, never a half-written one;
+//   - a file that could not be written in place (read-only: no write permission bit, or
+//     refused for writing) is never replaced, whatever the folder allows.
 #pragma once
 
 #include <filesystem>
@@ -76,9 +78,16 @@ class ProfileFile {
   // The file text as Save writes it.
   std::string Text() const;
 
+  // Why a Save failed.
+  enum class SaveFailure {
+    None,
+    FileNotWritable,  // the file is there but could not be written in place
+    DiskFull,         // no room (or quota) for the new text
+    Other,            // the folder refused the new file, or the system failed otherwise
+  };
   // Replaces the file atomically with Text(); false when it cannot be written (the old file,
-  // if any, is then unchanged).
-  bool Save(const std::filesystem::path& file) const;
+  // if any, is then unchanged), with the reason in *why when asked.
+  bool Save(const std::filesystem::path& file, SaveFailure* why = nullptr) const;
 
  private:
   struct Impl;

@@ -256,8 +256,13 @@ bool WriteAll(int fd, std::string_view data) {
 
 }  // namespace
 
-bool ProfileFile::Save(const std::filesystem::path& file) const {
+bool ProfileFile::Save(const std::filesystem::path& file, SaveFailure* why) const {
   namespace fs = std::filesystem;
+  auto fail = [&](int err) {
+    if (why) *why = (err == ENOSPC || err == EDQUOT || err == EFBIG) ? SaveFailure::DiskFull : SaveFailure::Other;
+    return false;
+  };
+  if (why) *why = SaveFailure::None;
   std::error_code ec;
   // Replace the file a symbolic link points to, not the link.
   fs::path target = fs::is_symlink(fs::symlink_status(file, ec)) ? fs::weakly_canonical(file, ec) : file;
@@ -265,20 +270,43 @@ bool ProfileFile::Save(const std::filesystem::path& file) const {
   fs::path dir = target.parent_path();
   if (dir.empty()) dir = ".";
 
+  // A file that could not be written in place is not replaced behind the user's back: one
+  // made read-only stays as it is, even in a folder that lets a new file in.
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    bool writable = (existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+    if (writable) {
+      int probe = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+      if (probe >= 0) ::close(probe);
+      else writable = !(errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY);
+    }
+    if (!writable) {
+      if (why) *why = SaveFailure::FileNotWritable;
+      return false;
+    }
+  }
+
   static std::atomic<unsigned> counter{0};
   fs::path temp = dir / Concat({".", target.filename().string(), ".tmp", std::to_string(::getpid()), ".",
                                 std::to_string(counter.fetch_add(1))});
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
+  if (fd < 0) return fail(errno);
   struct stat old {};
   bool ok = WriteAll(fd, Text());
   if (ok && ::stat(target.c_str(), &old) == 0) ok = ::fchmod(fd, old.st_mode & 07777) == 0;
   ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
+  int err = ok ? 0 : errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+    ok = false;
+    err = errno;
+  }
   if (!ok) {
     ::unlink(temp.c_str());
-    return false;
+    return fail(err);
   }
   if (int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dfd >= 0) {
     ::fsync(dfd);

@@ -217,6 +217,17 @@ TEST(WritePrivateProfileString, FailsWithoutHarmWhereItCannotWrite) {
   char buffer[8];
   EXPECT_EQ(GetPrivateProfileStringA("A", "x", "d", buffer, 8, folder.c_str()), 1u);
   EXPECT_STREQ(buffer, "d");
+  // A file made read-only is not replaced, though its folder would take a new file.
+  fs::path readOnly = dir.path() / "locked.ini";
+  WriteBytes(readOnly, "[A]\r\nx=0\r\n");
+  fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_FALSE(WritePrivateProfileStringA("A", "x", "1", readOnly.c_str()));
+  EXPECT_EQ(ReadBytes(readOnly), "[A]\r\nx=0\r\n");
+  platform::ProfileFile file;
+  ASSERT_TRUE(file.Load(readOnly));
+  platform::ProfileFile::SaveFailure why = platform::ProfileFile::SaveFailure::None;
+  EXPECT_FALSE(file.Save(readOnly, &why));
+  EXPECT_EQ(why, platform::ProfileFile::SaveFailure::FileNotWritable);
 }
 
 TEST(WritePrivateProfileString, KeepsTheFileModeAndWritesThroughALink) {

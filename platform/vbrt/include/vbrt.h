@@ -46,6 +46,7 @@ enum ErrorNumber : int {
   ErrDiskFull = 61,                // "Disk full"
   ErrDeviceUnavailable = 68,       // "Device unavailable"
   ErrPermissionDenied = 70,        // "Permission denied"
+  ErrPathFileAccess = 75,          // "Path/File access error"
   ErrPathNotFound = 76,            // "Path not found"
   ErrControlArrayElement = 340,    // a member of a control array that is not loaded
   ErrObjectAlreadyLoaded = 360,    // "Object already loaded"

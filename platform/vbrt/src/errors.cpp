@@ -26,6 +26,7 @@ constexpr ErrorText kErrorTexts[] = {
     {ErrDiskFull, u"Disk full"},
     {ErrDeviceUnavailable, u"Device unavailable"},
     {ErrPermissionDenied, u"Permission denied"},
+    {ErrPathFileAccess, u"Path/File access error"},
     {ErrPathNotFound, u"Path not found"},
     {ErrControlArrayElement, u"Control array element doesn't exist"},
     {ErrObjectAlreadyLoaded, u"Object already loaded"},

@@ -24,6 +24,7 @@ TEST(ErrorDescription, RuntimeTexts) {
       {61, u"Disk full"},
       {68, u"Device unavailable"},
       {70, u"Permission denied"},
+      {75, u"Path/File access error"},
       {76, u"Path not found"},
       {340, u"Control array element doesn't exist"},
       {360, u"Object already loaded"},
