@@ -3,6 +3,7 @@
 // icon, possible drives, folder browser, rotated text), with the faults the interface must
 // not have.
 #include <QImage>
+#include <QSystemTrayIcon>
 
 #include "forms.h"
 #include "cfb.h"
@@ -19,17 +20,7 @@ namespace {
 
 #define EXPECT_FAILED(x) EXPECT_TRUE(FAILED(x))
 
-class Interface : public ::testing::Test {
- protected:
-  void SetUp() override {
-    catalog = dir.File16("fixture.dkc");
-    BuildFixture(catalog);
-  }
-  TempDir dir;
-  std::u16string catalog;
-  forms::ScriptedForms script{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
-  forms::ScopedForms use{script};
-};
+using Interface = CatalogTest;
 
 Variant ByRef(VARIANT* target) {
   Variant v;
@@ -297,7 +288,17 @@ TEST_F(Interface, TrayIconWhereNoTrayCanShowIt) {
   // The offscreen platform has no tray: the host's window is minimised, never lost.
   EXPECT_TRUE(h.frame.isVisible());
   EXPECT_TRUE(h.frame.isMinimized());
+  // The icon's clicks reach the sink as the mouse messages of icon 1000.
+  auto* icon = h.widget->findChild<QSystemTrayIcon*>();
+  ASSERT_TRUE(icon);
+  h.sink.events.clear();
+  emit icon->activated(QSystemTrayIcon::Trigger);
+  emit icon->activated(QSystemTrayIcon::DoubleClick);
+  emit icon->activated(QSystemTrayIcon::Context);
+  EXPECT_EQ(h.sink.events,
+            (std::vector<std::string>{"TrayIconNotify(513,1000)", "TrayIconNotify(515,1000)", "TrayIconNotify(516,1000)"}));
   EXPECT_EQ(h.ctl->ShowInSysTray(0), S_OK);
+  EXPECT_FALSE(h.widget->findChild<QSystemTrayIcon*>());
 }
 
 TEST_F(Interface, PersistedPropertiesRestoreTheCatalogAndTheLayout) {

@@ -11,17 +11,7 @@ namespace {
 
 constexpr int kImageRole = Qt::UserRole + 1;
 
-class Panes : public ::testing::Test {
- protected:
-  void SetUp() override {
-    catalog = dir.File16("fixture.dkc");
-    BuildFixture(catalog);
-  }
-  TempDir dir;
-  std::u16string catalog;
-  forms::ScriptedForms script{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
-  forms::ScopedForms use{script};
-};
+using Panes = CatalogTest;
 
 QStringList Children(QStandardItem* item) {
   QStringList out;

@@ -15,9 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "forms.h"
 #include "icompctl.h"
 #include "iostorage.h"
 #include "itemrecord.h"
+#include "scriptedforms.h"
 #include "xcom/com.h"
 #include "xcom/connpoint.h"
 #include "xcom/control.h"
@@ -36,6 +38,12 @@ inline QApplication& App() {
   static QApplication* app = new QApplication(argc, argv);
   return *app;
 }
+
+// Makes the application before the members that follow it: the scripted modals are kept on
+// the application object, where the library's own copy of the forms layer finds them.
+struct AppFirst {
+  AppFirst() { App(); }
+};
 
 inline std::string U8(std::u16string_view s) { return xcom::Utf16ToUtf8(s); }
 
@@ -196,6 +204,20 @@ inline std::string InfoText(const VARIANT& info, LONG index) {
   return v.vt == VT_BSTR ? U8(xcom::BstrView(v.bstrVal)) : std::string("<vt ") + std::to_string(v.vt) + ">";
 }
 
+// A test over a fresh fixture catalog, with every modal answered from a script.
+class CatalogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    catalog = dir.File16("fixture.dkc");
+    BuildFixture(catalog);
+  }
+  AppFirst appFirst;
+  TempDir dir;
+  std::u16string catalog;
+  forms::ScriptedForms script{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
+  forms::ScopedForms use{script};
+};
+
 // The control created by ProgID, in a window of its own, over a catalog.
 struct Host {
   explicit Host(const std::u16string& catalog, enControlType type = TWO_PANE, const char16_t* progId = u"Brevix.CompCtl") {
@@ -252,9 +274,7 @@ struct Host {
     return -1;
   }
 
-  struct AppFirst {
-    AppFirst() { App(); }
-  } appFirst;  // the application exists before the window does
+  AppFirst appFirst;  // the application exists before the window does
   ComPtr<ICompCtl> ctl;
   ComPtr<IDispatch> disp;
   ComPtr<IConnectionPoint> cp;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPointer>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@
 #include "xcom/dispatch.h"
 #include "xcom/persist.h"
 
+struct IEnumSTATSTG;
 class QModelIndex;
 class QStandardItem;
 class QSystemTrayIcon;
@@ -28,6 +30,10 @@ class CompCtl;
 // The catalog's own elements, which the panes never show: the item stream, the header and
 // the long-name map.
 bool IsReservedElement(std::u16string_view element);
+
+// Lists an enumerator's elements to fn(name, type), borrowing the names where the
+// compound-file layer lends them (no copy of each name); the first failure is the answer.
+HRESULT ForEachElement(IEnumSTATSTG* en, const std::function<void(std::u16string_view name, DWORD type)>& fn);
 
 // The record callback of a listing walk (SetSelectedItem with source 1): it fills the list of
 // the control that runs the walk on this thread (WalkTarget).

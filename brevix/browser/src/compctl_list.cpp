@@ -81,25 +81,23 @@ HRESULT CompCtl::FillList(SHORT location, const std::u16string& folderPath) {
   hr = doc_->EnumElements(root ? FOLDER_ROOT : FOLDER_CHILD, en.GetAddressOf());
   if (FAILED(hr)) return hr;
   std::vector<ListEntry> batch;
+  batch.reserve(kFirstScreenful);
   bool shownFirst = false;
-  STATSTG st;
-  while ((hr = en->Next(1, &st, nullptr)) == S_OK) {
-    std::u16string element(st.pwcsName ? st.pwcsName : u"");
-    CoTaskMemFree(st.pwcsName);
-    if (IsReservedElement(element)) continue;
+  hr = ForEachElement(en.Get(), [&](std::u16string_view element, DWORD type) {
+    if (IsReservedElement(element)) return;
     ListEntry e;
-    e.record.name = element;
-    e.record.kind = st.type == STGTY_STORAGE ? (root ? ItemDisk : ItemFolder) : ItemFile;
+    e.record.name.assign(element);
+    e.record.kind = type == STGTY_STORAGE ? (root ? ItemDisk : ItemFolder) : ItemFile;
     const LONG kind = e.record.kind;
     if (FAILED(doc_->GetItemInfo(nullptr, &e.record))) {
       e.record = ItemRecord{};
       e.record.kind = kind;
       e.readable = false;
+      e.record.name.assign(element);
     }
-    e.record.name = element;
     if (element.starts_with(kLongNamePrefix)) {
       xcom::Bstr shown;
-      doc_->LongNameFromElement(element.c_str(), shown.ReleaseAndGetAddressOf());
+      doc_->LongNameFromElement(e.record.name.c_str(), shown.ReleaseAndGetAddressOf());
       if (!shown.IsNull()) e.record.name = std::u16string(shown.View());
     }
     batch.push_back(std::move(e));
@@ -107,10 +105,11 @@ HRESULT CompCtl::FillList(SHORT location, const std::u16string& folderPath) {
     if (!shownFirst && batch.size() == kFirstScreenful) {
       model->Append(std::move(batch));
       batch.clear();
+      batch.reserve(1024);
       w->list()->viewport()->repaint();
       shownFirst = true;
     }
-  }
+  });
   en.Reset();
   model->Append(std::move(batch));
   model->Sort(sortKey_);

@@ -30,10 +30,10 @@ HRESULT CompCtl::ShowInSysTray(SHORT iShow) {
       }
     });
   }
-  tray_->show();
   // The host's window goes into the tray only where an icon can bring it back.
+  if (QSystemTrayIcon::isSystemTrayAvailable()) tray_->show();
   QWidget* host = w->window();
-  if (QSystemTrayIcon::isSystemTrayAvailable() && tray_->isVisible()) host->hide();
+  if (tray_->isVisible()) host->hide();
   else host->showMinimized();
   return S_OK;
 }

@@ -39,6 +39,25 @@ QStandardItem* NewTreeItem(const std::u16string& text, int image, int selectedIm
 
 }  // namespace
 
+HRESULT ForEachElement(IEnumSTATSTG* en, const std::function<void(std::u16string_view, DWORD)>& fn) {
+  xcom::ComPtr<IEnumSTATSTGLent> lent;
+  en->QueryInterface(IID_IEnumSTATSTGLent, lent.ReleaseAndGetAddressOfVoid());
+  constexpr ULONG kBatch = 64;
+  STATSTG batch[kBatch];
+  ULONG lengths[kBatch];
+  for (;;) {
+    ULONG got = 0;
+    HRESULT hr = lent ? lent->NextLent(kBatch, batch, lengths, &got) : en->Next(kBatch, batch, &got);
+    if (FAILED(hr)) return hr;
+    for (ULONG i = 0; i < got; ++i) {
+      const OLECHAR* raw = batch[i].pwcsName ? batch[i].pwcsName : u"";
+      fn(lent ? std::u16string_view(raw, lengths[i]) : std::u16string_view(raw), batch[i].type);
+      if (!lent) CoTaskMemFree(batch[i].pwcsName);
+    }
+    if (hr != S_OK || got < kBatch) return S_OK;
+  }
+}
+
 bool IsReservedElement(std::u16string_view e) {
   return e == kItemStreamName || e == kHeaderStreamName || e == kLongNameStreamName;
 }
@@ -65,19 +84,17 @@ HRESULT CompCtl::LoadChildren(SHORT location, QStandardItem* parent) {
     xcom::ComPtr<IEnumSTATSTG> en;
     HRESULT hr = doc_->EnumElements(location, en.GetAddressOf());
     if (FAILED(hr)) return hr;
-    STATSTG st;
-    while ((hr = en->Next(1, &st, nullptr)) == S_OK) {
-      std::u16string element(st.pwcsName ? st.pwcsName : u"");
-      CoTaskMemFree(st.pwcsName);
-      if (st.type != STGTY_STORAGE || IsReservedElement(element)) continue;
+    hr = ForEachElement(en.Get(), [&](std::u16string_view name, DWORD type) {
+      if (type != STGTY_STORAGE || IsReservedElement(name)) return;
+      std::u16string element(name);
       std::u16string shown = element;
       if (element.starts_with(kLongNamePrefix)) {
-        xcom::Bstr name;
-        doc_->LongNameFromElement(element.c_str(), name.ReleaseAndGetAddressOf());
-        if (!name.IsNull()) shown = std::u16string(name.View());
+        xcom::Bstr longName;
+        doc_->LongNameFromElement(element.c_str(), longName.ReleaseAndGetAddressOf());
+        if (!longName.IsNull()) shown = std::u16string(longName.View());
       }
       children.push_back({std::move(shown), std::move(element)});
-    }
+    });
     if (FAILED(hr)) return hr;
   }
   // One level in the tree's order: names ignoring case.

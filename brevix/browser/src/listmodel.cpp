@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "imagelist.h"
+#include "namefold.h"
 
 namespace brevix {
 
@@ -105,9 +106,26 @@ void ListModel::Sort(int sortKey) {
   std::vector<int> held;
   held.reserve(static_cast<std::size_t>(before.size()));
   for (const QModelIndex& i : before) held.push_back(rows_[static_cast<std::size_t>(i.row())]);
-  std::stable_sort(rows_.begin(), rows_.end(), [&](int a, int b) {
-    return CompareEntries(entries_[static_cast<std::size_t>(a)], entries_[static_cast<std::size_t>(b)], sortKey) < 0;
-  });
+  const int column = sortKey >= 100 ? sortKey - 100 : sortKey;
+  if (column == 0) {
+    // By name, the usual order: each name is folded once, not once per comparison.
+    std::vector<std::u16string> folded(entries_.size());
+    for (int r : rows_) folded[static_cast<std::size_t>(r)] = Folded(entries_[static_cast<std::size_t>(r)].record.name);
+    const int d = sortKey >= 100 ? 1 : -1;
+    std::stable_sort(rows_.begin(), rows_.end(), [&](int a, int b) {
+      const ItemRecord& x = entries_[static_cast<std::size_t>(a)].record;
+      const ItemRecord& y = entries_[static_cast<std::size_t>(b)].record;
+      // Folders and files stay grouped, as CompareEntries keeps them.
+      if (x.kind == ItemFolder && y.kind == ItemFile) return -d < 0;
+      if (x.kind == ItemFile && y.kind == ItemFolder) return d < 0;
+      const int c = folded[static_cast<std::size_t>(a)].compare(folded[static_cast<std::size_t>(b)]);
+      return d * (c < 0 ? -1 : (c > 0 ? 1 : 0)) < 0;
+    });
+  } else {
+    std::stable_sort(rows_.begin(), rows_.end(), [&](int a, int b) {
+      return CompareEntries(entries_[static_cast<std::size_t>(a)], entries_[static_cast<std::size_t>(b)], sortKey) < 0;
+    });
+  }
   if (!before.isEmpty()) {
     std::vector<int> rowOf(entries_.size(), -1);
     for (std::size_t r = 0; r < rows_.size(); ++r) rowOf[static_cast<std::size_t>(rows_[r])] = static_cast<int>(r);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "browserrules.h"
+#include "listmodel.h"
 #include "numberpicture.h"
 #include "xcom/automation.h"
 
@@ -108,6 +109,23 @@ TEST(ListOrder, FoldersStayTogetherAndDirectionsFlip) {
   d1.record.note = u"b";
   d2.record.note = u"a";
   EXPECT_GT(CompareEntries(d1, d2, 105), 0);
+}
+
+TEST(ListOrder, TheModelsNameSortAgreesWithTheComparator) {
+  std::vector<ListEntry> entries;
+  const char16_t* names[] = {u"beta", u"Alpha", u"ärger", u"Zulu", u"alpha", u"Éclair", u"b", u"ALPHA2", u"zeta"};
+  for (int i = 0; i < 9; ++i) entries.push_back(Entry(i % 3 == 0 ? ItemFolder : ItemFile, names[i], i));
+  for (int key : {100, 0}) {
+    SCOPED_TRACE(key);
+    ListModel model;
+    model.SetColumns(VIEW_FOLDER, 5);
+    model.Append(std::vector<ListEntry>(entries));
+    model.Sort(key);
+    std::vector<ListEntry> expected = entries;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [&](const ListEntry& a, const ListEntry& b) { return CompareEntries(a, b, key) < 0; });
+    for (int r = 0; r < model.Rows(); ++r) EXPECT_EQ(model.EntryOfRow(r).record.name, expected[r].record.name) << r;
+  }
 }
 
 TEST(ListCells, FolderAndDiskViews) {
