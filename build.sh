@@ -3,6 +3,9 @@
 #   ./build.sh test    install what is missing, build with sanitizers, run every test
 #   ./build.sh build   install what is missing, release build with benchmarks, start nothing
 #   ./build.sh run     build, then start Xendora
+#   ./build.sh fuzz    clang build of the fuzz targets (libFuzzer, ASan+UBSan) into build-fuzz/fuzz/
+# XENDORA_CLANG=1 builds test and build with clang 14 instead, into build-test-clang/ and
+# build-clang/.
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")"
 TOP=$PWD
@@ -14,6 +17,12 @@ PACKAGES=(
   python3 python3-olefile libgsf-bin poppler-utils
   libblkid-dev
 )
+SUFFIX=
+if [ "${XENDORA_CLANG:-0}" = 1 ] || [ "${1:-}" = fuzz ]; then
+  PACKAGES+=(clang-14 libclang-rt-14-dev)
+  export CC=clang-14 CXX=clang++-14
+fi
+if [ "${XENDORA_CLANG:-0}" = 1 ]; then SUFFIX=-clang; fi
 
 say() { printf '%s\n' "$*" >&2; }
 
@@ -52,19 +61,26 @@ configure_and_build() { # <build dir> <cmake args...>
 do_build() {
   ensure_packages
   ensure_fonts
-  configure_and_build "$TOP/build" -DCMAKE_BUILD_TYPE=Release -DXENDORA_BENCH=ON -DXENDORA_TESTS=OFF
+  configure_and_build "$TOP/build$SUFFIX" -DCMAKE_BUILD_TYPE=Release -DXENDORA_BENCH=ON -DXENDORA_TESTS=OFF
 }
 
 do_test() {
   ensure_packages
   ensure_fonts
-  configure_and_build "$TOP/build-test" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
+  configure_and_build "$TOP/build-test$SUFFIX" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
     -DCMAKE_C_FLAGS_DEBUG="-O1 -g" -DXENDORA_SANITIZE=ON -DXENDORA_TESTS=ON
   export QT_QPA_PLATFORM=offscreen
   export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:strict_string_checks=1}
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
   export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$TOP/tools/lsan.supp:print_suppressions=0}
-  ctest --test-dir "$TOP/build-test" --output-on-failure -j "$(jobs)" --timeout 900
+  ctest --test-dir "$TOP/build-test$SUFFIX" --output-on-failure -j "$(jobs)" --timeout 900
+}
+
+do_fuzz() {
+  ensure_packages
+  configure_and_build "$TOP/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DXENDORA_FUZZ=ON \
+    -DXENDORA_SANITIZE=ON -DXENDORA_TESTS=OFF
+  say "Fuzz targets in build-fuzz/fuzz/; run one as: build-fuzz/fuzz/<target> -max_len=32768 <new corpus> <saved corpus>"
 }
 
 do_run() {
@@ -72,7 +88,7 @@ do_run() {
   # The program runs from the build tree, whose folder holds the component registry and is the
   # program folder (unless XENDORA_HOME names another). A first run there starts with the
   # default catalog "Xendora.DKC" in the program folder, created when it opens.
-  local bin=$TOP/build/bin
+  local bin=$TOP/build$SUFFIX/bin
   local home=${XENDORA_HOME:-$bin}
   mkdir -p "$home"
   if [ ! -e "$home/ctgr.ini" ]; then
@@ -85,5 +101,6 @@ case "${1:-}" in
   test)  do_test ;;
   build) do_build ;;
   run)   do_run ;;
-  *) say "usage: ./build.sh test | build | run"; exit 2 ;;
+  fuzz)  do_fuzz ;;
+  *) say "usage: ./build.sh test | build | run | fuzz"; exit 2 ;;
 esac

@@ -35,3 +35,19 @@ endfunction()
 # The environment every test starts from: the build tree's component registry.
 set(XENDORA_REGISTRY_FILE ${XENDORA_BIN_DIR}/xcom.reg)
 set(XENDORA_TEST_ENV "XCOM_REGISTRY=${XENDORA_REGISTRY_FILE}")
+
+# xendora_fuzz(<name> SOURCES <files...> LIBS <targets...>)
+# A libFuzzer target, built when XENDORA_FUZZ instruments the tree (clang). Its saved corpus
+# lives in the folder's tests/ and runs as a test in every build. To fuzz:
+#   CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DXENDORA_FUZZ=ON -DXENDORA_SANITIZE=ON
+#   build-fuzz/fuzz/<name> -max_len=32768 <new corpus dir> <saved corpus dir>
+function(xendora_fuzz name)
+  if(NOT XENDORA_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+endfunction()

@@ -1,161 +1,183 @@
-// Disk scanning at scale: a generated tree on a fixture drive is added as a disk with
-// AddNewDisk, then updated with nothing changed with UpdateDisk, each timed against a raw
-// walk of the same tree in the same run (find TREE -printf '%s %T@ %C@\n' > /dev/null, with a
-// warm cache). The tree is built a second time at ten times the size to see how the cost per
-// file scales.
+// Disk scanning at scale: a generated real-looking tree (bench/common/realtree.h) on a fixture
+// drive is added as a disk with AddNewDisk and updated with UpdateDisk after 1% of its files
+// changed, each timed against a raw walk of the same tree in the same run:
+// `find TREE -printf '%s %T@ %C@\n'` started as its own process (no shell), output dropped. Every
+// figure is the best of
+// three runs after a warm-up run of each. The peak resident memory of an add is measured against
+// the size of the catalog it writes. A tree of 100,000 files and one of 1,000,000 are then added to
+// see how the cost per file scales.
 //
-//   bench_scan [files] [--no-scale]   (default 100000 files in files / 20 folders)
+//   bench_scan [files] [--no-scale]   (default 200000 files in files / 10 folders)
 //
 // The last line prints the goal figures:
-//   add_vs_walk=<add / walk> update_vs_walk=<update / walk>
-//   per_file_1m_vs_100k=<add time per file of the large tree / of the small one>
-//   peak_rss_mb=<the process's peak resident memory>
+//   add_vs_walk=<add / walk> update_vs_walk=<1%-changed update / walk>
+//   per_file_1m_vs_100k=<add time per file of the 1M tree / of the 100K one>
+//   add_peak_mb=<peak resident memory during an add> catalog_mb=<the catalog's size>
+//   add_peak_over_catalog_mb=<the difference>
 #include <fcntl.h>
+#include <malloc.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "iofilegraber.h"
 #include "ofilegraber.h"
+#include "peer.h"
+#include "realtree.h"
 #include "volumes_fixture.h"
 #include "xcom/com.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using bench::Check;
+using bench::Clock;
+using bench::Seconds;
 
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+constexpr std::uint64_t kSeed = 20261211;
 
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "%s failed\n", what);
-    std::exit(1);
-  }
-}
-void Check(HRESULT hr, const char* what) {
+void CheckHr(HRESULT hr, const char* what) {
   if (hr != S_OK) {
     std::fprintf(stderr, "%s failed: 0x%08X\n", what, static_cast<unsigned>(hr));
     std::exit(1);
   }
 }
 
-std::string Num(long v, int width) {
-  std::string s = std::to_string(v);
-  while (static_cast<int>(s.size()) < width) s.insert(s.begin(), '0');
-  return s;
-}
-
-// `files` files in files / 20 folders: top folders of 50 subfolders each (the top folders
-// hold files too), every file with a size of 1 byte to 64 KiB (sparse, so the tree takes
-// inodes, not data) and a last-write time of its own.
-void BuildTree(const fs::path& root, long files) {
-  const long folders = std::max(1L, files / 20);
-  const long tops = std::max(1L, folders / 51);
-  long made = 0, fileNo = 0;
-  auto fill = [&](const fs::path& dir, long count) {
-    for (long i = 0; i < count && fileNo < files; ++i, ++fileNo) {
-      std::string name = (dir / ("file_" + Num(fileNo, 7) + (fileNo % 3 ? ".dat" : ".txt"))).string();
-      int fd = ::open(name.c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0644);
-      Check(fd >= 0, "create file");
-      Check(::ftruncate(fd, 1 + (fileNo * 7919) % 65536) == 0, "size file");
-      struct timespec times[2] = {{1500000000 + fileNo, 0}, {1500000000 + fileNo, 0}};
-      Check(::futimens(fd, times) == 0, "time file");
-      ::close(fd);
-    }
-  };
-  const long perFolder = files / folders;
-  for (long t = 0; t < tops && made < folders; ++t) {
-    fs::path top = root / ("Folder " + Num(t, 4));
-    fs::create_directory(top);
-    ++made;
-    fill(top, perFolder);
-    for (int s = 0; s < 50 && made < folders; ++s, ++made) {
-      fs::path sub = top / ("Sub " + Num(s, 2));
-      fs::create_directory(sub);
-      fill(sub, perFolder);
-    }
-  }
-  fill(root, files - fileNo);  // what the division left over
-}
-
 double RawWalk(const fs::path& tree) {
-  const std::string cmd = "find '" + tree.string() + "' -printf '%s %T@ %C@\\n' > /dev/null";
-  auto a = Clock::now();
-  Check(std::system(cmd.c_str()) == 0, "find");
-  return Seconds(a, Clock::now());
+  return bench::RunPeer({"find", tree.string(), "-printf", "%s %T@ %C@\\n"}, "/dev/null");
 }
 
 struct Run {
-  long files = 0;
-  double walk = 0, add = 0, update = 0;
-  double catalogMb = 0;
+  std::size_t files = 0;
+  double walk = 1e9, add = 1e9, update = 1e9, updateUnchanged = 0;
+  double updateWalk = 1e9;
+  double peakMb = 0, baseMb = 0, catalogMb = 0;
 };
 
-Run Measure(const fs::path& dir, long files, char letter) {
+class Disk {
+ public:
+  Disk(const fs::path& dir, const fs::path& tree, std::size_t files, char letter)
+      : drive_(letter, DRIVE_FIXED, tree, "Bench"),
+        root_(xcom::Utf8ToUtf16(std::string(1, letter) + ":\\")),
+        catalog_((dir / ("bench-" + std::to_string(files) + ".dkc")).string()),
+        name_(std::u16string(u"[ ") + static_cast<char16_t>(letter) + u" ] -- Drive") {}
+
+  ~Disk() { Reset(); }
+
+  // No scanner and no catalog.
+  void Reset() {
+    scanner_ = nullptr;
+    std::error_code ec;
+    fs::remove(catalog_, ec);
+  }
+
+  // A fresh catalog and scanner, then the disk added into it: the seconds the add took.
+  double Add() {
+    Reset();
+    CheckHr(brevix::NewFileGraber(&scanner_), "create scanner");
+    CheckHr(scanner_->put_DocFileName(xcom::Bstr(xcom::Utf8ToUtf16(catalog_)).Get()), "DocFileName");
+    CheckHr(scanner_->put_DiskType(xcom::Bstr(u"Local Disk").Get()), "DiskType");
+    data_ = xcom::Variant();
+    const auto a = Clock::now();
+    CheckHr(scanner_->AddNewDisk(root_.Get(), xcom::Bstr(name_).Get(), nullptr, &data_, FLAG_DRIVE_BY_LETTER, nullptr),
+            "AddNewDisk");
+    return Seconds(a, Clock::now());
+  }
+  double Update() {
+    const auto a = Clock::now();
+    CheckHr(scanner_->UpdateDisk(root_.Get(), FLAG_DRIVE_BY_LETTER, &data_), "UpdateDisk");
+    return Seconds(a, Clock::now());
+  }
+  double CatalogMb() const { return static_cast<double>(fs::file_size(catalog_)) / 1048576.0; }
+
+ private:
+  volumes::testing::FixtureDrive drive_;
+  xcom::Bstr root_;
+  std::string catalog_;
+  std::u16string name_;
+  xcom::ComPtr<IOFileGraber> scanner_;
+  xcom::Variant data_;
+};
+
+// Builds the tree of `files` files; `full` measures updates and memory too, else the add alone.
+Run Measure(const fs::path& dir, std::size_t files, char letter, bool full) {
   Run r;
   r.files = files;
   const fs::path tree = dir / ("tree-" + std::to_string(files));
   fs::create_directories(tree);
-  auto g0 = Clock::now();
-  BuildTree(tree, files);
-  std::printf("tree: %ld files built in %.1f s\n", files, Seconds(g0, Clock::now()));
+  std::vector<std::string> changed;  // 1% of the files, spread over the tree
+  {
+    auto g0 = Clock::now();
+    bench::RealTree t = bench::GenerateTree(kSeed, files, files / 10);
+    const bench::TreeShape shape = bench::ShapeOf(t);
+    bench::WriteTree(t, tree.string());
+    std::printf(
+        "tree: %zu files in %zu folders built in %.1f s; names "
+        "%zu..%zu bytes, %.0f%% longer than 31, "
+        "%.0f%% of paths non-ASCII, mean depth %.1f\n",
+        t.files.size(), t.folders.size(), Seconds(g0, Clock::now()), shape.minNameBytes, shape.maxNameBytes,
+        shape.longNames * 100, shape.nonAsciiPaths * 100, shape.meanDepth);
+    for (std::size_t i = 37; i < t.files.size(); i += 100) changed.push_back((tree / t.PathOf(t.files[i])).string());
+  }
+  malloc_trim(0);
   std::fflush(stdout);
 
-  volumes::testing::FixtureDrive drive(letter, DRIVE_FIXED, tree, "Bench");
-  const xcom::Bstr root(xcom::Utf8ToUtf16(std::string(1, letter) + ":\\"));
-  const std::string catalog = (dir / ("bench-" + std::to_string(files) + ".dkc")).string();
-  xcom::ComPtr<IOFileGraber> scanner;
-  Check(brevix::NewFileGraber(&scanner), "create scanner");
-  Check(scanner->put_DocFileName(xcom::Bstr(xcom::Utf8ToUtf16(catalog)).Get()), "DocFileName");
-  Check(scanner->put_DiskType(xcom::Bstr(u"Local Disk").Get()), "DiskType");
-
-  // Warm the cache, then take the best of three raw walks.
-  RawWalk(tree);
-  r.walk = 1e9;
-  for (int i = 0; i < 3; ++i) r.walk = std::min(r.walk, RawWalk(tree));
-
-  const std::u16string diskName = std::u16string(u"[ ") + static_cast<char16_t>(letter) + u" ] -- Drive";
-  xcom::Variant data;
-  auto a = Clock::now();
-  Check(scanner->AddNewDisk(root.Get(), xcom::Bstr(diskName).Get(), nullptr, &data, FLAG_DRIVE_BY_LETTER, nullptr),
-        "AddNewDisk");
-  r.add = Seconds(a, Clock::now());
-  a = Clock::now();
-  Check(scanner->UpdateDisk(root.Get(), FLAG_DRIVE_BY_LETTER, &data), "UpdateDisk");
-  r.update = Seconds(a, Clock::now());
-  r.catalogMb = fs::file_size(catalog) / 1048576.0;
-  std::printf("%ld files: walk %.3f s, add %.3f s (%.2f x), update %.3f s (%.2f x), catalog %.1f MB\n", files,
-              r.walk, r.add, r.add / r.walk, r.update, r.update / r.walk, r.catalogMb);
+  Disk disk(dir, tree, files, letter);
+  RawWalk(tree);  // warm-up of both
+  disk.Add();
+  for (int i = 0; i < 3; ++i) {
+    r.walk = std::min(r.walk, RawWalk(tree));
+    disk.Reset();
+    malloc_trim(0);
+    r.baseMb = bench::CurrentRssMb();
+    bench::ResetPeakRss();
+    r.add = std::min(r.add, disk.Add());
+    r.peakMb = std::max(r.peakMb, bench::PeakRssMb());
+  }
+  r.catalogMb = disk.CatalogMb();
+  if (full) {
+    r.updateUnchanged = disk.Update();
+    for (int i = 0; i < 3; ++i) {
+      const struct timespec t = {1700000000 + 1000 * (i + 1), 0};
+      const struct timespec times[2] = {t, t};
+      for (const std::string& p : changed) Check(::utimensat(AT_FDCWD, p.c_str(), times, 0) == 0, "touch " + p);
+      r.updateWalk = std::min(r.updateWalk, RawWalk(tree));
+      r.update = std::min(r.update, disk.Update());
+    }
+  }
+  std::printf("%zu files: walk %.3f s, add %.3f s (%.2f x)", files, r.walk, r.add, r.add / r.walk);
+  if (full) {
+    std::printf(", update of %zu changed %.3f s (%.2f x), unchanged %.3f s", changed.size(), r.update,
+                r.update / r.walk, r.updateUnchanged);
+  }
+  std::printf(", catalog %.1f MB, add peak %.1f MB (%.1f MB before)\n", r.catalogMb, r.peakMb, r.baseMb);
   std::fflush(stdout);
   fs::remove_all(tree);
-  fs::remove(catalog);
   return r;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  long files = 100000;
+  std::size_t files = 200000;
   bool scale = true;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--no-scale") == 0) {
       scale = false;
     } else {
-      files = std::atol(argv[i]);
+      files = std::strtoul(argv[i], nullptr, 10);
     }
   }
-  if (files < 20) {
-    std::fprintf(stderr, "usage: bench_scan [files >= 20] [--no-scale]\n");
+  if (files < 100) {
+    std::fprintf(stderr, "usage: bench_scan [files >= 100] [--no-scale]\n");
     return 2;
   }
   std::string tmpl = (fs::temp_directory_path() / "bench-scan-XXXXXX").string();
@@ -165,17 +187,20 @@ int main(int argc, char** argv) {
   ::setenv("XENDORA_HOME", (dir / "home").c_str(), 1);
   volumes::testing::IsolateFromMachine();
 
-  const Run small = Measure(dir, files, 'S');
+  const Run main = Measure(dir, files, 'S', true);
   double perFileRatio = 0;
   if (scale) {
-    const Run large = Measure(dir, files * 10, 'L');
+    const Run small = Measure(dir, 100000, 'M', false);
+    const Run large = Measure(dir, 1000000, 'L', false);
     perFileRatio = (large.add / large.files) / (small.add / small.files);
   }
   fs::remove_all(dir);
 
-  struct rusage ru {};
-  getrusage(RUSAGE_SELF, &ru);
-  std::printf("add_vs_walk=%.2f update_vs_walk=%.2f per_file_1m_vs_100k=%.2f peak_rss_mb=%.1f\n", small.add / small.walk,
-              small.update / small.walk, perFileRatio, ru.ru_maxrss / 1024.0);
+  std::printf(
+      "add_vs_walk=%.2f update_vs_walk=%.2f per_file_1m_vs_100k=%.2f "
+      "add_peak_mb=%.1f catalog_mb=%.1f "
+      "add_peak_over_catalog_mb=%.1f\n",
+      main.add / main.walk, main.update / main.updateWalk, perFileRatio, main.peakMb, main.catalogMb,
+      main.peakMb - main.catalogMb);
   return 0;
 }

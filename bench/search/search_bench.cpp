@@ -1,30 +1,42 @@
-// Catalog search at scale: a catalog of 1,000,000 files in 50,000 folders built through the
-// catalog document, searched with FindItem for the name pattern "*zzz" (the walk visits every
-// element), against grep -c zzz over a text file of the same paths, in the same run.
+// Catalog search at scale: the generated real-looking tree (bench/common/realtree.h) of 200,000
+// files in 20,000 folders is catalogued as one disk through the catalog document, with notes on
+// some of its items, and searched with FindItem twice: for a name pattern that one file name in a
+// thousand holds, and for a note pattern. The peers run in the same run as their own processes (no
+// shell): `grep -c -i` over a text file of the same paths (and of the paths with their notes), and
+// plocate over an index of the same paths when it is installed. Every figure is the best of three
+// runs after a warm-up run of each.
 //
-//   bench_search [files]      (default 1000000; folders are files / 20)
+//   bench_search [files] [--names-only]   (default 200000; folders are files / 10)
 //
-// The last line prints the goal figure: search_vs_grep=<FindItem time / grep time>.
+// The last line prints the goal figures: search_vs_grep=<name search / grep>, then
+// notes_vs_grep=<note search / grep over paths and notes> and, with plocate,
+// search_vs_plocate=<name search / plocate -c -i>.
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
-#include "itemrecord.h"
+#include "itemstream.h"
 #include "ostorage.h"
+#include "peer.h"
+#include "realtree.h"
 #include "xcom/com.h"
 #include "xcom/tokens.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+using bench::Clock;
+using bench::Seconds;
 
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+constexpr std::uint64_t kSeed = 20261211;
+// The text of the note search; no name holds it.
+constexpr const char* kNoteMarker = "autographed";
 
 long g_hits = 0;
 LONG CountHit(BSTR, double, BSTR, LONG, DATE, BSTR) {
@@ -32,132 +44,186 @@ LONG CountHit(BSTR, double, BSTR, LONG, DATE, BSTR) {
   return 0;
 }
 
-void Check(HRESULT hr, const char* what) {
+void CheckHr(HRESULT hr, const char* what) {
   if (FAILED(hr)) {
     std::fprintf(stderr, "%s failed: 0x%08X\n", what, static_cast<unsigned>(hr));
     std::exit(1);
   }
 }
 
-std::string Num(long v, int width) {
-  std::string s = std::to_string(v);
-  while (static_cast<int>(s.size()) < width) s.insert(s.begin(), '0');
-  return s;
+// Some items carry a note, a few of them the searched text.
+std::string NoteOf(bench::Random& rng) {
+  static const char* const kPlaces[] = {"Box", "Shelf", "Drawer", "Binder", "Crate"};
+  static const char* const kWhat[] = {"original", "second copy", "scanned",       "from Grandma",   "keep",
+                                      "to sort",  "checked",     "lent to Marta", "Ordner München", "取扱注意"};
+  if (rng.Below(20) != 0) return {};
+  std::string note =
+      std::string(kPlaces[rng.Below(5)]) + " " + std::to_string(rng.Below(200)) + ", " + kWhat[rng.Below(10)];
+  if (rng.Below(10) == 0) note += rng.Below(2) ? ", autographed" : ", AUTOGRAPHED by the band";
+  return note;
+}
+
+long CountLines(const fs::path& p) {
+  std::ifstream in(p);
+  long n = -1;
+  in >> n;
+  return n;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const long files = argc > 1 ? std::atol(argv[1]) : 1000000;
-  const long folders = files / 20;                // 20 files in every folder
-  const long disks = 10;
-  const long topPerDisk = folders / disks / 100;  // each top folder holds 99 folders
-  if (topPerDisk < 1) {
-    std::fprintf(stderr, "too few files\n");
+  std::size_t files = 200000;
+  bool namesOnly = false;  // for profiling: the name search alone
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--names-only") {
+      namesOnly = true;
+    } else {
+      files = std::strtoul(argv[i], nullptr, 10);
+    }
+  }
+  if (files < 100) {
+    std::fprintf(stderr, "usage: bench_search [files >= 100] [--names-only]\n");
     return 2;
   }
-
-  std::string tmpl = (std::filesystem::temp_directory_path() / "bench-search-XXXXXX").string();
+  std::string tmpl = (fs::temp_directory_path() / "bench-search-XXXXXX").string();
   if (!mkdtemp(tmpl.data())) return 2;
-  const std::filesystem::path dir(tmpl);
+  const fs::path dir(tmpl);
   const std::u16string catalog = xcom::Utf8ToUtf16((dir / "bench.dkc").string());
-  const std::string pathsFile = (dir / "paths.txt").string();
+  const fs::path pathsFile = dir / "paths.txt", notesFile = dir / "notes.txt";
 
-  // Build the catalog through the document, and write the same paths as a text file.
+  long expectedNames = 0, expectedNotes = 0;
   xcom::ComPtr<IOStorageInternal> doc;
-  Check(brevix::NewCatalogDocument(&doc), "create document");
-  std::ofstream paths(pathsFile);
-  auto t0 = Clock::now();
-  Check(doc->LoadDoc(xcom::Bstr(catalog).Get()), "LoadDoc");
-  long fileNo = 0, folderCount = 0, expected = 0;
-  auto add = [&](const std::u16string& name, ItemRecord rec) {
-    rec.name = name;
-    Check(doc->AddItem(nullptr, xcom::Bstr(name).Get(), &rec), "AddItem");
-  };
-  auto addFiles = [&](const std::string& folderPath) {
-    for (int f = 0; f < 20; ++f, ++fileNo) {
-      // One file in a thousand carries the searched text.
-      std::string name = (fileNo % 1000 == 0 ? "file_zzz_" : "file_") + Num(fileNo, 7) + ".dat";
-      paths << folderPath << '\\' << name << '\n';
-      if (fileNo % 1000 == 0) ++expected;
-      add(xcom::Utf8ToUtf16(name),
-          brevix::MakeItemRecord({}, std::nullopt, 0, static_cast<DWORD>(1000 + fileNo % 50000), {},
-                                 U64ToFileTime(132000000000000000ULL + fileNo), U64ToFileTime(132000000000000000ULL),
-                                 ItemFile));
-    }
-  };
-  // A folder with its 20 files under the folder `parent`; it stays the current folder.
-  auto addFolder = [&](const std::string& parent, const std::string& name) {
-    std::string path = parent + "\\" + name;
-    paths << path << '\n';
-    add(xcom::Utf8ToUtf16(name), brevix::MakeItemRecord({}, std::nullopt, 0, 0, {}, {}, {}, ItemFolder));
-    ++folderCount;
-    addFiles(path);
-    return path;
-  };
-  for (long d = 0; d < disks; ++d) {
-    std::string disk = "Disk " + Num(d, 2);
-    paths << disk << '\n';
-    Check(doc->SetCurrentFolder(nullptr, FOLDER_ROOT), "SetCurrentFolder");
-    add(xcom::Utf8ToUtf16(disk), brevix::MakeItemRecord({}, std::nullopt, 0, 700000000, u"CD-RW Disk", {}, {},
-                                                        ItemDisk, static_cast<double>(d + 1), 0, 1000));
-    for (long t = 0; t < topPerDisk; ++t) {
-      std::string topPath = addFolder(disk, "Folder " + Num(t, 3));
-      for (int s = 0; s < 99; ++s) {
-        addFolder(topPath, "Sub " + Num(s, 2));
-        Check(doc->SetCurrentFolder(nullptr, FOLDER_PARENT), "SetCurrentFolder");
+  CheckHr(brevix::NewCatalogDocument(&doc), "create document");
+  {
+    auto t0 = Clock::now();
+    const bench::RealTree t = bench::GenerateTree(kSeed, files, files / 10);
+    const bench::TreeShape shape = bench::ShapeOf(t);
+    bench::Random rng(kSeed + 1);
+    std::ofstream paths(pathsFile), notes(notesFile);
+    CheckHr(doc->LoadDoc(xcom::Bstr(catalog).Get()), "LoadDoc");
+    const std::string diskName = "Disk 00";
+    auto add = [&](const std::string& name, const std::string& path, ItemRecord rec) {
+      const std::string note = NoteOf(rng);
+      if (!note.empty()) {
+        rec.note = xcom::Utf8ToUtf16(note);
+        if (note.find("utographed") != std::string::npos || note.find("UTOGRAPHED") != std::string::npos)
+          ++expectedNotes;
       }
-      Check(doc->SetCurrentFolder(nullptr, FOLDER_PARENT), "SetCurrentFolder");
+      paths << path << '\n';
+      notes << path << '\t' << note << '\n';
+      rec.name = xcom::Utf8ToUtf16(name);
+      CheckHr(doc->AddItem(nullptr, xcom::Bstr(rec.name).Get(), &rec), "AddItem");
+    };
+    CheckHr(doc->SetCurrentFolder(nullptr, FOLDER_ROOT), "SetCurrentFolder");
+    add(diskName, diskName,
+        brevix::MakeItemRecord({}, std::nullopt, 0, 700000000, u"Local Disk", {}, {}, ItemDisk, 1.0, 0, 1000));
+    // Depth first: a folder's files, then its subfolders, each subfolder current while it is
+    // filled.
+    struct Step {
+      std::uint32_t folder;
+      std::size_t next;
+      std::string path;
+    };
+    std::vector<Step> stack{{0, 0, diskName}};
+    auto addFiles = [&](const Step& s) {
+      for (std::uint32_t i : t.folders[s.folder].files) {
+        const bench::TreeFile& f = t.files[i];
+        if (f.marked) ++expectedNames;
+        add(f.name, s.path + "\\" + f.name,
+            brevix::MakeItemRecord({}, std::nullopt, static_cast<DWORD>(f.size >> 32), static_cast<DWORD>(f.size), {},
+                                   U64ToFileTime(116444736000000000ULL + f.mtime * 10000000ULL),
+                                   U64ToFileTime(116444736000000000ULL + f.mtime * 10000000ULL), ItemFile));
+      }
+    };
+    addFiles(stack.back());
+    while (!stack.empty()) {
+      Step& s = stack.back();
+      const std::vector<std::uint32_t>& subs = t.folders[s.folder].folders;
+      if (s.next == subs.size()) {
+        stack.pop_back();
+        if (!stack.empty()) CheckHr(doc->SetCurrentFolder(nullptr, FOLDER_PARENT), "SetCurrentFolder");
+        continue;
+      }
+      const bench::TreeFolder& sub = t.folders[subs[s.next++]];
+      std::string path = s.path + "\\" + sub.name;
+      add(sub.name, path, brevix::MakeItemRecord({}, std::nullopt, 0, 0, {}, {}, {}, ItemFolder));
+      stack.push_back({subs[s.next - 1], 0, std::move(path)});
+      addFiles(stack.back());
     }
+    CheckHr(doc->CloseDoc(1), "CloseDoc");
+    std::printf(
+        "catalog: %zu files in %zu folders built in %.2f s (%.1f MB); "
+        "names %zu..%zu bytes, %.0f%% longer "
+        "than 31, %.0f%% of paths non-ASCII, mean depth %.1f\n",
+        t.files.size(), t.folders.size(), Seconds(t0, Clock::now()), fs::file_size(dir / "bench.dkc") / 1048576.0,
+        shape.minNameBytes, shape.maxNameBytes, shape.longNames * 100, shape.nonAsciiPaths * 100, shape.meanDepth);
   }
-  Check(doc->CloseDoc(1), "CloseDoc");
-  paths.close();
-  auto t1 = Clock::now();
-  std::printf("catalog: %ld files in %ld folders on %ld disks, built in %.2f s (%.1f MB)\n", fileNo, folderCount,
-              disks, Seconds(t0, t1), std::filesystem::file_size(dir / "bench.dkc") / 1048576.0);
 
   xcom::ScopedToken token(xcom::TokenKind::ItemCallback, &CountHit);
-  auto search = [&] {
+  auto search = [&](const char16_t* name, const char16_t* note) {
     g_hits = 0;
-    auto a = Clock::now();
-    Check(doc->FindItem(nullptr, xcom::Bstr(u"*zzz").Get(), nullptr, 0, 0, 0, SEARCH_ALL, token.value()),
-          "FindItem");
+    const xcom::Bstr n = name ? xcom::Bstr(name) : xcom::Bstr(), m = note ? xcom::Bstr(note) : xcom::Bstr();
+    const auto a = Clock::now();
+    CheckHr(doc->FindItem(nullptr, n.Get(), m.Get(), 0, 0, 0, SEARCH_ALL, token.value()), "FindItem");
     return Seconds(a, Clock::now());
   };
-  const std::string grepCmd = "grep -c zzz '" + pathsFile + "' > '" + (dir / "grep.out").string() + "'";
-  auto grep = [&] {
-    auto a = Clock::now();
-    int rc = std::system(grepCmd.c_str());
-    double s = Seconds(a, Clock::now());
-    if (rc != 0) {
-      std::fprintf(stderr, "grep failed\n");
-      std::exit(1);
-    }
-    return s;
+  const fs::path out = dir / "peer.out";
+  auto grep = [&](const char* what, const fs::path& file) {
+    return bench::RunPeer({"grep", "-c", "-i", what, file.string()}, out.string(), 1);
+  };
+  const bool plocate = bench::HavePeer("plocate") && bench::HavePeer("plocate-build");
+  const fs::path db = dir / "paths.plocate";
+  if (plocate) bench::RunPeer({"plocate-build", "-p", "-l", "no", pathsFile.string(), db.string()}, "/dev/null");
+  auto locate = [&] {
+    return bench::RunPeer({"plocate", "-d", db.string(), "-c", "-i", bench::kNameMarker}, out.string(), 1);
   };
 
-  // Warm both, then take the best of three runs of each.
-  search();
-  grep();
-  double bestSearch = 1e9, bestGrep = 1e9;
-  for (int i = 0; i < 3; ++i) {
-    bestSearch = std::min(bestSearch, search());
-    bestGrep = std::min(bestGrep, grep());
-  }
-  long grepCount = 0;
-  {
-    std::ifstream in(dir / "grep.out");
-    in >> grepCount;
-  }
-  std::printf("FindItem \"*zzz\": %ld hits (expected %ld, grep counts %ld) in %.3f s\n", g_hits, expected, grepCount,
-              bestSearch);
-  std::printf("grep -c zzz over %.1f MB of paths: %.3f s\n", std::filesystem::file_size(pathsFile) / 1048576.0,
-              bestGrep);
-  std::filesystem::remove_all(dir);
-  if (g_hits != expected || grepCount != expected) {
+  struct Figure {
+    double ours = 1e9, peer = 1e9, plocate = 1e9;
+    long hits = 0, peerHits = 0, plocateHits = -1;
+  };
+  auto measure = [&](const char16_t* name, const char16_t* note, const char* peerText, const fs::path& peerFile,
+                     bool withPlocate) {
+    Figure f;
+    search(name, note);  // warm-up of each
+    grep(peerText, peerFile);
+    if (withPlocate) locate();
+    for (int i = 0; i < 3; ++i) {
+      f.ours = std::min(f.ours, search(name, note));
+      f.hits = g_hits;
+      f.peer = std::min(f.peer, grep(peerText, peerFile));
+      f.peerHits = CountLines(out);
+      if (withPlocate) {
+        f.plocate = std::min(f.plocate, locate());
+        f.plocateHits = CountLines(out);
+      }
+    }
+    return f;
+  };
+  const Figure names = measure(u"*qzv", nullptr, bench::kNameMarker, pathsFile, plocate);
+  const Figure notes = namesOnly ? Figure{} : measure(nullptr, u"*autographed", kNoteMarker, notesFile, false);
+  if (namesOnly) expectedNotes = 0;
+
+  std::printf("FindItem name \"*qzv\": %ld hits (expected %ld, grep %ld", names.hits, expectedNames, names.peerHits);
+  if (plocate) std::printf(", plocate %ld", names.plocateHits);
+  std::printf(") in %.3f s; grep -c -i %.3f s over %.1f MB of paths", names.ours, names.peer,
+              fs::file_size(pathsFile) / 1048576.0);
+  if (plocate) std::printf("; plocate -c -i %.4f s", names.plocate);
+  std::printf(
+      "\nFindItem note \"*autographed\": %ld hits (expected %ld, grep "
+      "%ld) in %.3f s; grep -c -i %.3f s "
+      "over %.1f MB of paths and notes\n",
+      notes.hits, expectedNotes, notes.peerHits, notes.ours, notes.peer, fs::file_size(notesFile) / 1048576.0);
+  fs::remove_all(dir);
+  if (names.hits != expectedNames || names.peerHits != expectedNames || notes.hits != expectedNotes ||
+      notes.peerHits != expectedNotes || (plocate && names.plocateHits != expectedNames)) {
     std::fprintf(stderr, "hit counts differ\n");
     return 1;
   }
-  std::printf("search_s=%.3f grep_s=%.3f search_vs_grep=%.2f\n", bestSearch, bestGrep, bestSearch / bestGrep);
+  std::printf("search_s=%.3f grep_s=%.3f search_vs_grep=%.2f notes_vs_grep=%.2f", names.ours, names.peer,
+              names.ours / names.peer, notes.ours / notes.peer);
+  if (plocate) std::printf(" search_vs_plocate=%.1f", names.ours / names.plocate);
+  std::printf("\n");
   return 0;
 }

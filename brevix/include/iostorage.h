@@ -14,19 +14,19 @@
 // map, which this interface hides.
 //
 // Record arguments (AddFolder, AddItem, GetItemInfo, SetItemInfo) are the address of an
-// ItemRecord (brevix/document's itemrecord.h), whose name and kind the caller sets.
+// ItemRecord (itemrecord.h), whose name and kind the caller sets.
 //
 // While a FindItem walk runs, its callbacks may not call back into the same document: calls
 // that would open, close or move the document answer STG_E_INUSE until the walk ends.
 #pragma once
 
 #include "iteminfo.h"
+#include "itemrecord.h"
 #include "wintypes.h"
 #include "xcom/automation.h"
 
 struct IStorage;
 struct IEnumSTATSTG;
-struct ItemRecord;
 
 // {B09D44B7-90DB-11D2-A245-00104BCD093B}
 inline constexpr CLSID CLSID_OStorage = {0xB09D44B7, 0x90DB, 0x11D2, {0xA2, 0x45, 0x00, 0x10, 0x4B, 0xCD, 0x09, 0x3B}};

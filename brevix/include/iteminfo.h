@@ -2,10 +2,9 @@
 // per-item callbacks of a catalog walk.
 #pragma once
 
+#include "itemrecord.h"
 #include "wintypes.h"
 #include "xcom/automation.h"
-
-struct ItemRecord;
 
 // The item information array (GetSelectedItem, GetItemInfo, TreeNodeChanged, AddNewDisk and
 // UpdateDisk): a VT_ARRAY | VT_VARIANT holding 8 variants, lower bound 0. The kind is not in

@@ -1,3 +1,4 @@
+// Fields: OField (one typed field with the value of the node that uses it last) and OFields.
 #include "fields.h"
 
 #include <limits>

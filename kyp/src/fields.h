@@ -121,6 +121,7 @@ class OFields : public xcom::DispatchImpl<OFields, IOFields>,
   HRESULT Load(IStream* pStm) override;
   HRESULT Save(IStream* pStm, BOOL fClearDirty) override;
   HRESULT InitNew() override { return S_OK; }
+  using PersistStorageBase<OFields>::InitNew;  // IPersistStorage's, beside IPersistStreamInit's
 
   // The definition list into a writer (the definition records whatever the fields' roles).
   void WriteDefinitions(StreamWriter& out) const;

@@ -1,3 +1,4 @@
+// What the classes of the template store share: the object count, open modes and small helpers.
 #include "internal.h"
 
 namespace kyp {

@@ -1,3 +1,4 @@
+// Item definitions: OItemDef (a named field set) and OItemDefs (the document's definitions).
 #include "itemdefs.h"
 
 #include <limits>

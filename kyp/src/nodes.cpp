@@ -1,3 +1,4 @@
+// Nodes: ONode (a named node typed by an item definition) and ONodes (the nodes under one path).
 #include "nodes.h"
 
 #include "paths.h"

@@ -1,3 +1,4 @@
+// Node paths: components joined by "/", kept in UTF-16 from end to end.
 #include "paths.h"
 
 namespace kyp {

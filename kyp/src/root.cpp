@@ -1,3 +1,4 @@
+// The document root VemraKYP: the file, the open root storage, the folder stack, the definitions.
 #include "root.h"
 
 #include "paths.h"

@@ -1,3 +1,4 @@
+// The byte forms of the template file's streams: integers, counted strings, tagged variants, objects.
 #include "streamio.h"
 
 #include <cstring>

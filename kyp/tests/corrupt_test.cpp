@@ -1,6 +1,6 @@
 // Damaged template files: every count read from a stream is checked against what the stream
 // holds, so a truncated or hostile stream fails with a status and nothing half-read is kept.
-#include "support.h"
+#include "test_support.h"
 
 namespace kyptest {
 namespace {

@@ -6,7 +6,7 @@
 #include <map>
 #include <sstream>
 
-#include "support.h"
+#include "test_support.h"
 
 namespace kyptest {
 namespace {

@@ -2,7 +2,7 @@
 // store's folder stack and path walks, counting stored children, holding the file open.
 #include <functional>
 
-#include "support.h"
+#include "test_support.h"
 
 namespace kyptest {
 namespace {

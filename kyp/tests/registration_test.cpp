@@ -2,7 +2,7 @@
 // ProgIDs and class identifier, the registry entries, and the unload count.
 #include <dlfcn.h>
 
-#include "support.h"
+#include "test_support.h"
 
 namespace kyptest {
 namespace {

@@ -1,7 +1,7 @@
 // The settings store against exact "ctgr.ini" texts: defaults, lists, serials, drives and faults.
 #include "settings.h"
 
-#include "scratchfolder.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

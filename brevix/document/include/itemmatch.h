@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "catalogdate.h"
-#include "itemrecord.h"
+#include "itemstream.h"
 
 namespace brevix {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "iostorage.h"
-#include "itemrecord.h"
+#include "itemstream.h"
 #include "xcom/com.h"
 #include "xcom/object.h"
 

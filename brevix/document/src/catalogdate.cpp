@@ -1,3 +1,4 @@
+// Catalog dates: UTC file times to local automation dates and back, and their linear order.
 #include "catalogdate.h"
 
 #include <cmath>

@@ -1,5 +1,7 @@
+// The byte layout of a catalog file's streams: counted strings, the header and the long-name map.
 #include "catalogformat.h"
 
+#include <bit>
 #include <cstring>
 
 #include "namefold.h"
@@ -62,8 +64,19 @@ void ByteWriter::F64(double v) {
 
 void ByteWriter::Counted(std::u16string_view s) {
   U32(static_cast<DWORD>(2 * s.size() + 2));
-  for (char16_t c : s) U16(c);
-  U16(0);
+  const size_t at = out_.size();
+  out_.resize(at + 2 * s.size() + 2);
+  BYTE* p = out_.data() + at;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(p, s.data(), 2 * s.size());
+  } else {
+    for (size_t i = 0; i < s.size(); ++i) {
+      p[2 * i] = static_cast<BYTE>(s[i]);
+      p[2 * i + 1] = static_cast<BYTE>(s[i] >> 8);
+    }
+  }
+  p[2 * s.size()] = 0;
+  p[2 * s.size() + 1] = 0;
 }
 
 void ByteWriter::Counted(const CountedString& s) {
@@ -115,7 +128,11 @@ bool ByteReader::Counted(CountedString& s) {
   size_t units = n / 2 - 1;
   std::u16string text(units, u'\0');
   const BYTE* p = data_ + pos_;
-  for (size_t i = 0; i < units; ++i) text[i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(text.data(), p, 2 * units);
+  } else {
+    for (size_t i = 0; i < units; ++i) text[i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+  }
   pos_ += n;
   s = std::move(text);
   return true;

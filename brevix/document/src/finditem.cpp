@@ -53,7 +53,7 @@ struct OStorage::SearchRun {
   std::size_t depth = 0;
   std::vector<STATSTG> batch = std::vector<STATSTG>(256);
   std::vector<ULONG> lengths = std::vector<ULONG>(256);
-  std::u16string shown, folded;  // the name being listed
+  std::u16string folded;  // the name being listed, upper-cased
 };
 
 HRESULT OStorage::FindItem(BSTR sDir, BSTR Name, BSTR Note, LONG lSize, DATE startDate, DATE endDate,
@@ -152,8 +152,7 @@ HRESULT OStorage::ListSearchLevel(SearchRun& run, Frame& here) {
           const uint32_t at = seq++;
           std::u16string_view shown = name;
           if (name.size() > kLongNamePrefix.size() && name[0] == kLongNamePrefix[0] && ParseLongNameElement(name)) {
-            run.shown = ShownName(here, std::u16string(name));
-            shown = run.shown;
+            shown = ShownNameView(here, name);
           }
           run.folded.resize(shown.size());
           for (std::size_t j = 0; j < shown.size(); ++j) run.folded[j] = FoldUpper(shown[j]);

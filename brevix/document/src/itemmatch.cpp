@@ -1,3 +1,4 @@
+// The search criteria of a catalog search, tested against one item record.
 #include "itemmatch.h"
 
 #include <limits>

@@ -1,3 +1,4 @@
+// The long-name map of one open storage, held in memory while the storage is open.
 #include "longnames.h"
 
 #include "namefold.h"
@@ -8,6 +9,8 @@ namespace brevix {
 namespace {
 
 const std::u16string kMapStream(kLongNameStreamName);
+// Up to this many entries, a map that was only read answers NameOf by a scan.
+constexpr std::size_t kScanLimit = 16;
 
 // Whether an element of that name is in the storage; an element that cannot be probed for
 // another reason counts as present, so that its name is never given out twice.
@@ -18,10 +21,11 @@ bool ElementPresent(IStorage* stg, WORD id) {
 
 }  // namespace
 
-HRESULT LongNameMap::Load(IStorage* stg) {
+HRESULT LongNameMap::Load(IStorage* stg, std::vector<BYTE>* scratch) {
   entries_.clear();
   byName_.clear();
   byId_.clear();
+  indexed_ = true;
   live_ = 0;
   lastId_ = 0;
   reuseFrom_ = 1;
@@ -32,9 +36,11 @@ HRESULT LongNameMap::Load(IStorage* stg) {
   HRESULT hr = OpenStreamIn(stg, kMapStream, kModeRead, s);
   if (hr == STG_E_FILENOTFOUND) return S_OK;
   if (FAILED(hr)) return hr;
-  std::vector<BYTE> bytes;
+  std::vector<BYTE> own;
+  std::vector<BYTE>& bytes = scratch ? *scratch : own;
   hr = ReadWholeStream(s.Get(), bytes);
   if (FAILED(hr)) return hr;
+  s = nullptr;
   LongNameMapImage image;
   hr = DecodeLongNameMap(bytes.data(), bytes.size(), image);
   if (FAILED(hr)) return hr;
@@ -42,8 +48,13 @@ HRESULT LongNameMap::Load(IStorage* stg) {
   lastId_ = image.lastId;
   entries_.reserve(image.entries.size());
   for (LongNameEntry& e : image.entries) entries_.push_back(Entry{std::move(e.name), e.id, true});
-  Rebuild();
+  live_ = entries_.size();
+  indexed_ = false;
   return S_OK;
+}
+
+void LongNameMap::Indexed() {
+  if (!indexed_) Rebuild();
 }
 
 void LongNameMap::Index(uint32_t i) {
@@ -56,6 +67,7 @@ void LongNameMap::Rebuild() {
   byName_.clear();
   byFolded_.clear();
   byId_.clear();
+  indexed_ = true;
   live_ = 0;
   for (uint32_t i = 0; i < entries_.size(); ++i) {
     if (!entries_[i].live) continue;
@@ -70,12 +82,24 @@ void LongNameMap::Unindex(std::vector<uint32_t>& list, uint32_t index) {
 }
 
 const std::u16string* LongNameMap::NameOf(WORD id) const {
+  if (!indexed_) {
+    // A map as read holds only live entries; a small one is scanned, a large one indexed once.
+    if (entries_.size() > kScanLimit) {
+      const_cast<LongNameMap*>(this)->Rebuild();
+      return NameOf(id);
+    }
+    for (const Entry& e : entries_) {
+      if (e.id == id) return &e.name;
+    }
+    return nullptr;
+  }
   auto it = byId_.find(id);
   if (it == byId_.end() || it->second.empty()) return nullptr;
   return &entries_[it->second.front()].name;
 }
 
 std::optional<WORD> LongNameMap::IdOf(std::u16string_view name) const {
+  const_cast<LongNameMap*>(this)->Indexed();
   auto it = byName_.find(std::u16string(name));
   if (it == byName_.end() || it->second.empty()) return std::nullopt;
   return entries_[it->second.front()].id;
@@ -89,6 +113,7 @@ size_t LongNameMap::CountIgnoringCase(std::u16string_view name, WORD* id) const 
 }
 
 HRESULT LongNameMap::NextId(IStorage* stg, WORD* id) {
+  Indexed();
   auto free = [&](WORD c) { return NameOf(c) == nullptr && !ElementPresent(stg, c); };
   for (DWORD c = static_cast<DWORD>(lastId_) + 1; c <= kMaxLongNameId; ++c) {
     if (free(static_cast<WORD>(c))) {
@@ -113,6 +138,7 @@ HRESULT LongNameMap::NextId(IStorage* stg, WORD* id) {
 }
 
 void LongNameMap::Add(std::u16string name, WORD id) {
+  Indexed();
   entries_.push_back(Entry{std::move(name), id, true});
   Index(static_cast<uint32_t>(entries_.size() - 1));
   ++live_;
@@ -121,6 +147,7 @@ void LongNameMap::Add(std::u16string name, WORD id) {
 }
 
 bool LongNameMap::RemoveId(WORD id) {
+  Indexed();
   auto it = byId_.find(id);
   if (it == byId_.end() || it->second.empty()) return false;
   uint32_t i = it->second.front();
@@ -134,6 +161,7 @@ bool LongNameMap::RemoveId(WORD id) {
 }
 
 void LongNameMap::Rename(WORD id, std::u16string name) {
+  Indexed();
   auto it = byId_.find(id);
   if (it == byId_.end() || it->second.empty()) return;
   uint32_t i = it->second.front();
@@ -148,6 +176,7 @@ void LongNameMap::Rename(WORD id, std::u16string name) {
 }
 
 void LongNameMap::ChangeId(WORD from, WORD to) {
+  Indexed();
   auto it = byId_.find(from);
   if (it == byId_.end() || it->second.empty()) return;
   uint32_t i = it->second.front();
@@ -181,9 +210,13 @@ HRESULT LongNameMap::Flush(IStorage* stg) {
   HRESULT hr = WriteNewStream(stg, kMapStream, EncodeLongNameMap(image));
   if (FAILED(hr)) return hr;
   exists_ = true;
-  // Entries removed since the load are gone from the stream now; drop them here too.
+  // Entries removed since the load are gone from the stream now; drop them here too. The
+  // indexes are built again when a lookup needs them.
   std::erase_if(entries_, [](const Entry& e) { return !e.live; });
-  Rebuild();
+  byName_.clear();
+  byId_.clear();
+  indexed_ = false;
+  live_ = entries_.size();
   dirty_ = false;
   return S_OK;
 }

@@ -5,6 +5,10 @@
 // folder costs one rewrite, not one per name. The bytes written are those the format
 // prescribes: the live entries in the order they were added, the count, and the last
 // identifier given out; a map left without entries removes its stream.
+//
+// Reading a map builds no index: a walk that only shows names asks for a few identifiers of a
+// small map, found by a scan. The indexes by identifier and by name are built on the first
+// lookup that needs them (a large map, a lookup by name, or any change).
 #pragma once
 
 #include <optional>
@@ -22,7 +26,8 @@ class LongNameMap {
  public:
   // Reads the map of `stg`; a storage without one has an empty map. E_FAIL for a map whose
   // stream does not decode (the map is then unusable and nothing is ever written over it).
-  HRESULT Load(IStorage* stg);
+  // `scratch`, when given, holds the stream's bytes instead of a buffer of its own.
+  HRESULT Load(IStorage* stg, std::vector<BYTE>* scratch = nullptr);
 
   // The first live entry of that identifier / that name (exact comparison).
   const std::u16string* NameOf(WORD id) const;
@@ -53,11 +58,15 @@ class LongNameMap {
   static void Unindex(std::vector<uint32_t>& list, uint32_t index);
   void Index(uint32_t index);
   void Rebuild();
+  // Builds the indexes when they are not built yet.
+  void Indexed();
 
   std::vector<Entry> entries_;
+  // Built by Indexed(): the live entries of each name and of each identifier, in entry order.
   std::unordered_map<std::u16string, std::vector<uint32_t>> byName_;
   std::unordered_map<std::u16string, std::vector<uint32_t>> byFolded_;  // by upper-cased name
   std::unordered_map<WORD, std::vector<uint32_t>> byId_;
+  bool indexed_ = false;  // byName_ and byId_ are built
   size_t live_ = 0;
   WORD lastId_ = 0;
   WORD reuseFrom_ = 1;

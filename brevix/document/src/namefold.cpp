@@ -1,3 +1,4 @@
+// Letter case for catalog names: the folds the container, the search and the disk-name check use.
 #include "namefold.h"
 
 #include <locale.h>

@@ -1,3 +1,4 @@
+// OStorage, the catalog document: opening and closing a catalog, folders, records and names.
 #include <unistd.h>
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 
 #include "namefold.h"
 #include "ostorage_impl.h"
+#include "unicode.h"
 #include "xcom/tokens.h"
 
 namespace brevix {
@@ -84,7 +86,7 @@ Frame* OStorage::CurrentFrame() {
 HRESULT OStorage::Names(Frame& f, LongNameMap** map) {
   if (!f.names) {
     auto m = std::make_unique<LongNameMap>();
-    HRESULT hr = m->Load(f.stg.Get());
+    HRESULT hr = m->Load(f.stg.Get(), &mapBuffer_);
     if (FAILED(hr)) return hr;
     f.names = std::move(m);
   }
@@ -92,13 +94,17 @@ HRESULT OStorage::Names(Frame& f, LongNameMap** map) {
   return S_OK;
 }
 
-std::u16string OStorage::ShownName(Frame& f, const std::u16string& element) {
+std::u16string OStorage::ShownName(Frame& f, std::u16string_view element) {
+  return std::u16string(ShownNameView(f, element));
+}
+
+std::u16string_view OStorage::ShownNameView(Frame& f, std::u16string_view element) {
   std::optional<WORD> id = ParseLongNameElement(element);
   if (!id) return element;
   LongNameMap* map;
   if (FAILED(Names(f, &map))) return element;
   const std::u16string* name = map->NameOf(*id);
-  return name ? *name : element;
+  return name ? std::u16string_view(*name) : element;
 }
 
 void OStorage::PushFrame(ComPtr<IStorage> stg, std::u16string element) {
@@ -554,15 +560,27 @@ HRESULT OStorage::PlaceNewChild(Frame& f, const std::u16string& name, Placement&
 }
 
 HRESULT OStorage::CreateChild(Frame& f, const std::u16string& name, Placement& p,
-                              const std::function<HRESULT(const std::u16string& element)>& create) {
+                              const std::function<HRESULT(const std::u16string& element, bool replace)>& create) {
+  // A name the container can hold under itself, that the map does not hold, is made in one
+  // step where no sibling has it in any letter case (the container refuses the element
+  // then); otherwise it is placed by looking first.
+  if (FitsOwnElement(name) && !ParseLongNameElement(name)) {
+    LongNameMap* map;
+    if (SUCCEEDED(Names(f, &map)) && !map->IdOf(name)) {
+      p = Placement{};
+      p.element = name;
+      HRESULT hr = create(name, false);
+      if (hr != STG_E_FILEALREADYEXISTS && hr != STG_E_INVALIDNAME) return hr;
+    }
+  }
   HRESULT hr = PlaceNewChild(f, name, p);
   if (FAILED(hr)) return hr;
-  hr = create(p.element);
+  hr = create(p.element, true);
   if (hr == STG_E_INVALIDNAME && !p.viaMap) {
     // A character the container refuses: the name goes through the map after all.
     hr = MapPlacement(f, name, p);
     if (FAILED(hr)) return hr;
-    hr = create(p.element);
+    hr = create(p.element, true);
   }
   if (FAILED(hr)) return hr;
   if (p.newEntry) f.names->Add(name, p.id);
@@ -724,8 +742,8 @@ HRESULT OStorage::AddFolderHere(Frame& cur, const std::u16string& name, const It
   }
   ComPtr<IStorage> child;
   Placement p;
-  HRESULT hr = CreateChild(cur, name, p, [&](const std::u16string& element) {
-    return CreateStorageIn(cur.stg.Get(), element, kModeCreateStorage, child);
+  HRESULT hr = CreateChild(cur, name, p, [&](const std::u16string& element, bool replace) {
+    return CreateStorageIn(cur.stg.Get(), element, replace ? kModeCreateStorage : kModeNewStorage, child);
   });
   if (FAILED(hr)) return hr;
   hr = WriteNewStream(child.Get(), kItemStream, EncodeItemRecord(rec));
@@ -753,9 +771,9 @@ HRESULT OStorage::AddItem(BSTR bstrParent, BSTR bstrName, ItemRecord* lpData) {
     std::u16string name = FromBstr(bstrName);
     Placement p;
     bool created = false;
-    HRESULT hr = CreateChild(cur, name, p, [&](const std::u16string& element) {
+    HRESULT hr = CreateChild(cur, name, p, [&](const std::u16string& element, bool replace) {
       ComPtr<IStream> s;
-      HRESULT r = CreateStreamIn(cur.stg.Get(), element, kModeCreateStream, s);
+      HRESULT r = CreateStreamIn(cur.stg.Get(), element, replace ? kModeCreateStream : kModeNewStream, s);
       if (FAILED(r)) return r;
       created = true;
       return WriteWholeStream(s.Get(), EncodeItemRecord(*lpData), false);

@@ -9,7 +9,7 @@
 
 #include "catalogformat.h"
 #include "itemmatch.h"
-#include "itemrecord.h"
+#include "itemstream.h"
 #include "longnames.h"
 #include "ostorage.h"
 #include "stgio.h"
@@ -109,7 +109,10 @@ class OStorage : public xcom::DispatchImpl<OStorage, IOStorageInternal> {
   bool IsOpen() const { return static_cast<bool>(root_.stg); }
   Frame* CurrentFrame();
   HRESULT Names(Frame& f, LongNameMap** map);
-  std::u16string ShownName(Frame& f, const std::u16string& element);
+  std::u16string ShownName(Frame& f, std::u16string_view element);
+  // The same, valid while the map of `f` is unchanged (or, when not a long name, while
+  // `element` is).
+  std::u16string_view ShownNameView(Frame& f, std::u16string_view element);
 
   HRESULT OpenRoot();
   HRESULT CloseAllStacked();
@@ -148,9 +151,10 @@ class OStorage : public xcom::DispatchImpl<OStorage, IOStorageInternal> {
   HRESULT PlaceNewChild(Frame& f, const std::u16string& name, Placement& p);
   HRESULT ClaimLongNameId(Frame& f, WORD id, const Found* self);
   // Creates a child under the long-name rules through `create`, which makes the element of
-  // the name it is given.
+  // the name it is given, replacing one of that name when `replace` says so (else failing with
+  // STG_E_FILEALREADYEXISTS).
   HRESULT CreateChild(Frame& f, const std::u16string& name, Placement& p,
-                      const std::function<HRESULT(const std::u16string& element)>& create);
+                      const std::function<HRESULT(const std::u16string& element, bool replace)>& create);
   HRESULT DestroyChild(Frame& f, const std::u16string& name);
   HRESULT RenameChild(Frame& f, const std::u16string& oldName, const std::u16string& newName);
   // The item stream of the record's element in `f`: "I_T_E_M_" of a disk or folder storage,
@@ -177,7 +181,8 @@ class OStorage : public xcom::DispatchImpl<OStorage, IOStorageInternal> {
   CountedString userPassword_;
   LONG hitCount_ = 0;
   bool walking_ = false;
-  std::vector<BYTE> buffer_;  // reused for record reads
+  std::vector<BYTE> buffer_;     // reused for record reads
+  std::vector<BYTE> mapBuffer_;  // reused for long-name map reads
 };
 
 }  // namespace brevix

@@ -1,3 +1,4 @@
+// The structured-storage calls the catalog document makes, over byte buffers.
 #include "stgio.h"
 
 #include <cstdlib>

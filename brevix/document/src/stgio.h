@@ -16,6 +16,9 @@ using xcom::ComPtr;
 inline constexpr DWORD kModeOpenFile = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;                   // 0x12
 inline constexpr DWORD kModeCreateStorage = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;  // 0x1012
 inline constexpr DWORD kModeCreateStream = STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE;       // 0x1011
+// The same, failing with STG_E_FILEALREADYEXISTS where the name is taken.
+inline constexpr DWORD kModeNewStorage = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;  // 0x12
+inline constexpr DWORD kModeNewStream = STGM_WRITE | STGM_SHARE_EXCLUSIVE;      // 0x11
 inline constexpr DWORD kModeRead = STGM_READ | STGM_SHARE_EXCLUSIVE;                              // 0x10
 inline constexpr DWORD kModeWrite = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;                        // 0x12
 

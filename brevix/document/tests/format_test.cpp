@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "catalogformat.h"
-#include "itemrecord.h"
+#include "itemstream.h"
 
 using namespace brevix;
 

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "catalogformat.h"
-#include "testutil.h"
+#include "test_support.h"
 
 using namespace testutil;
 

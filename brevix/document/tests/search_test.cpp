@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "catalogdate.h"
-#include "testutil.h"
+#include "test_support.h"
 #include "xcom/tokens.h"
 
 using namespace testutil;

@@ -67,8 +67,10 @@ enum class ScanMode {
 // and items no longer on the medium removed from each folder whose listing was complete and
 // whose scan succeeded. The walk keeps its own stack, so the depth of the tree is not limited
 // by the call stack; the current folder of `doc` is the same after the walk as before it.
+// `readAhead` worker threads open and list the medium's folders ahead of the walk (0: each
+// folder is listed when the walk enters it); the catalog is the same either way.
 HRESULT ScanTree(IOStorageInternal* doc, volumes::Folder top, ScanMode mode, const CountedString& note,
-                 std::uint64_t* total);
+                 std::uint64_t* total, unsigned readAhead = volumes::WalkAhead::DefaultWorkers());
 
 // Lists an open drive folder to an item callback (ListDirectory): folders before files,
 // names ascending ignoring case, every folder followed by its contents unless srchType is 2;

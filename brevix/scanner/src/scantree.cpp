@@ -1,9 +1,11 @@
 // The scan of a drive's tree into the catalog (ScanFolder), for adding and for updating disks.
 //
-// The walk keeps one level per open folder: the medium folder, its listing, the running byte
+// The walk keeps one level per open folder: the medium folder's listing, the running byte
 // total and, when updating, the names of the catalogued items the medium still has. A level
 // is entered when its catalog folder has become current (added, or opened by name) and left by
-// going back to the parent folder, always, whatever happened below.
+// going back to the parent folder, always, whatever happened below. The medium's folders are
+// opened and listed ahead of the walk on worker threads (volumes::WalkAhead); every catalog
+// call is made here, on the caller's thread, in the walk's order.
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -112,9 +114,12 @@ class CaseTwins {
   std::unordered_map<std::u16string, std::vector<Candidate>, U16Hash> byFolded_;
 };
 
+// The listing of a folder that is not read.
+const volumes::WalkAhead::Listing kNothingListed;
+
 struct Level {
-  volumes::Folder folder;
-  std::vector<volumes::DirEntry> entries;
+  const volumes::WalkAhead::Listing* listing = nullptr;
+  bool walked = true;    // entered in the walk (left there too when the level ends)
   bool complete = true;  // the listing was read to its end
   size_t next = 0;
   ScanMode mode = ScanMode::Add;
@@ -127,12 +132,6 @@ struct Level {
   bool timeChanged = false;
   std::uint64_t storedSize = 0;
 };
-
-void ReadListing(Level& level) {
-  volumes::DirEntry e;
-  while (level.folder.Next(e)) level.entries.push_back(std::move(e));
-  level.complete = GetLastError() == ERROR_NO_MORE_FILES;
-}
 
 ItemRecord EntryRecord(const volumes::DirEntry& e, const CountedString& note, LONG kind) {
   ItemRecord r;
@@ -147,29 +146,33 @@ ItemRecord EntryRecord(const volumes::DirEntry& e, const CountedString& note, LO
 
 class TreeScan {
  public:
-  TreeScan(IOStorageInternal* doc, const CountedString& note) : doc_(doc), note_(note) {}
+  TreeScan(IOStorageInternal* doc, const CountedString& note, volumes::Folder top, unsigned readAhead)
+      : doc_(doc), note_(note), walk_(std::move(top), readAhead) {}
 
-  HRESULT Run(volumes::Folder top, ScanMode mode, std::uint64_t* total) {
+  HRESULT Run(ScanMode mode, std::uint64_t* total) {
     auto first = std::make_unique<Level>();
-    first->folder = std::move(top);
     first->mode = mode;
     if (mode == ScanMode::Update && FAILED(mapFailure_ = CheckLongNameMap(doc_))) {
       // The disk's own names are not known: it stays as catalogued.
+      first->listing = &kNothingListed;
       first->complete = false;
     } else {
-      ReadListing(*first);
+      first->listing = &walk_.Top();
+      first->complete = first->listing->complete;
     }
     stack_.push_back(std::move(first));
     HRESULT result = S_OK;
     while (!stack_.empty()) {
       Level& level = *stack_.back();
-      if (FAILED(level.status) || level.next == level.entries.size()) {
+      const std::vector<volumes::DirEntry>& entries = level.listing->entries;
+      if (FAILED(level.status) || level.next == entries.size()) {
         result = Leave();
         continue;
       }
-      const volumes::DirEntry& e = level.entries[level.next++];
+      const std::size_t index = level.next++;
+      const volumes::DirEntry& e = entries[index];
       if (e.directory) {
-        Folder(level, e);
+        Folder(level, e, index);
       } else if (e.size != 0) {  // empty files are neither catalogued nor seen
         File(level, e);
       }
@@ -196,7 +199,7 @@ class TreeScan {
     if (hr != STG_E_FILENOTFOUND) return hr;
     if (!level.twins) {
       level.twins = std::make_unique<CaseTwins>();
-      if (FAILED(level.twins->Load(doc_, level.entries))) return STG_E_FILENOTFOUND;
+      if (FAILED(level.twins->Load(doc_, level.listing->entries))) return STG_E_FILENOTFOUND;
     }
     std::optional<std::u16string> renamed = level.twins->Claim(e.name, kind == ItemFolder);
     if (!renamed) return STG_E_FILENOTFOUND;
@@ -215,15 +218,19 @@ class TreeScan {
     return doc_->AddItem(nullptr, name.Get(), &rec);
   }
 
-  void Enter(volumes::Folder sub, ScanMode mode, ItemRecord record, bool timeChanged, std::uint64_t storedSize) {
+  // Enters the medium folder of entry `index` of the level on top, whose catalog folder has
+  // become current; without an index, a folder taken as one that cannot be listed.
+  void Enter(std::optional<std::size_t> index, ScanMode mode, ItemRecord record, bool timeChanged,
+             std::uint64_t storedSize) {
     auto level = std::make_unique<Level>();
-    level->folder = std::move(sub);
+    level->walked = index.has_value();
+    level->listing = index ? &walk_.Enter(*index) : &kNothingListed;
     level->mode = mode;
     level->record = std::move(record);
     level->timeChanged = timeChanged;
     level->storedSize = storedSize;
-    if (level->folder.IsOpen()) {
-      ReadListing(*level);
+    if (level->listing->open) {
+      level->complete = level->listing->complete;
     } else {
       // A folder that cannot be listed: nothing below it is known, so nothing below it
       // changes, and its catalogued size stays.
@@ -233,12 +240,15 @@ class TreeScan {
     stack_.push_back(std::move(level));
   }
 
-  void Folder(Level& level, const volumes::DirEntry& e) {
-    volumes::Folder sub = level.folder.OpenSubfolder(e.name);
+  void Folder(Level& level, const volumes::DirEntry& e, std::size_t index) {
     ItemRecord rec = EntryRecord(e, note_, ItemFolder);
     if (level.mode == ScanMode::Add) {
       // The new folder's storage becomes current; a folder that cannot be added is skipped.
-      if (SUCCEEDED(AddHere(rec))) Enter(std::move(sub), ScanMode::Add, std::move(rec), false, 0);
+      if (SUCCEEDED(AddHere(rec))) {
+        Enter(index, ScanMode::Add, std::move(rec), false, 0);
+      } else {
+        walk_.Skip(index);
+      }
       return;
     }
     ItemRecord stored;
@@ -247,18 +257,24 @@ class TreeScan {
       // New on the medium: everything below it is new too.
       if (SUCCEEDED(AddHere(rec))) {
         level.seen.insert(e.name);
-        Enter(std::move(sub), ScanMode::Add, std::move(rec), false, 0);
+        Enter(index, ScanMode::Add, std::move(rec), false, 0);
+      } else {
+        walk_.Skip(index);
       }
       return;
     }
     if (FAILED(hr)) {
       // A record that cannot be read: the folder is left as it is, and is not removed.
       level.seen.insert(e.name);
+      walk_.Skip(index);
       return;
     }
     level.seen.insert(stored.name);
     Bstr name(stored.name);
-    if (FAILED(doc_->SetCurrentFolder(name.Get(), FOLDER_CHILD))) return;  // no descent
+    if (FAILED(doc_->SetCurrentFolder(name.Get(), FOLDER_CHILD))) {  // no descent
+      walk_.Skip(index);
+      return;
+    }
     const bool changed = CompareFileTime(&stored.timeA, &e.lastWriteTime) != 0;
     if (changed) stored.timeA = e.lastWriteTime;
     const std::uint64_t storedSize = stored.Size();
@@ -266,9 +282,11 @@ class TreeScan {
       // The folder's names cannot be told: like a folder that cannot be listed, it keeps
       // what is catalogued, and nothing below it changes.
       if (SUCCEEDED(mapFailure_)) mapFailure_ = map;
-      sub = volumes::Folder();
+      walk_.Skip(index);
+      Enter(std::nullopt, ScanMode::Update, std::move(stored), changed, storedSize);
+      return;
     }
-    Enter(std::move(sub), ScanMode::Update, std::move(stored), changed, storedSize);
+    Enter(index, ScanMode::Update, std::move(stored), changed, storedSize);
   }
 
   void File(Level& level, const volumes::DirEntry& e) {
@@ -303,6 +321,7 @@ class TreeScan {
   HRESULT Leave() {
     std::unique_ptr<Level> level = std::move(stack_.back());
     stack_.pop_back();
+    if (level->walked) walk_.Leave();
     if (level->mode == ScanMode::Update && level->complete && SUCCEEDED(level->status)) {
       HRESULT hr = RemoveVanished(level->seen);
       if (FAILED(hr)) level->status = hr;
@@ -345,6 +364,7 @@ class TreeScan {
 
   IOStorageInternal* doc_;
   const CountedString& note_;
+  volumes::WalkAhead walk_;
   std::vector<std::unique_ptr<Level>> stack_;
   std::uint64_t topTotal_ = 0;
   HRESULT mapFailure_ = S_OK;  // the first long-name map that could not be read
@@ -353,9 +373,9 @@ class TreeScan {
 }  // namespace
 
 HRESULT ScanTree(IOStorageInternal* doc, volumes::Folder top, ScanMode mode, const CountedString& note,
-                 std::uint64_t* total) {
-  TreeScan scan(doc, note);
-  return scan.Run(std::move(top), mode, total);
+                 std::uint64_t* total, unsigned readAhead) {
+  TreeScan scan(doc, note, std::move(top), readAhead);
+  return scan.Run(mode, total);
 }
 
 }  // namespace brevix

@@ -1,6 +1,6 @@
 // Adding disks: serial numbers, labels, the disk record and the scanned tree.
 #include "iteminfo.h"
-#include "scanner_support.h"
+#include "test_support.h"
 
 using namespace scanner_test;
 

@@ -1,5 +1,5 @@
 // The scanner's properties, its serial labels and its drive and catalog checks.
-#include "scanner_support.h"
+#include "test_support.h"
 
 using namespace scanner_test;
 

@@ -1,5 +1,5 @@
 // The scanner through dispatch by name, as the host's late-bound calls make them.
-#include "scanner_support.h"
+#include "test_support.h"
 #include "xcom/dispatch.h"
 
 using namespace scanner_test;

@@ -11,7 +11,7 @@
 #include <set>
 #include <thread>
 
-#include "scanner_support.h"
+#include "test_support.h"
 
 using namespace scanner_test;
 

@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "catalogdate.h"
-#include "scanner_support.h"
+#include "test_support.h"
 
 using namespace scanner_test;
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "catalogformat.h"
-#include "scanner_support.h"
+#include "test_support.h"
 
 using namespace scanner_test;
 

@@ -1,7 +1,7 @@
 // The tree scan when the catalog refuses a write halfway: what was not visited stays, the
 // walk always returns to the folder it started in, and nothing is scanned into the wrong folder.
 #include "scanner_impl.h"
-#include "scanner_support.h"
+#include "test_support.h"
 
 using namespace scanner_test;
 using brevix::ScanMode;

@@ -4,7 +4,7 @@
 #include <sys/syscall.h>
 
 #include "iteminfo.h"
-#include "scanner_support.h"
+#include "test_support.h"
 
 using namespace scanner_test;
 

@@ -1,3 +1,4 @@
+// The walk hostile compound files get: read everything, change it, read it again.
 #include "walk.h"
 
 #include <unistd.h>
@@ -92,24 +93,33 @@ HRESULT Walk(const std::string& path, bool change) {
   return w.first;
 }
 
-void RunOne(const std::uint8_t* data, std::size_t size) {
+std::string ScratchInput(const std::uint8_t* data, std::size_t size, const std::string& name) {
   static const std::string dir = [] {
     std::string templ = (std::filesystem::temp_directory_path() / "cfbfuzz-XXXXXX").string();
     std::vector<char> buf(templ.begin(), templ.end());
     buf.push_back(0);
     return std::string(::mkdtemp(buf.data()));
   }();
+  const std::string path = dir + "/" + name;
+  RemoveScratch(path);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  return path;
+}
+
+void RemoveScratch(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  std::filesystem::remove(path + "-journal", ec);
+}
+
+void RunOne(const std::uint8_t* data, std::size_t size) {
   cfb::Docfile::SetDirtyBudget(4096);  // small inputs write out early too
-  std::string path = dir + "/input.cfb";
-  std::filesystem::remove(path + "-journal");
-  {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
+  const std::string path = ScratchInput(data, size, "input.cfb");
   Walk(path, false);
   Walk(path, true);
   Walk(path, false);  // what the change left must open and walk as well
-  std::filesystem::remove(path);
+  RemoveScratch(path);
 }
 
 }  // namespace cfbfuzz

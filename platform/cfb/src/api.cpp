@@ -12,6 +12,8 @@
 
 #include "cfb.h"
 #include "docfile.h"
+#include "refcounted.h"
+#include "unicode.h"
 
 namespace cfb {
 namespace {
@@ -96,21 +98,15 @@ HRESULT FillStat(STATSTG* st, const ElementMeta& info, const std::u16string* nam
   return S_OK;
 }
 
-template <class Iface>
-class RefCounted : public Iface {
- public:
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG r = --refs_;
-    if (r == 0) Destroy();
-    return r;
-  }
+using wintypes::AnswerQuery;
+using wintypes::RefCounted;
 
- protected:
-  virtual void Destroy() = 0;
-  virtual ~RefCounted() = default;
-  ULONG refs_ = 1;
-};
+// A new object with its first reference, for the caller to hand out.
+template <class T>
+T* Referenced(T* object) {
+  object->AddRef();
+  return object;
+}
 
 class StorageImpl;
 
@@ -130,25 +126,21 @@ struct ElementState : OpenElement {
   }
 };
 
-class EnumImpl final : public RefCounted<IEnumSTATSTG>, public IEnumSTATSTGLent {
+class EnumImpl final : public wintypes::SnapshotEnumerator<EnumImpl, IEnumSTATSTG>, public IEnumSTATSTGLent {
  public:
-  explicit EnumImpl(std::shared_ptr<const Listing> items, std::size_t pos = 0) : items_(std::move(items)), pos_(pos) {}
+  explicit EnumImpl(std::shared_ptr<const Listing> items) : items_(std::move(items)) {}
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
+    void* found = nullptr;
     if (riid == IID_IUnknown || riid == IID_IEnumSTATSTG) {
-      *ppv = static_cast<IEnumSTATSTG*>(this);
+      found = static_cast<IEnumSTATSTG*>(this);
     } else if (riid == IID_IEnumSTATSTGLent) {
-      *ppv = static_cast<IEnumSTATSTGLent*>(this);
-    } else {
-      *ppv = nullptr;
-      return E_NOINTERFACE;
+      found = static_cast<IEnumSTATSTGLent*>(this);
     }
-    AddRef();
-    return S_OK;
+    return AnswerQuery(found, static_cast<IEnumSTATSTG*>(this), ppv);
   }
-  ULONG AddRef() override { return RefCounted<IEnumSTATSTG>::AddRef(); }
-  ULONG Release() override { return RefCounted<IEnumSTATSTG>::Release(); }
+  ULONG AddRef() override { return SnapshotEnumerator::AddRef(); }
+  ULONG Release() override { return SnapshotEnumerator::Release(); }
 
   HRESULT Next(ULONG celt, STATSTG* rgelt, ULONG* fetched) override {
     return Give(celt, rgelt, nullptr, fetched, false);
@@ -156,24 +148,7 @@ class EnumImpl final : public RefCounted<IEnumSTATSTG>, public IEnumSTATSTGLent 
   HRESULT NextLent(ULONG celt, STATSTG* rgelt, ULONG* lengths, ULONG* fetched) override {
     return Give(celt, rgelt, lengths, fetched, true);
   }
-  HRESULT Skip(ULONG celt) override {
-    std::size_t left = items_->items.size() - pos_;
-    if (celt > left) {
-      pos_ = items_->items.size();
-      return S_FALSE;
-    }
-    pos_ += celt;
-    return S_OK;
-  }
-  HRESULT Reset() override {
-    pos_ = 0;
-    return S_OK;
-  }
-  HRESULT Clone(IEnumSTATSTG** pp) override {
-    if (!pp) return E_POINTER;
-    *pp = new (std::nothrow) EnumImpl(items_, pos_);
-    return *pp ? S_OK : E_OUTOFMEMORY;
-  }
+  std::size_t ItemCount() const { return items_->items.size(); }
 
  private:
   HRESULT Give(ULONG celt, STATSTG* rgelt, ULONG* lengths, ULONG* fetched, bool lend) {
@@ -198,12 +173,10 @@ class EnumImpl final : public RefCounted<IEnumSTATSTG>, public IEnumSTATSTGLent 
     if (fetched) *fetched = n;
     return n == celt ? S_OK : S_FALSE;
   }
-  void Destroy() override { delete this; }
   std::shared_ptr<const Listing> items_;
-  std::size_t pos_;
 };
 
-class StreamImpl final : public RefCounted<IStream>, public ElementState {
+class StreamImpl final : public IStream, private RefCounted<StreamImpl>, public ElementState {
  public:
   StreamImpl(std::shared_ptr<Docfile> d, std::uint32_t sid, DWORD m, std::vector<std::uint32_t> p) {
     doc = std::move(d);
@@ -214,18 +187,14 @@ class StreamImpl final : public RefCounted<IStream>, public ElementState {
     doc->Register(id, this);
   }
 
+  ~StreamImpl() { Leave(); }
+
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IStream || riid == IID_ISequentialStream) {
-      *ppv = static_cast<IStream*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    const bool known = riid == IID_IUnknown || riid == IID_IStream || riid == IID_ISequentialStream;
+    return AnswerQuery(known ? static_cast<IStream*>(this) : nullptr, this, ppv);
   }
-  ULONG AddRef() override { return RefCounted<IStream>::AddRef(); }
-  ULONG Release() override { return RefCounted<IStream>::Release(); }
+  ULONG AddRef() override { return AddRefImpl(); }
+  ULONG Release() override { return ReleaseImpl(); }
 
   HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) override {
     if (pcbRead) *pcbRead = 0;
@@ -295,15 +264,12 @@ class StreamImpl final : public RefCounted<IStream>, public ElementState {
   HRESULT Clone(IStream**) override { return STG_E_UNIMPLEMENTEDFUNCTION; }
 
  private:
-  void Destroy() override {
-    Leave();
-    delete this;
-  }
+  friend class RefCounted<StreamImpl>;
   StreamCursor cursor_;
   std::uint64_t pos_ = 0;
 };
 
-class StorageImpl final : public RefCounted<IStorage>, public ElementState {
+class StorageImpl final : public IStorage, private RefCounted<StorageImpl>, public ElementState {
  public:
   StorageImpl(std::shared_ptr<Docfile> d, std::uint32_t sid, DWORD m, std::vector<std::uint32_t> p,
               std::u16string rootName = {})
@@ -315,18 +281,21 @@ class StorageImpl final : public RefCounted<IStorage>, public ElementState {
     doc->Register(id, this);
   }
 
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IStorage) {
-      *ppv = static_cast<IStorage*>(this);
-      AddRef();
-      return S_OK;
+  // The root's last reference closes the file; any other element leaves its file.
+  ~StorageImpl() {
+    if (id == Docfile::kRootId && !reverted) {
+      doc->Close();
+    } else {
+      Leave();
     }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
   }
-  ULONG AddRef() override { return RefCounted<IStorage>::AddRef(); }
-  ULONG Release() override { return RefCounted<IStorage>::Release(); }
+
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    const bool known = riid == IID_IUnknown || riid == IID_IStorage;
+    return AnswerQuery(known ? static_cast<IStorage*>(this) : nullptr, this, ppv);
+  }
+  ULONG AddRef() override { return AddRefImpl(); }
+  ULONG Release() override { return ReleaseImpl(); }
 
   HRESULT CreateStream(const OLECHAR* name, DWORD grfMode, DWORD r1, DWORD r2, IStream** pp) override {
     return CreateChild<StreamImpl>(name, grfMode, r1 || r2, kTypeStream, pp);
@@ -361,7 +330,7 @@ class StorageImpl final : public RefCounted<IStorage>, public ElementState {
     if (r1 || r2 || r3) return STG_E_INVALIDPARAMETER;
     return Guard(*doc, [&] {
       auto items = std::make_shared<const Listing>(doc->List(id));
-      *pp = new EnumImpl(std::move(items));
+      *pp = Referenced(new EnumImpl(std::move(items)));
       return S_OK;
     });
   }
@@ -411,14 +380,7 @@ class StorageImpl final : public RefCounted<IStorage>, public ElementState {
 
  private:
   friend class Copier;
-  void Destroy() override {
-    if (id == Docfile::kRootId && !reverted) {
-      doc->Close();
-    } else {
-      Leave();
-    }
-    delete this;
-  }
+  friend class RefCounted<StorageImpl>;
   HRESULT Prepare(const OLECHAR* name, std::u16string* n, DWORD grfMode, bool allowCreate) {
     if (HRESULT hr = Live(); FAILED(hr)) return hr;
     if (HRESULT hr = CheckName(name, n); FAILED(hr)) return hr;
@@ -441,7 +403,7 @@ class StorageImpl final : public RefCounted<IStorage>, public ElementState {
     return Guard(*doc, [&] {
       std::uint32_t sid;
       if (HRESULT hr = MakeElement(n, grfMode, type, &sid); FAILED(hr)) return hr;
-      *pp = new Impl(doc, sid, grfMode & ~STGM_CREATE, Below(sid));
+      *pp = Referenced(new Impl(doc, sid, grfMode & ~STGM_CREATE, Below(sid)));
       return S_OK;
     });
   }
@@ -456,14 +418,15 @@ class StorageImpl final : public RefCounted<IStorage>, public ElementState {
     return Guard(*doc, [&] {
       std::uint32_t sid;
       if (HRESULT hr = FindElement(n, type, &sid); FAILED(hr)) return hr;
-      *pp = new Impl(doc, sid, grfMode, Below(sid));
+      *pp = Referenced(new Impl(doc, sid, grfMode, Below(sid)));
       return S_OK;
     });
   }
   HRESULT MakeElement(const std::u16string& n, DWORD grfMode, std::uint8_t type, std::uint32_t* out) {
-    std::uint32_t found = doc->Find(id, NameKey::From(n.data(), n.size()));
-    if (found == NOSTREAM) {
-      *out = doc->Create(id, n, type);
+    bool existed = false;
+    std::uint32_t found = doc->CreateOrFind(id, n, type, &existed);
+    if (!existed) {
+      *out = found;
       return S_OK;
     }
     if (!(grfMode & STGM_CREATE)) return STG_E_FILEALREADYEXISTS;
@@ -651,7 +614,7 @@ HRESULT OpenLocked(const std::string& path, bool wantWrite, int* fdOut, bool* wr
 }
 
 IStorage* MakeRoot(std::shared_ptr<Docfile> doc, DWORD mode, const std::u16string& name) {
-  return new StorageImpl(std::move(doc), Docfile::kRootId, mode & ~STGM_CREATE, {Docfile::kRootId}, name);
+  return Referenced(new StorageImpl(std::move(doc), Docfile::kRootId, mode & ~STGM_CREATE, {Docfile::kRootId}, name));
 }
 
 HRESULT OpenExisting(int fd, bool fdWritable, const std::string& path, DWORD mode, const std::u16string& name,
@@ -834,10 +797,11 @@ HRESULT StgCreateDocfile(const OLECHAR* pwcsName, DWORD grfMode, DWORD reserved,
       ::unlink(buf.data());
       return f.hr;
     }
-    return OpenExisting(fd, true, buf.data(), grfMode, FromUtf8(buf.data()), ppstgOpen);
+    return OpenExisting(fd, true, buf.data(), grfMode, unicode::Utf8ToUtf16(buf.data(), unicode::Policy::kLossless),
+                        ppstgOpen);
   }
   std::u16string name(pwcsName);
-  std::string path = ToUtf8(pwcsName);
+  std::string path = unicode::Utf16ToUtf8(pwcsName, unicode::Policy::kLossless);
   if (path.empty()) return STG_E_INVALIDNAME;
   for (int attempt = 0; attempt < 8; ++attempt) {
     struct stat st {};
@@ -864,7 +828,7 @@ HRESULT StgOpenStorage(const OLECHAR* pwcsName, IStorage* pstgPriority, DWORD gr
   if (!pwcsName || !*pwcsName) return STG_E_INVALIDNAME;
   if (pstgPriority || snbExclude || reserved) return STG_E_INVALIDPARAMETER;
   if (HRESULT hr = CheckMode(grfMode, false); FAILED(hr)) return hr;
-  std::string path = ToUtf8(pwcsName);
+  std::string path = unicode::Utf16ToUtf8(pwcsName, unicode::Policy::kLossless);
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return STG_E_ACCESSDENIED;
   int fd;
@@ -875,7 +839,7 @@ HRESULT StgOpenStorage(const OLECHAR* pwcsName, IStorage* pstgPriority, DWORD gr
 
 HRESULT StgIsStorageFile(const OLECHAR* pwcsName) {
   if (!pwcsName || !*pwcsName) return STG_E_INVALIDNAME;
-  std::string path = ToUtf8(pwcsName);
+  std::string path = unicode::Utf16ToUtf8(pwcsName, unicode::Policy::kLossless);
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return ErrnoStatus(errno);
   static constexpr std::uint8_t kSig[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};

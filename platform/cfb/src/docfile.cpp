@@ -1,3 +1,4 @@
+// The engine of one open compound file: header, FATs, mini stream, directory and sibling trees.
 #include "docfile.h"
 
 #include <fcntl.h>
@@ -961,17 +962,46 @@ void Docfile::Insert(std::uint32_t storage, std::uint32_t id) {
   NameKey key = KeyOf(Entry(id));
   std::vector<std::uint32_t> path;
   int lastCmp = 0;
-  for (std::uint32_t cur = TreeRoot(storage); cur != NOSTREAM;) {
-    if (path.size() >= static_cast<std::size_t>(kDeepTree)) {
-      Rebalance(storage);
-      Insert(storage, id);
-      return;
+  if (Descend(storage, key, path, lastCmp) != NOSTREAM) Corrupt();
+  Link(storage, id, path, lastCmp);
+}
+
+std::uint32_t Docfile::Descend(std::uint32_t storage, const NameKey& key, std::vector<std::uint32_t>& path,
+                               int& lastCmp) {
+  for (;;) {
+    path.clear();
+    lastCmp = 0;
+    bool deep = false;
+    for (std::uint32_t cur = TreeRoot(storage); cur != NOSTREAM;) {
+      if (path.size() >= static_cast<std::size_t>(kDeepTree)) {
+        deep = true;
+        break;
+      }
+      path.push_back(cur);
+      lastCmp = Cmp(key, Node(cur));
+      if (lastCmp == 0) return cur;
+      cur = lastCmp < 0 ? Left(cur) : Right(cur);
     }
-    path.push_back(cur);
-    lastCmp = Cmp(key, Node(cur));
-    if (lastCmp == 0) Corrupt();
-    cur = lastCmp < 0 ? Left(cur) : Right(cur);
+    if (!deep) return NOSTREAM;
+    Rebalance(storage);
   }
+}
+
+std::uint32_t Docfile::CreateOrFind(std::uint32_t storage, const std::u16string& name, std::uint8_t type,
+                                    bool* existed) {
+  const NameKey key = NameKey::From(name.data(), name.size());
+  int lastCmp = 0;
+  const std::uint32_t found = Descend(storage, key, insertPath_, lastCmp);
+  *existed = found != NOSTREAM;
+  if (found != NOSTREAM) return found;
+  std::uint32_t id = AllocEntry();
+  InitEmptyEntry(EntryW(id));
+  InitElement(id, name, type);
+  Link(storage, id, insertPath_, lastCmp);
+  return id;
+}
+
+void Docfile::Link(std::uint32_t storage, std::uint32_t id, const std::vector<std::uint32_t>& path, int lastCmp) {
   std::uint8_t* e = EntryW(id);
   Put32(e + 68, NOSTREAM);
   Put32(e + 72, NOSTREAM);

@@ -251,6 +251,9 @@ class Docfile {
   std::vector<std::uint32_t> Children(std::uint32_t storage);
   // A new element (the name must not be there yet).
   std::uint32_t Create(std::uint32_t storage, const std::u16string& name, std::uint8_t type);
+  // The element of that name's key, found or else made, in one descent of the sibling tree;
+  // `existed` tells which.
+  std::uint32_t CreateOrFind(std::uint32_t storage, const std::u16string& name, std::uint8_t type, bool* existed);
   // Empties an element and gives it a new type and name of the same key, in place.
   void Reinit(std::uint32_t id, const std::u16string& name, std::uint8_t type);
   void Destroy(std::uint32_t storage, std::uint32_t id, const std::vector<std::uint32_t>& storagePath);
@@ -344,6 +347,11 @@ class Docfile {
   void SetTreeRoot(std::uint32_t storage, std::uint32_t v) { Put32(EntryW(storage) + 76, v); }
   void Relink(std::uint32_t storage, std::uint32_t parent, std::uint32_t oldChild, std::uint32_t newChild);
   void Insert(std::uint32_t storage, std::uint32_t id);
+  // Walks the sibling tree of `storage` towards `key` (rebalancing a tree found too deep): the
+  // element of that key, else NOSTREAM with `path` the nodes passed and `lastCmp` the last
+  // comparison, where Link hangs a new element in and rebalances.
+  std::uint32_t Descend(std::uint32_t storage, const NameKey& key, std::vector<std::uint32_t>& path, int& lastCmp);
+  void Link(std::uint32_t storage, std::uint32_t id, const std::vector<std::uint32_t>& path, int lastCmp);
   void Remove(std::uint32_t storage, std::uint32_t id);
   template <class Visit>
   void Walk(std::uint32_t storage, std::unordered_set<std::uint32_t>* seen, Visit&& visit);
@@ -395,6 +403,7 @@ class Docfile {
     const std::uint8_t* e;
   };
   std::vector<WalkStep> walkStack_;
+  std::vector<std::uint32_t> insertPath_;  // CreateOrFind's descent, kept for its capacity
 
   std::unordered_map<std::uint32_t, OpenElement*> open_;
   std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> index_;  // unbalanced trees, read-only files

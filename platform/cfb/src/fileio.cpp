@@ -1,3 +1,4 @@
+// The file underneath a compound file: whole reads and writes, locks, system statuses, the journal.
 #include "fileio.h"
 
 #include <fcntl.h>

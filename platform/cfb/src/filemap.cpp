@@ -1,3 +1,4 @@
+// Read-only maps of the files the layer holds open, and the guard for pages that cannot be read.
 #include "filemap.h"
 
 #include <signal.h>

@@ -1,3 +1,4 @@
+// Element names: validation, upper-casing and the format's ordering.
 #include "names.h"
 
 #include <algorithm>
@@ -63,64 +64,6 @@ int CompareKeys(const NameKey& a, const NameKey& b) {
   for (std::size_t i = 0; i < a.length; ++i)
     if (a.units[i] != b.units[i]) return a.units[i] < b.units[i] ? -1 : 1;
   return 0;
-}
-
-std::string ToUtf8(const char16_t* s) {
-  std::string r;
-  for (std::size_t i = 0; s[i]; ++i) {
-    char32_t c = s[i];
-    if (c >= 0xD800 && c <= 0xDBFF && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      r += static_cast<char>(c);
-    } else if (c < 0x800) {
-      r += static_cast<char>(0xC0 | (c >> 6));
-      r += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      r += static_cast<char>(0xE0 | (c >> 12));
-      r += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      r += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      r += static_cast<char>(0xF0 | (c >> 18));
-      r += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      r += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      r += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return r;
-}
-
-std::u16string FromUtf8(const std::string& s) {
-  std::u16string r;
-  for (std::size_t i = 0; i < s.size();) {
-    unsigned char b = s[i];
-    char32_t c;
-    int extra;
-    if (b < 0x80) { c = b; extra = 0; }
-    else if ((b & 0xE0) == 0xC0) { c = b & 0x1F; extra = 1; }
-    else if ((b & 0xF0) == 0xE0) { c = b & 0x0F; extra = 2; }
-    else if ((b & 0xF8) == 0xF0) { c = b & 0x07; extra = 3; }
-    else { r += u'\uFFFD'; ++i; continue; }
-    bool ok = true;
-    for (int k = 1; k <= extra; ++k) {
-      if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) { ok = false; break; }
-      c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    }
-    if (!ok) { r += u'\uFFFD'; ++i; continue; }
-    i += extra + 1;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      r += static_cast<char16_t>(0xD800 + (c >> 10));
-      r += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      r += static_cast<char16_t>(c);
-    }
-  }
-  return r;
 }
 
 }  // namespace cfb

@@ -29,8 +29,4 @@ struct NameKey {
 int CompareKey(const NameKey& a, const std::uint8_t* storedLE, std::size_t storedUnits);
 int CompareKeys(const NameKey& a, const NameKey& b);
 
-// UTF-16 to UTF-8 (unpaired surrogates become U+FFFD), for file paths.
-std::string ToUtf8(const char16_t* s);
-std::u16string FromUtf8(const std::string& s);
-
 }  // namespace cfb

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "docfile.h"
-#include "testutil.h"
+#include "test_support.h"
 
 using namespace cfbtest;
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "docfile.h"
-#include "testutil.h"
+#include "test_support.h"
 
 using namespace cfbtest;
 

@@ -5,7 +5,7 @@
 
 #include "docfile.h"
 #include "rawfile.h"
-#include "testutil.h"
+#include "test_support.h"
 #include "walk.h"
 
 using namespace cfbtest;

@@ -11,7 +11,8 @@
 
 #include "fileio.h"
 #include "names.h"
-#include "testutil.h"
+#include "test_support.h"
+#include "unicode.h"
 
 using namespace cfbtest;
 
@@ -44,7 +45,7 @@ void Describe(IStorage* stg, const std::string& prefix, std::vector<std::string>
   STATSTG st;
   ULONG n;
   while (e->Next(1, &st, &n) == S_OK) {
-    std::string name = prefix + cfb::ToUtf8(st.pwcsName);
+    std::string name = prefix + unicode::Utf16ToUtf8(st.pwcsName, unicode::Policy::kStrict);
     std::u16string wide = st.pwcsName;
     std::free(st.pwcsName);
     if (st.type == STGTY_STORAGE) {

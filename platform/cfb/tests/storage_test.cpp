@@ -9,7 +9,8 @@
 #include <fstream>
 #include <random>
 
-#include "testutil.h"
+#include "test_support.h"
+#include "unicode.h"
 
 using namespace cfbtest;
 
@@ -278,6 +279,30 @@ TEST(Files, WhatIsAndIsNotACompoundFile) {
   // STGM_CREATE replaces a file that was not a compound file.
   Create(text);
   EXPECT_EQ(StgIsStorageFile(U(text).c_str()), S_OK);
+}
+
+// A path is bytes on disk; one that is not UTF-8 (a folder named on another system, an
+// overlong form) comes in widened losslessly, as a disk walk reads it, and names its own file.
+TEST(Files, PathsHoldingBytesThatAreNotUtf8) {
+  const char* folders[] = {"caf\xE9", "a\xC0\xAF_b", "cut\xE2\x82", "\xED\xA0\x80"};
+  TempDir dir;
+  for (const char* folder : folders) {
+    const std::string raw = dir.file(folder);
+    SCOPED_TRACE(raw);
+    ASSERT_TRUE(std::filesystem::create_directory(raw));
+    const std::u16string path = unicode::Utf8ToUtf16(raw + "/cat.dkc", unicode::Policy::kLossless);
+    Ptr<IStorage> s;
+    ASSERT_EQ(StgCreateDocfile(path.c_str(), kCreateFile, 0, s.out()), S_OK);
+    PutStream(s.get(), "x", "y");
+    s.reset();
+    EXPECT_TRUE(std::filesystem::is_regular_file(raw + "/cat.dkc"));
+    EXPECT_EQ(StgIsStorageFile(path.c_str()), S_OK);
+    ASSERT_EQ(StgOpenStorage(path.c_str(), nullptr, kOpenRead, nullptr, 0, s.out()), S_OK);
+    STATSTG st{};
+    ASSERT_EQ(s->Stat(&st, STATFLAG_DEFAULT), S_OK);
+    EXPECT_EQ(std::u16string(st.pwcsName), path);
+    std::free(st.pwcsName);
+  }
 }
 
 TEST(Files, TemporaryFileAndRootStat) {

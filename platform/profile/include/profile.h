@@ -1,7 +1,9 @@
 // Settings files in the initialisation-file format: "[Section]" lines and "key=value" lines.
 //
 // The two kernel functions read and write one value, taking the file's full path on every
-// call and keeping no handle between calls. The file is bytes, read as UTF-8 text.
+// call and keeping no handle between calls. The file is read as UTF-8 text; a line that is
+// not UTF-8 (a file carried over from the original platform, in its ANSI code page) is read
+// as Windows-1252. Files are written in UTF-8.
 //
 // Reading (GetPrivateProfileStringA, ProfileFile::GetString):
 //   - section and key names ignore (ASCII) case and the blanks around them; when a section

@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "unicode.h"
+
 namespace platform {
 
 namespace {
@@ -157,14 +159,24 @@ void ProfileFile::Parse(std::string_view text) {
     impl_->bom = true;
     text.remove_prefix(kBom.size());
   }
+  // A file written on the original platform holds its ANSI code page (Windows-1252): a line
+  // that is not UTF-8 is read as that code page, and written back as UTF-8.
+  const bool utf8 = unicode::IsUtf8(text);
+  auto add = [&](std::string_view line) {
+    if (utf8 || unicode::IsUtf8(line)) {
+      impl_->AddLine(line);
+    } else {
+      impl_->AddLine(unicode::Windows1252ToUtf8(line));
+    }
+  };
   size_t pos = 0;
   while (pos < text.size()) {
     size_t end = text.find_first_of("\r\n", pos);
     if (end == text.npos) {
-      impl_->AddLine(text.substr(pos));
+      add(text.substr(pos));
       break;
     }
-    impl_->AddLine(text.substr(pos, end - pos));
+    add(text.substr(pos, end - pos));
     pos = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
   }
 }

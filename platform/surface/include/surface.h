@@ -117,6 +117,24 @@ struct TextRun {
 // The colour of a 0x00BBGGRR value.
 QColor ToQColor(LONG color);
 
+// Text laid out in lines as DrawText draws it: each line a range of one paragraph (the text
+// between line breaks) and its width in pixels.
+struct TextLayout {
+  struct Line {
+    std::size_t paragraph;
+    qsizetype start;
+    qsizetype length;
+    double width;
+  };
+  std::vector<QString> paragraphs;
+  std::vector<Line> lines;
+  int lineHeight = 0;  // pixels, with the external leading when asked for
+
+  QString Text(const Line& line) const { return paragraphs[line.paragraph].mid(line.start, line.length); }
+  int Widest() const;  // the widest line, in whole pixels
+  long long Height() const { return static_cast<long long>(lines.size()) * lineHeight; }
+};
+
 class Surface {
  public:
   Surface(const Surface&) = delete;
@@ -211,6 +229,10 @@ class Surface {
   // bottom to bound the text. Returns the text's height in pixels (with DT_SINGLELINE and
   // DT_VCENTER or DT_BOTTOM: from the rectangle's top to the bottom of the text).
   int DrawText(const QString& text, RECT& rect, UINT format);
+  // The lines DrawText would draw for text in the rectangle's width with the current font and
+  // these flags (DT_SINGLELINE, DT_WORDBREAK, DT_EXPANDTABS, DT_EXTERNALLEADING), without
+  // drawing: a designer measures text this way.
+  TextLayout LayoutText(const QString& text, const RECT& rect, UINT format) const;
   int SetBkMode(int mode);
   int BkMode() const { return bkMode_; }
   bool RoundRect(int left, int top, int right, int bottom, int ellipseWidth, int ellipseHeight);
@@ -252,8 +274,8 @@ class Surface {
   const Metrics& CurrentMetrics() const { return MetricsFor(font_); }
   const Metrics& MetricsFor(const TextFont& desc) const;
   static std::unique_ptr<Metrics> BuildMetrics(const TextFont& desc, double dpiY);
-  int LayoutAndDraw(const Metrics& m, const TextFont& desc, const QString& text, RECT& rect, UINT format,
-                    bool draw);
+  TextLayout Layout(const Metrics& m, const QString& text, const RECT& rect, UINT format) const;
+  int DrawLayout(const Metrics& m, const TextFont& desc, const TextLayout& layout, const RECT& rect, UINT format);
   QPoint ToDevice(double x, double y) const;
 
   double dpiX_;

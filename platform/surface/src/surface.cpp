@@ -380,35 +380,36 @@ void Surface::Cls() {
 
 namespace {
 
-// One laid-out line: a range of its paragraph and its width in pixels.
-struct LaidLine {
-  const QString* paragraph;
-  qsizetype start;
-  qsizetype length;
-  double width;
-};
-
 bool IsBlank(QChar c) { return c == u' ' || c == u'\t'; }
 
 }  // namespace
 
-int Surface::LayoutAndDraw(const Metrics& m, const TextFont& desc, const QString& text, RECT& rect, UINT format,
-                           bool draw) {
+int TextLayout::Widest() const {
+  int widest = 0;
+  for (const Line& l : lines) widest = std::max(widest, static_cast<int>(std::ceil(l.width - 1e-6)));
+  return widest;
+}
+
+TextLayout Surface::LayoutText(const QString& text, const RECT& rect, UINT format) const {
+  return Layout(CurrentMetrics(), text, rect, format);
+}
+
+TextLayout Surface::Layout(const Metrics& m, const QString& text, const RECT& rect, UINT format) const {
   const bool single = format & DT_SINGLELINE;
   const bool wrap = (format & DT_WORDBREAK) && !single;
   const bool tabs = format & DT_EXPANDTABS;
-  const int lineHeight = m.height + ((format & DT_EXTERNALLEADING) ? m.leading : 0);
   const long long boxWidth = std::max<long long>(0, static_cast<long long>(rect.right) - rect.left);
+  TextLayout layout;
+  layout.lineHeight = m.height + ((format & DT_EXTERNALLEADING) ? m.leading : 0);
 
   // Paragraphs: the text broken at CR, LF and CRLF, or one paragraph without them.
-  std::vector<QString> paragraphs;
   if (single) {
     QString joined = text;
     joined.remove(u'\r');
     joined.remove(u'\n');
-    paragraphs.push_back(std::move(joined));
+    layout.paragraphs.push_back(std::move(joined));
   } else {
-    paragraphs = SplitLines(text);
+    layout.paragraphs = SplitLines(text);
   }
 
   // Advance from x over a run of text that may hold tabs.
@@ -423,11 +424,11 @@ int Surface::LayoutAndDraw(const Metrics& m, const TextFont& desc, const QString
     return x;
   };
 
-  std::vector<LaidLine> lines;
-  for (const QString& para : paragraphs) {
+  for (std::size_t p = 0; p < layout.paragraphs.size(); ++p) {
+    const QString& para = layout.paragraphs[p];
     const qsizetype n = para.size();
     if (!wrap) {
-      lines.push_back({&para, 0, n, advance(0.0, para, 0, n)});
+      layout.lines.push_back({p, 0, n, advance(0.0, para, 0, n)});
       continue;
     }
     // Greedy filling, word by word: a word that does not fit starts the next line (the blanks
@@ -449,7 +450,7 @@ int Surface::LayoutAndDraw(const Metrics& m, const TextFont& desc, const QString
       const double afterGap = advance(x, para, i, j);
       const double afterWord = afterGap + m.fm.horizontalAdvance(para.mid(j, k - j));
       if (lineEnd > lineStart && std::ceil(afterWord - 1e-6) > boxWidth) {
-        lines.push_back({&para, lineStart, lineEnd - lineStart, x});
+        layout.lines.push_back({p, lineStart, lineEnd - lineStart, x});
         lineStart = j;
         x = m.fm.horizontalAdvance(para.mid(j, k - j));
       } else {
@@ -458,18 +459,17 @@ int Surface::LayoutAndDraw(const Metrics& m, const TextFont& desc, const QString
       lineEnd = k;
       i = k;
     }
-    lines.push_back({&para, lineStart, lineEnd - lineStart, x});
+    layout.lines.push_back({p, lineStart, lineEnd - lineStart, x});
   }
+  return layout;
+}
 
-  const long long total = static_cast<long long>(lines.size()) * lineHeight;
-  int widest = 0;
-  for (const LaidLine& l : lines) widest = std::max(widest, static_cast<int>(std::ceil(l.width - 1e-6)));
-
-  if (format & DT_CALCRECT) {
-    rect.right = Saturate(static_cast<long long>(rect.left) + widest);
-    rect.bottom = Saturate(static_cast<long long>(rect.top) + total);
-    return Saturate(total);
-  }
+int Surface::DrawLayout(const Metrics& m, const TextFont& desc, const TextLayout& layout, const RECT& rect,
+                        UINT format) {
+  const bool single = format & DT_SINGLELINE;
+  const bool tabs = format & DT_EXPANDTABS;
+  const int lineHeight = layout.lineHeight;
+  const long long total = layout.Height();
 
   long long y0 = rect.top;
   bool offsetResult = false;
@@ -481,45 +481,43 @@ int Surface::LayoutAndDraw(const Metrics& m, const TextFont& desc, const QString
     offsetResult = true;
   }
 
-  if (draw) {
-    std::optional<QRect> clip;
-    if (!(format & DT_NOCLIP)) {
-      clip = QRect(QPoint(rect.left, rect.top), QPoint(rect.right - 1, rect.bottom - 1));
+  std::optional<QRect> clip;
+  if (!(format & DT_NOCLIP)) {
+    clip = QRect(QPoint(rect.left, rect.top), QPoint(rect.right - 1, rect.bottom - 1));
+  }
+  TextRun run;
+  run.textFont = desc;
+  run.font = m.font;
+  run.ascent = m.ascent;
+  run.color = foreColor_;
+  run.clip = clip;
+  for (size_t i = 0; i < layout.lines.size(); ++i) {
+    const TextLayout::Line& l = layout.lines[i];
+    const long long y = y0 + static_cast<long long>(i) * lineHeight;
+    if (clip && (y >= clip->bottom() + 1 || y + lineHeight <= clip->top())) continue;  // wholly clipped
+    if (l.length == 0) continue;
+    const int w = static_cast<int>(std::ceil(l.width - 1e-6));
+    long long x = rect.left;
+    if (format & DT_CENTER) {
+      x = rect.left + (static_cast<long long>(rect.right) - rect.left - w) / 2;
+    } else if (format & DT_RIGHT) {
+      x = static_cast<long long>(rect.right) - w;
     }
-    TextRun run;
-    run.textFont = desc;
-    run.font = m.font;
-    run.ascent = m.ascent;
-    run.color = foreColor_;
-    run.clip = clip;
-    for (size_t i = 0; i < lines.size(); ++i) {
-      const LaidLine& l = lines[i];
-      const long long y = y0 + static_cast<long long>(i) * lineHeight;
-      if (clip && (y >= clip->bottom() + 1 || y + lineHeight <= clip->top())) continue;  // wholly clipped
-      if (l.length == 0) continue;
-      const int w = static_cast<int>(std::ceil(l.width - 1e-6));
-      long long x = rect.left;
-      if (format & DT_CENTER) {
-        x = rect.left + (static_cast<long long>(rect.right) - rect.left - w) / 2;
-      } else if (format & DT_RIGHT) {
-        x = static_cast<long long>(rect.right) - w;
+    // Each piece between tabs is drawn at its own stop.
+    const QString& para = layout.paragraphs[l.paragraph];
+    double px = 0;
+    qsizetype piece = l.start;
+    const qsizetype end = l.start + l.length;
+    for (qsizetype c = l.start; c <= end; ++c) {
+      if (c < end && !(tabs && para[c] == u'\t')) continue;
+      if (c > piece) {
+        run.text = para.mid(piece, c - piece);
+        run.origin = QPointF(static_cast<double>(x) + std::round(px), static_cast<double>(y));
+        DeviceText(run);
+        px += m.fm.horizontalAdvance(run.text);
       }
-      // Each piece between tabs is drawn at its own stop.
-      const QString& para = *l.paragraph;
-      double px = 0;
-      qsizetype piece = l.start;
-      const qsizetype end = l.start + l.length;
-      for (qsizetype c = l.start; c <= end; ++c) {
-        if (c < end && !(tabs && para[c] == u'\t')) continue;
-        if (c > piece) {
-          run.text = para.mid(piece, c - piece);
-          run.origin = QPointF(static_cast<double>(x) + std::round(px), static_cast<double>(y));
-          DeviceText(run);
-          px += m.fm.horizontalAdvance(run.text);
-        }
-        if (c < end) px = (std::floor(px / m.tabWidth + 1e-9) + 1.0) * m.tabWidth;
-        piece = c + 1;
-      }
+      if (c < end) px = (std::floor(px / m.tabWidth + 1e-9) + 1.0) * m.tabWidth;
+      piece = c + 1;
     }
   }
   if (offsetResult) return Saturate(y0 + lineHeight - rect.top);
@@ -527,7 +525,14 @@ int Surface::LayoutAndDraw(const Metrics& m, const TextFont& desc, const QString
 }
 
 int Surface::DrawText(const QString& text, RECT& rect, UINT format) {
-  return LayoutAndDraw(CurrentMetrics(), font_, text, rect, format, true);
+  const Metrics& m = CurrentMetrics();
+  const TextLayout layout = Layout(m, text, rect, format);
+  if (format & DT_CALCRECT) {
+    rect.right = Saturate(static_cast<long long>(rect.left) + layout.Widest());
+    rect.bottom = Saturate(static_cast<long long>(rect.top) + layout.Height());
+    return Saturate(layout.Height());
+  }
+  return DrawLayout(m, font_, layout, rect, format);
 }
 
 int Surface::SetBkMode(int mode) {
@@ -569,10 +574,9 @@ void Surface::PrintText(const QString& text, int angle, LONG left, LONG top, LON
   bkMode_ = TRANSPARENT;
   const Metrics* m = &MetricsFor(desc);
 
-  RECT measured{left, top, right, bottom};
-  LayoutAndDraw(*m, desc, text, measured, DT_CALCRECT, false);
-  const double tw = static_cast<double>(measured.right) - measured.left;
-  const double th = static_cast<double>(measured.bottom) - measured.top;
+  const TextLayout measured = Layout(*m, text, RECT{left, top, right, bottom}, 0);
+  const double tw = measured.Widest();
+  const double th = static_cast<double>(measured.Height());
   const QPoint origin = RotatedTextOrigin(angle, left, top, right, bottom, tw, th);
 
   // The lines of the block follow one another in the turned text's downward direction.

@@ -98,6 +98,26 @@ TEST_F(DrawTextTest, WordBreakWrapsAtWords) {
   EXPECT_EQ(Positions()[1].first, (fits + 2 - Width(QStringLiteral("gamma"))) / 2);
 }
 
+TEST_F(DrawTextTest, LayoutGivesTheLinesDrawTextDrawsAndPaintsNothing) {
+  const QString text = QStringLiteral("alpha beta gamma\r\n\tdelta");
+  const int fits = Width(QStringLiteral("alpha beta"));
+  const RECT r{10, 20, 10 + fits + 2, 200};
+  s.ClearLog();
+  const TextLayout layout = s.LayoutText(text, r, DT_WORDBREAK | DT_EXPANDTABS);
+  EXPECT_TRUE(s.Log().empty());
+  std::vector<QString> lines;
+  for (const TextLayout::Line& l : layout.lines) lines.push_back(layout.Text(l));
+  EXPECT_EQ(lines,
+            (std::vector<QString>{QStringLiteral("alpha beta"), QStringLiteral("gamma"), QStringLiteral("\tdelta")}));
+  EXPECT_EQ(layout.lineHeight, lh);
+  EXPECT_EQ(layout.Height(), 3 * lh);
+  RECT drawn = r;
+  EXPECT_EQ(s.DrawText(text, drawn, DT_WORDBREAK | DT_EXPANDTABS), layout.Height());
+  RECT measured = r;
+  s.DrawText(text, measured, DT_WORDBREAK | DT_EXPANDTABS | DT_CALCRECT);
+  EXPECT_EQ(measured.right - measured.left, layout.Widest());
+}
+
 TEST_F(DrawTextTest, WordWiderThanTheBoxStaysWholeAndIsClipped) {
   RECT r{0, 0, 30, 200};
   EXPECT_EQ(s.DrawText(QStringLiteral("a Supercalifragilistic b"), r, DT_WORDBREAK), 3 * lh);

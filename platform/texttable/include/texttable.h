@@ -142,7 +142,9 @@ class Recordset {
   bool IsAdding() const;
 
   // A copy of this recordset sorted by the comma-separated field names ("TYPE,NAME"),
-  // ignoring case and stable, so that rows equal in every sort field keep their order. It
+  // ignoring case and stable, so that rows equal in every sort field keep their order. A
+  // field whose values are all dates as report tables write them ("yyyy/mm/dd hh:mm AMPM",
+  // "m/d/yy h:mm AMPM"; empty values first) sorts in time order. It
   // shares the rows (rows it adds go to the same file) and stands on its first row.
   Recordset Sorted(std::string_view fieldList) const;
 

@@ -15,6 +15,7 @@
 #include <unordered_map>
 
 #include "casefold.h"
+#include "datekey.h"
 
 namespace texttable {
 
@@ -522,18 +523,47 @@ Recordset Recordset::Sorted(std::string_view fieldList) const {
   }
 
   const std::size_t n = static_cast<std::size_t>(v.Count());
-  // The comparison keys, folded once per row and field.
-  std::vector<std::vector<std::string>> keys(fields.size(), std::vector<std::string>(n));
+  // The comparison keys, made once per row and field: a field whose values are all dates
+  // (empty ones aside) compares them in time order, empty first; any other field compares
+  // its values as text, ignoring case.
+  struct Key {
+    std::vector<std::string> text;
+    std::vector<std::int64_t> dates;
+  };
+  std::vector<Key> keys(fields.size());
   for (std::size_t k = 0; k < fields.size(); ++k) {
+    Key& key = keys[k];
+    key.dates.reserve(n);
+    bool anyDate = false;
     for (std::size_t p = 0; p < n; ++p) {
-      keys[k][p] = FoldCase(t.Value(v.Row(static_cast<std::int64_t>(p)), fields[k]));
+      const std::string_view value = t.Value(v.Row(static_cast<std::int64_t>(p)), fields[k]);
+      if (value.empty()) {
+        key.dates.push_back(std::numeric_limits<std::int64_t>::min());
+      } else if (std::optional<std::int64_t> date = DateKey(value)) {
+        key.dates.push_back(*date);
+        anyDate = true;
+      } else {
+        anyDate = false;
+        break;
+      }
+    }
+    if (anyDate) continue;
+    key.dates.clear();
+    key.text.resize(n);
+    for (std::size_t p = 0; p < n; ++p) {
+      key.text[p] = FoldCase(t.Value(v.Row(static_cast<std::int64_t>(p)), fields[k]));
     }
   }
   std::vector<std::int64_t> positions(n);
   std::iota(positions.begin(), positions.end(), 0);
   std::stable_sort(positions.begin(), positions.end(), [&](std::int64_t a, std::int64_t b) {
-    for (const auto& key : keys) {
-      int c = key[static_cast<std::size_t>(a)].compare(key[static_cast<std::size_t>(b)]);
+    const auto i = static_cast<std::size_t>(a), j = static_cast<std::size_t>(b);
+    for (const Key& key : keys) {
+      if (!key.dates.empty()) {
+        if (key.dates[i] != key.dates[j]) return key.dates[i] < key.dates[j];
+        continue;
+      }
+      int c = key.text[i].compare(key.text[j]);
       if (c != 0) return c < 0;
     }
     return false;

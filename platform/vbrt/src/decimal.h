@@ -49,7 +49,6 @@ char16_t ToUpper(char16_t c);
 char16_t ToLower(char16_t c);
 bool IsBlank(char16_t c);
 
-std::string ToUtf8(std::u16string_view text);
 std::u16string FromAscii(std::string_view text);
 
 }  // namespace vbrt::detail

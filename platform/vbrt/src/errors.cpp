@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "decimal.h"
+#include "unicode.h"
 #include "vbrt.h"
 
 namespace vbrt {
@@ -94,7 +95,9 @@ int ErrorNumberFromHResult(HRESULT hr) {
 RuntimeError::RuntimeError(int number) : RuntimeError(number, ErrorDescription(number)) {}
 
 RuntimeError::RuntimeError(int number, std::u16string description)
-    : number_(number), description_(std::move(description)), what_(detail::ToUtf8(description_)) {}
+    : number_(number),
+      description_(std::move(description)),
+      what_(unicode::Utf16ToUtf8(description_, unicode::Policy::kStrict)) {}
 
 RuntimeError RuntimeError::FromHResult(HRESULT hr) {
   int number = ErrorNumberFromHResult(hr);

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "support.h"
+#include "test_support.h"
 #include "vbrt.h"
 
 using namespace vbrt;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "support.h"
+#include "test_support.h"
 #include "vbrt.h"
 
 using namespace vbrt;

@@ -59,6 +59,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -238,6 +239,10 @@ class Folder {
   // descriptor. A link or a non-folder gives ERROR_DIRECTORY, a missing one
   // ERROR_PATH_NOT_FOUND; a mount point gives an open, empty folder.
   Folder OpenSubfolder(std::u16string_view name) const;
+  // The same for an entry this folder listed, with what its listing already found out about
+  // it (a folder, a mount point), so the entry is not examined a second time. Safe to call
+  // from several threads at once on one folder.
+  Folder OpenSubfolder(const DirEntry& entry) const;
 
   bool IsOpen() const { return fd_ >= 0 || empty_; }
 
@@ -249,12 +254,55 @@ class Folder {
  private:
   // Opens the subfolder `name` (bytes as on disk) of the folder open at `parentFd`.
   static Folder Child(int parentFd, const std::string& name, std::uint64_t rootDev);
+  // The same once the entry is known to be a folder on the drive's file system.
+  static Folder OpenChildFolder(int parentFd, const std::string& name, std::uint64_t rootDev);
 
   int fd_ = -1;
   void* dir_ = nullptr;         // DIR*
   bool empty_ = false;          // a mount point: open, lists nothing
   bool driveRoot_ = false;      // the drive's root folder: the label file is not listed
   std::uint64_t rootDev_ = 0;   // the drive's file system; entries on another are mount points
+};
+
+// A depth-first walk of a folder tree whose listings are read ahead on worker threads: while
+// the caller works through one folder, the folders it will enter next are opened and listed,
+// in the order it will enter them. The caller sees exactly what a walk of its own with
+// Folder::OpenSubfolder and Folder::Next would see, only sooner; everything it is given is
+// handed over on its own thread. What is read ahead is bounded (folders and entries), and what
+// the caller leaves or skips is dropped. With no workers, every folder is opened and listed
+// when it is entered.
+class WalkAhead {
+ public:
+  struct Listing {
+    bool open = false;              // the folder could be opened (else it lists nothing)
+    std::vector<DirEntry> entries;  // in the order the folder gave them
+    bool complete = false;          // read to its end (Next ended with ERROR_NO_MORE_FILES)
+  };
+
+  // Walks the tree of `top` (an open folder) with `workers` threads reading ahead.
+  WalkAhead(Folder top, unsigned workers);
+  ~WalkAhead();
+  WalkAhead(const WalkAhead&) = delete;
+  WalkAhead& operator=(const WalkAhead&) = delete;
+
+  // The number of workers a walk of a whole disk uses on this machine.
+  static unsigned DefaultWorkers();
+
+  // The top folder, listed; it becomes the current folder. Called once, first.
+  const Listing& Top();
+  // Enters the subfolder that is entry `index` of the current folder (a directory entry) and
+  // gives its listing, valid until it is left.
+  const Listing& Enter(std::size_t index);
+  // Declares that the subfolder of entry `index` of the current folder will not be entered.
+  void Skip(std::size_t index);
+  // Goes back from the current folder to its parent; nothing below it is entered any more.
+  void Leave();
+
+ private:
+  struct Node;
+  struct Shared;
+  std::shared_ptr<Shared> shared_;
+  std::vector<std::shared_ptr<Node>> stack_;  // the top folder down to the current one
 };
 
 }  // namespace volumes

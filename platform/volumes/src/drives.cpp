@@ -23,6 +23,7 @@
 
 #include "internal.h"
 #include "programfolder.h"
+#include "sysfs.h"
 
 namespace volumes::detail {
 
@@ -35,66 +36,6 @@ constexpr auto kSysfsRefresh = std::chrono::seconds(1);
 std::string EnvOr(const char* name, const char* fallback) {
   const char* v = std::getenv(name);
   return v ? std::string(v) : std::string(fallback);
-}
-
-// Reads a whole small file; false when it cannot be read.
-bool ReadFile(const std::string& path, std::string& out, std::size_t limit = 1 << 24) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  out.clear();
-  char buf[8192];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    out.append(buf, static_cast<std::size_t>(n));
-    if (out.size() >= limit) break;
-  }
-  ::close(fd);
-  return true;
-}
-
-std::string FirstLine(std::string s) {
-  const std::size_t nl = s.find('\n');
-  if (nl != std::string::npos) s.resize(nl);
-  if (!s.empty() && s.back() == '\r') s.pop_back();
-  return s;
-}
-
-std::string RealPathOr(const std::string& path) {
-  char* r = ::realpath(path.c_str(), nullptr);
-  if (!r) return path;
-  std::string out(r);
-  std::free(r);
-  return out;
-}
-
-bool RealPath(const std::string& path, std::string& out) {
-  char* r = ::realpath(path.c_str(), nullptr);
-  if (!r) return false;
-  out = r;
-  std::free(r);
-  return true;
-}
-
-std::string BaseName(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool ParseDevNumbers(std::string_view s, unsigned& major, unsigned& minor) {
-  const std::size_t colon = s.find(':');
-  if (colon == std::string_view::npos) return false;
-  char* end = nullptr;
-  const std::string a(s.substr(0, colon)), b(s.substr(colon + 1));
-  major = static_cast<unsigned>(std::strtoul(a.c_str(), &end, 10));
-  if (end == a.c_str()) return false;
-  minor = static_cast<unsigned>(std::strtoul(b.c_str(), &end, 10));
-  return end != b.c_str();
 }
 
 // Identity of a file's state, to notice that it changed.
@@ -201,83 +142,6 @@ class TableFile {
   unsigned generation_ = 0;
 };
 
-// ---- Facts from /sys ------------------------------------------------------------
-struct DiskFacts {
-  bool known = false;
-  bool removable = false;
-  bool optical = false;
-};
-
-DiskFacts FactsOfDevice(const std::string& sysfs, unsigned major, unsigned minor,
-                        const std::string& source) {
-  DiskFacts f;
-  std::string dir;
-  bool found = major != 0 &&
-               RealPath(sysfs + "/dev/block/" + std::to_string(major) + ":" + std::to_string(minor), dir);
-  if (!found && source.rfind("/dev/", 0) == 0)
-    found = RealPath(sysfs + "/class/block/" + BaseName(RealPathOr(source)), dir);
-  if (!found) return f;
-  struct stat st;
-  if (::stat((dir + "/partition").c_str(), &st) == 0) dir = dir.substr(0, dir.rfind('/'));
-  f.known = true;
-  std::string text;
-  f.removable = ReadFile(dir + "/removable", text, 64) && FirstLine(text) == "1";
-  f.optical = BaseName(dir).rfind("sr", 0) == 0;
-  return f;
-}
-
-UINT TypeOfMount(const Mount& m, const std::string& sysfs) {
-  if (const UINT t = TypeOfFileSystem(m.fsType)) return t;
-  const DiskFacts f = FactsOfDevice(sysfs, m.major, m.minor, m.source);
-  if (f.optical) return DRIVE_CDROM;
-  if (f.removable) return DRIVE_REMOVABLE;
-  return DRIVE_FIXED;
-}
-
-// A block device and its partitions, as the mount table names them.
-struct DeviceIdentity {
-  std::vector<std::pair<unsigned, unsigned>> numbers;
-  std::vector<std::string> paths;  // the device's path and its real path
-
-  bool Matches(const Mount& m) const {
-    for (const auto& [maj, min] : numbers)
-      if (maj == m.major && min == m.minor && maj != 0) return true;
-    if (m.source.empty() || m.source[0] != '/') return false;  // "tmpfs", "nas:/export"...
-    const std::string real = RealPathOr(m.source);
-    for (const std::string& p : paths)
-      if (p == m.source || p == real) return true;
-    return false;
-  }
-};
-
-DeviceIdentity IdentityOfDevicePath(const std::string& path, const std::string& sysfs) {
-  DeviceIdentity id;
-  id.paths.push_back(path);
-  id.paths.push_back(RealPathOr(path));
-  struct stat st;
-  if (::stat(path.c_str(), &st) == 0 && S_ISBLK(st.st_mode)) {
-    const unsigned maj = ::major(st.st_rdev), min = ::minor(st.st_rdev);
-    id.numbers.emplace_back(maj, min);
-    // A whole disk is ready while one of its partitions is mounted.
-    std::string dir;
-    if (RealPath(sysfs + "/dev/block/" + std::to_string(maj) + ":" + std::to_string(min), dir)) {
-      if (DIR* d = ::opendir(dir.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-          if (e->d_name[0] == '.') continue;
-          std::string text;
-          const std::string sub = dir + "/" + e->d_name;
-          unsigned pmaj, pmin;
-          if (::access((sub + "/partition").c_str(), F_OK) == 0 && ReadFile(sub + "/dev", text, 64) &&
-              ParseDevNumbers(FirstLine(text), pmaj, pmin))
-            id.numbers.emplace_back(pmaj, pmin);
-        }
-        ::closedir(d);
-      }
-    }
-  }
-  return id;
-}
-
 // The first mount of the whole file system that matches, else the first of a part of it.
 const Mount* FindDeviceMount(const std::vector<Mount>& mounts, const DeviceIdentity& id) {
   const Mount* partial = nullptr;
@@ -329,21 +193,86 @@ struct Snapshot {
   std::vector<std::string> warnings;
 };
 
-int NaturalNumber(const std::string& name, std::size_t from) {
-  int n = 0;
-  for (std::size_t i = from; i < name.size() && name[i] >= '0' && name[i] <= '9' && n < 100000; ++i)
-    n = n * 10 + (name[i] - '0');
-  return n;
-}
+// Letters are given in phases: the drive table's entries keep their letters; then C: for the
+// root file system, the optical drives (with or without a disc), removable media and optical
+// images in mount order from D: up, and network shares from Z: down. What one phase claims
+// (a device, a folder, a mount source) gets no second letter from a later one.
+class LetterAssignment {
+ public:
+  LetterAssignment(Snapshot& snap, const std::vector<Mount>& mounts, const std::string& sysfs)
+      : snap_(snap), mounts_(mounts), sysfs_(sysfs) {}
 
-void BuildSnapshot(Snapshot& snap, const std::vector<Mount>& mounts, const DriveTable& table,
-                   const std::string& sysfs) {
-  for (auto& d : snap.drives) d.reset();
-  snap.warnings = table.warnings;
-  std::set<std::pair<unsigned, unsigned>> claimedDevices;
-  std::set<std::string> claimedFolders, claimedSources;
+  void TableEntries(const DriveTable& table) {
+    for (const TableEntry& e : table.entries) snap_.drives[e.letter - 'A'] = TableDrive(e);
+  }
 
-  for (const TableEntry& e : table.entries) {
+  void RootFileSystem() {
+    const Mount* rootMount = FindMountOn(mounts_, "/");
+    if (!rootMount || claimedFolders_.count("/")) return;
+    auto d = std::make_unique<Drive>();
+    d->kind = Drive::Kind::Mount;
+    d->type = TypeOfMount(*rootMount, sysfs_);
+    d->path.assign(1, '/');  // not = "/": g++ 12 warns falsely (-Wrestrict) here
+    d->source = rootMount->source;
+    SetMounted(*d, rootMount);
+    Place(std::move(d), snap_.drives['C' - 'A'] ? FreeUp('D') : 'C');
+  }
+
+  void OpticalDrives() {
+    for (const OpticalDevice& o : OpticalDevices(sysfs_)) {
+      if (claimedDevices_.count({o.major, o.minor}) || claimedSources_.count(o.path)) continue;
+      PlaceDevice(o.path, o.major, o.minor, DRIVE_CDROM);
+    }
+  }
+
+  void MediaAndShares() {
+    std::vector<const Mount*> shares;
+    for (const Mount& m : mounts_) {
+      if (m.mountPoint == "/" || Claimed(m)) continue;
+      const UINT fsKind = TypeOfFileSystem(m.fsType);
+      if (fsKind == DRIVE_REMOTE) {
+        claimedSources_.insert(m.source);
+        shares.push_back(&m);
+        continue;
+      }
+      if (fsKind == DRIVE_RAMDISK) continue;
+      if (fsKind == 0 && m.major == 0 && m.source.rfind("/dev/", 0) != 0) continue;  // virtual
+      const UINT type = fsKind ? fsKind : TypeOfMount(m, sysfs_);
+      if (type != DRIVE_REMOVABLE && type != DRIVE_CDROM) continue;
+      PlaceDevice(m.source, m.major, m.minor, type);
+    }
+    for (const Mount* m : shares) {
+      auto d = std::make_unique<Drive>();
+      d->kind = Drive::Kind::Mount;
+      d->type = DRIVE_REMOTE;
+      d->path = m->mountPoint;
+      d->source = m->source;
+      SetMounted(*d, FindMountOn(mounts_, m->mountPoint));
+      Place(std::move(d), FreeDown());
+    }
+  }
+
+ private:
+  // A device drive from D: up, ready while the device (numbers major:minor, 0 when unknown) is
+  // mounted; the device is claimed.
+  void PlaceDevice(const std::string& path, unsigned major, unsigned minor, UINT type) {
+    DeviceIdentity id;
+    if (major != 0) id.numbers.emplace_back(major, minor);
+    id.paths.push_back(path);
+    auto d = std::make_unique<Drive>();
+    d->kind = Drive::Kind::Device;
+    d->type = type;
+    d->path = path;
+    d->source = path;
+    SetMounted(*d, FindDeviceMount(mounts_, id));
+    if (major != 0) claimedDevices_.insert({major, minor});
+    claimedSources_.insert(path);
+    Place(std::move(d), FreeUp('D'));
+  }
+
+  // A drive of the table: a device (ready while mounted anywhere), a folder of a fixed drive,
+  // or a folder that is ready while something is mounted on it.
+  std::unique_ptr<Drive> TableDrive(const TableEntry& e) {
     auto d = std::make_unique<Drive>();
     d->letter = e.letter;
     d->origin = DriveOrigin::Table;
@@ -351,142 +280,81 @@ void BuildSnapshot(Snapshot& snap, const std::vector<Mount>& mounts, const Drive
     d->source = e.path;
     if (e.device) {
       d->kind = Drive::Kind::Device;
-      const DeviceIdentity id = IdentityOfDevicePath(e.path, sysfs);
-      const Mount* m = FindDeviceMount(mounts, id);
+      const DeviceIdentity id = IdentityOfDevicePath(e.path, sysfs_);
+      const Mount* m = FindDeviceMount(mounts_, id);
       SetMounted(*d, m);
       d->type = e.type;
       if (d->type == DRIVE_UNKNOWN) {
         if (m) {
-          d->type = TypeOfMount(*m, sysfs);
+          d->type = TypeOfMount(*m, sysfs_);
         } else if (!id.numbers.empty()) {
-          const DiskFacts f = FactsOfDevice(sysfs, id.numbers[0].first, id.numbers[0].second, e.path);
+          const DiskFacts f = FactsOfDevice(sysfs_, id.numbers[0].first, id.numbers[0].second, e.path);
           d->type = f.optical ? DRIVE_CDROM : (f.removable || !f.known ? DRIVE_REMOVABLE : DRIVE_FIXED);
         } else {
           d->type = DRIVE_REMOVABLE;
         }
       }
-      for (const auto& n : id.numbers) claimedDevices.insert(n);
-      for (const std::string& p : id.paths) claimedSources.insert(p);
-    } else {
-      const std::string real = RealPathOr(e.path);
-      d->root = real;
-      claimedFolders.insert(real);
-      if (e.type == DRIVE_FIXED) {
-        d->kind = Drive::Kind::Folder;
-        d->type = DRIVE_FIXED;
-        if (const Mount* holder = FindMountHolding(mounts, real)) {
-          d->fileSystem = holder->fsType;
-          d->mount = *holder;
-        }
-      } else {
-        d->kind = Drive::Kind::MountedFolder;
-        const Mount* m = FindMountOn(mounts, real);
-        SetMounted(*d, m);
-        d->root = real;
-        d->type = e.type != DRIVE_UNKNOWN ? e.type : (m ? TypeOfMount(*m, sysfs) : DRIVE_UNKNOWN);
-      }
+      for (const auto& n : id.numbers) claimedDevices_.insert(n);
+      for (const std::string& p : id.paths) claimedSources_.insert(p);
+      return d;
     }
-    snap.drives[e.letter - 'A'] = std::move(d);
+    const std::string real = RealPathOr(e.path);
+    d->root = real;
+    claimedFolders_.insert(real);
+    if (e.type == DRIVE_FIXED) {
+      d->kind = Drive::Kind::Folder;
+      d->type = DRIVE_FIXED;
+      if (const Mount* holder = FindMountHolding(mounts_, real)) {
+        d->fileSystem = holder->fsType;
+        d->mount = *holder;
+      }
+    } else {
+      d->kind = Drive::Kind::MountedFolder;
+      const Mount* m = FindMountOn(mounts_, real);
+      SetMounted(*d, m);
+      d->root = real;
+      d->type = e.type != DRIVE_UNKNOWN ? e.type : (m ? TypeOfMount(*m, sysfs_) : DRIVE_UNKNOWN);
+    }
+    return d;
   }
 
-  // Automatic letters.
-  auto freeUp = [&](char from) -> char {
+  char FreeUp(char from) const {
     for (char c = from; c <= 'Z'; ++c)
-      if (!snap.drives[c - 'A']) return c;
+      if (!snap_.drives[c - 'A']) return c;
     return 0;
-  };
-  auto freeDown = [&]() -> char {
+  }
+  char FreeDown() const {
     for (char c = 'Z'; c >= 'D'; --c)
-      if (!snap.drives[c - 'A']) return c;
+      if (!snap_.drives[c - 'A']) return c;
     return 0;
-  };
-  auto place = [&](std::unique_ptr<Drive> d, char letter) {
+  }
+  // A drive without a free letter is left out.
+  void Place(std::unique_ptr<Drive> d, char letter) {
     if (!letter) return;
     d->letter = letter;
-    snap.drives[letter - 'A'] = std::move(d);
-  };
-  auto claimed = [&](const Mount& m) {
-    return (m.major != 0 && claimedDevices.count({m.major, m.minor})) ||
-           claimedFolders.count(m.mountPoint) || claimedSources.count(m.source);
-  };
-
-  if (const Mount* rootMount = FindMountOn(mounts, "/"); rootMount && !claimedFolders.count("/")) {
-    auto d = std::make_unique<Drive>();
-    d->kind = Drive::Kind::Mount;
-    d->type = TypeOfMount(*rootMount, sysfs);
-    d->path = "/";
-    d->source = rootMount->source;
-    SetMounted(*d, rootMount);
-    place(std::move(d), snap.drives['C' - 'A'] ? freeUp('D') : 'C');
+    snap_.drives[letter - 'A'] = std::move(d);
+  }
+  bool Claimed(const Mount& m) const {
+    return (m.major != 0 && claimedDevices_.count({m.major, m.minor})) || claimedFolders_.count(m.mountPoint) ||
+           claimedSources_.count(m.source);
   }
 
-  // Optical drives, present with or without a disc.
-  std::vector<std::string> optical;
-  if (DIR* dir = ::opendir((sysfs + "/block").c_str())) {
-    while (dirent* e = ::readdir(dir))
-      if (std::strncmp(e->d_name, "sr", 2) == 0) optical.emplace_back(e->d_name);
-    ::closedir(dir);
-  }
-  std::sort(optical.begin(), optical.end(), [](const std::string& a, const std::string& b) {
-    return NaturalNumber(a, 2) < NaturalNumber(b, 2);
-  });
-  for (const std::string& name : optical) {
-    std::string text;
-    unsigned maj, min;
-    if (!ReadFile(sysfs + "/block/" + name + "/dev", text, 64) || !ParseDevNumbers(FirstLine(text), maj, min))
-      continue;
-    const std::string devPath = "/dev/" + name;
-    if (claimedDevices.count({maj, min}) || claimedSources.count(devPath)) continue;
-    DeviceIdentity id;
-    id.numbers.emplace_back(maj, min);
-    id.paths.push_back(devPath);
-    auto d = std::make_unique<Drive>();
-    d->kind = Drive::Kind::Device;
-    d->type = DRIVE_CDROM;
-    d->path = devPath;
-    d->source = devPath;
-    SetMounted(*d, FindDeviceMount(mounts, id));
-    claimedDevices.insert({maj, min});
-    claimedSources.insert(devPath);
-    place(std::move(d), freeUp('D'));
-  }
+  Snapshot& snap_;
+  const std::vector<Mount>& mounts_;
+  const std::string& sysfs_;
+  std::set<std::pair<unsigned, unsigned>> claimedDevices_;
+  std::set<std::string> claimedFolders_, claimedSources_;
+};
 
-  // Removable media and optical images in mount order; network shares from Z: down.
-  std::vector<const Mount*> shares;
-  for (const Mount& m : mounts) {
-    if (m.mountPoint == "/" || claimed(m)) continue;
-    const UINT fsKind = TypeOfFileSystem(m.fsType);
-    if (fsKind == DRIVE_REMOTE) {
-      claimedSources.insert(m.source);
-      shares.push_back(&m);
-      continue;
-    }
-    if (fsKind == DRIVE_RAMDISK) continue;
-    if (fsKind == 0 && m.major == 0 && m.source.rfind("/dev/", 0) != 0) continue;  // virtual
-    const UINT type = fsKind ? fsKind : TypeOfMount(m, sysfs);
-    if (type != DRIVE_REMOVABLE && type != DRIVE_CDROM) continue;
-    DeviceIdentity id;
-    if (m.major != 0) id.numbers.emplace_back(m.major, m.minor);
-    id.paths.push_back(m.source);
-    auto d = std::make_unique<Drive>();
-    d->kind = Drive::Kind::Device;
-    d->type = type;
-    d->path = m.source;
-    d->source = m.source;
-    SetMounted(*d, FindDeviceMount(mounts, id));
-    if (m.major != 0) claimedDevices.insert({m.major, m.minor});
-    claimedSources.insert(m.source);
-    place(std::move(d), freeUp('D'));
-  }
-  for (const Mount* m : shares) {
-    auto d = std::make_unique<Drive>();
-    d->kind = Drive::Kind::Mount;
-    d->type = DRIVE_REMOTE;
-    d->path = m->mountPoint;
-    d->source = m->source;
-    SetMounted(*d, FindMountOn(mounts, m->mountPoint));
-    place(std::move(d), freeDown());
-  }
+void BuildSnapshot(Snapshot& snap, const std::vector<Mount>& mounts, const DriveTable& table,
+                   const std::string& sysfs) {
+  for (auto& d : snap.drives) d.reset();
+  snap.warnings = table.warnings;
+  LetterAssignment letters(snap, mounts, sysfs);
+  letters.TableEntries(table);
+  letters.RootFileSystem();
+  letters.OpticalDrives();
+  letters.MediaAndShares();
 }
 
 struct State {

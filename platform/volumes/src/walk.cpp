@@ -113,6 +113,12 @@ Folder Folder::Child(int parentFd, const std::string& name, std::uint64_t rootDe
     f.empty_ = true;
     return f;
   }
+  return OpenChildFolder(parentFd, name, rootDev);
+}
+
+Folder Folder::OpenChildFolder(int parentFd, const std::string& name, std::uint64_t rootDev) {
+  Folder f;
+  f.rootDev_ = rootDev;
   const int fd = ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
     SetLastError(errno == ELOOP || errno == ENOTDIR ? ERROR_DIRECTORY : detail::ErrorFromErrno(errno));
@@ -181,6 +187,29 @@ Folder Folder::OpenSubfolder(std::u16string_view name) const {
     return Folder();
   }
   return Child(fd_, NameToDisk(name), rootDev_);
+}
+
+Folder Folder::OpenSubfolder(const DirEntry& entry) const {
+  if (empty_ || fd_ < 0) {
+    SetLastError(empty_ ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_HANDLE);
+    return Folder();
+  }
+  if (!entry.directory) {
+    SetLastError(ERROR_DIRECTORY);
+    return Folder();
+  }
+  if (entry.mountPoint) {  // shown, never entered
+    Folder f;
+    f.rootDev_ = rootDev_;
+    f.empty_ = true;
+    return f;
+  }
+  const std::string name = NameToDisk(entry.name);
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+    SetLastError(ERROR_INVALID_NAME);
+    return Folder();
+  }
+  return OpenChildFolder(fd_, name, rootDev_);
 }
 
 bool Folder::Next(DirEntry& entry) {

@@ -13,21 +13,18 @@ namespace xcom {
 namespace {
 
 // A snapshot of the connections, for IConnectionPoint::EnumConnections.
-class ConnectionEnum final : public IEnumConnections, private RefCounted<ConnectionEnum> {
+class ConnectionEnum final : public wintypes::SnapshotEnumerator<ConnectionEnum, IEnumConnections> {
  public:
   struct Entry {
     ComPtr<IUnknown> sink;
     DWORD cookie;
   };
-  explicit ConnectionEnum(std::vector<Entry> entries, std::size_t pos = 0)
-      : entries_(std::move(entries)), pos_(pos) {}
+  explicit ConnectionEnum(std::vector<Entry> entries) : entries_(std::move(entries)) {}
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
     bool known = riid == IID_IUnknown || riid == IID_IEnumConnections;
     return AnswerQuery(known ? static_cast<IEnumConnections*>(this) : nullptr, this, ppv);
   }
-  ULONG AddRef() override { return AddRefImpl(); }
-  ULONG Release() override { return ReleaseImpl(); }
   HRESULT Next(ULONG count, CONNECTDATA* out, ULONG* fetched) override {
     if (!out || (count > 1 && !fetched)) return E_POINTER;
     ULONG n = 0;
@@ -39,36 +36,10 @@ class ConnectionEnum final : public IEnumConnections, private RefCounted<Connect
     if (fetched) *fetched = n;
     return n == count ? S_OK : S_FALSE;
   }
-  HRESULT Skip(ULONG count) override {
-    std::size_t left = entries_.size() - pos_;
-    if (count > left) {
-      pos_ = entries_.size();
-      return S_FALSE;
-    }
-    pos_ += count;
-    return S_OK;
-  }
-  HRESULT Reset() override {
-    pos_ = 0;
-    return S_OK;
-  }
-  HRESULT Clone(IEnumConnections** ppEnum) override {
-    if (!ppEnum) return E_POINTER;
-    *ppEnum = nullptr;
-    try {
-      auto* copy = new ConnectionEnum(entries_, pos_);
-      copy->AddRef();
-      *ppEnum = copy;
-      return S_OK;
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
-  }
+  std::size_t ItemCount() const { return entries_.size(); }
 
  private:
-  friend class RefCounted<ConnectionEnum>;
   std::vector<Entry> entries_;
-  std::size_t pos_;
 };
 
 }  // namespace

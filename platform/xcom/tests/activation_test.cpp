@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "fixtures.h"
+#include "test_support.h"
 #include "testcomp.h"
 #include "xcom/com.h"
 #include "xcom/dispatch.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "fixtures.h"
+#include "test_support.h"
 #include "xcom/registry.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// A dual-interface object for the dispatch and event tests, made inside the test itself.
 #include "sample.h"
 
 #include <gtest/gtest.h>

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "unicode.h"
 #include "wintypes.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -74,9 +75,14 @@ BSTR AllocBstr(std::u16string_view text);
 // The characters of a BSTR; empty for null.
 std::u16string_view BstrView(BSTR bstr);
 
-// UTF-8 and UTF-16 conversions; malformed input becomes U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view text);
-std::string Utf16ToUtf8(std::u16string_view text);
+// Component strings are data: converted strictly, malformed input becoming U+FFFD (see
+// unicode.h; a file-system path or name takes unicode::Policy::kLossless instead).
+inline std::u16string Utf8ToUtf16(std::string_view text) {
+  return unicode::Utf8ToUtf16(text, unicode::Policy::kStrict);
+}
+inline std::string Utf16ToUtf8(std::u16string_view text) {
+  return unicode::Utf16ToUtf8(text, unicode::Policy::kStrict);
+}
 
 }  // namespace xcom
 

@@ -237,7 +237,7 @@ struct Pointee<T*> {
 };
 
 template <class T>
-consteval bool Fits(VARTYPE vt) {
+constexpr bool Fits(VARTYPE vt) {
   if constexpr (std::is_enum_v<T>) {
     return Fits<std::underlying_type_t<T>>(vt);
   } else if constexpr (std::is_same_v<T, SHORT>) {
@@ -271,7 +271,7 @@ consteval bool Fits(VARTYPE vt) {
 }
 
 template <class T>
-consteval VARTYPE DefaultVt() {
+constexpr VARTYPE DefaultVt() {
   if constexpr (std::is_enum_v<T>) {
     return DefaultVt<std::underlying_type_t<T>>();
   } else if constexpr (std::is_same_v<T, SHORT>) {
@@ -310,7 +310,7 @@ template <class T>
 inline constexpr bool kIsValue = DefaultVt<T>() != VT_EMPTY;
 
 template <class A>
-consteval bool FitsParam(ParamSpec spec) {
+constexpr bool FitsParam(ParamSpec spec) {
   if (spec.dir == ParamDir::In) {
     if constexpr (kIsValue<A>) return Fits<A>(spec.vt);
     return false;
@@ -324,7 +324,7 @@ consteval bool FitsParam(ParamSpec spec) {
 }
 
 template <class A>
-consteval ParamSpec DefaultSpec(bool lastOfGet) {
+constexpr ParamSpec DefaultSpec(bool lastOfGet) {
   if constexpr (kIsValue<A>) {
     return In(DefaultVt<A>());
   } else if constexpr (std::is_pointer_v<A>) {

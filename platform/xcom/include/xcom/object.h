@@ -35,6 +35,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "refcounted.h"
 #include "wintypes.h"
 #include "xcom/com.h"
 
@@ -112,30 +113,8 @@ void* FindInterface(T* self, REFIID iid) {
   return found;
 }
 
-// The reference count of an object that deletes itself with its last reference.
-template <class Self>
-class RefCounted {
- protected:
-  ULONG AddRefImpl() noexcept { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-  ULONG ReleaseImpl() noexcept {
-    ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) delete static_cast<Self*>(this);
-    return left;
-  }
-
- private:
-  std::atomic<ULONG> refs_{0};
-};
-
-// QueryInterface's answer: the interface found (null: E_NOINTERFACE) into *ppv, with a new
-// reference taken through counted.
-inline HRESULT AnswerQuery(void* found, IUnknown* counted, void** ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = found;
-  if (!found) return E_NOINTERFACE;
-  counted->AddRef();
-  return S_OK;
-}
+using wintypes::AnswerQuery;
+using wintypes::RefCounted;
 
 namespace object_detail {
 template <class T>
