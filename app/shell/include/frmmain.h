@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "appstate.h"
+#include "catalogfiles.h"
 #include "commandloop.h"
 #include "mainstate.h"
 #include "xcom/com.h"
@@ -122,6 +123,8 @@ class frmMain : public QMainWindow {
   void DoPrintSelection();
   void DoToolPrintDir();
   void DoUserDefinedLabels();
+  CatalogFiles CatalogFileCommands();
+  bool RequireCatalog();
   void OpenCatalog();
   void BackupCatalog();
   void CompressCatalog();

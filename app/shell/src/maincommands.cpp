@@ -151,10 +151,7 @@ bool frmMain::CatalogOpen() const {
 }
 
 void frmMain::FindCommand() {
-  if (!CatalogOpen()) {
-    forms::MsgBox(kNoCatalog, forms::vbOKOnly + forms::vbExclamation, QStringLiteral("WARNING!"));
-    return;
-  }
+  if (!RequireCatalog()) return;
   app_.shell.PendingDiskCommand.clear();
   xcom::Variant info;
   control_->GetSelectedItem(kTreePane, &info);
@@ -392,35 +389,29 @@ void frmMain::DoUserDefinedLabels() {
   app_.print.TemplateFolder.clear();
 }
 
-void frmMain::OpenCatalog() {
+CatalogFiles frmMain::CatalogFileCommands() {
   CatalogFiles::Hooks hooks;
   hooks.checkPassword = [this] { return CheckThePassword(); };
   hooks.status = [this](const QString& text) { SetPanelText(QStringLiteral("1"), text); };
   hooks.catalogNameChanged = [this] { SetCatalogNameInStatusBar(); };
   hooks.owner = this;
-  CatalogFiles(control_.Get(), app_.settings, app_.login, platform::ProgramFolder(), hooks).Open();
+  return CatalogFiles(control_.Get(), app_.settings, app_.login, platform::ProgramFolder(), hooks);
 }
 
+bool frmMain::RequireCatalog() {
+  if (CatalogOpen()) return true;
+  forms::MsgBox(kNoCatalog, forms::vbOKOnly + forms::vbExclamation, QStringLiteral("WARNING!"));
+  return false;
+}
+
+void frmMain::OpenCatalog() { CatalogFileCommands().Open(); }
+
 void frmMain::BackupCatalog() {
-  if (!CatalogOpen()) {
-    forms::MsgBox(kNoCatalog, forms::vbOKOnly + forms::vbExclamation, QStringLiteral("WARNING!"));
-    return;
-  }
-  CatalogFiles::Hooks hooks;
-  hooks.status = [this](const QString& text) { SetPanelText(QStringLiteral("1"), text); };
-  hooks.owner = this;
-  CatalogFiles(control_.Get(), app_.settings, app_.login, platform::ProgramFolder(), hooks).Backup();
+  if (RequireCatalog()) CatalogFileCommands().Backup();
 }
 
 void frmMain::CompressCatalog() {
-  if (!CatalogOpen()) {
-    forms::MsgBox(kNoCatalog, forms::vbOKOnly + forms::vbExclamation, QStringLiteral("WARNING!"));
-    return;
-  }
-  CatalogFiles::Hooks hooks;
-  hooks.status = [this](const QString& text) { SetPanelText(QStringLiteral("1"), text); };
-  hooks.owner = this;
-  CatalogFiles(control_.Get(), app_.settings, app_.login, platform::ProgramFolder(), hooks).Compress();
+  if (RequireCatalog()) CatalogFileCommands().Compress();
 }
 
 }  // namespace app

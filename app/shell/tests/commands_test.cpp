@@ -134,14 +134,7 @@ class LaunchersTest : public ::testing::Test {
     qputenv("XENDORA_HOME", home.path().toUtf8());
     control = MakeFakeCompCtl();
     control->docFileName = QStringLiteral("/c/MY.DKC");
-    window = std::make_unique<frmMain>(
-        [this](xcom::ComPtr<ICompCtl>* out) {
-          *out = xcom::ComPtr<ICompCtl>(control.Get());
-          return S_OK;
-        },
-        state);
-    window->SetQuitOnUnload(false);
-    window->SetPopupsShown(false);
+    window = MakeMainWindow(control, state);
     window->Form_Load();
     state.login.LoginState = QStringLiteral("MASTER_LOGIN");
     Links().ShowUpdateDisk = [this](QWidget*) {

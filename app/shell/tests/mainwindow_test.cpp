@@ -51,14 +51,7 @@ class MainWindowTest : public ::testing::Test {
     f.write(text.toUtf8());
   }
   frmMain& Make() {
-    window = std::make_unique<frmMain>(
-        [this](xcom::ComPtr<ICompCtl>* out) {
-          *out = xcom::ComPtr<ICompCtl>(control.Get());
-          return S_OK;
-        },
-        state);
-    window->SetQuitOnUnload(false);
-    window->SetPopupsShown(false);
+    window = MakeMainWindow(control, state);
     window->SetTrayAvailable(true);
     return *window;
   }

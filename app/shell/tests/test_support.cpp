@@ -42,16 +42,6 @@ FakeCompCtl::FakeCompCtl()
     : events_(*static_cast<IUnknown*>(static_cast<ICompCtl*>(this)), *this, DIID__IVemraStorage) {}
 FakeCompCtl::~FakeCompCtl() { events_.DisconnectAll(); }
 
-HRESULT FakeCompCtl::GetTypeInfoCount(UINT* p) {
-  if (p) *p = 0;
-  return S_OK;
-}
-HRESULT FakeCompCtl::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
-HRESULT FakeCompCtl::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
-HRESULT FakeCompCtl::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
-  return E_NOTIMPL;
-}
-
 HRESULT FakeCompCtl::get_DocFileName(BSTR* pVal) { return GiveString(docFileName, pVal); }
 HRESULT FakeCompCtl::put_DocFileName(BSTR newVal) {
   docFileName = FromBstr(newVal);
@@ -206,15 +196,6 @@ xcom::ComPtr<FakeCompCtl> MakeFakeCompCtl() {
   return ctl;
 }
 
-HRESULT FakeFileGraber::GetTypeInfoCount(UINT* p) {
-  if (p) *p = 0;
-  return S_OK;
-}
-HRESULT FakeFileGraber::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
-HRESULT FakeFileGraber::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
-HRESULT FakeFileGraber::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
-  return E_NOTIMPL;
-}
 HRESULT FakeFileGraber::IsSerialUsed(double serial, BSTR* pName) {
   calls << QStringLiteral("IsSerialUsed=%1").arg(serial, 0, 'f', 0);
   if (serial < 0 || !pName) return S_OK;
@@ -241,6 +222,18 @@ xcom::ComPtr<FakeFileGraber> MakeFakeFileGraber() {
   xcom::ComPtr<FakeFileGraber> g;
   xcom::MakeComponent(FakeModule(), &g);
   return g;
+}
+
+std::unique_ptr<app::frmMain> MakeMainWindow(const xcom::ComPtr<FakeCompCtl>& control, app::AppState& state) {
+  auto window = std::make_unique<app::frmMain>(
+      [control](xcom::ComPtr<ICompCtl>* out) {
+        *out = xcom::ComPtr<ICompCtl>(control.Get());
+        return S_OK;
+      },
+      state);
+  window->SetQuitOnUnload(false);
+  window->SetPopupsShown(false);
+  return window;
 }
 
 ScopedFileGraber::ScopedFileGraber() : scanner(MakeFakeFileGraber()) {

@@ -7,9 +7,11 @@
 #include <QVariant>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "appstate.h"
+#include "frmmain.h"
 #include "icompctl.h"
 #include "iofilegraber.h"
 #include "shellexecute.h"
@@ -27,7 +29,23 @@ xcom::ServerModule& FakeModule();
 QVariant Item(const QString& name, const QString& type, qlonglong size = 0, double serial = 0,
               qlonglong freeSpace = 0, const QString& note = QString());
 
-class FakeCompCtl : public ICompCtl, public IControlWindow, public IConnectionPointContainer {
+// IDispatch for a fake that is driven by vtable only.
+template <class I>
+class VtableOnly : public I {
+ public:
+  HRESULT GetTypeInfoCount(UINT* p) override {
+    if (p) *p = 0;
+    return S_OK;
+  }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
+
+ protected:
+  ~VtableOnly() = default;
+};
+
+class FakeCompCtl : public VtableOnly<ICompCtl>, public IControlWindow, public IConnectionPointContainer {
  public:
   void* GetInterface(REFIID iid) {
     return xcom::FindInterface<ICompCtl, IDispatch, IControlWindow, IConnectionPointContainer>(this, iid);
@@ -55,12 +73,6 @@ class FakeCompCtl : public ICompCtl, public IControlWindow, public IConnectionPo
   void FireTreeNodeChanged(const QVariant& item);
   void FireTrayIconNotify(LONG lParam);
   size_t SinkCount() const { return events_.size(); }
-
-  // IDispatch: the fake is driven by vtable only.
-  HRESULT GetTypeInfoCount(UINT* p) override;
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override;
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
-  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override;
 
   HRESULT get_DocFileName(BSTR* pVal) override;
   HRESULT put_DocFileName(BSTR newVal) override;
@@ -100,7 +112,7 @@ class FakeCompCtl : public ICompCtl, public IControlWindow, public IConnectionPo
 
 xcom::ComPtr<FakeCompCtl> MakeFakeCompCtl();
 
-class FakeFileGraber : public IOFileGraber {
+class FakeFileGraber : public VtableOnly<IOFileGraber> {
  public:
   void* GetInterface(REFIID iid) { return xcom::FindInterface<IOFileGraber, IDispatch>(this, iid); }
 
@@ -109,10 +121,6 @@ class FakeFileGraber : public IOFileGraber {
   std::map<double, QString> catalogued;    // serial -> disk name (IsSerialUsed)
   QStringList calls;
 
-  HRESULT GetTypeInfoCount(UINT* p) override;
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override;
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
-  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override;
   HRESULT AddNewDisk(BSTR, BSTR, BSTR, VARIANT*, SHORT, BSTR) override { return E_NOTIMPL; }
   HRESULT UpdateDisk(BSTR, SHORT, VARIANT*) override { return E_NOTIMPL; }
   HRESULT get_BaseSerialNum(double*) override { return E_NOTIMPL; }
@@ -136,6 +144,10 @@ class FakeFileGraber : public IOFileGraber {
 };
 
 xcom::ComPtr<FakeFileGraber> MakeFakeFileGraber();
+
+// A main window over a fake control and a state of the test's, with popups and the event
+// loop's end left out.
+std::unique_ptr<app::frmMain> MakeMainWindow(const xcom::ComPtr<FakeCompCtl>& control, app::AppState& state);
 
 // While it lives, every disk scanner the shell creates is this one.
 class ScopedFileGraber {
