@@ -37,7 +37,7 @@
 //   by-reference argument); a failure answers DISP_E_TYPEMISMATCH or DISP_E_OVERFLOW with
 //   *puArgErr the argument's index in rgvarg;
 // - an out parameter needs a by-reference argument of its type or of VT_VARIANT; the member
-//   starts from an empty value; only when the member succeeds is the caller's old value freed
+//   starts from an empty value (an in/out parameter from a copy of the caller's value); only when the member succeeds is the caller's old value freed
 //   and replaced, so a failing member leaves the caller's variables as they were;
 // - the return value goes to pVarResult (made empty first);
 // - a failing member gives DISP_E_EXCEPTION with the member's status in pExcepInfo->scode
@@ -63,7 +63,7 @@
 namespace xcom {
 
 enum class MemberKind : std::uint8_t { Method, PropertyGet, PropertyPut, PropertyPutRef };
-enum class ParamDir : std::uint8_t { In, Out, Retval };
+enum class ParamDir : std::uint8_t { In, Out, Retval, InOut };
 
 struct ParamSpec {
   VARTYPE vt = VT_EMPTY;
@@ -72,6 +72,9 @@ struct ParamSpec {
 constexpr ParamSpec In(VARTYPE vt) { return {vt, ParamDir::In}; }
 constexpr ParamSpec Out(VARTYPE vt) { return {vt, ParamDir::Out}; }
 constexpr ParamSpec Retval(VARTYPE vt) { return {vt, ParamDir::Retval}; }
+// An in/out parameter (a by-reference argument the member may leave as it was): the member
+// starts from a copy of the caller's value, and on success its value replaces the caller's.
+constexpr ParamSpec InOut(VARTYPE vt) { return {vt, ParamDir::InOut}; }
 
 inline constexpr std::size_t kMaxDispatchParams = 16;
 
@@ -385,6 +388,7 @@ struct OutSlot {  // out of a scalar, BSTR or VARIANT: the value lives in a vari
   Variant v;
   HRESULT Load(InvokeFrame& f, UINT i) {
     HRESULT hr = f.CheckOut(i);
+    if (SUCCEEDED(hr) && f.Spec(i).dir == ParamDir::InOut) return f.LoadIn(i, &v);
     if constexpr (!std::is_same_v<P, VARIANT>) {
       v.llVal = 0;
       if (SUCCEEDED(hr)) v.vt = f.Spec(i).vt;
@@ -428,12 +432,12 @@ struct Slot<P*> : std::conditional_t<IsInterfacePtr<P>::value, OutInterfaceSlot<
 
 template <class C, auto Fn, class... A, std::size_t... I>
 HRESULT CallMember(C* self, InvokeFrame& f, std::tuple<A...>*, std::index_sequence<I...>) {
-  std::tuple<Slot<A>...> slots;
+  std::tuple<Slot<A>...> argSlots;  // not "slots", a word Qt takes for itself
   HRESULT hr = S_OK;
-  ((SUCCEEDED(hr) ? (hr = std::get<I>(slots).Load(f, static_cast<UINT>(I)), 0) : 0), ...);
+  ((SUCCEEDED(hr) ? (hr = std::get<I>(argSlots).Load(f, static_cast<UINT>(I)), 0) : 0), ...);
   if (FAILED(hr)) return hr;
-  hr = (self->*Fn)(std::get<I>(slots).Arg()...);
-  if (SUCCEEDED(hr)) (std::get<I>(slots).Store(f, static_cast<UINT>(I)), ...);
+  hr = (self->*Fn)(std::get<I>(argSlots).Arg()...);
+  if (SUCCEEDED(hr)) (std::get<I>(argSlots).Store(f, static_cast<UINT>(I)), ...);
   return hr;
 }
 
