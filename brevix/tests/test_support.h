@@ -232,7 +232,9 @@ struct Host {
     EXPECT_EQ(cpc->FindConnectionPoint(DIID__IVemraStorage, cp.GetAddressOf()), S_OK);
     EXPECT_EQ(cp->Advise(&sink, &cookie), S_OK);
     ctl->put_ControlType(type);
-    if (!catalog.empty()) EXPECT_EQ(ctl->put_DocFileName(Bstr(catalog).Get()), S_OK);
+    if (!catalog.empty()) {
+      EXPECT_EQ(ctl->put_DocFileName(Bstr(catalog).Get()), S_OK);
+    }
     frame.resize(800, 400);
     ComPtr<IControlWindow> win;
     EXPECT_EQ(ctl.As(&win), S_OK);
