@@ -2,11 +2,13 @@
 #include <QApplication>
 
 #include "catalogdialogs.h"
+#include "designerlinks.h"
 #include "frmstart.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Xendora"));
   app::catalog::LinkCatalogWindows();
+  designer::LinkPrintPreview();
   return app::frmStart::Run(application);
 }
