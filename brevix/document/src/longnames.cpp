@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "namedcalls.h"
 #include "namefold.h"
 #include "stgio.h"
 #include "unicode.h"
@@ -22,7 +23,7 @@ bool FoldsToReservedName(std::u16string_view n) {
 }
 
 bool MayBeOwnElement(const std::u16string& name) {
-  return name.size() <= kMaxElementName && !FoldsToReservedName(name) && name.find(u'\0') == std::u16string::npos;
+  return name.size() <= kMaxElementName && !FoldsToReservedName(name) && cfb::IsWholeName(name);
 }
 
 bool FitsOwnElement(const std::u16string& name) { return MayBeOwnElement(name) && unicode::IsUtf16(name); }
