@@ -13,21 +13,20 @@
 namespace cfb {
 namespace {
 
-constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 std::size_t dirtyBudget = 128u << 20;
 
 // The three sectors of an empty version 3 file: header, FAT, directory.
 void BuildEmpty(std::uint8_t* header, std::uint8_t* fat, std::uint8_t* dir) {
-  std::memset(header, 0, 512);
+  std::memset(header, 0, kHeaderBytes);
   std::memcpy(header, kSignature, 8);
-  Put16(header + 24, 0x003E);
-  Put16(header + 26, 3);
-  Put16(header + 28, 0xFFFE);
-  Put16(header + 30, 9);
-  Put16(header + 32, 6);
+  Put16(header + kHMinorVersion, kMinorVersion);
+  Put16(header + kHMajorVersion, 3);
+  Put16(header + kHByteOrder, kByteOrderMark);
+  Put16(header + kHSectorShift, 9);
+  Put16(header + kHMiniSectorShift, kMiniSectorShift);
   Put32(header + kHNumFat, 1);
   Put32(header + kHFirstDir, 1);
-  Put32(header + 56, kMiniCutoff);
+  Put32(header + kHMiniCutoff, kMiniCutoff);
   Put32(header + kHFirstMiniFat, ENDOFCHAIN);
   Put32(header + kHFirstDifat, ENDOFCHAIN);
   for (int k = 0; k < kHeaderDifat; ++k) Put32(header + kHDifat + 4 * k, FREESECT);
@@ -37,9 +36,9 @@ void BuildEmpty(std::uint8_t* header, std::uint8_t* fat, std::uint8_t* dir) {
   Put32(fat + 4, ENDOFCHAIN);
   for (int i = 0; i < 4; ++i) InitEmptyEntry(dir + i * kEntrySize);
   WriteName(dir, u"Root Entry");
-  dir[66] = kTypeRoot;
-  dir[67] = 1;
-  Put32(dir + 116, ENDOFCHAIN);
+  dir[kEType] = kTypeRoot;
+  dir[kEColour] = kBlack;
+  Put32(dir + kEStart, ENDOFCHAIN);
 }
 
 }  // namespace
@@ -123,12 +122,12 @@ void Docfile::LoadHeader() {
   if (::fstat(fd_, &st) != 0) Throw(ErrnoStatus(errno));
   std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
   oldLength_ = size;
-  if (size < 512) Throw(STG_E_FILEALREADYEXISTS);
-  ReadAt(fd_, 0, header_, 512);
+  if (size < kHeaderBytes) Throw(STG_E_FILEALREADYEXISTS);
+  ReadAt(fd_, 0, header_, kHeaderBytes);
   if (std::memcmp(header_, kSignature, 8) != 0) Throw(STG_E_FILEALREADYEXISTS);
-  int major = Get16(header_ + 26);
-  int shift = Get16(header_ + 30);
-  if (Get16(header_ + 28) != 0xFFFE) Throw(STG_E_INVALIDHEADER);
+  int major = Get16(header_ + kHMajorVersion);
+  int shift = Get16(header_ + kHSectorShift);
+  if (Get16(header_ + kHByteOrder) != kByteOrderMark) Throw(STG_E_INVALIDHEADER);
   if (major == 3 && shift == 9) {
     sectorSize_ = 512;
   } else if (major == 4 && shift == 12) {
@@ -137,7 +136,8 @@ void Docfile::LoadHeader() {
     Throw(STG_E_INVALIDHEADER);
   }
   version_ = major;
-  if (Get16(header_ + 32) != 6 || Get32(header_ + 56) != kMiniCutoff) Throw(STG_E_INVALIDHEADER);
+  if (Get16(header_ + kHMiniSectorShift) != kMiniSectorShift || Get32(header_ + kHMiniCutoff) != kMiniCutoff)
+    Throw(STG_E_INVALIDHEADER);
   if (size < sectorSize_) Throw(STG_E_INVALIDHEADER);
   perSector_ = sectorSize_ / 4;
   fatShift_ = static_cast<std::uint32_t>(__builtin_ctz(perSector_));
@@ -180,9 +180,9 @@ void Docfile::LoadHeader() {
   miniFatChain_.Reset(false, firstMiniFat == FREESECT ? ENDOFCHAIN : firstMiniFat);
 
   const std::uint8_t* root = Entry(kRootId);
-  if (root[66] != kTypeRoot) Corrupt();
+  if (root[kEType] != kTypeRoot) Corrupt();
   std::uint64_t miniSize = SizeOf(kRootId);
-  std::uint32_t miniStart = Get32(root + 116);
+  std::uint32_t miniStart = Get32(root + kEStart);
   if (miniStart == FREESECT) miniStart = ENDOFCHAIN;
   if (miniSize > static_cast<std::uint64_t>(sectorCount_) * sectorSize_) Corrupt();
   if (miniSize > 0 && miniStart == ENDOFCHAIN) Corrupt();
@@ -285,7 +285,7 @@ void Docfile::Flush() {
   if (Broken()) Throw(brokenHr_);
   if (!cache_.HasDirty() && !spilled_) return;
   std::vector<std::uint8_t> head(sectorSize_, 0);
-  std::memcpy(head.data(), header_, 512);
+  std::memcpy(head.data(), header_, kHeaderBytes);
   std::vector<std::uint32_t> dirty = cache_.DirtySorted();
   auto writeAll = [&] {
     WriteSectors(dirty);

@@ -220,7 +220,7 @@ class Docfile {
   std::uint8_t* EntryW(std::uint32_t id);
   const std::uint8_t* Node(std::uint32_t id) {  // an entry that must be in use
     const std::uint8_t* e = Entry(id);
-    if (e[66] != kTypeStorage && e[66] != kTypeStream) Corrupt();
+    if (e[kEType] != kTypeStorage && e[kEType] != kTypeStream) Corrupt();
     return e;
   }
   void Prefetch(std::uint32_t id) const;
@@ -230,14 +230,14 @@ class Docfile {
   static std::size_t NameUnits(const std::uint8_t* e);
   static void CopyName(const std::uint8_t* e, std::size_t n, char16_t* out);  // the first n units
   static int Cmp(const NameKey& k, const std::uint8_t* e);
-  std::uint32_t Left(std::uint32_t id) { return Get32(Node(id) + 68); }
-  std::uint32_t Right(std::uint32_t id) { return Get32(Node(id) + 72); }
-  bool Red(std::uint32_t id) { return id != NOSTREAM && Node(id)[67] == 0; }
-  void SetLeft(std::uint32_t id, std::uint32_t v) { Put32(EntryW(id) + 68, v); }
-  void SetRight(std::uint32_t id, std::uint32_t v) { Put32(EntryW(id) + 72, v); }
-  void SetRed(std::uint32_t id, bool red) { EntryW(id)[67] = red ? 0 : 1; }
-  std::uint32_t TreeRoot(std::uint32_t storage) { return Get32(Entry(storage) + 76); }
-  void SetTreeRoot(std::uint32_t storage, std::uint32_t v) { Put32(EntryW(storage) + 76, v); }
+  std::uint32_t Left(std::uint32_t id) { return Get32(Node(id) + kELeft); }
+  std::uint32_t Right(std::uint32_t id) { return Get32(Node(id) + kERight); }
+  bool Red(std::uint32_t id) { return id != NOSTREAM && Node(id)[kEColour] == kRed; }
+  void SetLeft(std::uint32_t id, std::uint32_t v) { Put32(EntryW(id) + kELeft, v); }
+  void SetRight(std::uint32_t id, std::uint32_t v) { Put32(EntryW(id) + kERight, v); }
+  void SetRed(std::uint32_t id, bool red) { EntryW(id)[kEColour] = red ? kRed : kBlack; }
+  std::uint32_t TreeRoot(std::uint32_t storage) { return Get32(Entry(storage) + kEChild); }
+  void SetTreeRoot(std::uint32_t storage, std::uint32_t v) { Put32(EntryW(storage) + kEChild, v); }
   void Relink(std::uint32_t storage, std::uint32_t parent, std::uint32_t oldChild, std::uint32_t newChild);
   void Insert(std::uint32_t storage, std::uint32_t id);
   // Walks the sibling tree of `storage` towards `key` (rebalancing a tree found too deep): the
@@ -254,7 +254,7 @@ class Docfile {
   void Rebalance(std::uint32_t storage);
   std::uint32_t BuildBalanced(const std::vector<std::uint32_t>& ids, std::size_t lo, std::size_t hi,
                               int level, int redLevel);
-  void SetStart(std::uint32_t id, std::uint32_t start) { Put32(EntryW(id) + 116, start); }
+  void SetStart(std::uint32_t id, std::uint32_t start) { Put32(EntryW(id) + kEStart, start); }
   void SetSize(std::uint32_t id, std::uint64_t size);
   void LoadCursor(StreamCursor& c);
 
@@ -274,7 +274,7 @@ class Docfile {
   std::uint32_t fatShift_ = 7;
   std::uint32_t entriesPerSector_ = 4;  // a power of two
   std::uint32_t entryShift_ = 2;
-  std::uint8_t header_[512] = {};
+  std::uint8_t header_[kHeaderBytes] = {};
   std::uint64_t oldLength_ = 0;  // the file's length at the last release
   bool unjournaled_ = false;     // this release goes without a journal
   std::vector<bool> journaled_;  // sectors of the last release already saved in the journal

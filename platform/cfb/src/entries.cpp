@@ -31,7 +31,7 @@ void Docfile::Prefetch(std::uint32_t id) const {
   std::size_t i = id >> entryShift_;
   if (id == NOSTREAM || i >= dirChain_.secs.size()) return;
   if (const std::uint8_t* p = cache_.Peek(dirChain_.secs[i]))
-    __builtin_prefetch(p + (id & (entriesPerSector_ - 1)) * kEntrySize + 64);
+    __builtin_prefetch(p + (id & (entriesPerSector_ - 1)) * kEntrySize + kENameLength);
 }
 
 void Docfile::CopyName(const std::uint8_t* e, std::size_t n, char16_t* out) {
@@ -39,7 +39,7 @@ void Docfile::CopyName(const std::uint8_t* e, std::size_t n, char16_t* out) {
 }
 
 std::size_t Docfile::NameUnits(const std::uint8_t* e) {
-  std::uint16_t len = Get16(e + 64);
+  std::uint16_t len = Get16(e + kENameLength);
   if (len < 2 || len > 64 || len % 2) Corrupt();
   return len / 2 - 1;
 }
@@ -53,30 +53,30 @@ NameKey Docfile::KeyOf(const std::uint8_t* e) {
 
 int Docfile::Cmp(const NameKey& k, const std::uint8_t* e) { return CompareKey(k, e, NameUnits(e)); }
 
-std::uint8_t Docfile::TypeOf(std::uint32_t id) { return Entry(id)[66]; }
+std::uint8_t Docfile::TypeOf(std::uint32_t id) { return Entry(id)[kEType]; }
 
 std::uint64_t Docfile::SizeOf(std::uint32_t id) {
   const std::uint8_t* e = Entry(id);
-  return version_ == 3 ? Get32(e + 120) : Get64(e + 120);
+  return version_ == 3 ? Get32(e + kESize) : Get64(e + kESize);
 }
 
 void Docfile::SetSize(std::uint32_t id, std::uint64_t size) {
   std::uint8_t* e = EntryW(id);
   if (version_ == 3) {
-    Put32(e + 120, static_cast<std::uint32_t>(size));
-    Put32(e + 124, 0);
+    Put32(e + kESize, static_cast<std::uint32_t>(size));
+    Put32(e + kESizeHigh, 0);
   } else {
-    Put64(e + 120, size);
+    Put64(e + kESize, size);
   }
 }
 
 void Docfile::InfoFrom(const std::uint8_t* e, ElementMeta& info) const {
-  info.type = e[66];
-  info.size = info.type != kTypeStream ? 0 : version_ == 3 ? Get32(e + 120) : Get64(e + 120);
-  std::memcpy(info.clsid, e + 80, 16);
-  info.stateBits = Get32(e + 96);
-  info.ctime = Get64(e + 100);
-  info.mtime = Get64(e + 108);
+  info.type = e[kEType];
+  info.size = info.type != kTypeStream ? 0 : version_ == 3 ? Get32(e + kESize) : Get64(e + kESize);
+  std::memcpy(info.clsid, e + kEClsid, kEClsidBytes);
+  info.stateBits = Get32(e + kEStateBits);
+  info.ctime = Get64(e + kECreated);
+  info.mtime = Get64(e + kEModified);
 }
 
 ElementInfo Docfile::Info(std::uint32_t id, bool withName) {
@@ -125,16 +125,16 @@ void Docfile::Walk(std::uint32_t storage, std::unordered_set<std::uint32_t>* see
         // What comes next is asked for early: the name, in the entry's other half, is read
         // when it is visited, and the children's links when the walk gets there.
         __builtin_prefetch(e);
-        Prefetch(Get32(e + 68));
-        Prefetch(Get32(e + 72));
-        if (e[66] == kTypeStorage) Prefetch(Get32(e + 76));  // opened next, most likely
+        Prefetch(Get32(e + kELeft));
+        Prefetch(Get32(e + kERight));
+        if (e[kEType] == kTypeStorage) Prefetch(Get32(e + kEChild));  // opened next, most likely
         stack.push_back({cur, e});
-        cur = Get32(e + 68);
+        cur = Get32(e + kELeft);
       }
       WalkStep step = stack.back();
       stack.pop_back();
       visit(step.id, step.e);
-      cur = Get32(step.e + 72);
+      cur = Get32(step.e + kERight);
     }
   } catch (...) {
     unmark();
@@ -189,18 +189,19 @@ std::uint32_t Docfile::CreateOrFind(std::uint32_t storage, const std::u16string&
 // An empty element of that name and type; the colour and sibling links are kept.
 void Docfile::InitElement(std::uint32_t id, const std::u16string& name, std::uint8_t type) {
   std::uint8_t* e = EntryW(id);
-  std::uint8_t links[9];
-  std::memcpy(links, e + 67, 9);  // colour, left, right
+  constexpr int kLinkBytes = kEChild - kEColour;  // colour, left, right
+  std::uint8_t links[kLinkBytes];
+  std::memcpy(links, e + kEColour, kLinkBytes);
   InitEmptyEntry(e);
-  std::memcpy(e + 67, links, 9);
+  std::memcpy(e + kEColour, links, kLinkBytes);
   WriteName(e, name);
-  e[66] = type;
+  e[kEType] = type;
   if (type == kTypeStream) {
-    Put32(e + 116, ENDOFCHAIN);
+    Put32(e + kEStart, ENDOFCHAIN);
   } else {
     std::uint64_t now = NowFileTime();
-    Put64(e + 100, now);
-    Put64(e + 108, now);
+    Put64(e + kECreated, now);
+    Put64(e + kEModified, now);
   }
 }
 
@@ -271,10 +272,10 @@ void Docfile::Rename(std::uint32_t storage, std::uint32_t id, const std::u16stri
 
 void Docfile::SetMeta(std::uint32_t id, const ElementMeta& from) {
   std::uint8_t* e = EntryW(id);
-  std::memcpy(e + 80, from.clsid, 16);
-  Put32(e + 96, from.stateBits);
-  Put64(e + 100, from.ctime);
-  Put64(e + 108, from.mtime);
+  std::memcpy(e + kEClsid, from.clsid, kEClsidBytes);
+  Put32(e + kEStateBits, from.stateBits);
+  Put64(e + kECreated, from.ctime);
+  Put64(e + kEModified, from.mtime);
 }
 
 bool Docfile::OpenWithin(std::uint32_t id) const {

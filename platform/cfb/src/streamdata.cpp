@@ -12,7 +12,7 @@ void Docfile::LoadCursor(StreamCursor& c) {
   if (c.loaded) return;
   const std::uint8_t* e = Entry(c.id);
   std::uint64_t size = SizeOf(c.id);
-  std::uint32_t start = Get32(e + 116);
+  std::uint32_t start = Get32(e + kEStart);
   bool mini = size < kMiniCutoff;
   std::uint64_t room = mini ? static_cast<std::uint64_t>(miniCount_) * kMiniSize
                             : static_cast<std::uint64_t>(sectorCount_) * sectorSize_;

@@ -112,7 +112,7 @@ bool Docfile::ScanFree(FreeList& f, int kind) {
   const std::uint8_t* p = cache_.Get(sec);
   if (kind == 2) {
     for (std::uint32_t i = entriesPerSector_; i-- > 0;)
-      if (p[i * kEntrySize + 66] == kTypeEmpty) f.items.push_back(page * entriesPerSector_ + i);
+      if (p[i * kEntrySize + kEType] == kTypeEmpty) f.items.push_back(page * entriesPerSector_ + i);
   } else {
     std::uint32_t limit = kind == 0 ? sectorCount_ : miniCount_;
     for (std::uint32_t i = perSector_; i-- > 0;) {

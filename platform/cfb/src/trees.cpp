@@ -36,7 +36,7 @@ std::uint32_t Docfile::Find(std::uint32_t storage, const NameKey& key) {
     const std::uint8_t* e = Node(cur);
     int c = Cmp(key, e);
     if (c == 0) return cur;
-    cur = Get32(e + (c < 0 ? 68 : 72));
+    cur = Get32(e + (c < 0 ? kELeft : kERight));
   }
   return NOSTREAM;
 }
@@ -112,9 +112,9 @@ std::uint32_t Docfile::Descend(std::uint32_t storage, const NameKey& key, std::v
 
 void Docfile::Link(std::uint32_t storage, std::uint32_t id, const std::vector<std::uint32_t>& path, int lastCmp) {
   std::uint8_t* e = EntryW(id);
-  Put32(e + 68, NOSTREAM);
-  Put32(e + 72, NOSTREAM);
-  e[67] = 0;  // red
+  Put32(e + kELeft, NOSTREAM);
+  Put32(e + kERight, NOSTREAM);
+  e[kEColour] = kRed;
   if (path.empty())
     SetTreeRoot(storage, id);
   else if (lastCmp < 0)
