@@ -102,18 +102,18 @@ void Docfile::InitEmpty() {
   entriesPerSector_ = 4;
   entryShift_ = 2;
   cache_.Init(fd_, sectorSize_, 0);
-  std::uint8_t* fat = cache_.Fresh(0);
-  std::uint8_t* dir = cache_.Fresh(1);
+  std::uint8_t* fat = cache_.Fresh(Sector{0});
+  std::uint8_t* dir = cache_.Fresh(Sector{1});
   BuildEmpty(header_, fat, dir);
   sectorCount_ = 2;
-  fatLocs_ = {0};
-  dirChain_.Reset(false, 1);
-  dirChain_.secs = {1};
+  fatLocs_ = {Sector{0}};
+  dirChain_.Reset(Sector{1});
+  dirChain_.secs = {Sector{1}};
   dirChain_.complete = true;
-  miniFatChain_.Reset(false, ENDOFCHAIN);
-  miniChain_.Reset(false, ENDOFCHAIN);
-  freeEntries_.items = {3, 2, 1};
-  for (FreeList* f : {&freeSectors_, &freeMini_, &freeEntries_}) f->bounded = true;  // nothing to scan
+  miniFatChain_.Reset();
+  miniChain_.Reset();
+  freeEntries_.items = {EntryId{3}, EntryId{2}, EntryId{1}};
+  freeSectors_.bounded = freeMini_.bounded = freeEntries_.bounded = true;  // nothing to scan
   oldLength_ = 0;
 }
 
@@ -156,7 +156,7 @@ void Docfile::LoadHeader() {
   fatLocs_.reserve(numFat);
   auto addFat = [&](std::uint32_t loc) {
     if (loc >= fileSectors) Throw(STG_E_INVALIDHEADER);
-    fatLocs_.push_back(loc);
+    fatLocs_.push_back(Sector{loc});
   };
   for (std::uint32_t k = 0; k < numFat && k < static_cast<std::uint32_t>(kHeaderDifat); ++k)
     addFat(Get32(header_ + kHDifat + 4 * k));
@@ -164,8 +164,8 @@ void Docfile::LoadHeader() {
   for (std::uint32_t n = 0; n < numDifat; ++n) {
     if (cur == ENDOFCHAIN || cur == FREESECT) break;
     if (cur >= fileSectors) Throw(STG_E_INVALIDHEADER);
-    difatLocs_.push_back(cur);
-    const std::uint8_t* p = cache_.Get(cur);
+    difatLocs_.push_back(Sector{cur});
+    const std::uint8_t* p = cache_.Get(Sector{cur});
     for (std::uint32_t i = 0; i + 1 < perSector_ && fatLocs_.size() < numFat; ++i) addFat(Get32(p + 4 * i));
     cur = Get32(p + 4 * (perSector_ - 1));
   }
@@ -175,9 +175,9 @@ void Docfile::LoadHeader() {
 
   std::uint32_t firstDir = Get32(header_ + kHFirstDir);
   if (firstDir >= sectorCount_) Throw(STG_E_INVALIDHEADER);
-  dirChain_.Reset(false, firstDir);
+  dirChain_.Reset(Sector{firstDir});
   std::uint32_t firstMiniFat = Get32(header_ + kHFirstMiniFat);
-  miniFatChain_.Reset(false, firstMiniFat == FREESECT ? ENDOFCHAIN : firstMiniFat);
+  miniFatChain_.Reset(Sector{firstMiniFat == FREESECT ? ENDOFCHAIN : firstMiniFat});
 
   const std::uint8_t* root = Entry(kRootId);
   if (root[kEType] != kTypeRoot) Corrupt();
@@ -186,7 +186,7 @@ void Docfile::LoadHeader() {
   if (miniStart == FREESECT) miniStart = ENDOFCHAIN;
   if (miniSize > static_cast<std::uint64_t>(sectorCount_) * sectorSize_) Corrupt();
   if (miniSize > 0 && miniStart == ENDOFCHAIN) Corrupt();
-  miniChain_.Reset(false, miniSize == 0 ? ENDOFCHAIN : miniStart);
+  miniChain_.Reset(Sector{miniSize == 0 ? ENDOFCHAIN : miniStart});
   miniCount_ = static_cast<std::uint32_t>((miniSize + kMiniSize - 1) / kMiniSize);
 
   freeSectors_.backPage = numFat;
@@ -221,11 +221,12 @@ bool Docfile::BeginJournal() {
 }
 
 // Saves in the journal what the file holds now of the sectors about to be overwritten, once.
-void Docfile::SaveOriginals(const std::vector<std::uint32_t>& dirty, bool header) {
-  auto offsetOf = [&](std::uint32_t s) { return static_cast<std::uint64_t>(s + 1) * sectorSize_; };
-  auto saved = [&](std::uint32_t s) {
-    return offsetOf(s) >= oldLength_ || (s < journaled_.size() && journaled_[s]);
+void Docfile::SaveOriginals(const std::vector<Sector>& dirty, bool header) {
+  auto offsetOf = [&](Sector s) { return static_cast<std::uint64_t>(Raw(s) + 1) * sectorSize_; };
+  auto saved = [&](Sector s) {
+    return offsetOf(s) >= oldLength_ || (Raw(s) < journaled_.size() && journaled_[Raw(s)]);
   };
+  auto next = [&](std::size_t i, std::size_t j) { return Raw(dirty[j]) == Raw(dirty[i]) + (j - i); };
   std::vector<std::uint8_t> orig;
   if (header && !headerJournaled_) {
     orig.resize(sectorSize_);
@@ -240,28 +241,28 @@ void Docfile::SaveOriginals(const std::vector<std::uint32_t>& dirty, bool header
       continue;
     }
     std::size_t j = i;
-    while (j < dirty.size() && dirty[j] == dirty[i] + (j - i) && !saved(dirty[j]) && j - i < 2048) ++j;
+    while (j < dirty.size() && next(i, j) && !saved(dirty[j]) && j - i < 2048) ++j;
     std::size_t bytes = (j - i) * sectorSize_;
     orig.resize(bytes);
     ReadAt(fd_, offsetOf(dirty[i]), orig.data(), bytes);
     journal_->Save(offsetOf(dirty[i]), orig.data(), bytes);
     for (std::size_t k = i; k < j; ++k)
-      if (dirty[k] < journaled_.size()) journaled_[dirty[k]] = true;
+      if (Raw(dirty[k]) < journaled_.size()) journaled_[Raw(dirty[k])] = true;
     i = j;
   }
 }
 
-void Docfile::WriteSectors(const std::vector<std::uint32_t>& dirty) {
+void Docfile::WriteSectors(const std::vector<Sector>& dirty) {
   if (!dirty.empty()) TraceIo(IoStep::FileWrite);
   std::size_t i = 0;
   while (i < dirty.size()) {
     std::size_t j = i;
     std::vector<Piece> pieces;
-    while (j < dirty.size() && dirty[j] == dirty[i] + (j - i) && pieces.size() < 2048) {
+    while (j < dirty.size() && Raw(dirty[j]) == Raw(dirty[i]) + (j - i) && pieces.size() < 2048) {
       pieces.push_back({cache_.Get(dirty[j]), sectorSize_});
       ++j;
     }
-    WriteRun(fd_, static_cast<std::uint64_t>(dirty[i] + 1) * sectorSize_, pieces);
+    WriteRun(fd_, static_cast<std::uint64_t>(Raw(dirty[i]) + 1) * sectorSize_, pieces);
     i = j;
   }
 }
@@ -269,7 +270,7 @@ void Docfile::WriteSectors(const std::vector<std::uint32_t>& dirty) {
 // Writes the dirty sectors out before the release (the header stays in memory): in place
 // they go through the journal first, so that the file still opens as the last release.
 void Docfile::Spill() {
-  std::vector<std::uint32_t> dirty = cache_.DirtySorted();
+  std::vector<Sector> dirty = cache_.DirtySorted();
   if (mode_ == Mode::InPlace && BeginJournal()) {
     SaveOriginals(dirty, false);
     journal_->Sync();
@@ -277,7 +278,7 @@ void Docfile::Spill() {
   WriteSectors(dirty);
   cache_.MarkAllClean();
   spilled_ = true;
-  if (!dirty.empty() && dirty.back() >= cache_.FileSectors()) cache_.SetFileSectors(dirty.back() + 1);
+  if (!dirty.empty() && Raw(dirty.back()) >= cache_.FileSectors()) cache_.SetFileSectors(Raw(dirty.back()) + 1);
 }
 
 void Docfile::Flush() {
@@ -286,7 +287,7 @@ void Docfile::Flush() {
   if (!cache_.HasDirty() && !spilled_) return;
   std::vector<std::uint8_t> head(sectorSize_, 0);
   std::memcpy(head.data(), header_, kHeaderBytes);
-  std::vector<std::uint32_t> dirty = cache_.DirtySorted();
+  std::vector<Sector> dirty = cache_.DirtySorted();
   auto writeAll = [&] {
     WriteSectors(dirty);
     TraceIo(IoStep::FileWrite);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 namespace cfb {
 
@@ -14,6 +15,32 @@ inline constexpr std::uint32_t FATSECT = 0xFFFFFFFD;
 inline constexpr std::uint32_t ENDOFCHAIN = 0xFFFFFFFE;
 inline constexpr std::uint32_t FREESECT = 0xFFFFFFFF;
 inline constexpr std::uint32_t NOSTREAM = 0xFFFFFFFF;
+
+// The three kinds of number the file links by, each a type of its own so that one cannot be
+// passed where another is meant: directory entries, sectors (counted after the header), and
+// mini sectors (64-byte units of the mini stream). The special values the FATs and entries
+// hold (ENDOFCHAIN, FREESECT, NOSTREAM) are values of these types too.
+enum class EntryId : std::uint32_t {};
+enum class Sector : std::uint32_t {};
+enum class MiniSector : std::uint32_t {};
+constexpr std::uint32_t Raw(EntryId v) { return static_cast<std::uint32_t>(v); }
+constexpr std::uint32_t Raw(Sector v) { return static_cast<std::uint32_t>(v); }
+constexpr std::uint32_t Raw(MiniSector v) { return static_cast<std::uint32_t>(v); }
+
+static_assert(!std::is_convertible_v<Sector, EntryId> && !std::is_convertible_v<MiniSector, Sector> &&
+              !std::is_convertible_v<EntryId, MiniSector> && !std::is_convertible_v<std::uint32_t, Sector>);
+static_assert(sizeof(EntryId) == 4 && sizeof(Sector) == 4 && sizeof(MiniSector) == 4);
+
+inline constexpr EntryId kNoEntry{NOSTREAM};
+template <class Unit>
+inline constexpr Unit kEndOfChain{ENDOFCHAIN};
+template <class Unit>
+inline constexpr Unit kFreeSect{FREESECT};
+
+// Where a stream's data lives: in whole sectors, or, below the cutoff, in the mini stream.
+enum class Pool : std::uint8_t { kRegular, kMini };
+template <class Unit>
+inline constexpr Pool kPoolOf = std::is_same_v<Unit, MiniSector> ? Pool::kMini : Pool::kRegular;
 
 inline constexpr std::uint8_t kTypeEmpty = 0;
 inline constexpr std::uint8_t kTypeStorage = 1;
@@ -66,6 +93,10 @@ inline constexpr int kESize = 120;      // 64 bits; a version 3 file keeps only 
 inline constexpr int kESizeHigh = 124;
 inline constexpr std::uint8_t kRed = 0;
 inline constexpr std::uint8_t kBlack = 1;
+
+inline EntryId LeftOf(const std::uint8_t* e) { return EntryId{Get32(e + kELeft)}; }
+inline EntryId RightOf(const std::uint8_t* e) { return EntryId{Get32(e + kERight)}; }
+inline EntryId ChildOf(const std::uint8_t* e) { return EntryId{Get32(e + kEChild)}; }
 
 inline void InitEmptyEntry(std::uint8_t* e) {
   std::memset(e, 0, kEntrySize);
