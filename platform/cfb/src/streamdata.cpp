@@ -18,6 +18,20 @@ void OnChain(StreamCursor& c, F&& f) {
     f(c.sectors);
 }
 
+// Steps through the bytes [pos, pos + n) of a stream one unit (sector or mini sector) at a
+// time: step(the unit's bytes, the offset in it, the bytes done so far, the bytes of this unit).
+template <class UnitAt, class Step>
+void ForUnits(std::uint32_t unit, std::uint64_t pos, std::size_t n, UnitAt&& unitAt, Step&& step) {
+  std::size_t done = 0;
+  while (done < n) {
+    std::uint64_t at = pos + done;
+    std::uint32_t off = static_cast<std::uint32_t>(at % unit);
+    std::size_t take = std::min<std::size_t>(n - done, unit - off);
+    step(unitAt(static_cast<std::uint32_t>(at / unit)), off, done, take);
+    done += take;
+  }
+}
+
 }  // namespace
 
 void Docfile::LoadCursor(StreamCursor& c) {
@@ -54,15 +68,11 @@ std::size_t Docfile::Read(StreamCursor& c, std::uint64_t pos, void* buf, std::si
   const std::uint32_t unit = UnitSize(c.pool);
   auto* out = static_cast<std::uint8_t*>(buf);
   OnChain(c, [&](auto& chain) {
-    std::size_t done = 0;
-    while (done < n) {
-      std::uint64_t at = pos + done;
-      std::uint32_t off = static_cast<std::uint32_t>(at % unit);
-      std::size_t take = std::min<std::size_t>(n - done, unit - off);
-      const std::uint8_t* p = UnitPtr(chain, static_cast<std::uint32_t>(at / unit), false);
-      std::memcpy(out + done, p + off, take);
-      done += take;
-    }
+    ForUnits(
+        unit, pos, n, [&](std::uint32_t i) { return UnitPtr(chain, i, false); },
+        [&](const std::uint8_t* p, std::uint32_t off, std::size_t done, std::size_t take) {
+          std::memcpy(out + done, p + off, take);
+        });
   });
   return n;
 }
@@ -76,15 +86,11 @@ void Docfile::Write(StreamCursor& c, std::uint64_t pos, const void* buf, std::si
   const std::uint32_t unit = UnitSize(c.pool);
   const auto* in = static_cast<const std::uint8_t*>(buf);
   OnChain(c, [&](auto& chain) {
-    std::size_t done = 0;
-    while (done < n) {
-      std::uint64_t at = pos + done;
-      std::uint32_t off = static_cast<std::uint32_t>(at % unit);
-      std::size_t take = std::min<std::size_t>(n - done, unit - off);
-      std::uint8_t* p = UnitPtr(chain, static_cast<std::uint32_t>(at / unit), true);
-      std::memcpy(p + off, in + done, take);
-      done += take;
-    }
+    ForUnits(
+        unit, pos, n, [&](std::uint32_t i) { return UnitPtr(chain, i, true); },
+        [&](std::uint8_t* p, std::uint32_t off, std::size_t done, std::size_t take) {
+          std::memcpy(p + off, in + done, take);
+        });
   });
 }
 
@@ -113,12 +119,11 @@ void Docfile::Resize(StreamCursor& c, std::uint64_t newSize) {
       chain.Reset();
       ChainGrow(chain, static_cast<std::uint32_t>((newSize + unit - 1) / unit), c.id);
       SetSize(c.id, newSize);
-      std::size_t done = 0;
-      while (done < keep.size()) {
-        std::size_t take = std::min<std::size_t>(keep.size() - done, unit);
-        std::memcpy(UnitPtr(chain, static_cast<std::uint32_t>(done / unit), true), keep.data() + done, take);
-        done += take;
-      }
+      ForUnits(
+          unit, 0, keep.size(), [&](std::uint32_t i) { return UnitPtr(chain, i, true); },
+          [&](std::uint8_t* p, std::uint32_t off, std::size_t done, std::size_t take) {
+            std::memcpy(p + off, keep.data() + done, take);
+          });
     });
     return;
   }
