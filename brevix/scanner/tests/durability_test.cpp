@@ -106,7 +106,9 @@ TEST_F(ScannerTest, AKilledFirstAddLeavesNoDiskOrTheWholeDisk) {
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
-    if (WIFEXITED(status)) EXPECT_EQ(WEXITSTATUS(status), 0);
+    if (WIFEXITED(status)) {
+      EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
   };
 
