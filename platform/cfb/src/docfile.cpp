@@ -918,6 +918,10 @@ Listing Docfile::List(std::uint32_t storage) {
   return out;
 }
 
+void Docfile::VisitChildren(std::uint32_t storage, EntryVisit visit, void* context) {
+  Walk(storage, nullptr, [&](std::uint32_t id, const std::uint8_t* e) { visit(context, id, e); });
+}
+
 void Docfile::Rebalance(std::uint32_t storage) {
   std::vector<std::uint32_t> ids = Children(storage);
   std::vector<std::pair<NameKey, std::uint32_t>> keyed;

@@ -248,6 +248,10 @@ class Docfile {
   std::uint8_t TypeOf(std::uint32_t id);
   ElementInfo Info(std::uint32_t id, bool withName);
   Listing List(std::uint32_t storage);
+  // The elements of one storage in the order of List, each handed with its directory entry
+  // to visit (the entry stays valid through the call, which must not call the file again).
+  using EntryVisit = void (*)(void* context, std::uint32_t id, const std::uint8_t* entry);
+  void VisitChildren(std::uint32_t storage, EntryVisit visit, void* context);
   std::vector<std::uint32_t> Children(std::uint32_t storage);
   // A new element (the name must not be there yet).
   std::uint32_t Create(std::uint32_t storage, const std::u16string& name, std::uint8_t type);
@@ -275,6 +279,7 @@ class Docfile {
   void Resize(StreamCursor& c, std::uint64_t newSize);
 
  private:
+  friend class TreeReader;  // reads entries and streams by their ids, without objects
   Docfile() = default;
   void LoadHeader();
   void InitEmpty();

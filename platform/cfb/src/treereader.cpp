@@ -1,0 +1,155 @@
+// The tree reader: a storage's elements and a stream's content read by directory entry.
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "cfbtree.h"
+#include "docfile.h"
+#include "guard.h"
+
+namespace cfb {
+
+struct TreeReader::State {
+  std::shared_ptr<Docfile> doc;
+  StreamCursor cursor;  // reused: its chain keeps its capacity from stream to stream
+};
+
+TreeReader::TreeReader() : state_(std::make_unique<State>()) {}
+TreeReader::~TreeReader() = default;
+
+HRESULT TreeReader::Attach(IStorage* stg, Id* self) {
+  state_->doc.reset();
+  std::shared_ptr<Docfile> doc;
+  std::uint32_t id = NOSTREAM;
+  if (HRESULT hr = StorageElement(stg, &doc, &id); FAILED(hr)) return hr;
+  state_->doc = std::move(doc);
+  *self = id;
+  return S_OK;
+}
+
+HRESULT TreeReader::Live() const {
+  if (!state_->doc) return E_UNEXPECTED;
+  return state_->doc->Closed() ? STG_E_REVERTED : S_OK;
+}
+
+namespace {
+
+struct ListContext {
+  TreeReader::Visit visit;
+  void* context;
+  char16_t name[kMaxNameUnits + 1];
+};
+
+}  // namespace
+
+HRESULT TreeReader::List(Id storage, Visit visit, void* context) {
+  if (HRESULT hr = Live(); FAILED(hr)) return hr;
+  Docfile& d = *state_->doc;
+  return Guard(d, [&]() -> HRESULT {
+    const std::uint8_t type = d.TypeOf(storage);
+    if (type != kTypeStorage && type != kTypeRoot) return STG_E_FILENOTFOUND;
+    ListContext ctx{visit, context, {}};
+    d.VisitChildren(
+        storage,
+        [](void* c, std::uint32_t id, const std::uint8_t* e) {
+          auto& x = *static_cast<ListContext*>(c);
+          const std::size_t n = Docfile::NameUnits(e);  // a length the entry cannot hold fails here
+          // Opening goes by the name up to its first null unit: a name with one inside names
+          // something else, and one with a refused character cannot be opened at all.
+          std::memcpy(x.name, e, 2 * n);
+          if constexpr (std::endian::native != std::endian::little) Docfile::CopyName(e, n, x.name);
+          unsigned refused = n == 0;
+          for (std::size_t i = 0; i < n; ++i) refused |= x.name[i] == u'\0' || RefusedInName(x.name[i]);
+          const bool openable = !refused;
+          x.name[n] = u'\0';
+          const Element el{id, e[66] == kTypeStream ? STGTY_STREAM : STGTY_STORAGE, std::u16string_view(x.name, n),
+                           openable};
+          x.visit(x.context, el);
+        },
+        &ctx);
+    return S_OK;
+  });
+}
+
+HRESULT TreeReader::Find(Id storage, std::u16string_view name, Id* id) {
+  *id = kNone;
+  if (HRESULT hr = Live(); FAILED(hr)) return hr;
+  if (name.empty() || name.size() > kMaxNameUnits) return STG_E_INVALIDNAME;
+  Docfile& d = *state_->doc;
+  return Guard(d, [&]() -> HRESULT {
+    const std::uint8_t type = d.TypeOf(storage);
+    if (type != kTypeStorage && type != kTypeRoot) return STG_E_FILENOTFOUND;
+    const std::uint32_t found = d.Find(storage, NameKey::From(name.data(), name.size()));
+    if (found == NOSTREAM) return STG_E_FILENOTFOUND;
+    *id = found;
+    return S_OK;
+  });
+}
+
+HRESULT TreeReader::Probe(Id id, DWORD type) {
+  if (HRESULT hr = Live(); FAILED(hr)) return hr;
+  Docfile& d = *state_->doc;
+  return Guard(d, [&]() -> HRESULT {
+    if (d.TypeOf(id) != (type == STGTY_STREAM ? kTypeStream : kTypeStorage)) return STG_E_FILENOTFOUND;
+    if (d.IsOpen(id)) return STG_E_ACCESSDENIED;
+    return S_OK;
+  });
+}
+
+// A stream of the mini stream, read unit by unit along its chain in the mini FAT, with the
+// checks of the stream objects' first read: a size the mini stream cannot hold, a chain that
+// starts nowhere, ends early or leaves the mini stream is corrupt. `out` holds its size.
+void TreeReader::ReadMini(Docfile& d, Id id, std::vector<BYTE>& out) {
+  const std::size_t size = out.size();
+  if (size > static_cast<std::uint64_t>(d.miniCount_) * kMiniSize) Corrupt();
+  if (size == 0) return;
+  std::uint32_t m = Get32(d.Entry(id) + 116);
+  const std::size_t units = (size + kMiniSize - 1) / kMiniSize;
+  // The last sector of the mini stream and the last page of the mini FAT used: a short
+  // stream mostly lies in one of each.
+  std::uint32_t dataIndex = NOSTREAM, fatIndex = NOSTREAM;
+  const std::uint8_t* data = nullptr;
+  const std::uint8_t* fat = nullptr;
+  const std::uint32_t perData = d.sectorSize_ / kMiniSize;
+  for (std::size_t i = 0; i < units; ++i) {
+    if (m >= d.miniCount_) Corrupt();  // ENDOFCHAIN and FREESECT included
+    if (m / perData != dataIndex) {
+      dataIndex = m / perData;
+      data = d.cache_.Get(d.ChainAt(d.miniChain_, dataIndex));
+    }
+    const std::size_t take = std::min<std::size_t>(kMiniSize, size - i * kMiniSize);
+    std::memcpy(out.data() + i * kMiniSize, data + (m % perData) * kMiniSize, take);
+    if (i + 1 == units) break;
+    if (m >> d.fatShift_ != fatIndex) {
+      fatIndex = m >> d.fatShift_;
+      const std::uint32_t sec = d.TryChainAt(d.miniFatChain_, fatIndex);
+      fat = sec == NOSTREAM ? nullptr : d.cache_.Get(sec);
+    }
+    m = fat ? Get32(fat + 4 * (m & (d.perSector_ - 1))) : FREESECT;
+  }
+}
+
+HRESULT TreeReader::ReadStream(Id id, std::uint64_t refuseFrom, std::vector<BYTE>& out) {
+  out.clear();
+  if (HRESULT hr = Live(); FAILED(hr)) return hr;
+  Docfile& d = *state_->doc;
+  StreamCursor& c = state_->cursor;
+  HRESULT hr = Guard(d, [&]() -> HRESULT {
+    if (d.TypeOf(id) != kTypeStream) return STG_E_FILENOTFOUND;
+    const std::uint64_t size = d.SizeOf(id);
+    if (size >= refuseFrom) return E_FAIL;
+    out.resize(static_cast<std::size_t>(size));
+    if (size >= kMiniCutoff) {
+      c.id = id;
+      c.loaded = false;  // the size and start are checked against the file as it is now
+      if (d.Read(c, 0, out.data(), out.size()) != out.size()) Corrupt();
+    } else {
+      ReadMini(d, id, out);
+    }
+    return S_OK;
+  });
+  if (FAILED(hr)) out.clear();
+  return hr;
+}
+
+}  // namespace cfb
