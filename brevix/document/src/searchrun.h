@@ -81,6 +81,20 @@ struct OStorage::SearchRun {
   // Walks over the tree reader.
   cfb::TreeReader reader;
   std::uint64_t refuseFrom = 0;  // the stream size from which a whole read fails
+  // The storages the walk is inside, by entry: a storage opened by the walk over objects
+  // cannot be opened again below itself, so a damaged tree that leads back up is not
+  // followed there either.
+  std::vector<std::uint64_t> inside;
+  bool Inside(cfb::TreeReader::Id id) const {
+    return id / 64 < inside.size() && (inside[id / 64] >> (id % 64) & 1) != 0;
+  }
+  void SetInside(cfb::TreeReader::Id id, bool on) {
+    if (id / 64 >= inside.size()) inside.resize(id / 64 + 1);
+    if (on)
+      inside[id / 64] |= std::uint64_t{1} << (id % 64);
+    else
+      inside[id / 64] &= ~(std::uint64_t{1} << (id % 64));
+  }
 
   WalkLevel& LevelAt(std::size_t d) {
     while (levels.size() <= d) levels.push_back(std::make_unique<WalkLevel>());

@@ -168,7 +168,7 @@ HRESULT OStorage::SearchTreeLevel(SearchRun& run, SHORT srchType, double serial,
 
   for (const WalkLevel::Entry& e : level.entries) {
     if (!e.storage) continue;
-    if (FAILED(reader.Probe(e.id, STGTY_STORAGE))) continue;
+    if (run.Inside(e.id) || FAILED(reader.Probe(e.id, STGTY_STORAGE))) continue;
     // A folder to descend into is listed before its record is read: the listing finds the
     // record's stream on the way.
     HRESULT listed = descend ? ListTreeLevel(run, e.id) : S_OK;
@@ -200,7 +200,9 @@ HRESULT OStorage::SearchTreeLevel(SearchRun& run, SHORT srchType, double serial,
       }
     }
     if (descend) {
+      run.SetInside(e.id, true);
       HRESULT hr = FAILED(listed) ? listed : SearchTreeLevel(run, srchType, childSerial, e.id, nullptr);
+      run.SetInside(e.id, false);
       if (FAILED(hr) && SUCCEEDED(run.firstError)) run.firstError = hr;
     }
     run.path = std::move(folderPath);

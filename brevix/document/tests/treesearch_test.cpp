@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "rawfile.h"
 #include "searchrun.h"
 #include "test_support.h"
 #include "xcom/tokens.h"
@@ -226,6 +227,54 @@ TEST_F(TreeSearchTest, UnreadableMapShowsElementNames) {
   EXPECT_GT(got.size(), 40u);
   HRESULT byObjects = E_FAIL;
   EXPECT_EQ(Run(s, false, true, &byObjects), got);
+}
+
+// A folder whose sibling tree leads back to the disk above it: neither walk goes up there
+// again (the walk over objects finds the disk open), and both end.
+TEST_F(TreeSearchTest, ATreeThatLeadsBackUpIsNotFollowed) {
+  auto record = [](const ItemRecord& r) {
+    std::vector<BYTE> b = brevix::EncodeItemRecord(r);
+    return std::string(b.begin(), b.end());
+  };
+  std::vector<cfbtest::RawEntry> e(6);
+  e[0] = cfbtest::RawEntry(u"Root Entry", 5);
+  e[0].child = 1;
+  e[1] = cfbtest::RawEntry(u"D", 1);
+  e[1].child = 2;
+  e[1].right = 5;  // longer names after shorter ones, as the format orders them
+  e[2] = cfbtest::RawEntry(u"I_T_E_M_", 2);
+  e[2].data = record(Disk(u"D", 7));
+  e[2].left = 3;
+  e[3] = cfbtest::RawEntry(u"F", 1);
+  e[3].child = 4;
+  e[4] = cfbtest::RawEntry(u"I_T_E_M_", 2);
+  e[4].data = record(Folder(u"F"));
+  e[4].left = 1;  // the disk again, inside its own folder
+  e[5] = cfbtest::RawEntry(u"J_R_X_", 2);
+  const std::vector<BYTE> header = brevix::EncodeHeader(brevix::CatalogHeader{});
+  e[5].data.assign(header.begin(), header.end());
+  const std::vector<std::uint8_t> bytes = cfbtest::BuildRaw(3, e);
+  const std::string file = dir_->File("loop.dkc");
+  {
+    FILE* out = std::fopen(file.c_str(), "wb");
+    ASSERT_TRUE(out);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), out), bytes.size());
+    std::fclose(out);
+  }
+  std::vector<std::string> logs[2];
+  for (bool objects : {true, false}) {
+    brevix::UseObjectSearchWalk(objects);
+    g_log.clear();
+    g_stopEvery = 0;
+    ComPtr<IOStorageInternal> doc = NewDoc();
+    ASSERT_EQ(doc->LoadDoc(Bstr(xcom::Utf8ToUtf16(file)).Get()), S_OK);
+    xcom::ScopedToken token(xcom::TokenKind::ItemCallback, &LogHit);
+    EXPECT_EQ(doc->FindItem(nullptr, nullptr, nullptr, 0, 0, 0, SEARCH_ALL, token.value()), S_OK);
+    logs[objects ? 0 : 1] = g_log;
+  }
+  ASSERT_EQ(logs[0].size(), 2u);
+  EXPECT_EQ(logs[0][1].substr(0, 4), "D\\F|");
+  EXPECT_EQ(logs[1], logs[0]);
 }
 
 }  // namespace

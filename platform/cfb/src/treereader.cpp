@@ -138,6 +138,10 @@ HRESULT TreeReader::ReadStream(Id id, std::uint64_t refuseFrom, std::vector<BYTE
     if (d.TypeOf(id) != kTypeStream) return STG_E_FILENOTFOUND;
     const std::uint64_t size = d.SizeOf(id);
     if (size >= refuseFrom) return E_FAIL;
+    // Nothing is allocated for a size beyond what the file can hold.
+    const std::uint64_t room = size < kMiniCutoff ? static_cast<std::uint64_t>(d.miniCount_) * kMiniSize
+                                                  : static_cast<std::uint64_t>(d.sectorCount_) * d.sectorSize_;
+    if (size > room) Corrupt();
     out.resize(static_cast<std::size_t>(size));
     if (size >= kMiniCutoff) {
       c.id = id;
