@@ -54,6 +54,31 @@ LONG OStorage::SearchRun::Deliver(const ItemRecord& rec, const std::u16string& f
   return answer;
 }
 
+bool OStorage::SearchRun::VisitFolder(const WalkLevel& level, const WalkLevel::Entry& e, ItemRecord& rec,
+                                      double childSerial, std::u16string& folderPath, LONG& hitCount) {
+  rec.name = std::u16string(level.Shown(e));
+  folderPath = path;
+  if (!path.empty()) path += u'\\';
+  path += rec.name;
+  if (anyCriteria && !(criteria.NameMatchesFolded(level.Folded(e)) && criteria.MatchesExceptName(rec))) return false;
+  xcom::Bstr diskKind;
+  if (rec.kind == ItemDisk) diskKind = xcom::Bstr(rec.typeText);
+  LONG answer = Deliver(rec, folderPath, path, childSerial, rec.kind == ItemDisk ? rec.FreeSpace() : rec.Size(),
+                        rec.kind == ItemDisk ? diskKind.Get() : folderKind.Get(), hitCount);
+  return answer != 0 && itemCallback;
+}
+
+bool OStorage::SearchRun::VisitFile(const WalkLevel& level, const WalkLevel::Entry& e, ItemRecord& rec, double serial,
+                                    LONG& hitCount) {
+  rec.name = std::u16string(level.Shown(e));
+  if (anyCriteria && !criteria.MatchesExceptName(rec)) return false;
+  std::u16string hitPath = path;
+  hitPath += u'\\';
+  hitPath += rec.name;
+  LONG answer = Deliver(rec, path, hitPath, serial, rec.Size(), fileKind.Get(), hitCount);
+  return answer != 0 && itemCallback;
+}
+
 HRESULT OStorage::FindItem(BSTR sDir, BSTR Name, BSTR Note, LONG lSize, DATE startDate, DATE endDate,
                            SHORT srchType, LONG lpCallbackFnPtr) {
   if (walking_) return STG_E_INUSE;
@@ -188,17 +213,11 @@ HRESULT OStorage::ListSearchLevel(SearchRun& run, Frame& here) {
 }
 
 HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial, bool listed) {
-  bool descend = true;
-  if (srchType > 99) {
-    srchType = static_cast<SHORT>(srchType - 100);
-    descend = false;
-  }
-  if (srchType == SEARCH_NO_DESCENT) descend = false;
+  const bool descend = WalkDescends(srchType);
 
   Frame& here = *CurrentFrame();
   const bool atRoot = &here == &root_;
   IStorage* stg = here.stg.Get();  // stays valid while frames below are pushed and popped
-  const SearchCriteria& k = run.criteria;
 
   // A level below the first was listed by its parent, before the parent read its record.
   if (!listed) {
@@ -206,16 +225,7 @@ HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial, boo
     if (FAILED(hr)) return hr;
   }
   WalkLevel& level = *run.levels[run.depth];
-  struct Deeper {
-    std::size_t& depth;
-    explicit Deeper(std::size_t& d) : depth(d) { ++depth; }
-    ~Deeper() { --depth; }
-  } deeper(run.depth);
-
-  auto deliver = [&](const ItemRecord& rec, const std::u16string& folderPath, const std::u16string& hitPath,
-                     double hitSerial, std::uint64_t bytesForKB, BSTR kind) {
-    return run.Deliver(rec, folderPath, hitPath, hitSerial, bytesForKB, kind, hitCount_);
-  };
+  DepthScope deeper(run.depth);
 
   HRESULT first = S_OK;
   for (const WalkLevel::Entry& e : level.entries) {
@@ -245,25 +255,13 @@ HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial, boo
       continue;
     }
     item = nullptr;
-    rec.name = std::u16string(level.Shown(e));
     double childSerial = rec.kind == ItemDisk ? rec.serial : serial;
-
-    std::u16string folderPath = run.path;
-    if (!run.path.empty()) run.path += u'\\';
-    run.path += rec.name;
-    bool hit = !run.anyCriteria || (k.NameMatchesFolded(level.Folded(e)) && k.MatchesExceptName(rec));
-    if (hit) {
-      xcom::Bstr diskKind;
-      if (rec.kind == ItemDisk) diskKind = xcom::Bstr(rec.typeText);
-      LONG answer = deliver(rec, folderPath, run.path, childSerial,
-                            rec.kind == ItemDisk ? rec.FreeSpace() : rec.Size(),
-                            rec.kind == ItemDisk ? diskKind.Get() : run.folderKind.Get());
-      if (answer != 0 && run.itemCallback) {
-        run.path = std::move(folderPath);
-        HRESULT popped = leave();
-        if (FAILED(popped) && SUCCEEDED(first)) first = popped;
-        return first;
-      }
+    std::u16string folderPath;
+    if (run.VisitFolder(level, e, rec, childSerial, folderPath, hitCount_)) {
+      run.path = std::move(folderPath);
+      HRESULT popped = leave();
+      if (FAILED(popped) && SUCCEEDED(first)) first = popped;
+      return first;
     }
     if (descend) {
       HRESULT hr = FAILED(listed) ? listed : SearchLevel(run, srchType, childSerial, true);
@@ -284,13 +282,7 @@ HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial, boo
     rec.kind = ItemFile;
     if (SUCCEEDED(ReadWholeStream(s.Get(), buffer_))) DecodeItemRecord(buffer_.data(), buffer_.size(), rec);
     s = nullptr;
-    rec.name = std::u16string(level.Shown(e));
-    if (run.anyCriteria && !k.MatchesExceptName(rec)) continue;
-    std::u16string hitPath = run.path;
-    hitPath += u'\\';
-    hitPath += rec.name;
-    LONG answer = deliver(rec, run.path, hitPath, serial, rec.Size(), run.fileKind.Get());
-    if (answer != 0 && run.itemCallback) return first;
+    if (run.VisitFile(level, e, rec, serial, hitCount_)) return first;
   }
   return first;
 }

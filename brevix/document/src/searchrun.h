@@ -100,9 +100,36 @@ struct OStorage::SearchRun {
     while (levels.size() <= d) levels.push_back(std::make_unique<WalkLevel>());
     return *levels[d];
   }
+  // A folder or disk of `level` whose record was read: the path text is extended with its
+  // name (the caller puts back `folderPath`, the path before), and a match goes to the
+  // callback. True when the item callback's answer ends the level.
+  bool VisitFolder(const WalkLevel& level, const WalkLevel::Entry& e, ItemRecord& rec, double childSerial,
+                   std::u16string& folderPath, LONG& hitCount);
+  // A file of `level` with its record (empty when it could not be read): a match goes to the
+  // callback. True when the item callback's answer ends the level.
+  bool VisitFile(const WalkLevel& level, const WalkLevel::Entry& e, ItemRecord& rec, double serial, LONG& hitCount);
   // Hands one hit to the callback and counts it; the item callback's answer.
   LONG Deliver(const ItemRecord& rec, const std::u16string& folderPath, const std::u16string& hitPath, double hitSerial,
                std::uint64_t bytesForKB, BSTR kind, LONG& hitCount);
+};
+
+// Takes the level limit off a walk mode (value + 100); false when the walk does not descend.
+inline bool WalkDescends(SHORT& srchType) {
+  bool descend = true;
+  if (srchType > 99) {
+    srchType = static_cast<SHORT>(srchType - 100);
+    descend = false;
+  }
+  return descend && srchType != SEARCH_NO_DESCENT;
+}
+
+// One level deeper for as long as it lives.
+struct DepthScope {
+  std::size_t& depth;
+  explicit DepthScope(std::size_t& d) : depth(d) { ++depth; }
+  ~DepthScope() { --depth; }
+  DepthScope(const DepthScope&) = delete;
+  DepthScope& operator=(const DepthScope&) = delete;
 };
 
 // Walks over storage objects instead of the tree reader, for tests that compare the two.

@@ -142,15 +142,9 @@ void OStorage::ShowTreeLevel(SearchRun& run, std::uint32_t storage, Frame* top) 
 }
 
 HRESULT OStorage::SearchTreeLevel(SearchRun& run, SHORT srchType, double serial, std::uint32_t storage, Frame* top) {
-  bool descend = true;
-  if (srchType > 99) {
-    srchType = static_cast<SHORT>(srchType - 100);
-    descend = false;
-  }
-  if (srchType == SEARCH_NO_DESCENT) descend = false;
+  const bool descend = WalkDescends(srchType);
 
   const bool atRoot = top == &root_;
-  const SearchCriteria& k = run.criteria;
   cfb::TreeReader& reader = run.reader;
 
   // A level below the first was listed by its parent, before the parent read its record.
@@ -160,11 +154,7 @@ HRESULT OStorage::SearchTreeLevel(SearchRun& run, SHORT srchType, double serial,
   }
   ShowTreeLevel(run, storage, top);
   WalkLevel& level = *run.levels[run.depth];
-  struct Deeper {
-    std::size_t& depth;
-    explicit Deeper(std::size_t& d) : depth(d) { ++depth; }
-    ~Deeper() { --depth; }
-  } deeper(run.depth);
+  DepthScope deeper(run.depth);
 
   for (const WalkLevel::Entry& e : level.entries) {
     if (!e.storage) continue;
@@ -181,23 +171,11 @@ HRESULT OStorage::SearchTreeLevel(SearchRun& run, SHORT srchType, double serial,
         FAILED(DecodeItemRecord(buffer_.data(), buffer_.size(), rec))) {
       continue;  // a folder without a readable record is passed over, as if never opened
     }
-    rec.name = std::u16string(level.Shown(e));
     double childSerial = rec.kind == ItemDisk ? rec.serial : serial;
-
-    std::u16string folderPath = run.path;
-    if (!run.path.empty()) run.path += u'\\';
-    run.path += rec.name;
-    bool hit = !run.anyCriteria || (k.NameMatchesFolded(level.Folded(e)) && k.MatchesExceptName(rec));
-    if (hit) {
-      xcom::Bstr diskKind;
-      if (rec.kind == ItemDisk) diskKind = xcom::Bstr(rec.typeText);
-      LONG answer =
-          run.Deliver(rec, folderPath, run.path, childSerial, rec.kind == ItemDisk ? rec.FreeSpace() : rec.Size(),
-                      rec.kind == ItemDisk ? diskKind.Get() : run.folderKind.Get(), hitCount_);
-      if (answer != 0 && run.itemCallback) {
-        run.path = std::move(folderPath);
-        return S_OK;
-      }
+    std::u16string folderPath;
+    if (run.VisitFolder(level, e, rec, childSerial, folderPath, hitCount_)) {
+      run.path = std::move(folderPath);
+      return S_OK;
     }
     if (descend) {
       run.SetInside(e.id, true);
@@ -217,13 +195,7 @@ HRESULT OStorage::SearchTreeLevel(SearchRun& run, SHORT srchType, double serial,
     rec.kind = ItemFile;
     if (SUCCEEDED(reader.ReadStream(e.id, run.refuseFrom, buffer_)))
       DecodeItemRecord(buffer_.data(), buffer_.size(), rec);
-    rec.name = std::u16string(level.Shown(e));
-    if (run.anyCriteria && !k.MatchesExceptName(rec)) continue;
-    std::u16string hitPath = run.path;
-    hitPath += u'\\';
-    hitPath += rec.name;
-    LONG answer = run.Deliver(rec, run.path, hitPath, serial, rec.Size(), run.fileKind.Get(), hitCount_);
-    if (answer != 0 && run.itemCallback) return S_OK;
+    if (run.VisitFile(level, e, rec, serial, hitCount_)) return S_OK;
   }
   return S_OK;
 }
