@@ -44,6 +44,6 @@ HRESULT Guard(Docfile& d, F&& f) {
 
 // The file and the directory entry of a storage of this layer. E_NOINTERFACE for a storage
 // of another kind, STG_E_REVERTED for one whose file was closed.
-HRESULT StorageElement(IStorage* stg, std::shared_ptr<Docfile>* doc, std::uint32_t* id);
+HRESULT StorageElement(IStorage* stg, std::shared_ptr<Docfile>* doc, EntryId* id);
 
 }  // namespace cfb

@@ -20,10 +20,10 @@ TreeReader::~TreeReader() = default;
 HRESULT TreeReader::Attach(IStorage* stg, Id* self) {
   state_->doc.reset();
   std::shared_ptr<Docfile> doc;
-  std::uint32_t id = NOSTREAM;
+  EntryId id = kNoEntry;
   if (HRESULT hr = StorageElement(stg, &doc, &id); FAILED(hr)) return hr;
   state_->doc = std::move(doc);
-  *self = id;
+  *self = Raw(id);
   return S_OK;
 }
 
@@ -46,23 +46,23 @@ HRESULT TreeReader::List(Id storage, Visit visit, void* context) {
   if (HRESULT hr = Live(); FAILED(hr)) return hr;
   Docfile& d = *state_->doc;
   return Guard(d, [&]() -> HRESULT {
-    const std::uint8_t type = d.TypeOf(storage);
+    const std::uint8_t type = d.TypeOf(EntryId{storage});
     if (type != kTypeStorage && type != kTypeRoot) return STG_E_FILENOTFOUND;
     ListContext ctx{visit, context, {}};
     d.VisitChildren(
-        storage,
-        [](void* c, std::uint32_t id, const std::uint8_t* e) {
+        EntryId{storage},
+        [](void* c, EntryId id, const std::uint8_t* e) {
           auto& x = *static_cast<ListContext*>(c);
           const std::size_t n = Docfile::NameUnits(e);  // a length the entry cannot hold fails here
           // Opening goes by the name up to its first null unit: a name with one inside names
           // something else, and one with a refused character cannot be opened at all.
-          std::memcpy(x.name, e, 2 * n);
+          std::memcpy(x.name, e + kEName, 2 * n);
           if constexpr (std::endian::native != std::endian::little) Docfile::CopyName(e, n, x.name);
           unsigned refused = n == 0;
           for (std::size_t i = 0; i < n; ++i) refused |= x.name[i] == u'\0' || RefusedInName(x.name[i]);
           const bool openable = !refused;
           x.name[n] = u'\0';
-          const Element el{id, e[66] == kTypeStream ? STGTY_STREAM : STGTY_STORAGE, std::u16string_view(x.name, n),
+          const Element el{Raw(id), e[kEType] == kTypeStream ? STGTY_STREAM : STGTY_STORAGE, std::u16string_view(x.name, n),
                            openable};
           x.visit(x.context, el);
         },
@@ -77,11 +77,11 @@ HRESULT TreeReader::Find(Id storage, std::u16string_view name, Id* id) {
   if (name.empty() || name.size() > kMaxNameUnits) return STG_E_INVALIDNAME;
   Docfile& d = *state_->doc;
   return Guard(d, [&]() -> HRESULT {
-    const std::uint8_t type = d.TypeOf(storage);
+    const std::uint8_t type = d.TypeOf(EntryId{storage});
     if (type != kTypeStorage && type != kTypeRoot) return STG_E_FILENOTFOUND;
-    const std::uint32_t found = d.Find(storage, NameKey::From(name.data(), name.size()));
-    if (found == NOSTREAM) return STG_E_FILENOTFOUND;
-    *id = found;
+    const EntryId found = d.Find(EntryId{storage}, NameKey::From(name.data(), name.size()));
+    if (found == kNoEntry) return STG_E_FILENOTFOUND;
+    *id = Raw(found);
     return S_OK;
   });
 }
@@ -90,8 +90,8 @@ HRESULT TreeReader::Probe(Id id, DWORD type) {
   if (HRESULT hr = Live(); FAILED(hr)) return hr;
   Docfile& d = *state_->doc;
   return Guard(d, [&]() -> HRESULT {
-    if (d.TypeOf(id) != (type == STGTY_STREAM ? kTypeStream : kTypeStorage)) return STG_E_FILENOTFOUND;
-    if (d.IsOpen(id)) return STG_E_ACCESSDENIED;
+    if (d.TypeOf(EntryId{id}) != (type == STGTY_STREAM ? kTypeStream : kTypeStorage)) return STG_E_FILENOTFOUND;
+    if (d.IsOpen(EntryId{id})) return STG_E_ACCESSDENIED;
     return S_OK;
   });
 }
@@ -103,29 +103,22 @@ void TreeReader::ReadMini(Docfile& d, Id id, std::vector<BYTE>& out) {
   const std::size_t size = out.size();
   if (size > static_cast<std::uint64_t>(d.miniCount_) * kMiniSize) Corrupt();
   if (size == 0) return;
-  std::uint32_t m = Get32(d.Entry(id) + 116);
+  MiniSector m{Get32(d.Entry(EntryId{id}) + kEStart)};
   const std::size_t units = (size + kMiniSize - 1) / kMiniSize;
-  // The last sector of the mini stream and the last page of the mini FAT used: a short
-  // stream mostly lies in one of each.
-  std::uint32_t dataIndex = NOSTREAM, fatIndex = NOSTREAM;
+  // The sector of the mini stream used last: a short stream mostly lies in one.
+  const std::uint32_t perSector = d.sectorSize_ / kMiniSize;
+  std::uint32_t held = NOSTREAM;
   const std::uint8_t* data = nullptr;
-  const std::uint8_t* fat = nullptr;
-  const std::uint32_t perData = d.sectorSize_ / kMiniSize;
   for (std::size_t i = 0; i < units; ++i) {
-    if (m >= d.miniCount_) Corrupt();  // ENDOFCHAIN and FREESECT included
-    if (m / perData != dataIndex) {
-      dataIndex = m / perData;
-      data = d.cache_.Get(d.ChainAt(d.miniChain_, dataIndex));
+    const std::uint32_t at = Raw(m);
+    if (at >= d.miniCount_) Corrupt();  // ENDOFCHAIN and FREESECT included
+    if (at / perSector != held) {
+      held = at / perSector;
+      data = d.cache_.Get(d.ChainAt(d.miniChain_, held));
     }
     const std::size_t take = std::min<std::size_t>(kMiniSize, size - i * kMiniSize);
-    std::memcpy(out.data() + i * kMiniSize, data + (m % perData) * kMiniSize, take);
-    if (i + 1 == units) break;
-    if (m >> d.fatShift_ != fatIndex) {
-      fatIndex = m >> d.fatShift_;
-      const std::uint32_t sec = d.TryChainAt(d.miniFatChain_, fatIndex);
-      fat = sec == NOSTREAM ? nullptr : d.cache_.Get(sec);
-    }
-    m = fat ? Get32(fat + 4 * (m & (d.perSector_ - 1))) : FREESECT;
+    std::memcpy(out.data() + i * kMiniSize, data + (at % perSector) * kMiniSize, take);
+    if (i + 1 < units) m = d.MiniFatGet(m);
   }
 }
 
@@ -135,8 +128,8 @@ HRESULT TreeReader::ReadStream(Id id, std::uint64_t refuseFrom, std::vector<BYTE
   Docfile& d = *state_->doc;
   StreamCursor& c = state_->cursor;
   HRESULT hr = Guard(d, [&]() -> HRESULT {
-    if (d.TypeOf(id) != kTypeStream) return STG_E_FILENOTFOUND;
-    const std::uint64_t size = d.SizeOf(id);
+    if (d.TypeOf(EntryId{id}) != kTypeStream) return STG_E_FILENOTFOUND;
+    const std::uint64_t size = d.SizeOf(EntryId{id});
     if (size >= refuseFrom) return E_FAIL;
     // Nothing is allocated for a size beyond what the file can hold.
     const std::uint64_t room = size < kMiniCutoff ? static_cast<std::uint64_t>(d.miniCount_) * kMiniSize
@@ -144,7 +137,7 @@ HRESULT TreeReader::ReadStream(Id id, std::uint64_t refuseFrom, std::vector<BYTE
     if (size > room) Corrupt();
     out.resize(static_cast<std::size_t>(size));
     if (size >= kMiniCutoff) {
-      c.id = id;
+      c.id = EntryId{id};
       c.loaded = false;  // the size and start are checked against the file as it is now
       if (d.Read(c, 0, out.data(), out.size()) != out.size()) Corrupt();
     } else {
