@@ -111,6 +111,7 @@ bool FileMap::Map(int fd, std::size_t bytes) {
       return true;
     }
   }
+  ForgetKept();  // another file is being read: the map kept is of no more use
   int slot = -1;
   for (int i = 0; i < kRegions && slot < 0; ++i) {
     std::uintptr_t expected = 0;
@@ -154,6 +155,15 @@ void FileMap::Unmap() {
   data_ = nullptr;
   size_ = 0;
   slot_ = -1;
+}
+
+void FileMap::ForgetKept() {
+  Kept drop;
+  {
+    std::lock_guard<std::mutex> hold(keptLock);
+    std::swap(drop, kept);
+  }
+  if (drop.data) Release(drop.data, drop.size, drop.slot);
 }
 
 bool FileMap::Faulted() const { return slot_ >= 0 && regions[slot_].faulted.load(std::memory_order_acquire); }

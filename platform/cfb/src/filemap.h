@@ -23,6 +23,9 @@ class FileMap {
   // map released last is taken again when it is of the same file and length.
   bool Map(int fd, std::size_t bytes);
   void Unmap();
+  // Lets go of the map kept from the file released last (its pages count as the process's
+  // own while it is mapped).
+  static void ForgetKept();
   const std::uint8_t* data() const { return data_; }
   std::size_t size() const { return size_; }
   bool Faulted() const;
