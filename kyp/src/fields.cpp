@@ -263,7 +263,7 @@ HRESULT OFields::Load(IStorage* pStg) {
     f->InitNew();
   }
   ComPtr<IStream> data;
-  HRESULT hr = OpenChildStream(pStg, kNodeDataStream, kReadMode, data.ReleaseAndGetAddressOf());
+  HRESULT hr = cfb::OpenStreamNamed(pStg, kNodeDataStream, kReadMode, data.ReleaseAndGetAddressOf());
   if (FAILED(hr)) return hr;
   HRESULT first = S_OK;
   bool inStep = true;
@@ -271,7 +271,7 @@ HRESULT OFields::Load(IStorage* pStg) {
     if (HasOwnStream(f->type())) {
       ComPtr<IStream> own;
       std::u16string name = std::u16string(kFieldStreamPrefix) + std::u16string(f->name());
-      hr = OpenChildStream(pStg, name, kReadMode, own.ReleaseAndGetAddressOf());
+      hr = cfb::OpenStreamNamed(pStg, name, kReadMode, own.ReleaseAndGetAddressOf());
       if (SUCCEEDED(hr)) hr = f->Load(own.Get());
     } else if (inStep) {
       hr = f->Load(data.Get());
@@ -287,14 +287,14 @@ HRESULT OFields::Load(IStorage* pStg) {
 HRESULT OFields::Save(IStorage* pStgSave, BOOL) {
   if (!pStgSave) return E_POINTER;
   ComPtr<IStream> data;
-  HRESULT hr = CreateChildStream(pStgSave, kNodeDataStream, data.ReleaseAndGetAddressOf());
+  HRESULT hr = cfb::CreateStreamNamed(pStgSave, kNodeDataStream, kCreateMode, data.ReleaseAndGetAddressOf());
   if (FAILED(hr)) return hr;
   for (auto& f : fields_) {
     f->set_role(kypValueRole);
     if (HasOwnStream(f->type())) {
       ComPtr<IStream> own;
       std::u16string name = std::u16string(kFieldStreamPrefix) + std::u16string(f->name());
-      hr = CreateChildStream(pStgSave, name, own.ReleaseAndGetAddressOf());
+      hr = cfb::CreateStreamNamed(pStgSave, name, kCreateMode, own.ReleaseAndGetAddressOf());
       if (SUCCEEDED(hr)) hr = f->Save(own.Get(), TRUE);
     } else {
       hr = f->Save(data.Get(), TRUE);

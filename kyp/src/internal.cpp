@@ -57,38 +57,6 @@ bool IndexString(const VARIANT& index, std::u16string_view* text) {
   return false;
 }
 
-namespace {
-bool Representable(std::u16string_view name) { return name.find(u'\0') == std::u16string_view::npos; }
-}  // namespace
-
-HRESULT OpenChildStorage(IStorage* parent, std::u16string_view name, DWORD mode, IStorage** out) {
-  *out = nullptr;
-  if (!Representable(name)) return STG_E_INVALIDNAME;
-  std::u16string z(name);
-  return parent->OpenStorage(z.c_str(), nullptr, mode, nullptr, 0, out);
-}
-
-HRESULT CreateChildStorage(IStorage* parent, std::u16string_view name, IStorage** out) {
-  *out = nullptr;
-  if (!Representable(name)) return STG_E_INVALIDNAME;
-  std::u16string z(name);
-  return parent->CreateStorage(z.c_str(), kCreateMode, 0, 0, out);
-}
-
-HRESULT OpenChildStream(IStorage* parent, std::u16string_view name, DWORD mode, IStream** out) {
-  *out = nullptr;
-  if (!Representable(name)) return STG_E_INVALIDNAME;
-  std::u16string z(name);
-  return parent->OpenStream(z.c_str(), nullptr, mode, 0, out);
-}
-
-HRESULT CreateChildStream(IStorage* parent, std::u16string_view name, IStream** out) {
-  *out = nullptr;
-  if (!Representable(name)) return STG_E_INVALIDNAME;
-  std::u16string z(name);
-  return parent->CreateStream(z.c_str(), kCreateMode, 0, 0, out);
-}
-
 DocSession::~DocSession() { Close(S_OK); }
 
 HRESULT DocSession::Open() {

@@ -7,6 +7,7 @@
 
 #include "cfb.h"
 #include "kyp.h"
+#include "namedcalls.h"
 #include "xcom/xcom.h"
 
 // A class that implements several interfaces declares their IUnknown members once more, so
@@ -44,14 +45,6 @@ HRESULT CopyIn(BSTR value, xcom::Bstr* held);
 bool IndexPosition(const VARIANT& index, LONG* position);
 // An index VARIANT as a string (by value or by reference).
 bool IndexString(const VARIANT& index, std::u16string_view* text);
-
-// Opens or creates an element whose name comes from the model (a node's name, a path
-// component, a field's stream): a name holding a NUL could not reach the file whole and is
-// refused as an invalid name.
-HRESULT OpenChildStorage(IStorage* parent, std::u16string_view name, DWORD mode, IStorage** out);
-HRESULT CreateChildStorage(IStorage* parent, std::u16string_view name, IStorage** out);
-HRESULT OpenChildStream(IStorage* parent, std::u16string_view name, DWORD mode, IStream** out);
-HRESULT CreateChildStream(IStorage* parent, std::u16string_view name, IStream** out);
 
 // One operation's use of the document: opens it (or finds it open), goes to a folder, and
 // closes it again at the end unless it was open before.

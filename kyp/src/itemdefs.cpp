@@ -198,7 +198,7 @@ HRESULT OItemDefs::Save(IStorage* pStgSave, BOOL) {
   // The count is 16-bit in the file: more definitions could not be read back.
   if (defs_.size() > static_cast<std::size_t>(std::numeric_limits<SHORT>::max())) return DISP_E_OVERFLOW;
   ComPtr<IStream> stream;
-  HRESULT hr = CreateChildStream(pStgSave, kItemDefStream, stream.ReleaseAndGetAddressOf());
+  HRESULT hr = cfb::CreateStreamNamed(pStgSave, kItemDefStream, kCreateMode, stream.ReleaseAndGetAddressOf());
   if (FAILED(hr)) return hr;
   StreamWriter out(stream.Get());
   if (!defs_.empty()) out.I16(static_cast<SHORT>(defs_.size()));
@@ -212,7 +212,7 @@ HRESULT OItemDefs::Load(IStorage* pStg) {
   if (!pStg) return E_POINTER;
   Clear();
   ComPtr<IStream> stream;
-  HRESULT hr = OpenChildStream(pStg, kItemDefStream, kReadMode, stream.ReleaseAndGetAddressOf());
+  HRESULT hr = cfb::OpenStreamNamed(pStg, kItemDefStream, kReadMode, stream.ReleaseAndGetAddressOf());
   if (FAILED(hr)) return hr;
   StreamReader in(stream.Get());
   hr = in.Start();

@@ -192,7 +192,7 @@ HRESULT ONode::get_Nodes(IONodes** pVal) {
 HRESULT ONode::Save(IStorage* pStgSave, BOOL) {
   if (!pStgSave) return E_POINTER;
   ComPtr<IStream> header;
-  HRESULT hr = CreateChildStream(pStgSave, kNodeHeaderStream, header.ReleaseAndGetAddressOf());
+  HRESULT hr = cfb::CreateStreamNamed(pStgSave, kNodeHeaderStream, kCreateMode, header.ReleaseAndGetAddressOf());
   if (FAILED(hr)) return hr;
   StreamWriter out(header.Get());
   out.I16(picture_);
@@ -210,7 +210,7 @@ HRESULT ONode::Save(IStorage* pStgSave, BOOL) {
 HRESULT ONode::Load(IStorage* pStg) {
   if (!pStg) return E_POINTER;
   ComPtr<IStream> header;
-  HRESULT hr = OpenChildStream(pStg, kNodeHeaderStream, kReadMode, header.ReleaseAndGetAddressOf());
+  HRESULT hr = cfb::OpenStreamNamed(pStg, kNodeHeaderStream, kReadMode, header.ReleaseAndGetAddressOf());
   if (FAILED(hr)) return hr;
   StreamReader in(header.Get());
   SHORT picture = 0;
@@ -290,7 +290,8 @@ HRESULT ONodes::Append(IONode* ppNode) {
   DocSession doc(c_.store.Get());
   ComPtr<IStorage> folder, storage;
   hr = doc.OpenAt(parentPath_.Get(), &folder);
-  if (SUCCEEDED(hr)) hr = CreateChildStorage(folder.Get(), name.View(), storage.ReleaseAndGetAddressOf());
+  if (SUCCEEDED(hr))
+    hr = cfb::CreateStorageNamed(folder.Get(), name.View(), kCreateMode, storage.ReleaseAndGetAddressOf());
   if (SUCCEEDED(hr)) hr = persist->Save(storage.Get(), TRUE);
   storage.Reset();
   folder.Reset();

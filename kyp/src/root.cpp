@@ -227,7 +227,7 @@ HRESULT VemraKYP::SetCurrentFolder(BSTR bstrPath, SHORT iLocation, IStorage** pp
     case kypFolderChild: {
       if (!current_) break;
       ComPtr<IStorage> child;
-      HRESULT hr = OpenChildStorage(current_, View(bstrPath), kOpenMode, child.GetAddressOf());
+      HRESULT hr = cfb::OpenStorageNamed(current_, View(bstrPath), kOpenMode, child.GetAddressOf());
       if (FAILED(hr)) return hr;
       hr = Push(std::move(child));
       if (FAILED(hr)) return hr;
@@ -259,7 +259,7 @@ HRESULT VemraKYP::WalkPath(BSTR path, IStorage** ppStorage) {
   HRESULT hr = S_OK;
   for (std::u16string_view component : SplitFolderPath(View(path))) {
     ComPtr<IStorage> child;
-    hr = OpenChildStorage(current_, component, kOpenMode, child.GetAddressOf());
+    hr = cfb::OpenStorageNamed(current_, component, kOpenMode, child.GetAddressOf());
     if (SUCCEEDED(hr)) hr = Push(std::move(child));
     if (FAILED(hr)) {
       ReleaseFolders();

@@ -1,8 +1,8 @@
 // The catalog's rules for element names and the long-name map of one open storage.
 //
 // A name the container can hold under itself is stored as its own element name; any other
-// (too long, one that folds onto a reserved stream, one holding a NUL or a character the
-// container refuses) is stored under an element "FLD~~n", and the storage's long-name map
+// (too long, one that folds onto a reserved stream, one holding a NUL, a lone surrogate or a
+// character the container refuses) is stored under an element "FLD~~n", and the storage's long-name map
 // "N_~~LNG" gives the name of identifier n.
 //
 // The map is held in memory while the storage is open. It is read from "N_~~LNG" on first
@@ -40,10 +40,15 @@ inline constexpr WORD kMaxLongNameId = 32767;
 bool IsReservedStreamName(std::u16string_view elementName);  // exact, as enumerated
 // A name that would land on a reserved stream when compared the way the container does.
 bool FoldsToReservedName(std::u16string_view name);
-// A name the container holds under itself: short enough, not one of the reserved streams, and
-// free of NULs (the container would see only the part before one). Refused characters are
-// found out by the container.
+// A name stored under itself: short enough, not one of the reserved streams, free of NULs
+// (the container would see only the part before one) and valid UTF-16, so that every
+// directory entry of a catalog reads as text in any compound-file tool (a name read from a
+// disk keeps a byte that is not UTF-8 as a lone surrogate). Refused characters are found out
+// by the container.
 bool FitsOwnElement(const std::u16string& name);
+// A name that may be found stored under itself: as above, but a name that is not valid
+// UTF-16 too, as catalogs written before stored such names.
+bool MayBeOwnElement(const std::u16string& name);
 // "FLD~~" followed by an identifier (1..65535, decimal, no leading zero): the element of a
 // long name. Anything else is a name of its own.
 std::optional<WORD> ParseLongNameElement(std::u16string_view elementName);

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 
+#include "namedcalls.h"
 #include "namefold.h"
 #include "stgio.h"
+#include "unicode.h"
 
 namespace brevix {
 
@@ -20,9 +22,11 @@ bool FoldsToReservedName(std::u16string_view n) {
          EqualsIgnoreCase(n, kLongNameStreamName);
 }
 
-bool FitsOwnElement(const std::u16string& name) {
-  return name.size() <= kMaxElementName && !FoldsToReservedName(name) && name.find(u'\0') == std::u16string::npos;
+bool MayBeOwnElement(const std::u16string& name) {
+  return name.size() <= kMaxElementName && !FoldsToReservedName(name) && cfb::IsWholeName(name);
 }
+
+bool FitsOwnElement(const std::u16string& name) { return MayBeOwnElement(name) && unicode::IsUtf16(name); }
 
 std::optional<WORD> ParseLongNameElement(std::u16string_view n) {
   if (n.size() <= kLongNamePrefix.size() || n.substr(0, kLongNamePrefix.size()) != kLongNamePrefix) {

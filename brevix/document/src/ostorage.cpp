@@ -416,7 +416,9 @@ HRESULT OStorage::ResolveChild(Frame& f, const std::u16string& name, bool anyCas
                                Found& out) {
   out = Found{};
   if (name.empty()) return STG_E_FILENOTFOUND;
-  if (FitsOwnElement(name)) {
+  // A name that is not valid UTF-16 is placed through the map, but a catalog written before
+  // may hold it under itself.
+  if (MayBeOwnElement(name)) {
     std::u16string stored;
     HRESULT hr = open(name, &stored);
     if (SUCCEEDED(hr)) {

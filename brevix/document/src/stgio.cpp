@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 
+#include "namedcalls.h"
+
 namespace brevix {
 namespace {
 
@@ -23,19 +25,19 @@ class StatName {
 }  // namespace
 
 HRESULT OpenStreamIn(IStorage* parent, const std::u16string& name, DWORD mode, ComPtr<IStream>& out) {
-  return parent->OpenStream(name.c_str(), nullptr, mode, 0, out.ReleaseAndGetAddressOf());
+  return cfb::OpenStreamNamed(parent, name, mode, out.ReleaseAndGetAddressOf());
 }
 
 HRESULT OpenStorageIn(IStorage* parent, const std::u16string& name, DWORD mode, ComPtr<IStorage>& out) {
-  return parent->OpenStorage(name.c_str(), nullptr, mode, nullptr, 0, out.ReleaseAndGetAddressOf());
+  return cfb::OpenStorageNamed(parent, name, mode, out.ReleaseAndGetAddressOf());
 }
 
 HRESULT CreateStreamIn(IStorage* parent, const std::u16string& name, DWORD mode, ComPtr<IStream>& out) {
-  return parent->CreateStream(name.c_str(), mode, 0, 0, out.ReleaseAndGetAddressOf());
+  return cfb::CreateStreamNamed(parent, name, mode, out.ReleaseAndGetAddressOf());
 }
 
 HRESULT CreateStorageIn(IStorage* parent, const std::u16string& name, DWORD mode, ComPtr<IStorage>& out) {
-  return parent->CreateStorage(name.c_str(), mode, 0, 0, out.ReleaseAndGetAddressOf());
+  return cfb::CreateStorageNamed(parent, name, mode, out.ReleaseAndGetAddressOf());
 }
 
 HRESULT StoredName(IStream* s, std::u16string& name) {

@@ -23,6 +23,8 @@ inline constexpr DWORD kModeNewStream = STGM_WRITE | STGM_SHARE_EXCLUSIVE;      
 inline constexpr DWORD kModeRead = STGM_READ | STGM_SHARE_EXCLUSIVE;                              // 0x10
 inline constexpr DWORD kModeWrite = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;                        // 0x12
 
+// The element calls over a name held as a string (a name holding a NUL is refused with
+// STG_E_INVALIDNAME; see namedcalls.h).
 HRESULT OpenStreamIn(IStorage* parent, const std::u16string& name, DWORD mode, ComPtr<IStream>& out);
 HRESULT OpenStorageIn(IStorage* parent, const std::u16string& name, DWORD mode, ComPtr<IStorage>& out);
 HRESULT CreateStreamIn(IStorage* parent, const std::u16string& name, DWORD mode, ComPtr<IStream>& out);

@@ -9,6 +9,7 @@
 #include "catalogformat.h"
 #include "longnames.h"
 #include "test_support.h"
+#include "unicode.h"
 #include "xcom/dispatch.h"
 #include "xcom/tokens.h"
 
@@ -421,6 +422,98 @@ TEST_F(DocumentTest, NamesTheContainerCannotHoldGoThroughTheMap) {
   RawFile raw = Raw();
   EXPECT_EQ(raw.Stream({}, kHeader), HeaderBytes(0.0, 1.1, std::nullopt, std::nullopt));
   EXPECT_EQ(raw.Stream({u"Disk A"}, kItem), brevix::EncodeItemRecord(Disk(u"Disk A", 1)));
+}
+
+// A name read from a disk keeps a byte that is not UTF-8 as a lone surrogate; stored as an
+// element name it would be no text for other compound-file tools. Such names go through the
+// map, and every directory entry stays valid UTF-16.
+TEST_F(DocumentTest, NamesThatAreNotUtf16GoThroughTheMap) {
+  const std::u16string stray = std::u16string(u"caf") + char16_t(0xDCFF) + u".txt";
+  const std::u16string strayFolder = std::u16string(u"dir") + char16_t(0xDCFE);
+  const std::u16string strayLong = Repeat(u'l', 35) + char16_t(0xDC80);
+  const std::u16string loneHigh = std::u16string(u"x") + char16_t(0xD800);
+  const std::u16string pair = std::u16string(u"emoji ") + char16_t(0xD83D) + char16_t(0xDE00);  // valid
+  struct Case {
+    std::u16string name;
+    LONG kind;
+  } cases[] = {
+      {stray, ItemFile}, {strayFolder, ItemFolder}, {strayLong, ItemFile}, {loneHigh, ItemFile}, {pair, ItemFile},
+  };
+  ASSERT_EQ(Add(doc_.Get(), u"", Disk(u"Disk A", 1)), S_OK);
+  std::uint64_t size = 10;
+  for (const Case& c : cases) {
+    ASSERT_EQ(Add(doc_.Get(), u"Disk A", c.kind == ItemFile ? File(c.name, size++) : Folder(c.name, size++)), S_OK);
+  }
+  ASSERT_EQ(Add(doc_.Get(), u"Disk A/" + strayFolder, File(stray, 99)), S_OK);
+  // A valid name renamed to one that is not moves into the map, and back out again.
+  ASSERT_EQ(Add(doc_.Get(), u"Disk A", File(u"plain", 7)), S_OK);
+  ASSERT_EQ(doc_->RenameItem(Bstr(u"Disk A").Get(), Bstr(u"plain").Get(), Bstr(loneHigh + u"2").Get()), S_OK);
+  ASSERT_EQ(Add(doc_.Get(), u"Disk A", File(u"back", 8)), S_OK);
+  ASSERT_EQ(doc_->RenameItem(Bstr(u"Disk A").Get(), Bstr(u"back").Get(), Bstr(stray + u"2").Get()), S_OK);
+  ASSERT_EQ(doc_->RenameItem(Bstr(u"Disk A").Get(), Bstr(stray + u"2").Get(), Bstr(u"back again").Get()), S_OK);
+  Reopen();
+
+  size = 10;
+  for (const Case& c : cases) {
+    ItemRecord r;
+    ASSERT_EQ(Get(doc_.Get(), u"Disk A", c.name, c.kind, r), S_OK) << Narrow(c.name);
+    EXPECT_EQ(r.Size(), size++);
+    EXPECT_EQ(r.name, c.name);
+  }
+  ItemRecord r;
+  ASSERT_EQ(Get(doc_.Get(), u"Disk A/" + strayFolder, stray, ItemFile, r), S_OK);  // a path through the map
+  EXPECT_EQ(r.Size(), 99u);
+  ASSERT_EQ(Get(doc_.Get(), u"Disk A", loneHigh + u"2", ItemFile, r), S_OK);
+  EXPECT_EQ(r.Size(), 7u);
+  ASSERT_EQ(Get(doc_.Get(), u"Disk A", u"back again", ItemFile, r), S_OK);
+  EXPECT_EQ(r.Size(), 8u);
+
+  RawFile raw = Raw();
+  std::vector<std::u16string> elements = raw.List({u"Disk A"});
+  for (const std::u16string& e : raw.List({u"Disk A", u"FLD~~2"})) elements.push_back(e);
+  for (const std::u16string& e : elements) EXPECT_TRUE(unicode::IsUtf16(e)) << Narrow(e);
+  EXPECT_EQ(Sorted(elements), Sorted({u"FLD~~1", u"FLD~~2/", u"FLD~~3", u"FLD~~4", u"FLD~~5", u"I_T_E_M_", u"N_~~LNG",
+                                      pair, u"back again", u"FLD~~1", u"I_T_E_M_", u"N_~~LNG"}));
+  brevix::LongNameMapImage map = DecodeMap(raw.Stream({u"Disk A"}, kMap));
+  ASSERT_EQ(map.entries.size(), 5u);
+  EXPECT_EQ(map.entries[0].name, stray);
+  EXPECT_EQ(map.entries[1].name, strayFolder);
+}
+
+// A catalog written before stored such names under themselves: they are still found, listed,
+// renamed and deleted there.
+TEST_F(DocumentTest, ElementNamesThatAreNotUtf16StillRead) {
+  const std::u16string old = std::u16string(u"old") + char16_t(0xDCE9);
+  ASSERT_EQ(Add(doc_.Get(), u"", Disk(u"Disk A", 1)), S_OK);
+  ASSERT_EQ(doc_->CloseDoc(0), S_OK);
+  {
+    ComPtr<IStorage> root, disk;
+    ComPtr<IStream> s;
+    const DWORD rw = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+    ASSERT_EQ(StgOpenStorage(path_.c_str(), nullptr, rw, nullptr, 0, root.ReleaseAndGetAddressOf()), S_OK);
+    ASSERT_EQ(root->OpenStorage(u"Disk A", nullptr, rw, nullptr, 0, disk.ReleaseAndGetAddressOf()), S_OK);
+    ASSERT_EQ(disk->CreateStream(old.c_str(), STGM_CREATE | rw, 0, 0, s.ReleaseAndGetAddressOf()), S_OK);
+    const std::vector<BYTE> bytes = brevix::EncodeItemRecord(File(old, 5));
+    ASSERT_EQ(s->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr), S_OK);
+  }
+  ASSERT_EQ(doc_->LoadDoc(Bstr(path_).Get()), S_OK);
+  ItemRecord r;
+  ASSERT_EQ(Get(doc_.Get(), u"Disk A", old, ItemFile, r), S_OK);
+  EXPECT_EQ(r.Size(), 5u);
+  EXPECT_EQ(r.name, old);
+  Bstr shown;
+  ASSERT_EQ(doc_->LongNameFromElement(old.c_str(), shown.ReleaseAndGetAddressOf()), S_OK);
+  EXPECT_EQ(shown.View(), old);
+  r.note = u"kept";
+  ASSERT_EQ(doc_->SetItemInfo(nullptr, &r), S_OK);
+  ASSERT_EQ(Get(doc_.Get(), u"Disk A", old, ItemFile, r), S_OK);
+  EXPECT_EQ(r.note, brevix::CountedString(u"kept"));
+  ASSERT_EQ(doc_->RenameItem(Bstr(u"Disk A").Get(), Bstr(old).Get(), Bstr(u"renamed").Get()), S_OK);
+  ASSERT_EQ(Get(doc_.Get(), u"Disk A", u"renamed", ItemFile, r), S_OK);
+  ASSERT_EQ(doc_->RenameItem(Bstr(u"Disk A").Get(), Bstr(u"renamed").Get(), Bstr(old).Get()), S_OK);
+  ASSERT_EQ(doc_->DeleteFile(Bstr(u"Disk A").Get(), Bstr(old).Get()), S_OK);
+  RawFile raw = Raw();
+  EXPECT_EQ(raw.List({u"Disk A"}), std::vector<std::u16string>{u"I_T_E_M_"});
 }
 
 TEST_F(DocumentTest, LiteralLongNameElementsKeepTheirOwnRecords) {

@@ -20,6 +20,7 @@
 #include "itemstream.h"
 #include "ofilegraber.h"
 #include "ostorage.h"
+#include "unicode.h"
 #include "volumes.h"
 #include "volumes_fixture.h"
 #include "xcom/com.h"
@@ -32,8 +33,9 @@ using xcom::Bstr;
 using xcom::ComPtr;
 using xcom::Variant;
 
-inline std::u16string U(const std::string& s) { return xcom::Utf8ToUtf16(s); }
-inline std::string N(std::u16string_view s) { return xcom::Utf16ToUtf8(s); }
+// Names and paths as a disk has them: a byte that is not UTF-8 is kept (as a lone surrogate).
+inline std::u16string U(const std::string& s) { return unicode::Utf8ToUtf16(s, unicode::Policy::kLossless); }
+inline std::string N(std::u16string_view s) { return unicode::Utf16ToUtf8(s, unicode::Policy::kLossless); }
 
 inline void WriteFile(const fs::path& path, size_t bytes) {
   fs::create_directories(path.parent_path());

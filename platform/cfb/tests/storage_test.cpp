@@ -9,6 +9,7 @@
 #include <fstream>
 #include <random>
 
+#include "namedcalls.h"
 #include "test_support.h"
 #include "unicode.h"
 
@@ -63,6 +64,50 @@ TEST(Names, RulesOfTheFormat) {
   EXPECT_EQ(TryCreateStream(root.get(), std::u16string()), STG_E_INVALIDNAME);
   Ptr<IStream> s;
   EXPECT_EQ(root->CreateStream(nullptr, kCreateStream, 0, 0, s.out()), STG_E_INVALIDNAME);
+}
+
+// The calls over names held as strings answer as the container does, refuse a name holding
+// a NUL (which would otherwise reach the file as the part before it), and read no further
+// than the string's end.
+TEST(Names, CallsOverNamesHeldAsStrings) {
+  const std::u16string text = u"okay" + std::u16string(40, u'a');
+  struct Case {
+    std::u16string_view name;
+    HRESULT expect;
+  } cases[] = {
+      {std::u16string_view(text).substr(0, 2), S_OK},  // "ok", not "okay..."
+      {std::u16string_view(text).substr(0, 31), S_OK},
+      {std::u16string_view(text).substr(0, 32), STG_E_INVALIDNAME},
+      {std::u16string_view(u"a\0b", 3), STG_E_INVALIDNAME},
+      {std::u16string_view(u"\0", 1), STG_E_INVALIDNAME},
+      {std::u16string_view(), STG_E_INVALIDNAME},
+  };
+  TempDir dir;
+  Ptr<IStorage> root = Create(dir.file("named.dkc"));
+  for (const Case& c : cases) {
+    const std::string label = A(std::u16string(c.name));
+    // The storage's name: "S" and the name, one unit shorter where it would not fit otherwise.
+    const std::u16string storage = u"S" + std::u16string(c.name.size() == 31 ? c.name.substr(1) : c.name);
+    Ptr<IStream> s;
+    Ptr<IStorage> st;
+    EXPECT_EQ(cfb::CreateStreamNamed(root.get(), c.name, kCreateStream, s.out()), c.expect) << label;
+    EXPECT_EQ(static_cast<bool>(s), c.expect == S_OK) << label;
+    s.reset();
+    EXPECT_EQ(cfb::OpenStreamNamed(root.get(), c.name, kOpenRead, s.out()), c.expect) << label;
+    EXPECT_EQ(static_cast<bool>(s), c.expect == S_OK) << label;
+    if (c.name.empty()) continue;
+    EXPECT_EQ(cfb::CreateStorageNamed(root.get(), storage, kCreateFile, st.out()), c.expect) << label;
+    st.reset();
+    EXPECT_EQ(cfb::OpenStorageNamed(root.get(), storage, kOpenRW, st.out()), c.expect) << label;
+    EXPECT_EQ(static_cast<bool>(st), c.expect == S_OK) << label;
+  }
+  std::vector<std::string> names;
+  for (const Listed& l : List(root.get())) names.push_back(l.name);
+  std::sort(names.begin(), names.end());
+  const std::string a31 = "okay" + std::string(27, 'a');
+  EXPECT_EQ(names, (std::vector<std::string>{"Skay" + std::string(27, 'a'), "Sok", "ok", a31}));
+  EXPECT_FALSE(cfb::IsWholeName(std::u16string_view(u"a\0", 2)));
+  EXPECT_TRUE(cfb::IsWholeName(u"a"));
 }
 
 TEST(Names, CaseInsensitiveWithStoredCase) {
