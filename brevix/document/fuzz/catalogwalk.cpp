@@ -85,6 +85,7 @@ void Walk(const std::string& path) {
   xcom::ScopedToken records(xcom::TokenKind::ItemRecordCallback, &CountRecord);
   doc->FindItem(nullptr, Bstr(u"*a*").Get(), nullptr, 0, 0, 0, SEARCH_ALL, hits.value());
   doc->FindItem(nullptr, nullptr, Bstr(u"*").Get(), 1, 0, 0, SEARCH_FOLDERS_ONLY, -records.value());
+  doc->FindItem(nullptr, nullptr, nullptr, 0, 0, 0, SEARCH_ALL, hits.value());  // every record
   doc->CloseDoc(0);
 }
 

@@ -51,6 +51,9 @@ class ByteReader {
   // A counted string: the byte count must be 0 (null) or an even number of at least 2 that
   // the remaining bytes hold; the last unit is the terminator and is not part of the text.
   bool Counted(CountedString& s);
+  // The same checks without a copy: the text is `units` little-endian units at byte `textAt`
+  // of the range; *present is false for a null string.
+  bool CountedAt(size_t* textAt, size_t* units, bool* present);
   size_t remaining() const { return size_ - pos_; }
   size_t position() const { return pos_; }
 
@@ -84,5 +87,17 @@ std::vector<BYTE> EncodeLongNameMap(const LongNameMapImage& m);
 // E_FAIL when the stream is shorter than its count of entries claims or a count is not
 // plausible; `m` is then untouched.
 HRESULT DecodeLongNameMap(const BYTE* data, size_t size, LongNameMapImage& m);
+// One entry of a map stream where it lies in the stream's bytes: `units` UTF-16 units from
+// byte `at` (none for a null name, which reads as an empty one).
+struct LongNameRef {
+  WORD id = 0;
+  std::uint32_t at = 0;
+  std::uint32_t units = 0;
+};
+// The entries of a map stream in stream order, with the checks of DecodeLongNameMap but no
+// copy of any name (`out` is reused); *lastId receives the last identifier given out.
+HRESULT ScanLongNameMap(const BYTE* data, size_t size, std::vector<LongNameRef>& out, WORD* lastId);
+// Appends the name of an entry found by ScanLongNameMap in the same bytes.
+void AppendLongName(const BYTE* data, const LongNameRef& entry, std::u16string& out);
 
 }  // namespace brevix

@@ -26,11 +26,23 @@ class NamePattern {
   bool Matches(std::u16string_view text) const;
   // The same for a text already upper-cased with Folded().
   bool MatchesFolded(std::u16string_view foldedText) const;
+  // A quick test on a text not upper-cased yet: false only when the text cannot match, as it
+  // holds no unit that upper-cases to the first unit of one of the pieces.
+  bool MayMatch(std::u16string_view text) const {
+    if (!leadKnown_) return true;
+    unsigned found = 0;  // no early exit: the loop runs over whole vectors of units
+    for (char16_t c : text) found |= (c >= 0x80) | (c == lead_) | (c == leadLower_);
+    return found != 0;
+  }
 
  private:
   std::vector<std::u16string> tokens_;  // upper-cased pieces between the "*"s
   bool anchored_ = false;               // the pattern does not begin with "*"
   bool empty_ = true;                   // the pattern is the empty string
+  // A piece that begins with an ASCII unit: that unit and the lower case that upper-cases to
+  // it (or the unit again). Only units beyond ASCII may upper-case to it otherwise.
+  bool leadKnown_ = false;
+  char16_t lead_ = 0, leadLower_ = 0;
 };
 
 bool MatchPattern(std::u16string_view text, std::u16string_view pattern);
@@ -56,6 +68,8 @@ struct SearchCriteria {
   bool NameMatchesFolded(std::u16string_view foldedName) const {
     return name.empty() || name.MatchesFolded(foldedName);
   }
+  // False only when a name not upper-cased yet cannot pass (NamePattern::MayMatch).
+  bool NameMayMatch(std::u16string_view name) const { return this->name.empty() || this->name.MayMatch(name); }
   // Every criterion, the name included.
   bool Matches(const ItemRecord& r) const;
   // Every criterion but the name.

@@ -18,6 +18,8 @@ inline char16_t FoldUpper(char16_t c) {
   return FoldUpperWide(c);
 }
 
+// Writes the upper-cased form of `n` units to `out` (which may be `text` itself).
+void FoldInto(const char16_t* text, size_t n, char16_t* out);
 // Appends the upper-cased form of `text` to `out`.
 void AppendFolded(std::u16string_view text, std::u16string& out);
 std::u16string Folded(std::u16string_view text);

@@ -72,27 +72,51 @@ bool ByteReader::F64(double& v) {
   return true;
 }
 
-bool ByteReader::Counted(CountedString& s) {
+bool ByteReader::CountedAt(size_t* textAt, size_t* units, bool* present) {
   size_t start = pos_;
   DWORD n;
   if (!U32(n)) return false;
   if (n == 0) {
-    s.reset();
+    *present = false;
+    *textAt = pos_;
+    *units = 0;
     return true;
   }
   if (n < 2 || (n & 1) != 0 || n > remaining()) {
     pos_ = start;
     return false;
   }
-  size_t units = n / 2 - 1;
-  std::u16string text(units, u'\0');
-  const BYTE* p = data_ + pos_;
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(text.data(), p, 2 * units);
-  } else {
-    for (size_t i = 0; i < units; ++i) text[i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
-  }
+  *present = true;
+  *textAt = pos_;
+  *units = n / 2 - 1;
   pos_ += n;
+  return true;
+}
+
+namespace {
+
+void AppendUnits(const BYTE* p, size_t units, std::u16string& out) {
+  const size_t at = out.size();
+  out.resize(at + units);
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out.data() + at, p, 2 * units);
+  } else {
+    for (size_t i = 0; i < units; ++i) out[at + i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+  }
+}
+
+}  // namespace
+
+bool ByteReader::Counted(CountedString& s) {
+  size_t at, units;
+  bool present;
+  if (!CountedAt(&at, &units, &present)) return false;
+  if (!present) {
+    s.reset();
+    return true;
+  }
+  std::u16string text;
+  AppendUnits(data_ + at, units, text);
   s = std::move(text);
   return true;
 }
@@ -132,21 +156,43 @@ std::vector<BYTE> EncodeLongNameMap(const LongNameMapImage& m) {
   return out;
 }
 
-HRESULT DecodeLongNameMap(const BYTE* data, size_t size, LongNameMapImage& m) {
+HRESULT ScanLongNameMap(const BYTE* data, size_t size, std::vector<LongNameRef>& out, WORD* lastId) {
+  out.clear();
   ByteReader r(data, size);
   WORD count, last;
   if (!r.U16(count) || !r.U16(last)) return E_FAIL;
   // Each entry takes at least 6 bytes (a null count and an identifier); a count that the
   // stream cannot hold is refused before anything is allocated for it.
   if (static_cast<size_t>(count) * 6 > r.remaining()) return E_FAIL;
+  out.reserve(count);
+  for (WORD i = 0; i < count; ++i) {
+    size_t at, units;
+    bool present;
+    WORD id;
+    if (!r.CountedAt(&at, &units, &present) || !r.U16(id)) {
+      out.clear();
+      return E_FAIL;
+    }
+    out.push_back(LongNameRef{id, static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(units)});
+  }
+  *lastId = last;
+  return S_OK;
+}
+
+void AppendLongName(const BYTE* data, const LongNameRef& entry, std::u16string& out) {
+  AppendUnits(data + entry.at, entry.units, out);
+}
+
+HRESULT DecodeLongNameMap(const BYTE* data, size_t size, LongNameMapImage& m) {
+  std::vector<LongNameRef> refs;
+  WORD last = 0;
+  if (FAILED(ScanLongNameMap(data, size, refs, &last))) return E_FAIL;
   LongNameMapImage t;
   t.lastId = last;
-  t.entries.reserve(count);
-  for (WORD i = 0; i < count; ++i) {
-    CountedString name;
-    WORD id;
-    if (!r.Counted(name) || !r.U16(id)) return E_FAIL;
-    t.entries.push_back(LongNameEntry{name ? std::move(*name) : std::u16string(), id});
+  t.entries.resize(refs.size());
+  for (size_t i = 0; i < refs.size(); ++i) {
+    AppendLongName(data, refs[i], t.entries[i].name);
+    t.entries[i].id = refs[i].id;
   }
   m = std::move(t);
   return S_OK;

@@ -6,55 +6,78 @@
 
 #include "namefold.h"
 #include "ostorage_impl.h"
+#include "searchrun.h"
 #include "xcom/tokens.h"
 
 namespace brevix {
 namespace {
 
 const std::u16string kItemStream(kItemStreamName);
-
-// One level of the walk, listed and sorted before any of it is visited: the element names,
-// the names shown (long names mapped back) and their upper-cased forms, kept in one buffer.
-struct Level {
-  struct Entry {
-    uint32_t elem, elemLen;
-    uint32_t shown, shownLen;
-    uint32_t folded;  // shownLen units
-    uint32_t seq;     // position in the enumeration
-    bool storage;
-  };
-  std::u16string text;
-  std::vector<Entry> entries;
-  void Clear() {
-    text.clear();
-    entries.clear();
-  }
-
-  std::u16string_view View(uint32_t at, uint32_t len) const { return {text.data() + at, len}; }
-  const OLECHAR* Element(const Entry& e) const { return text.data() + e.elem; }
-  std::u16string_view Shown(const Entry& e) const { return View(e.shown, e.shownLen); }
-  std::u16string_view Folded(const Entry& e) const { return View(e.folded, e.shownLen); }
-};
+bool objectWalk = false;
 
 }  // namespace
 
-struct OStorage::SearchRun {
-  SearchCriteria criteria;
-  bool anyCriteria = false;
-  ItemCallbackFn* itemCallback = nullptr;
-  ItemRecordCallbackFn* recordCallback = nullptr;
-  xcom::Bstr folderKind{u"FOLDER"};
-  xcom::Bstr fileKind{u"FILE"};
-  std::u16string path;  // the path text of the level being walked
-  HRESULT firstError = S_OK;
-  // Kept for the whole walk: one listing per depth, and one batch for the enumerators (each
-  // level is listed whole before the walk goes deeper).
-  std::vector<std::unique_ptr<Level>> levels;
-  std::size_t depth = 0;
-  std::vector<STATSTG> batch = std::vector<STATSTG>(256);
-  std::vector<ULONG> lengths = std::vector<ULONG>(256);
-  std::u16string folded;  // the name being listed, upper-cased
-};
+void UseObjectSearchWalk(bool on) { objectWalk = on; }
+
+uint32_t WalkLevel::AppendFolded(uint32_t from, uint32_t len) {
+  const auto at = static_cast<uint32_t>(text.size());
+  text.resize(at + len);
+  FoldInto(text.data() + from, len, text.data() + at);
+  return at;
+}
+
+void WalkLevel::Sort() {
+  std::sort(entries.begin(), entries.end(), [this](const Entry& a, const Entry& b) {
+    if (a.storage != b.storage) return a.storage;
+    int c = Folded(a).compare(Folded(b));
+    if (c != 0) return c < 0;
+    return a.seq > b.seq;
+  });
+}
+
+LONG OStorage::SearchRun::Deliver(const ItemRecord& rec, const std::u16string& folderPath,
+                                  const std::u16string& hitPath, double hitSerial, std::uint64_t bytesForKB, BSTR kind,
+                                  LONG& hitCount) {
+  LONG answer = 0;
+  if (itemCallback) {
+    xcom::Bstr p(hitPath);
+    xcom::Bstr note = rec.note ? xcom::Bstr(*rec.note) : xcom::Bstr();
+    DATE date = FileTimeToDate(rec.timeA).value_or(0.0);
+    answer = itemCallback(p.Get(), hitSerial, note.Get(), SizeInKB32(bytesForKB), date, kind);
+  } else {
+    ItemRecord copy = rec;
+    DeriveTypeText(copy);
+    xcom::Bstr p(folderPath);
+    recordCallback(p.Get(), &copy, hitCount);
+  }
+  ++hitCount;
+  return answer;
+}
+
+bool OStorage::SearchRun::VisitFolder(const WalkLevel& level, const WalkLevel::Entry& e, ItemRecord& rec,
+                                      double childSerial, std::u16string& folderPath, LONG& hitCount) {
+  rec.name = std::u16string(level.Shown(e));
+  folderPath = path;
+  if (!path.empty()) path += u'\\';
+  path += rec.name;
+  if (anyCriteria && !(criteria.NameMatchesFolded(level.Folded(e)) && criteria.MatchesExceptName(rec))) return false;
+  xcom::Bstr diskKind;
+  if (rec.kind == ItemDisk) diskKind = xcom::Bstr(rec.typeText);
+  LONG answer = Deliver(rec, folderPath, path, childSerial, rec.kind == ItemDisk ? rec.FreeSpace() : rec.Size(),
+                        rec.kind == ItemDisk ? diskKind.Get() : folderKind.Get(), hitCount);
+  return answer != 0 && itemCallback;
+}
+
+bool OStorage::SearchRun::VisitFile(const WalkLevel& level, const WalkLevel::Entry& e, ItemRecord& rec, double serial,
+                                    LONG& hitCount) {
+  rec.name = std::u16string(level.Shown(e));
+  if (anyCriteria && !criteria.MatchesExceptName(rec)) return false;
+  std::u16string hitPath = path;
+  hitPath += u'\\';
+  hitPath += rec.name;
+  LONG answer = Deliver(rec, path, hitPath, serial, rec.Size(), fileKind.Get(), hitCount);
+  return answer != 0 && itemCallback;
+}
 
 HRESULT OStorage::FindItem(BSTR sDir, BSTR Name, BSTR Note, LONG lSize, DATE startDate, DATE endDate,
                            SHORT srchType, LONG lpCallbackFnPtr) {
@@ -105,7 +128,13 @@ HRESULT OStorage::FindItem(BSTR sDir, BSTR Name, BSTR Note, LONG lSize, DATE sta
   hitCount_ = 0;
   {
     WalkGuard guard(*this);
-    hr = SearchLevel(run, srchType, serial, false);
+    std::uint32_t self = cfb::TreeReader::kNone;
+    if (!objectWalk && SUCCEEDED(run.reader.Attach(CurrentFrame()->stg.Get(), &self))) {
+      run.refuseFrom = WholeStreamRefusedFrom();
+      hr = SearchTreeLevel(run, srchType, serial, self, CurrentFrame());
+    } else {
+      hr = SearchLevel(run, srchType, serial, false);
+    }
   }
   hitCount_ = 0;
   HRESULT closed = CloseInternal(false);
@@ -117,8 +146,7 @@ HRESULT OStorage::FindItem(BSTR sDir, BSTR Name, BSTR Note, LONG lSize, DATE sta
 // Lists the level of `here` into the walk's buffer for the current depth and sorts it, and
 // lets the enumerator go, before any of it is visited.
 HRESULT OStorage::ListSearchLevel(SearchRun& run, Frame& here) {
-  if (run.levels.size() <= run.depth) run.levels.push_back(std::make_unique<Level>());
-  Level& level = *run.levels[run.depth];
+  WalkLevel& level = run.LevelAt(run.depth);
   level.Clear();
   IStorage* stg = here.stg.Get();
   const SearchCriteria& k = run.criteria;
@@ -158,7 +186,7 @@ HRESULT OStorage::ListSearchLevel(SearchRun& run, Frame& here) {
           for (std::size_t j = 0; j < shown.size(); ++j) run.folded[j] = FoldUpper(shown[j]);
           // A file whose name fails is never visited: it is neither kept nor sorted.
           if (!storage && run.anyCriteria && !k.NameMatchesFolded(run.folded)) continue;
-          Level::Entry e{};
+          WalkLevel::Entry e{};
           e.elem = static_cast<uint32_t>(level.text.size());
           e.elemLen = static_cast<uint32_t>(name.size());
           level.text.append(name);
@@ -180,63 +208,27 @@ HRESULT OStorage::ListSearchLevel(SearchRun& run, Frame& here) {
       if (hr != S_OK || got < kBatch) break;
     }
   }
-  // Storages before streams; then by name ignoring case; of two equal names the one listed
-  // later comes first.
-  std::sort(level.entries.begin(), level.entries.end(), [&level](const Level::Entry& a, const Level::Entry& b) {
-    if (a.storage != b.storage) return a.storage;
-    int c = level.Folded(a).compare(level.Folded(b));
-    if (c != 0) return c < 0;
-    return a.seq > b.seq;
-  });
-
+  level.Sort();
   return S_OK;
 }
 
 HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial, bool listed) {
-  bool descend = true;
-  if (srchType > 99) {
-    srchType = static_cast<SHORT>(srchType - 100);
-    descend = false;
-  }
-  if (srchType == SEARCH_NO_DESCENT) descend = false;
+  const bool descend = WalkDescends(srchType);
 
   Frame& here = *CurrentFrame();
   const bool atRoot = &here == &root_;
   IStorage* stg = here.stg.Get();  // stays valid while frames below are pushed and popped
-  const SearchCriteria& k = run.criteria;
 
   // A level below the first was listed by its parent, before the parent read its record.
   if (!listed) {
     HRESULT hr = ListSearchLevel(run, here);
     if (FAILED(hr)) return hr;
   }
-  Level& level = *run.levels[run.depth];
-  struct Deeper {
-    std::size_t& depth;
-    explicit Deeper(std::size_t& d) : depth(d) { ++depth; }
-    ~Deeper() { --depth; }
-  } deeper(run.depth);
-
-  auto deliver = [&](const ItemRecord& rec, const std::u16string& folderPath, const std::u16string& hitPath,
-                     double hitSerial, std::uint64_t bytesForKB, BSTR kind) -> LONG {
-    LONG answer = 0;
-    if (run.itemCallback) {
-      xcom::Bstr path(hitPath);
-      xcom::Bstr note = rec.note ? xcom::Bstr(*rec.note) : xcom::Bstr();
-      DATE date = FileTimeToDate(rec.timeA).value_or(0.0);
-      answer = run.itemCallback(path.Get(), hitSerial, note.Get(), SizeInKB32(bytesForKB), date, kind);
-    } else {
-      ItemRecord copy = rec;
-      DeriveTypeText(copy);
-      xcom::Bstr path(folderPath);
-      run.recordCallback(path.Get(), &copy, hitCount_);
-    }
-    ++hitCount_;
-    return answer;
-  };
+  WalkLevel& level = *run.levels[run.depth];
+  DepthScope deeper(run.depth);
 
   HRESULT first = S_OK;
-  for (const Level::Entry& e : level.entries) {
+  for (const WalkLevel::Entry& e : level.entries) {
     if (!e.storage) continue;
     ComPtr<IStorage> child;
     if (FAILED(stg->OpenStorage(level.Element(e), nullptr, kModeRead, nullptr, 0, child.ReleaseAndGetAddressOf()))) {
@@ -263,25 +255,13 @@ HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial, boo
       continue;
     }
     item = nullptr;
-    rec.name = std::u16string(level.Shown(e));
     double childSerial = rec.kind == ItemDisk ? rec.serial : serial;
-
-    std::u16string folderPath = run.path;
-    if (!run.path.empty()) run.path += u'\\';
-    run.path += rec.name;
-    bool hit = !run.anyCriteria || (k.NameMatchesFolded(level.Folded(e)) && k.MatchesExceptName(rec));
-    if (hit) {
-      xcom::Bstr diskKind;
-      if (rec.kind == ItemDisk) diskKind = xcom::Bstr(rec.typeText);
-      LONG answer = deliver(rec, folderPath, run.path, childSerial,
-                            rec.kind == ItemDisk ? rec.FreeSpace() : rec.Size(),
-                            rec.kind == ItemDisk ? diskKind.Get() : run.folderKind.Get());
-      if (answer != 0 && run.itemCallback) {
-        run.path = std::move(folderPath);
-        HRESULT popped = leave();
-        if (FAILED(popped) && SUCCEEDED(first)) first = popped;
-        return first;
-      }
+    std::u16string folderPath;
+    if (run.VisitFolder(level, e, rec, childSerial, folderPath, hitCount_)) {
+      run.path = std::move(folderPath);
+      HRESULT popped = leave();
+      if (FAILED(popped) && SUCCEEDED(first)) first = popped;
+      return first;
     }
     if (descend) {
       HRESULT hr = FAILED(listed) ? listed : SearchLevel(run, srchType, childSerial, true);
@@ -293,7 +273,7 @@ HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial, boo
   }
 
   if (srchType == SEARCH_FOLDERS_ONLY) return first;
-  for (const Level::Entry& e : level.entries) {
+  for (const WalkLevel::Entry& e : level.entries) {
     if (e.storage) continue;
     // The level holds only files whose name passed: the rest were left out when it was listed.
     ComPtr<IStream> s;
@@ -302,13 +282,7 @@ HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial, boo
     rec.kind = ItemFile;
     if (SUCCEEDED(ReadWholeStream(s.Get(), buffer_))) DecodeItemRecord(buffer_.data(), buffer_.size(), rec);
     s = nullptr;
-    rec.name = std::u16string(level.Shown(e));
-    if (run.anyCriteria && !k.MatchesExceptName(rec)) continue;
-    std::u16string hitPath = run.path;
-    hitPath += u'\\';
-    hitPath += rec.name;
-    LONG answer = deliver(rec, run.path, hitPath, serial, rec.Size(), run.fileKind.Get());
-    if (answer != 0 && run.itemCallback) return first;
+    if (run.VisitFile(level, e, rec, serial, hitCount_)) return first;
   }
   return first;
 }

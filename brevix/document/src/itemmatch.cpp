@@ -19,6 +19,13 @@ NamePattern::NamePattern(std::u16string_view pattern) {
     if (star > i) tokens_.emplace_back(folded, i, star - i);
     i = star + 1;
   }
+  for (const std::u16string& tok : tokens_) {
+    if (tok[0] >= 0x80) continue;
+    leadKnown_ = true;
+    lead_ = tok[0];
+    leadLower_ = (lead_ >= u'A' && lead_ <= u'Z') ? static_cast<char16_t>(lead_ + 32) : lead_;
+    break;
+  }
 }
 
 bool NamePattern::MatchesFolded(std::u16string_view text) const {

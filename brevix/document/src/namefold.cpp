@@ -27,11 +27,23 @@ char16_t FoldUpperWide(char16_t c) {
   return up <= 0xFFFF ? static_cast<char16_t>(up) : c;
 }
 
+// ASCII letters in one pass the compiler can vectorise; the rest, where there is any, after.
+void FoldInto(const char16_t* text, size_t n, char16_t* out) {
+  unsigned seen = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const char16_t c = text[i];
+    seen |= c;
+    out[i] = static_cast<char16_t>(c - (static_cast<unsigned>(c - u'a') < 26u ? 32 : 0));
+  }
+  if (seen < 0x80) return;
+  for (size_t i = 0; i < n; ++i)
+    if (text[i] >= 0x80) out[i] = FoldUpperWide(text[i]);
+}
+
 void AppendFolded(std::u16string_view text, std::u16string& out) {
   size_t at = out.size();
   out.resize(at + text.size());
-  char16_t* dst = out.data() + at;
-  for (char16_t c : text) *dst++ = FoldUpper(c);
+  FoldInto(text.data(), text.size(), out.data() + at);
 }
 
 std::u16string Folded(std::u16string_view text) {

@@ -2,6 +2,7 @@
 // below it with the current folder, the header values, and the search walk.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -167,9 +168,15 @@ class OStorage : public xcom::DispatchImpl<OStorage, IOStorageInternal> {
   HRESULT AddFolderHere(Frame& cur, const std::u16string& name, const ItemRecord& rec);
   HRESULT DiskNamed(Frame& root, const std::u16string& name, bool* found);
 
-  // The search walk.
+  // The search walk over storage objects.
   HRESULT SearchLevel(SearchRun& run, SHORT srchType, double serial, bool listed);
   HRESULT ListSearchLevel(SearchRun& run, Frame& here);
+  // The same walk over the file's tree reader: no object per element. `top` is the frame of
+  // the starting level (null below it), whose names the document may hold changed in memory.
+  HRESULT SearchTreeLevel(SearchRun& run, SHORT srchType, double serial, std::uint32_t storage, Frame* top);
+  HRESULT ListTreeLevel(SearchRun& run, std::uint32_t storage);
+  // Looks up the long names a listing left pending, drops the files whose name fails, sorts.
+  void ShowTreeLevel(SearchRun& run, std::uint32_t storage, Frame* top);
 
   std::u16string docName_ = u"VEMRA.DKC";
   Frame root_;

@@ -71,9 +71,22 @@ HRESULT ProbeElement(IStorage* parent, const std::u16string& name, std::u16strin
   return hr;
 }
 
+namespace {
+constexpr ULONG kFirstChunk = 512;
+constexpr ULONG kLargestChunk = 1u << 20;
+}  // namespace
+
+std::uint64_t WholeStreamRefusedFrom() {
+  std::uint64_t total = 0;
+  for (ULONG chunk = kFirstChunk;; chunk = chunk < kLargestChunk ? chunk * 2 : chunk) {
+    total += chunk;
+    if (total >= kMaxStreamBytes) return total;
+  }
+}
+
 HRESULT ReadWholeStream(IStream* s, std::vector<BYTE>& out) {
   out.clear();
-  ULONG chunk = 512;
+  ULONG chunk = kFirstChunk;
   for (;;) {
     size_t at = out.size();
     out.resize(at + chunk);
@@ -89,7 +102,7 @@ HRESULT ReadWholeStream(IStream* s, std::vector<BYTE>& out) {
       out.clear();
       return E_FAIL;
     }
-    if (chunk < (1u << 20)) chunk *= 2;
+    if (chunk < kLargestChunk) chunk *= 2;
   }
 }
 

@@ -2,6 +2,7 @@
 // file format, over byte buffers.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ HRESULT StoredName(IStorage* s, std::u16string& name);
 
 // The whole content of a stream; E_FAIL beyond a size no catalog stream reaches.
 HRESULT ReadWholeStream(IStream* s, std::vector<BYTE>& out);
+// The size from which ReadWholeStream gives E_FAIL: the first total of its growing reads
+// that reaches the limit.
+std::uint64_t WholeStreamRefusedFrom();
 // Writes bytes from the stream's position and, with truncate, cuts the stream after them.
 HRESULT WriteWholeStream(IStream* s, const std::vector<BYTE>& bytes, bool truncate);
 

@@ -12,6 +12,7 @@
 
 #include "cfb.h"
 #include "docfile.h"
+#include "guard.h"
 #include "refcounted.h"
 #include "unicode.h"
 
@@ -31,36 +32,6 @@ HRESULT CheckMode(DWORD mode, bool allowCreate) {
   if ((mode & 0x3u) == 0x3u) return STG_E_INVALIDFLAG;
   if ((mode & 0x70u) != STGM_SHARE_EXCLUSIVE) return STG_E_INVALIDFLAG;
   return S_OK;
-}
-
-// Runs one call against the engine: failures become status values, and a failure after the
-// call began to change the file marks the session broken, so that a half-made change is
-// never written.
-template <class F>
-HRESULT Guard(Docfile& d, F&& f) {
-  if (d.Broken()) return d.BrokenStatus();
-  std::uint64_t before = d.Mutations();
-  HRESULT hr;
-  try {
-    d.Trim();
-    hr = f();
-  } catch (const Failure& e) {
-    if (d.Mutations() != before) d.MarkBroken(e.hr);
-    hr = e.hr;
-  } catch (const std::bad_alloc&) {
-    if (d.Mutations() != before) d.MarkBroken(E_OUTOFMEMORY);
-    hr = E_OUTOFMEMORY;
-  } catch (const std::length_error&) {
-    if (d.Mutations() != before) d.MarkBroken(E_OUTOFMEMORY);
-    hr = E_OUTOFMEMORY;
-  }
-  // What was read from a page of the file that could not be read is zeros: the call fails,
-  // and so does every later one, and nothing of this session is written back.
-  if (d.ReadFaulted()) {
-    d.MarkBroken(STG_E_READFAULT);
-    return STG_E_READFAULT;
-  }
-  return hr;
 }
 
 CLSID ClsidFromBytes(const std::uint8_t* b) {
@@ -770,6 +741,16 @@ HRESULT CreateReplacing(const std::string& path, DWORD mode, const std::u16strin
 }
 
 }  // namespace
+
+HRESULT StorageElement(IStorage* stg, std::shared_ptr<Docfile>* doc, EntryId* id) {
+  auto* impl = stg ? dynamic_cast<StorageImpl*>(stg) : nullptr;
+  if (!impl) return E_NOINTERFACE;
+  if (HRESULT hr = impl->Live(); FAILED(hr)) return hr;
+  *doc = impl->doc;
+  *id = impl->id;
+  return S_OK;
+}
+
 }  // namespace cfb
 
 using namespace cfb;

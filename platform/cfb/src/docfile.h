@@ -142,6 +142,10 @@ class Docfile {
   std::uint8_t TypeOf(EntryId id);
   ElementInfo Info(EntryId id, bool withName);
   Listing List(EntryId storage);
+  // The elements of one storage in the order of List, each handed with its directory entry
+  // to visit (the entry stays valid through the call, which must not call the file again).
+  using EntryVisit = void (*)(void* context, EntryId id, const std::uint8_t* entry);
+  void VisitChildren(EntryId storage, EntryVisit visit, void* context);
   std::vector<EntryId> Children(EntryId storage);
   // A new element (the name must not be there yet).
   EntryId Create(EntryId storage, const std::u16string& name, std::uint8_t type);
@@ -169,6 +173,7 @@ class Docfile {
   void Resize(StreamCursor& c, std::uint64_t newSize);
 
  private:
+  friend class TreeReader;  // reads entries and streams by their ids, without objects
   Docfile() = default;
   // Owners of chains that are not elements: the directory and the mini FAT.
   static constexpr EntryId kOwnerDir{0xFFFFFF00};

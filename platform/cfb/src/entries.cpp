@@ -171,6 +171,10 @@ Listing Docfile::List(EntryId storage) {
   return out;
 }
 
+void Docfile::VisitChildren(EntryId storage, EntryVisit visit, void* context) {
+  Walk(storage, nullptr, [&](EntryId id, const std::uint8_t* e) { visit(context, id, e); });
+}
+
 EntryId Docfile::CreateOrFind(EntryId storage, const std::u16string& name, std::uint8_t type, bool* existed) {
   const NameKey key = NameKey::From(name.data(), name.size());
   int lastCmp = 0;

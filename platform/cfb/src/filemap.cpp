@@ -1,12 +1,15 @@
 // Read-only maps of the files the layer holds open, and the guard for pages that cannot be read.
 #include "filemap.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <mutex>
+#include <string>
 
 namespace cfb {
 namespace {
@@ -64,12 +67,51 @@ void Install() {
   ::sigaction(SIGBUS, &sa, &previous);
 }
 
+// The map of the file released last, kept for the next open of that same file: the catalog
+// is opened and closed for every search, and building a map's page tables again costs more
+// than a search reads from it. A map is a view of the file as it is now, so a kept one shows
+// what was written since; one whose file has another length, or a page of which faulted,
+// is not used again.
+struct Kept {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+  int slot = -1;
+  dev_t dev = 0;
+  ino_t ino = 0;
+};
+std::mutex keptLock;
+Kept kept;
+
+void Release(const std::uint8_t* data, std::size_t size, int slot) {
+  regions[slot].size.store(0, std::memory_order_release);   // no longer ours to mend
+  regions[slot].start.store(1, std::memory_order_release);  // but still taken
+  ::munmap(const_cast<std::uint8_t*>(data), size);
+  regions[slot].start.store(0, std::memory_order_release);
+}
+
 }  // namespace
 
 bool FileMap::Map(int fd, std::size_t bytes) {
   Unmap();
   if (bytes == 0) return false;
   std::call_once(installOnce, Install);
+  struct stat st {};
+  const bool known = ::fstat(fd, &st) == 0;
+  if (known) {
+    dev_ = st.st_dev;
+    ino_ = st.st_ino;
+    std::lock_guard<std::mutex> hold(keptLock);
+    if (kept.data && kept.dev == st.st_dev && kept.ino == st.st_ino && kept.size == bytes &&
+        !regions[kept.slot].faulted.load(std::memory_order_acquire)) {
+      data_ = kept.data;
+      size_ = kept.size;
+      slot_ = kept.slot;
+      keepable_ = true;
+      kept = Kept{};
+      return true;
+    }
+  }
+  ForgetKept();  // another file is being read: the map kept is of no more use
   int slot = -1;
   for (int i = 0; i < kRegions && slot < 0; ++i) {
     std::uintptr_t expected = 0;
@@ -77,7 +119,18 @@ bool FileMap::Map(int fd, std::size_t bytes) {
     if (regions[i].start.compare_exchange_strong(expected, 1, std::memory_order_acq_rel)) slot = i;
   }
   if (slot < 0) return false;
-  void* m = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0);
+  // The map is made through a description of its own, which holds no lock: a map keeps its
+  // description alive, and with it any lock on it, after the file is closed. Where there is
+  // none to be had the file's own is mapped, and the map is not kept past the file.
+  int own = known ? ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_RDONLY | O_CLOEXEC) : -1;
+  struct stat same {};
+  if (own >= 0 && (::fstat(own, &same) != 0 || same.st_dev != st.st_dev || same.st_ino != st.st_ino)) {
+    ::close(own);
+    own = -1;
+  }
+  void* m = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED, own >= 0 ? own : fd, 0);
+  if (own >= 0) ::close(own);
+  keepable_ = own >= 0;
   if (m == MAP_FAILED) {
     regions[slot].start.store(0, std::memory_order_release);
     return false;
@@ -93,13 +146,24 @@ bool FileMap::Map(int fd, std::size_t bytes) {
 
 void FileMap::Unmap() {
   if (!data_) return;
-  regions[slot_].size.store(0, std::memory_order_release);   // no longer ours to mend
-  regions[slot_].start.store(1, std::memory_order_release);  // but still taken
-  ::munmap(const_cast<std::uint8_t*>(data_), size_);
-  regions[slot_].start.store(0, std::memory_order_release);
+  Kept drop{data_, size_, slot_, dev_, ino_};
+  if (keepable_ && !Faulted()) {
+    std::lock_guard<std::mutex> hold(keptLock);
+    std::swap(drop, kept);
+  }
+  if (drop.data) Release(drop.data, drop.size, drop.slot);
   data_ = nullptr;
   size_ = 0;
   slot_ = -1;
+}
+
+void FileMap::ForgetKept() {
+  Kept drop;
+  {
+    std::lock_guard<std::mutex> hold(keptLock);
+    std::swap(drop, kept);
+  }
+  if (drop.data) Release(drop.data, drop.size, drop.slot);
 }
 
 bool FileMap::Faulted() const { return slot_ >= 0 && regions[slot_].faulted.load(std::memory_order_acquire); }

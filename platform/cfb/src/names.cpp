@@ -36,8 +36,7 @@ HRESULT CheckName(const OLECHAR* name, std::u16string* out) {
   std::size_t n = 0;
   for (; name[n]; ++n) {
     if (n >= kMaxNameUnits) return STG_E_INVALIDNAME;
-    char16_t c = name[n];
-    if (c == u'/' || c == u'\\' || c == u':' || c == u'!') return STG_E_INVALIDNAME;
+    if (RefusedInName(name[n])) return STG_E_INVALIDNAME;
   }
   if (out) out->assign(name, n);
   return S_OK;

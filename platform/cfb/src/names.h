@@ -15,6 +15,8 @@ inline constexpr std::size_t kMaxNameUnits = 31;
 // S_OK, or STG_E_INVALIDNAME for a null, empty or too long name, or one holding a refused
 // character ('/', '\', ':', '!').
 HRESULT CheckName(const OLECHAR* name, std::u16string* out);
+// The characters CheckName refuses in a name.
+inline bool RefusedInName(char16_t c) { return c == u'/' || c == u'\\' || c == u':' || c == u'!'; }
 
 char16_t UpcaseUnit(char16_t c);
 

@@ -66,10 +66,14 @@ void SectorCache::Init(int fd, std::uint32_t sectorSize, std::uint32_t fileSecto
   blockShift_ = static_cast<std::uint32_t>(__builtin_ctz(perBlock_));
   fileSectors_ = fileSectors;
   struct stat st {};
-  if (fileSectors == 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
-  std::uint64_t whole = static_cast<std::uint64_t>(st.st_size) / sectorSize;  // with the header
-  if (whole < 2 || whole - 1 > fileSectors) return;
-  if (!map_.Map(fd, static_cast<std::size_t>(whole * sectorSize))) return;  // read through calls instead
+  std::uint64_t whole = 0;  // sectors with the header
+  if (fileSectors != 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+    whole = static_cast<std::uint64_t>(st.st_size) / sectorSize;
+  // A file that is not mapped is read through calls; the map kept from another file goes.
+  if (whole < 2 || whole - 1 > fileSectors || !map_.Map(fd, static_cast<std::size_t>(whole * sectorSize))) {
+    FileMap::ForgetKept();
+    return;
+  }
   mappedSectors_ = static_cast<std::uint32_t>(whole - 1);
 }
 

@@ -436,6 +436,53 @@ TEST(Files, ACutShortFileFailsItsReads) {
   EXPECT_EQ(GetStream(other.get(), "a"), std::string(5000, 'a'));
 }
 
+// A released file is free at once for anyone, and opened again it is read as it is then:
+// changed in place behind the layer, or grown.
+TEST(Files, AReleasedFileIsFreeAndReadAsItIsNow) {
+  TempDir dir;
+  const std::string f = dir.file("again.dkc");
+  {
+    Ptr<IStorage> root = Create(f);
+    PutStream(root.get(), "a", std::string(5000, 'a'));
+  }
+  for (int round = 0; round < 2; ++round) {
+    {
+      Ptr<IStorage> root = Open(f, round == 0 ? kOpenRead : kOpenRW);
+      ASSERT_EQ(GetStream(root.get(), "a").size(), 5000u);
+    }
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) ::_exit(Open(f, kOpenRW) ? 0 : 1);
+    int status = -1;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+  }
+  // The stream's data, overwritten in the file with the file closed.
+  std::string bytes;
+  {
+    std::ifstream in(f, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const std::size_t at = bytes.find(std::string(512, 'a'));
+  ASSERT_NE(at, std::string::npos);
+  {
+    std::fstream io(f, std::ios::binary | std::ios::in | std::ios::out);
+    io.seekp(static_cast<std::streamoff>(at));
+    io.write(std::string(512, 'b').data(), 512);
+  }
+  {
+    Ptr<IStorage> root = Open(f, kOpenRead);
+    EXPECT_EQ(GetStream(root.get(), "a"), std::string(512, 'b') + std::string(5000 - 512, 'a'));
+  }
+  {
+    Ptr<IStorage> root = Open(f, kOpenRW);
+    PutStream(root.get(), "more", std::string(20000, 'm'));
+  }
+  Ptr<IStorage> root = Open(f, kOpenRead);
+  EXPECT_EQ(GetStream(root.get(), "more"), std::string(20000, 'm'));
+  EXPECT_EQ(GetStream(root.get(), "a").substr(0, 512), std::string(512, 'b'));
+}
+
 TEST(Files, ReleasingTheRootRevertsWhatIsStillOpen) {
   TempDir dir;
   std::string f = dir.file("revert.dkc");
