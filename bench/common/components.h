@@ -12,9 +12,10 @@
 
 namespace bench {
 
-// Ends the run with a message when a call failed.
-inline void CheckHr(HRESULT hr, const char* what) {
-  if (FAILED(hr)) {
+// Ends the run with a message when a call failed or, with kOnlyS_OK, answered anything but S_OK.
+inline constexpr bool kOnlyS_OK = true;
+inline void CheckHr(HRESULT hr, const char* what, bool onlyS_OK = false) {
+  if (onlyS_OK ? hr != S_OK : FAILED(hr)) {
     std::fprintf(stderr, "%s failed: 0x%08X\n", what, static_cast<unsigned>(hr));
     std::exit(1);
   }

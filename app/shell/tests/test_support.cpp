@@ -1,11 +1,18 @@
-// The fake browser control, fake disk scanner and recording opener of the shell's tests.
+// The fake browser control, fake disk scanner and recording opener of the shell's tests, and the
+// application object they run under.
 #include "test_support.h"
 
+#include <QApplication>
 #include <QTreeWidget>
 #include <QVariantList>
 
 #include "global.h"
 #include "iteminfovariant.h"
+#include "testing_qt/test_support.h"
+
+namespace {
+[[maybe_unused]] auto* const environment = testing_qt::AddQtEnvironment<QApplication>("shell_tests");
+}  // namespace
 
 namespace shelltest {
 

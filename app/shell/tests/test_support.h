@@ -1,9 +1,13 @@
 // Fakes for the shell's tests: a browser control (ICompCtl, its window and its events) and a
-// disk scanner, both xcom objects the tests make directly; a shell opener that records.
+// disk scanner, both xcom objects the tests make directly; a shell opener that records; and the
+// fixture of the tests over the main window.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVariant>
 #include <functional>
 #include <map>
@@ -14,7 +18,10 @@
 #include "frmmain.h"
 #include "icompctl.h"
 #include "iofilegraber.h"
+#include "scriptedforms.h"
 #include "shellexecute.h"
+#include "testing_qt/test_support.h"
+#include "windowlinks.h"
 #include "xcom/connpoint.h"
 #include "xcom/control.h"
 #include "xcom/object.h"
@@ -148,6 +155,27 @@ xcom::ComPtr<FakeFileGraber> MakeFakeFileGraber();
 // A main window over a fake control and a state of the test's, with popups and the event
 // loop's end left out.
 std::unique_ptr<app::frmMain> MakeMainWindow(const xcom::ComPtr<FakeCompCtl>& control, app::AppState& state);
+
+// A test over the main window: a program folder of its own, a fake control, the state and
+// scripted forms; the test makes the window, which goes after it with the window links.
+class MainWindowFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    qputenv("XENDORA_HOME", home.path().toUtf8());
+    control = MakeFakeCompCtl();
+  }
+  void TearDown() override {
+    window.reset();
+    app::Links() = app::WindowLinks();
+  }
+
+  QTemporaryDir home;
+  xcom::ComPtr<FakeCompCtl> control;
+  app::AppState state;
+  std::unique_ptr<app::frmMain> window;
+  forms::ScriptedForms script{testing_qt::FailTest};
+  forms::ScopedForms use{script};
+};
 
 // While it lives, every disk scanner the shell creates is this one.
 class ScopedFileGraber {
