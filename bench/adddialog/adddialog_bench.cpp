@@ -38,10 +38,7 @@ using bench::Seconds;
 
 int main(int argc, char** argv) {
   const std::size_t files = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 200000;
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  bench::UseBuildRegistry();
-  const fs::path dir = bench::MakeScratchFolder("bench-adddialog");
-  setenv("XENDORA_HOME", dir.c_str(), 1);
+  const fs::path dir = bench::StartProgramRun("bench-adddialog");
   QApplication app(argc, argv);
 
   const bench::TreeDrive disk(dir, files, 'K');

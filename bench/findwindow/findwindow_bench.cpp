@@ -80,10 +80,7 @@ std::string OnePercentPattern(const bench::RealTree& tree, double* share) {
 
 int main(int argc, char** argv) {
   const std::size_t files = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 200000;
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  bench::UseBuildRegistry();
-  const fs::path dir = bench::MakeScratchFolder("bench-findwindow");
-  setenv("XENDORA_HOME", dir.c_str(), 1);
+  const fs::path dir = bench::StartProgramRun("bench-findwindow");
   QApplication app(argc, argv);
 
   // The tree on a fixture drive, catalogued by the scanner.

@@ -140,7 +140,7 @@ inline HRESULT ReadBack(const std::u16string& file, std::u16string_view parent, 
 }
 
 // The events a sink received, as "name(args)".
-class Sink final : public IDispatch {
+class Sink final : public xcom::VtableOnlyDispatch<IDispatch> {
  public:
   HRESULT QueryInterface(REFIID iid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -154,12 +154,6 @@ class Sink final : public IDispatch {
   }
   ULONG AddRef() override { return ++refs_; }
   ULONG Release() override { return --refs_; }
-  HRESULT GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override {
     static const char* names[] = {"", "Click", "DblClick", "RClick", "TreeNodeChanged", "MouseUp", "KeyDown", "KeyUp",
                                   "TrayIconNotify"};

@@ -23,6 +23,8 @@
 #include "scriptedforms.h"
 #include "testing_qt/test_support.h"
 #include "xcom/com.h"
+#include "xcom/dispatch.h"
+#include "xcom/object.h"
 #include "xcom/tokens.h"
 
 namespace catalog_testing {
@@ -51,7 +53,7 @@ struct Hit {
 // A browser control whose FindItem hands its hits to the callback one after the other and
 // ends at the first non-zero answer (the walk over one level). Every other member answers
 // E_NOTIMPL. Lives on the stack; reference counting does nothing.
-class FakeCompCtl : public ICompCtl {
+class FakeCompCtl : public xcom::VtableOnlyDispatch<ICompCtl> {
  public:
   std::vector<Hit> hits;
   HRESULT answer = S_OK;  // FindItem's status after the hits
@@ -89,10 +91,6 @@ class FakeCompCtl : public ICompCtl {
   }
   ULONG AddRef() override { return 1; }
   ULONG Release() override { return 1; }
-  HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
   HRESULT get_DocFileName(BSTR*) override { return E_NOTIMPL; }
   HRESULT put_DocFileName(BSTR) override { return E_NOTIMPL; }
   HRESULT Refresh() override { return E_NOTIMPL; }
@@ -126,7 +124,7 @@ class FakeCompCtl : public ICompCtl {
 };
 
 // A disk scanner for the dialog tests.
-class FakeScanner : public IOFileGraber {
+class FakeScanner : public xcom::VtableOnlyDispatch<IOFileGraber>, private wintypes::RefCounted<FakeScanner> {
  public:
   virtual ~FakeScanner() = default;
   double labelSerial = LABEL_SERIAL_NONE;      // GetDiskSerial
@@ -151,6 +149,17 @@ class FakeScanner : public IOFileGraber {
   static QVariantList Info(const QString& name, double serial, const QString& type) {
     return {qlonglong(2048), 46000.5, 46000.25, serial, qlonglong(1048576), name, type, QString()};
   }
+  // An add's or update's result into pData: an item information array, or a number.
+  static void PutResult(const QVariant& result, VARIANT* pData) {
+    if (!pData || !result.isValid()) return;
+    xcom::Variant v = app::IsItemInfo(result) ? app::ToControlVariant(result) : xcom::Variant();
+    if (!app::IsItemInfo(result)) {
+      v.vt = VT_I4;
+      v.lVal = result.toInt();
+    }
+    VariantClear(pData);
+    VariantCopy(pData, &v);
+  }
 
   HRESULT AddNewDisk(BSTR path, BSTR name, BSTR descrip, VARIANT* pData, SHORT iFlag, BSTR category) override {
     log << QStringLiteral("AddNewDisk %1 %2 flag=%3 base=%4")
@@ -159,28 +168,12 @@ class FakeScanner : public IOFileGraber {
                .arg(base, 0, 'f', 0);
     addDescription = app::FromBstr(descrip);
     addCategory = app::FromBstr(category);
-    if (pData && addResult.isValid()) {
-      xcom::Variant v = app::IsItemInfo(addResult) ? app::ToControlVariant(addResult) : xcom::Variant();
-      if (!app::IsItemInfo(addResult)) {
-        v.vt = VT_I4;
-        v.lVal = addResult.toInt();
-      }
-      VariantClear(pData);
-      VariantCopy(pData, &v);
-    }
+    PutResult(addResult, pData);
     return addAnswer;
   }
   HRESULT UpdateDisk(BSTR path, SHORT iFlag, VARIANT* pData) override {
     log << QStringLiteral("UpdateDisk %1 flag=%2").arg(app::FromBstr(path)).arg(iFlag);
-    if (pData && updateResult.isValid()) {
-      xcom::Variant v = app::IsItemInfo(updateResult) ? app::ToControlVariant(updateResult) : xcom::Variant();
-      if (!app::IsItemInfo(updateResult)) {
-        v.vt = VT_I4;
-        v.lVal = updateResult.toInt();
-      }
-      VariantClear(pData);
-      VariantCopy(pData, &v);
-    }
+    PutResult(updateResult, pData);
     return updateAnswer;
   }
   HRESULT get_BaseSerialNum(double* v) override {
@@ -265,27 +258,13 @@ class FakeScanner : public IOFileGraber {
 
   // Reference counting for a heap object handed to a ComPtr.
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IOFileGraber) {
-      *ppv = static_cast<IOFileGraber*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return wintypes::AnswerQuery(xcom::FindInterface<IOFileGraber, IDispatch>(this, riid), this, ppv);
   }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-  HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
+  ULONG AddRef() override { return AddRefImpl(); }
+  ULONG Release() override { return ReleaseImpl(); }
 
  private:
-  ULONG refs_ = 0;
+  friend class wintypes::RefCounted<FakeScanner>;
 };
 
 // A scanner the test keeps a reference to, and a ComPtr for the code under test.
