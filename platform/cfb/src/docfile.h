@@ -17,123 +17,12 @@
 #include <unordered_set>
 #include <vector>
 
-#include "filemap.h"
 #include "fileio.h"
+#include "layout.h"
 #include "names.h"
+#include "sectorcache.h"
 
 namespace cfb {
-
-inline constexpr std::uint32_t MAXREGSECT = 0xFFFFFFFA;
-inline constexpr std::uint32_t DIFSECT = 0xFFFFFFFC;
-inline constexpr std::uint32_t FATSECT = 0xFFFFFFFD;
-inline constexpr std::uint32_t ENDOFCHAIN = 0xFFFFFFFE;
-inline constexpr std::uint32_t FREESECT = 0xFFFFFFFF;
-inline constexpr std::uint32_t NOSTREAM = 0xFFFFFFFF;
-
-inline constexpr std::uint8_t kTypeEmpty = 0;
-inline constexpr std::uint8_t kTypeStorage = 1;
-inline constexpr std::uint8_t kTypeStream = 2;
-inline constexpr std::uint8_t kTypeRoot = 5;
-
-inline constexpr std::uint32_t kMiniCutoff = 4096;
-inline constexpr std::uint32_t kMiniSize = 64;
-inline constexpr std::uint32_t kEntrySize = 128;
-
-inline std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-inline std::uint32_t Get32(const std::uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline std::uint64_t Get64(const std::uint8_t* p) { return Get32(p) | (static_cast<std::uint64_t>(Get32(p + 4)) << 32); }
-inline void Put16(std::uint8_t* p, std::uint16_t v) { p[0] = v & 0xFF; p[1] = v >> 8; }
-inline void Put32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = v & 0xFF; p[1] = (v >> 8) & 0xFF; p[2] = (v >> 16) & 0xFF; p[3] = v >> 24;
-}
-inline void Put64(std::uint8_t* p, std::uint64_t v) { Put32(p, static_cast<std::uint32_t>(v)); Put32(p + 4, static_cast<std::uint32_t>(v >> 32)); }
-
-// Sectors of the file held in memory, by sector number, in blocks of neighbouring sectors
-// that are read from the file in one call: what the file holds near a sector is usually
-// read next (directory pages, a stream's data). Clean blocks may be dropped at any call's
-// start (never in the middle of one); a block with a dirty sector stays until it is
-// written. A sector held is never read over: a dirty one is newer than the file.
-class SectorCache {
- public:
-  SectorCache() = default;
-  ~SectorCache();
-  SectorCache(const SectorCache&) = delete;
-  SectorCache& operator=(const SectorCache&) = delete;
-
-  void Init(int fd, std::uint32_t sectorSize, std::uint32_t fileSectors);
-  void SetFileSectors(std::uint32_t n) { fileSectors_ = n; }
-  std::uint32_t FileSectors() const { return fileSectors_; }
-
-  const std::uint8_t* Get(std::uint32_t s) { return Load(s); }
-  // Where sector s is in the map of the file, or null: for a hint to the processor only,
-  // as a sector written since may be held elsewhere.
-  const std::uint8_t* Peek(std::uint32_t s) const {
-    return s < mappedSectors_ ? map_.data() + static_cast<std::size_t>(s + 1) * sectorSize_ : nullptr;
-  }
-  // The file could not be read where it must hold data: a page of the map gave zeros, or
-  // the file ends before the sectors it held at open.
-  bool ReadFaulted() const { return cutShort_ || map_.Faulted(); }
-  std::uint8_t* GetDirty(std::uint32_t s);
-  std::uint8_t* Fresh(std::uint32_t s);  // zeroed and dirty, nothing read
-
-  void DropClean(std::size_t keepBytes);
-  std::vector<std::uint32_t> DirtySorted() const;
-  void MarkAllClean();
-  std::uint64_t Mutations() const { return mutations_; }
-  bool HasDirty() const { return !dirtyList_.empty(); }
-  std::size_t DirtyBytes() const { return dirtyList_.size() * sectorSize_; }
-  void Clear();
-
- private:
-  static constexpr std::uint32_t kBlockBytes = 32768;
-  static constexpr std::uint32_t kChunkBits = 10;  // blocks per chunk of the index
-  static constexpr std::uint32_t kChunk = 1u << kChunkBits;
-  struct Block {
-    std::uint8_t* data = nullptr;
-    bool mapped = false;  // data points into the file's map
-    std::uint64_t valid = 0;  // sectors held, by position in the block
-    std::uint64_t dirty = 0;
-  };
-  struct Chunk {
-    Block blocks[kChunk];
-  };
-  std::uint8_t* Load(std::uint32_t s) {
-    if (Block* found = FindBlock(s); found && (found->valid >> (s & (perBlock_ - 1)) & 1)) return At(*found, s);
-    return LoadMissing(s);
-  }
-  std::uint8_t* LoadMissing(std::uint32_t s);
-  Block& BlockOf(std::uint32_t s);
-  Block& SlotOf(std::uint32_t s);
-  void Own(Block& b);
-  Block* FindBlock(std::uint32_t s) const {
-    std::size_t bi = s >> blockShift_;
-    std::size_t ci = bi >> kChunkBits;
-    if (ci >= chunks_.size() || !chunks_[ci]) return nullptr;
-    return &chunks_[ci]->blocks[bi & (kChunk - 1)];
-  }
-  void ReadInto(Block& b, std::uint32_t first, std::uint32_t count);
-  std::uint8_t* NewBuffer();
-  void MarkDirty(Block& b, std::uint32_t s);
-  std::uint8_t* At(Block& b, std::uint32_t s) const { return b.data + (s & (perBlock_ - 1)) * sectorSize_; }
-
-  int fd_ = -1;
-  FileMap map_;  // the file as it was at open, whole sectors only
-  std::uint32_t mappedSectors_ = 0;
-  bool cutShort_ = false;
-  std::uint32_t sectorSize_ = 512;
-  std::uint32_t perBlock_ = kBlockBytes / 512;  // a power of two, at most 64
-  std::uint32_t blockShift_ = 6;               // its logarithm
-  std::uint32_t fileSectors_ = 0;
-  std::vector<std::unique_ptr<Chunk>> chunks_;
-  std::vector<std::uint32_t> dirtyList_;
-  std::vector<std::uint8_t*> spare_;
-  std::vector<std::unique_ptr<std::uint8_t[]>> arenas_;
-  std::size_t arenaUsed_ = 0;
-  std::size_t present_ = 0;  // sectors held
-  std::uint64_t mutations_ = 0;
-};
 
 // A sector chain of the FAT (or of the mini FAT), with the positions found so far.
 struct Chain {
@@ -276,6 +165,10 @@ class Docfile {
 
  private:
   Docfile() = default;
+  // Owners of chains that are not elements: the directory and the mini FAT.
+  static constexpr std::uint32_t kOwnerDir = 0xFFFFFF00;
+  static constexpr std::uint32_t kOwnerMiniFat = 0xFFFFFF01;
+  static constexpr std::uint64_t kScanStart = 16;  // pages a free-list scan may read at open
   void LoadHeader();
   void InitEmpty();
   bool BeginJournal();  // false: no journal can be kept beside the file
