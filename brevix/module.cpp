@@ -18,12 +18,26 @@ const xcom::ClassEntry kClasses[] = {
 };
 
 const xcom::ClassRegistration kRegisteredClasses[] = {
-    {CLSID_OStorage, "OStorage Class", "Brevix.OStorage.1", "Brevix.OStorage", "Apartment", true, true,
-     &LIBID_BREVIXLib, {}},
-    {CLSID_CompCtl, "CompCtl Class", "Brevix.CompCtl.1", "Brevix.CompCtl", "Apartment", true, true,
-     &LIBID_BREVIXLib, xcom::kControlClassKeys},
-    {CLSID_OFileGraber, "OFileGraber Class", "Brevix.OFileGraber.1", "Brevix.OFileGraber", "Apartment", true, true,
-     &LIBID_BREVIXLib, {}},
+    {CLSID_OStorage,
+     "OStorage Class",
+     "Brevix.OStorage.1",
+     "Brevix.OStorage",
+     "Apartment",
+     true,
+     true,
+     &LIBID_BREVIXLib,
+     {}},
+    {CLSID_CompCtl, "CompCtl Class", "Brevix.CompCtl.1", "Brevix.CompCtl", "Apartment", true, true, &LIBID_BREVIXLib,
+     xcom::kControlClassKeys},
+    {CLSID_OFileGraber,
+     "OFileGraber Class",
+     "Brevix.OFileGraber.1",
+     "Brevix.OFileGraber",
+     "Apartment",
+     true,
+     true,
+     &LIBID_BREVIXLib,
+     {}},
 };
 
 const xcom::TypeLibRegistration kTypeLib = {LIBID_BREVIXLib, "1.0", "Brevix 1.0 Type Library"};

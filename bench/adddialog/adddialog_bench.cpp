@@ -18,11 +18,11 @@
 #include <string>
 
 #include "appstate.h"
+#include "components.h"
 #include "frmadddisk.h"
-#include "iteminfovariant.h"
 #include "icompctl.h"
 #include "iofilegraber.h"
-#include "components.h"
+#include "iteminfovariant.h"
 #include "peer.h"
 #include "treedrive.h"
 #include "xcom/com.h"

@@ -151,7 +151,9 @@ int RunSide(const std::string& side, const std::u16string& file) {
     CheckHr(doc->SetDocName(Bstr(file).Get()), "SetDocName");
     if (side == "walk") {
       xcom::ScopedToken cb(xcom::TokenKind::ItemCallback, &CountFolder);
-      t = Best([&] { CheckHr(doc->FindItem(nullptr, nullptr, nullptr, 0, 0, 0, SEARCH_FOLDERS_ONLY, cb.value()), "FindItem"); });
+      t = Best([&] {
+        CheckHr(doc->FindItem(nullptr, nullptr, nullptr, 0, 0, 0, SEARCH_FOLDERS_ONLY, cb.value()), "FindItem");
+      });
     } else {
       t = Best([&] {
         CheckHr(doc->LoadDoc(nullptr), "LoadDoc");
@@ -180,8 +182,9 @@ int RunSide(const std::string& side, const std::u16string& file) {
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
     ComPtr<ICompCtl> ctl;
-    CheckHr(brevix::CreateBrowserControl(brevix::LibraryModule(), nullptr, IID_ICompCtl, ctl.ReleaseAndGetAddressOfVoid()),
-          "control");
+    CheckHr(
+        brevix::CreateBrowserControl(brevix::LibraryModule(), nullptr, IID_ICompCtl, ctl.ReleaseAndGetAddressOfVoid()),
+        "control");
     CheckHr(ctl->put_DocFileName(Bstr(file).Get()), "DocFileName");
     ComPtr<IControlWindow> win;
     CheckHr(ctl.As(&win), "IControlWindow");

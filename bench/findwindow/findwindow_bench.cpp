@@ -26,10 +26,10 @@
 #include <string>
 
 #include "appstate.h"
+#include "components.h"
 #include "frmfind.h"
 #include "icompctl.h"
 #include "iofilegraber.h"
-#include "components.h"
 #include "peer.h"
 #include "treedrive.h"
 #include "xcom/com.h"

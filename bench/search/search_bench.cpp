@@ -32,8 +32,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using bench::Clock;
 using bench::CheckHr;
+using bench::Clock;
 using bench::Seconds;
 // The text of the note search; no name holds it.
 constexpr const char* kNoteMarker = "autographed";

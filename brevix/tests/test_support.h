@@ -23,6 +23,7 @@
 #include "xcom/com.h"
 #include "xcom/connpoint.h"
 #include "xcom/control.h"
+#include "testing_files/test_support.h"
 #include "xcom/dispatch.h"
 
 namespace brevixtest {
@@ -47,22 +48,11 @@ struct AppFirst {
 
 inline std::string U8(std::u16string_view s) { return xcom::Utf16ToUtf8(s); }
 
-class TempDir {
+// A scratch folder of the test's own, with the UTF-16 paths of files in it.
+class TempDir : public testing_files::ScratchFolder {
  public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "brevixhost-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) std::abort();
-    path_ = tmpl;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& path() const { return path_; }
-  std::u16string File16(const std::string& name) const { return xcom::Utf8ToUtf16((path_ / name).string()); }
-
- private:
-  std::filesystem::path path_;
+  TempDir() : ScratchFolder("brevixhost") {}
+  std::u16string File16(const std::string& name) const { return xcom::Utf8ToUtf16((path() / name).string()); }
 };
 
 inline ItemRecord Record(LONG kind, std::u16string name, std::uint64_t size = 0, std::u16string type = {},

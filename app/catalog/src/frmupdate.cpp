@@ -69,10 +69,11 @@ frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent
   box->addLayout(startRow);
   Label1_ = NamedLabel("Label1", QString(), update);
   lbProgress_ = NamedLabel("lbProgress", QStringLiteral("Update process in progress . . ."), update);
-  lbProgress1_ = NamedLabel("lbProgress1",
-                       QStringLiteral("Adding new files and removing deleted files.  This may take a few seconds on "
-                                      "disks with a large number of files."),
-                       update);
+  lbProgress1_ =
+      NamedLabel("lbProgress1",
+                 QStringLiteral("Adding new files and removing deleted files.  This may take a few seconds on "
+                                "disks with a large number of files."),
+                 update);
   lbProgress1_->setWordWrap(true);
   Animation1_ = NamedLabel("Animation1", QString(), update);
   Animation1_->setFixedSize(64, 40);

@@ -19,8 +19,8 @@
 #include "icompctl.h"
 #include "iofilegraber.h"
 #include "iteminfovariant.h"
-#include "testing_files/test_support.h"
 #include "scriptedforms.h"
+#include "testing_files/test_support.h"
 #include "testing_qt/test_support.h"
 #include "xcom/com.h"
 #include "xcom/dispatch.h"
@@ -127,17 +127,17 @@ class FakeCompCtl : public xcom::VtableOnlyDispatch<ICompCtl> {
 class FakeScanner : public xcom::VtableOnlyDispatch<IOFileGraber>, private wintypes::RefCounted<FakeScanner> {
  public:
   virtual ~FakeScanner() = default;
-  double labelSerial = LABEL_SERIAL_NONE;      // GetDiskSerial
-  QVariant filed = 0;                          // IsDiskFiled: a name or a number
-  std::map<double, QString> serialOwners;      // IsSerialUsed
-  QStringList namesUsed;                       // IsNameUsed (ignoring case)
-  HRESULT listAnswer = S_OK;                   // DisplayDirectoryFiles
-  QStringList rootFolders, rootFiles;          // the root listing: the drive, folders, files
-  std::vector<Hit> listing;                    // or these items as they stand
+  double labelSerial = LABEL_SERIAL_NONE;  // GetDiskSerial
+  QVariant filed = 0;                      // IsDiskFiled: a name or a number
+  std::map<double, QString> serialOwners;  // IsSerialUsed
+  QStringList namesUsed;                   // IsNameUsed (ignoring case)
+  HRESULT listAnswer = S_OK;               // DisplayDirectoryFiles
+  QStringList rootFolders, rootFiles;      // the root listing: the drive, folders, files
+  std::vector<Hit> listing;                // or these items as they stand
   HRESULT setSerialAnswer = S_OK;
-  SHORT writable = 1;                          // IsWritable
+  SHORT writable = 1;  // IsWritable
   HRESULT addAnswer = S_OK;
-  QVariant addResult;                          // pData of AddNewDisk: an item info list or a number
+  QVariant addResult;  // pData of AddNewDisk: an item info list or a number
   HRESULT updateAnswer = S_OK;
   QVariant updateResult;
   double base = -1;

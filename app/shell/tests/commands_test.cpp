@@ -9,15 +9,15 @@
 
 #include "commandloop.h"
 #include "currentprinter.h"
-#include "pagesettings.h"
-#include "recordingsurface.h"
-#include "vbrt.h"
 #include "frmmain.h"
 #include "iteminfovariant.h"
+#include "pagesettings.h"
 #include "printlaunchers.h"
+#include "recordingsurface.h"
 #include "scriptedforms.h"
 #include "test_support.h"
 #include "testing_qt/test_support.h"
+#include "vbrt.h"
 #include "windowlinks.h"
 
 using namespace app;

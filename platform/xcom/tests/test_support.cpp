@@ -8,13 +8,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 
-TempRegistry::TempRegistry() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "xcom-test-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  dir_ = pattern;
-  file_ = dir_ / "xcom.reg";
+TempRegistry::TempRegistry() : file_(dir_.path() / "xcom.reg") {
   if (const char* old = std::getenv("XCOM_REGISTRY")) {
     saved_ = old;
     hadSaved_ = true;
@@ -28,8 +23,6 @@ TempRegistry::~TempRegistry() {
   } else {
     ::unsetenv("XCOM_REGISTRY");
   }
-  std::error_code ec;
-  std::filesystem::remove_all(dir_, ec);
 }
 
 std::string TempRegistry::Text() const {

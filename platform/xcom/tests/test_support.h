@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "testing_files/test_support.h"
 #include "xcom/connpoint.h"
 #include "xcom/dispatch.h"
 #include "xcom/object.h"
@@ -17,7 +18,7 @@ class TempRegistry {
   TempRegistry(const TempRegistry&) = delete;
   TempRegistry& operator=(const TempRegistry&) = delete;
 
-  const std::filesystem::path& dir() const { return dir_; }
+  const std::filesystem::path& dir() const { return dir_.path(); }
   const std::filesystem::path& file() const { return file_; }
   // The file's text ("" when there is no file).
   std::string Text() const;
@@ -25,7 +26,7 @@ class TempRegistry {
   void Write(const std::string& text) const;
 
  private:
-  std::filesystem::path dir_;
+  testing_files::ScratchFolder dir_{"xcom-test"};
   std::filesystem::path file_;
   std::string saved_;
   bool hadSaved_ = false;
@@ -38,17 +39,17 @@ inline constexpr IID DIID_SampleEvents = {0x0B7E4F10, 0x2C3D, 0x4E5F, {0x80, 0x9
 
 struct ISample : IDispatch {
   static constexpr const IID& kIID = IID_ISample;
-  virtual HRESULT get_Name(BSTR* pVal) = 0;                                  // 1
-  virtual HRESULT put_Name(BSTR newVal) = 0;                                 // 1
-  virtual HRESULT get_Count(LONG* pVal) = 0;                                 // 2, read-only
-  virtual HRESULT Add(SHORT a, LONG b, LONG* sum) = 0;                       // 3, sum is the return value
-  virtual HRESULT Split(BSTR text, BSTR* head, BSTR* tail) = 0;             // 4, two outs
-  virtual HRESULT Stamp(DATE when, VARIANT_BOOL upper, BSTR* text) = 0;      // 5
-  virtual HRESULT Fail(LONG status) = 0;                                     // 6, answers status
-  virtual HRESULT get_Item(LONG index, VARIANT* pVal) = 0;                   // 0, indexed
-  virtual HRESULT Take(ISample* other, LONG* count) = 0;                     // 7
-  virtual HRESULT get_Self(ISample** pVal) = 0;                              // 8
-  virtual HRESULT Raise(SHORT pane) = 0;                                     // 9, fires Click(pane)
+  virtual HRESULT get_Name(BSTR* pVal) = 0;                              // 1
+  virtual HRESULT put_Name(BSTR newVal) = 0;                             // 1
+  virtual HRESULT get_Count(LONG* pVal) = 0;                             // 2, read-only
+  virtual HRESULT Add(SHORT a, LONG b, LONG* sum) = 0;                   // 3, sum is the return value
+  virtual HRESULT Split(BSTR text, BSTR* head, BSTR* tail) = 0;          // 4, two outs
+  virtual HRESULT Stamp(DATE when, VARIANT_BOOL upper, BSTR* text) = 0;  // 5
+  virtual HRESULT Fail(LONG status) = 0;                                 // 6, answers status
+  virtual HRESULT get_Item(LONG index, VARIANT* pVal) = 0;               // 0, indexed
+  virtual HRESULT Take(ISample* other, LONG* count) = 0;                 // 7
+  virtual HRESULT get_Self(ISample** pVal) = 0;                          // 8
+  virtual HRESULT Raise(SHORT pane) = 0;                                 // 9, fires Click(pane)
 
  protected:
   ~ISample() = default;
