@@ -20,10 +20,10 @@
 #include "iostorage.h"
 #include "itemrecord.h"
 #include "scriptedforms.h"
+#include "testing_files/test_support.h"
 #include "xcom/com.h"
 #include "xcom/connpoint.h"
 #include "xcom/control.h"
-#include "testing_files/test_support.h"
 #include "xcom/dispatch.h"
 
 namespace brevixtest {
