@@ -17,23 +17,27 @@ const xcom::ClassEntry kClasses[] = {
     {CLSID_OFileGraber, &CreateFileGraber},
 };
 
-// The control's class key carries what a container asks of a control.
-const xcom::ClassSubkey kControlKeys[] = {
-    {"Control"},
-    {"Insertable"},
-    {"ToolboxBitmap32", "%MODULE%, 102"},
-    {"MiscStatus", "0"},
-    {"MiscStatus\\1", "131473"},
-    {"Version", "1.0"},
-};
-
 const xcom::ClassRegistration kRegisteredClasses[] = {
-    {CLSID_OStorage, "OStorage Class", "Brevix.OStorage.1", "Brevix.OStorage", "Apartment", true, true,
-     &LIBID_BREVIXLib, {}},
-    {CLSID_CompCtl, "CompCtl Class", "Brevix.CompCtl.1", "Brevix.CompCtl", "Apartment", true, true,
-     &LIBID_BREVIXLib, kControlKeys},
-    {CLSID_OFileGraber, "OFileGraber Class", "Brevix.OFileGraber.1", "Brevix.OFileGraber", "Apartment", true, true,
-     &LIBID_BREVIXLib, {}},
+    {CLSID_OStorage,
+     "OStorage Class",
+     "Brevix.OStorage.1",
+     "Brevix.OStorage",
+     "Apartment",
+     true,
+     true,
+     &LIBID_BREVIXLib,
+     {}},
+    {CLSID_CompCtl, "CompCtl Class", "Brevix.CompCtl.1", "Brevix.CompCtl", "Apartment", true, true, &LIBID_BREVIXLib,
+     xcom::kControlClassKeys},
+    {CLSID_OFileGraber,
+     "OFileGraber Class",
+     "Brevix.OFileGraber.1",
+     "Brevix.OFileGraber",
+     "Apartment",
+     true,
+     true,
+     &LIBID_BREVIXLib,
+     {}},
 };
 
 const xcom::TypeLibRegistration kTypeLib = {LIBID_BREVIXLib, "1.0", "Brevix 1.0 Type Library"};

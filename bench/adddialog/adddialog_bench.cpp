@@ -18,14 +18,13 @@
 #include <string>
 
 #include "appstate.h"
+#include "components.h"
 #include "frmadddisk.h"
-#include "iteminfovariant.h"
 #include "icompctl.h"
 #include "iofilegraber.h"
-#include "components.h"
+#include "iteminfovariant.h"
 #include "peer.h"
-#include "realtree.h"
-#include "volumes_fixture.h"
+#include "treedrive.h"
 #include "xcom/com.h"
 
 namespace {
@@ -35,27 +34,14 @@ using bench::Check;
 using bench::Clock;
 using bench::Seconds;
 
-constexpr std::uint64_t kSeed = 20261211;
-
-
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::size_t files = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 200000;
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  bench::UseBuildRegistry();
-  std::string tmpl = (fs::temp_directory_path() / "bench-adddialog-XXXXXX").string();
-  Check(mkdtemp(tmpl.data()) != nullptr, "mkdtemp");
-  const fs::path dir(tmpl);
-  setenv("XENDORA_HOME", dir.c_str(), 1);
+  const fs::path dir = bench::StartProgramRun("bench-adddialog");
   QApplication app(argc, argv);
 
-  const bench::RealTree tree = bench::GenerateTree(kSeed, files, files / 10);
-  const bench::TreeShape shape = bench::ShapeOf(tree);
-  const fs::path root = dir / "tree";
-  fs::create_directories(root);
-  bench::WriteTree(tree, root.string());
-  volumes::testing::FixtureDrive drive('K', DRIVE_FIXED, root, "Bench");
+  const bench::TreeDrive disk(dir, files, 'K');
   const fs::path catalogPath = dir / "bench.dkc";
   const std::u16string catalog = xcom::Utf8ToUtf16(catalogPath.string());
   auto fresh = [&] {
@@ -104,9 +90,7 @@ int main(int argc, char** argv) {
     if (i > 0) dialog = std::min(dialog, s1);
   }
 
-  std::printf("tree: %zu files, %zu folders, long names %.1f%%, non-ASCII paths %.1f%%, names %zu-%zu bytes\n",
-              tree.files.size(), tree.folders.size(), 100 * shape.longNames, 100 * shape.nonAsciiPaths,
-              shape.minNameBytes, shape.maxNameBytes);
+  bench::PrintShape(disk.tree, disk.shape);
   std::printf("scanner AddNewDisk %.3f s, add dialog %.3f s\n", scanner, dialog);
   std::printf("dialog_vs_scanner=%.3f\n", dialog / scanner);
   ctl.Reset();

@@ -8,10 +8,7 @@
 // up once, best of three. Both wall and processor time are printed; the goal figures are the
 // processor-time ratios, which a machine shared with other work disturbs far less (neither
 // side waits for anything: the catalog is in the page cache and the window is offscreen).
-#include <spawn.h>
 #include <time.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QWidget>
@@ -19,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <set>
@@ -27,14 +25,15 @@
 
 #include "cfb.h"
 #include "compctl.h"
+#include "components.h"
 #include "ostorage.h"
+#include "peer.h"
 #include "xcom/control.h"
 #include "xcom/tokens.h"
 
-extern char** environ;
-
 namespace {
 
+using bench::CheckHr;
 using xcom::Bstr;
 using xcom::ComPtr;
 
@@ -42,13 +41,6 @@ constexpr int kFolders = 20000;
 constexpr int kFiles = 200000;
 constexpr int kBigFolderFiles = 10000;
 const std::u16string kBigFolder = u"Disk 1/Большая папка с файлами";
-
-void Check(HRESULT hr, const char* what) {
-  if (FAILED(hr)) {
-    std::fprintf(stderr, "%s failed: 0x%08x\n", what, static_cast<unsigned>(hr));
-    std::exit(1);
-  }
-}
 
 // A name of 1 to 76 characters: a third longer than 31, some with non-ASCII letters.
 std::u16string Name(std::mt19937& rng, int serial, const char16_t* ext) {
@@ -68,16 +60,16 @@ std::u16string Name(std::mt19937& rng, int serial, const char16_t* ext) {
 void Build(const std::u16string& file) {
   std::filesystem::remove(std::filesystem::path(xcom::Utf16ToUtf8(file)));
   ComPtr<IOStorageInternal> doc;
-  Check(brevix::NewCatalogDocument(&doc), "document");
-  Check(doc->LoadDoc(Bstr(file).Get()), "LoadDoc");
+  CheckHr(brevix::NewCatalogDocument(&doc), "document");
+  CheckHr(doc->LoadDoc(Bstr(file).Get()), "LoadDoc");
   std::mt19937 rng(16);
   auto add = [&](const std::u16string& parent, ItemRecord rec) {
     HRESULT hr = parent.empty() ? doc->SetCurrentFolder(nullptr, FOLDER_ROOT)
                                 : doc->SetCurrentFolder(Bstr(parent).Get(), FOLDER_PATH);
     if (FAILED(hr)) std::fprintf(stderr, "[%s] ", xcom::Utf16ToUtf8(parent).c_str());
-    Check(hr, "SetCurrentFolder");
+    CheckHr(hr, "SetCurrentFolder");
     Bstr name(rec.name);
-    Check(doc->AddItem(nullptr, name.Get(), &rec), "AddItem");
+    CheckHr(doc->AddItem(nullptr, name.Get(), &rec), "AddItem");
   };
   auto record = [](std::u16string name, LONG kind, std::uint64_t size, std::u16string type = {}) {
     ItemRecord r = brevix::MakeItemRecord(std::move(name), std::nullopt, static_cast<DWORD>(size >> 32),
@@ -118,7 +110,7 @@ void Build(const std::u16string& file) {
     add(parent, record(name, ItemFile, rng() % 100000));
     ++i;
   }
-  Check(doc->CloseDoc(1), "CloseDoc");
+  CheckHr(doc->CloseDoc(1), "CloseDoc");
 }
 
 struct Times {
@@ -155,17 +147,19 @@ int RunSide(const std::string& side, const std::u16string& file) {
   Times t;
   if (side == "walk" || side == "enum") {
     ComPtr<IOStorageInternal> doc;
-    Check(brevix::NewCatalogDocument(&doc), "document");
-    Check(doc->SetDocName(Bstr(file).Get()), "SetDocName");
+    CheckHr(brevix::NewCatalogDocument(&doc), "document");
+    CheckHr(doc->SetDocName(Bstr(file).Get()), "SetDocName");
     if (side == "walk") {
       xcom::ScopedToken cb(xcom::TokenKind::ItemCallback, &CountFolder);
-      t = Best([&] { Check(doc->FindItem(nullptr, nullptr, nullptr, 0, 0, 0, SEARCH_FOLDERS_ONLY, cb.value()), "FindItem"); });
+      t = Best([&] {
+        CheckHr(doc->FindItem(nullptr, nullptr, nullptr, 0, 0, 0, SEARCH_FOLDERS_ONLY, cb.value()), "FindItem");
+      });
     } else {
       t = Best([&] {
-        Check(doc->LoadDoc(nullptr), "LoadDoc");
-        Check(doc->SetCurrentFolder(Bstr(kBigFolder).Get(), FOLDER_PATH), "SetCurrentFolder");
+        CheckHr(doc->LoadDoc(nullptr), "LoadDoc");
+        CheckHr(doc->SetCurrentFolder(Bstr(kBigFolder).Get(), FOLDER_PATH), "SetCurrentFolder");
         ComPtr<IEnumSTATSTG> en;
-        Check(doc->EnumElements(FOLDER_CHILD, en.GetAddressOf()), "EnumElements");
+        CheckHr(doc->EnumElements(FOLDER_CHILD, en.GetAddressOf()), "EnumElements");
         std::vector<ItemRecord> records;
         STATSTG st;
         while (en->Next(1, &st, nullptr) == S_OK) {
@@ -188,21 +182,22 @@ int RunSide(const std::string& side, const std::u16string& file) {
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
     ComPtr<ICompCtl> ctl;
-    Check(brevix::CreateBrowserControl(brevix::LibraryModule(), nullptr, IID_ICompCtl, ctl.ReleaseAndGetAddressOfVoid()),
-          "control");
-    Check(ctl->put_DocFileName(Bstr(file).Get()), "DocFileName");
+    CheckHr(
+        brevix::CreateBrowserControl(brevix::LibraryModule(), nullptr, IID_ICompCtl, ctl.ReleaseAndGetAddressOfVoid()),
+        "control");
+    CheckHr(ctl->put_DocFileName(Bstr(file).Get()), "DocFileName");
     ComPtr<IControlWindow> win;
-    Check(ctl.As(&win), "IControlWindow");
+    CheckHr(ctl.As(&win), "IControlWindow");
     QWidget host;
     host.resize(900, 600);
     void* w = nullptr;
-    Check(win->CreateControlWindow(&host, &w), "window");
+    CheckHr(win->CreateControlWindow(&host, &w), "window");
     static_cast<QWidget*>(w)->resize(900, 600);
     host.show();
     if (side == "reload") {
-      t = Best([&] { Check(ctl->Refresh(), "Refresh"); });
+      t = Best([&] { CheckHr(ctl->Refresh(), "Refresh"); });
     } else {
-      Check(ctl->Refresh(), "Refresh");
+      CheckHr(ctl->Refresh(), "Refresh");
       Bstr big(kBigFolder), root(u"");
       // Before each run the selection moves away (to the root), untimed, so the folder is
       // selected anew.
@@ -215,30 +210,11 @@ int RunSide(const std::string& side, const std::u16string& file) {
 
 // Runs this program for one side and reads its figure.
 Times Side(const char* self, const std::string& side, const std::string& file) {
-  int fds[2];
-  if (pipe(fds) != 0) std::exit(1);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
-  posix_spawn_file_actions_addclose(&fa, fds[0]);
-  std::string a1 = "--side", a2 = side, a3 = file;
-  char* argv[] = {const_cast<char*>(self), a1.data(), a2.data(), a3.data(), nullptr};
-  pid_t pid;
-  if (posix_spawn(&pid, self, &fa, nullptr, argv, environ) != 0) std::exit(1);
-  close(fds[1]);
-  std::string out;
-  char buf[256];
-  ssize_t n;
-  while ((n = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<std::size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "side %s failed\n", side.c_str());
-    std::exit(1);
-  }
+  const std::string out = file + "." + side + ".txt";
+  bench::RunPeer({self, "--side", side, file}, out);
   Times t;
-  if (std::sscanf(out.c_str(), "%lf %lf", &t.wall, &t.cpu) != 2) std::exit(1);
+  std::ifstream in(out);
+  bench::Check(static_cast<bool>(in >> t.wall >> t.cpu), "reading the figures of side " + side);
   return t;
 }
 

@@ -15,12 +15,12 @@
 #include <string>
 
 #include "cfb.h"
+#include "peer.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+using bench::Clock;
+using bench::Seconds;
 
 std::u16string U(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 

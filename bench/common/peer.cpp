@@ -1,4 +1,5 @@
-// Peers as their own processes (posix_spawnp, no shell), and resident memory from /proc.
+// Peers as their own processes (posix_spawnp, no shell), resident memory from /proc, and the
+// run's scratch folder.
 #include "peer.h"
 
 #include <fcntl.h>
@@ -21,6 +22,12 @@ void Check(bool ok, const std::string& what) {
     std::fprintf(stderr, "%s failed\n", what.c_str());
     std::exit(1);
   }
+}
+
+std::filesystem::path MakeScratchFolder(const std::string& prefix) {
+  std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+  Check(mkdtemp(pattern.data()) != nullptr, "mkdtemp");
+  return pattern;
 }
 
 double RunPeer(const std::vector<std::string>& argv, const std::string& stdoutPath, int okStatus) {

@@ -1,8 +1,9 @@
-// Timing for the benchmarks: peers run as their own processes (no shell), best-of-three timing, and
-// the process's resident memory.
+// Timing for the benchmarks: peers run as their own processes (no shell), best-of-three timing, the
+// process's resident memory, and the run's scratch folder.
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,9 @@ double CurrentRssMb();
 
 // Exits with a message when `ok` is false.
 void Check(bool ok, const std::string& what);
+
+// A fresh folder "<prefix>-XXXXXX" under the temporary folder, for one run; exits with a message
+// when it cannot be made.
+std::filesystem::path MakeScratchFolder(const std::string& prefix);
 
 }  // namespace bench

@@ -1,4 +1,4 @@
-// The generated real-looking tree of the scan and search benchmarks, and its writing to disk.
+// The generated real-looking tree of the benchmarks, its shape, and its writing to disk.
 #include "realtree.h"
 
 #include <fcntl.h>
@@ -218,6 +218,12 @@ TreeShape ShapeOf(const RealTree& t) {
   s.nonAsciiPaths = t.files.empty() ? 0 : static_cast<double>(wide) / t.files.size();
   s.meanDepth = t.files.empty() ? 0 : depthSum / t.files.size();
   return s;
+}
+
+void PrintShape(const RealTree& tree, const TreeShape& shape) {
+  std::printf("tree: %zu files, %zu folders, long names %.1f%%, non-ASCII paths %.1f%%, names %zu-%zu bytes\n",
+              tree.files.size(), tree.folders.size(), 100 * shape.longNames, 100 * shape.nonAsciiPaths,
+              shape.minNameBytes, shape.maxNameBytes);
 }
 
 void WriteTree(const RealTree& t, const std::string& root) {

@@ -35,6 +35,9 @@ struct RealTree {
 // thousand and in no other name or path.
 inline constexpr const char* kNameMarker = "qzv";
 
+// The seed every benchmark generates its tree from, so that their figures speak of one tree.
+inline constexpr std::uint64_t kTreeSeed = 20261211;
+
 // `files` files in `folders` folders (the root counted), the same tree for the same seed.
 RealTree GenerateTree(std::uint64_t seed, std::size_t files, std::size_t folders);
 
@@ -46,6 +49,8 @@ struct TreeShape {
   std::size_t maxNameBytes = 0, minNameBytes = 0;
 };
 TreeShape ShapeOf(const RealTree& tree);
+// Prints "tree: N files, M folders, long names ...%, non-ASCII paths ...%, names a-b bytes".
+void PrintShape(const RealTree& tree, const TreeShape& shape);
 
 // Writes the tree under `root` (an existing empty folder): sparse files of their sizes and
 // last-write times. Exits the process with a message on failure.

@@ -26,13 +26,12 @@
 #include <string>
 
 #include "appstate.h"
+#include "components.h"
 #include "frmfind.h"
 #include "icompctl.h"
 #include "iofilegraber.h"
-#include "components.h"
 #include "peer.h"
-#include "realtree.h"
-#include "volumes_fixture.h"
+#include "treedrive.h"
 #include "xcom/com.h"
 #include "xcom/tokens.h"
 
@@ -42,8 +41,6 @@ namespace fs = std::filesystem;
 using bench::Check;
 using bench::Clock;
 using bench::Seconds;
-
-constexpr std::uint64_t kSeed = 20261211;
 
 long g_hits = 0;
 LONG CountHit(BSTR, double, BSTR, LONG, DATE, BSTR) {
@@ -83,21 +80,12 @@ std::string OnePercentPattern(const bench::RealTree& tree, double* share) {
 
 int main(int argc, char** argv) {
   const std::size_t files = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 200000;
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  bench::UseBuildRegistry();
-  std::string tmpl = (fs::temp_directory_path() / "bench-findwindow-XXXXXX").string();
-  Check(mkdtemp(tmpl.data()) != nullptr, "mkdtemp");
-  const fs::path dir(tmpl);
-  setenv("XENDORA_HOME", dir.c_str(), 1);
+  const fs::path dir = bench::StartProgramRun("bench-findwindow");
   QApplication app(argc, argv);
 
   // The tree on a fixture drive, catalogued by the scanner.
-  const bench::RealTree tree = bench::GenerateTree(kSeed, files, files / 10);
-  const bench::TreeShape shape = bench::ShapeOf(tree);
-  const fs::path root = dir / "tree";
-  fs::create_directories(root);
-  bench::WriteTree(tree, root.string());
-  volumes::testing::FixtureDrive drive('K', DRIVE_FIXED, root, "Bench");
+  const bench::TreeDrive disk(dir, files, 'K');
+  const bench::RealTree& tree = disk.tree;
   const std::u16string catalog = xcom::Utf8ToUtf16((dir / "bench.dkc").string());
   {
     auto scanner = bench::CreateByProgId<IOFileGraber>(kProgIdOFileGraberIndependent);
@@ -160,9 +148,7 @@ int main(int argc, char** argv) {
   }
   Check(rows == hits, "the window listed " + std::to_string(rows) + " rows for " + std::to_string(hits) + " hits");
 
-  std::printf("tree: %zu files, %zu folders, long names %.1f%%, non-ASCII paths %.1f%%, names %zu-%zu bytes\n",
-              tree.files.size(), tree.folders.size(), 100 * shape.longNames, 100 * shape.nonAsciiPaths,
-              shape.minNameBytes, shape.maxNameBytes);
+  bench::PrintShape(tree, disk.shape);
   std::printf("pattern %s: %ld hits (%.2f%% of the names by letters, %.2f%% by FindItem's hits)\n", pattern.c_str(),
               hits, 100 * share, 100.0 * hits / static_cast<double>(tree.files.size() + tree.folders.size()));
   std::printf("FindItem alone %.3f s, find window %.3f s, first row after %.4f s\n", finditem, windowBest, firstRow);

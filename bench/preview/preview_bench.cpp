@@ -22,6 +22,7 @@
 #include "appstate.h"
 #include "pagesettings.h"
 #include "pagestate.h"
+#include "peer.h"
 #include "previewpass.h"
 #include "previewsession.h"
 #include "recordingsurface.h"
@@ -30,8 +31,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+using bench::Clock;
+using bench::Seconds;
 
 std::shared_ptr<texttable::Recordset> WriteTable(const QTemporaryDir& dir, int rows) {
   static const char* const stems[] = {"Ärger über die Überlänge des Ordners", "photos_2019_Βαλκάνια_summer",
@@ -87,16 +88,9 @@ struct Preview {
   explicit Preview(std::shared_ptr<texttable::Recordset> table) {
     DescribeReport(job);
     job.ReportRecordset = std::move(table);
-    designer::PreviewEnvironment env;
-    env.job = &job;
-    env.designer = &designer;
-    env.shell = &shell;
-    env.pageSetup = &page;
+    designer::PreviewEnvironment env = designer::ReportsPreviewEnvironment(
+        job, designer, shell, selection, page, [this]() -> surface::PrinterObject& { return printer; });
     env.canvasDpi = 96;
-    env.printer = [this]() -> surface::PrinterObject& { return printer; };
-    env.makeDrawing = [this](designer::PageState& pages) {
-      return designer::MakeReportsDrawing(job, designer, selection, page, pages);
-    };
     session = std::make_unique<designer::PreviewSession>(std::move(env));
     if (!session->Load(false).ok) std::exit(2);
     session->SetZoomFactor(QStringLiteral("100PC"), false);

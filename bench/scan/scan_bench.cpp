@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "components.h"
 #include "iofilegraber.h"
 #include "ofilegraber.h"
 #include "peer.h"
@@ -42,14 +43,8 @@ using bench::Check;
 using bench::Clock;
 using bench::Seconds;
 
-constexpr std::uint64_t kSeed = 20261211;
-
-void CheckHr(HRESULT hr, const char* what) {
-  if (hr != S_OK) {
-    std::fprintf(stderr, "%s failed: 0x%08X\n", what, static_cast<unsigned>(hr));
-    std::exit(1);
-  }
-}
+// Every call of the run must answer S_OK.
+void CheckHr(HRESULT hr, const char* what) { bench::CheckHr(hr, what, bench::kOnlyS_OK); }
 
 double RawWalk(const fs::path& tree) {
   return bench::RunPeer({"find", tree.string(), "-printf", "%s %T@ %C@\\n"}, "/dev/null");
@@ -116,7 +111,7 @@ Run Measure(const fs::path& dir, std::size_t files, char letter, bool full) {
   std::vector<std::string> changed;  // 1% of the files, spread over the tree
   {
     auto g0 = Clock::now();
-    bench::RealTree t = bench::GenerateTree(kSeed, files, files / 10);
+    bench::RealTree t = bench::GenerateTree(bench::kTreeSeed, files, files / 10);
     const bench::TreeShape shape = bench::ShapeOf(t);
     bench::WriteTree(t, tree.string());
     std::printf(
@@ -180,9 +175,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: bench_scan [files >= 100] [--no-scale]\n");
     return 2;
   }
-  std::string tmpl = (fs::temp_directory_path() / "bench-scan-XXXXXX").string();
-  if (!mkdtemp(tmpl.data())) return 2;
-  const fs::path dir(tmpl);
+  const fs::path dir = bench::MakeScratchFolder("bench-scan");
   fs::create_directories(dir / "home");
   ::setenv("XENDORA_HOME", (dir / "home").c_str(), 1);
   volumes::testing::IsolateFromMachine();

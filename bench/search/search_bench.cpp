@@ -21,6 +21,7 @@
 #include <fstream>
 #include <string>
 
+#include "components.h"
 #include "itemstream.h"
 #include "ostorage.h"
 #include "peer.h"
@@ -31,10 +32,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using bench::CheckHr;
 using bench::Clock;
 using bench::Seconds;
-
-constexpr std::uint64_t kSeed = 20261211;
 // The text of the note search; no name holds it.
 constexpr const char* kNoteMarker = "autographed";
 
@@ -42,13 +42,6 @@ long g_hits = 0;
 LONG CountHit(BSTR, double, BSTR, LONG, DATE, BSTR) {
   ++g_hits;
   return 0;
-}
-
-void CheckHr(HRESULT hr, const char* what) {
-  if (FAILED(hr)) {
-    std::fprintf(stderr, "%s failed: 0x%08X\n", what, static_cast<unsigned>(hr));
-    std::exit(1);
-  }
 }
 
 // Some items carry a note, a few of them the searched text.
@@ -86,9 +79,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: bench_search [files >= 100] [--names-only]\n");
     return 2;
   }
-  std::string tmpl = (fs::temp_directory_path() / "bench-search-XXXXXX").string();
-  if (!mkdtemp(tmpl.data())) return 2;
-  const fs::path dir(tmpl);
+  const fs::path dir = bench::MakeScratchFolder("bench-search");
   const std::u16string catalog = xcom::Utf8ToUtf16((dir / "bench.dkc").string());
   const fs::path pathsFile = dir / "paths.txt", notesFile = dir / "notes.txt";
 
@@ -97,9 +88,9 @@ int main(int argc, char** argv) {
   CheckHr(brevix::NewCatalogDocument(&doc), "create document");
   {
     auto t0 = Clock::now();
-    const bench::RealTree t = bench::GenerateTree(kSeed, files, files / 10);
+    const bench::RealTree t = bench::GenerateTree(bench::kTreeSeed, files, files / 10);
     const bench::TreeShape shape = bench::ShapeOf(t);
-    bench::Random rng(kSeed + 1);
+    bench::Random rng(bench::kTreeSeed + 1);
     std::ofstream paths(pathsFile), notes(notesFile);
     CheckHr(doc->LoadDoc(xcom::Bstr(catalog).Get()), "LoadDoc");
     const std::string diskName = "Disk 00";

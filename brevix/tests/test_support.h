@@ -20,6 +20,7 @@
 #include "iostorage.h"
 #include "itemrecord.h"
 #include "scriptedforms.h"
+#include "testing_files/test_support.h"
 #include "xcom/com.h"
 #include "xcom/connpoint.h"
 #include "xcom/control.h"
@@ -47,22 +48,11 @@ struct AppFirst {
 
 inline std::string U8(std::u16string_view s) { return xcom::Utf16ToUtf8(s); }
 
-class TempDir {
+// A scratch folder of the test's own, with the UTF-16 paths of files in it.
+class TempDir : public testing_files::ScratchFolder {
  public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "brevixhost-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) std::abort();
-    path_ = tmpl;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& path() const { return path_; }
-  std::u16string File16(const std::string& name) const { return xcom::Utf8ToUtf16((path_ / name).string()); }
-
- private:
-  std::filesystem::path path_;
+  TempDir() : ScratchFolder("brevixhost") {}
+  std::u16string File16(const std::string& name) const { return xcom::Utf8ToUtf16((path() / name).string()); }
 };
 
 inline ItemRecord Record(LONG kind, std::u16string name, std::uint64_t size = 0, std::u16string type = {},
@@ -140,7 +130,7 @@ inline HRESULT ReadBack(const std::u16string& file, std::u16string_view parent, 
 }
 
 // The events a sink received, as "name(args)".
-class Sink final : public IDispatch {
+class Sink final : public xcom::VtableOnlyDispatch<IDispatch> {
  public:
   HRESULT QueryInterface(REFIID iid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -154,12 +144,6 @@ class Sink final : public IDispatch {
   }
   ULONG AddRef() override { return ++refs_; }
   ULONG Release() override { return --refs_; }
-  HRESULT GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override {
     static const char* names[] = {"", "Click", "DblClick", "RClick", "TreeNodeChanged", "MouseUp", "KeyDown", "KeyUp",
                                   "TrayIconNotify"};

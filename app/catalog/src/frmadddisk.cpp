@@ -15,11 +15,11 @@
 #include <QListWidget>
 #include <QMovie>
 #include <QPushButton>
-#include <QStyle>
 #include <QTextEdit>
 
 #include "animation.h"
 #include "appstate.h"
+#include "dialogwidgets.h"
 #include "forms.h"
 #include "frmcategory.h"
 #include "frmlogin.h"
@@ -53,29 +53,13 @@ QStringList DriveTexts() {
   return texts;
 }
 
-QIcon MediaIcon(SHORT code) {
-  QStyle* style = QApplication::style();
-  switch (code) {
-    case kNetworkConnection: return style->standardIcon(QStyle::SP_DriveNetIcon);
-    case kFloppyDisk:
-    case kZipDisk: return style->standardIcon(QStyle::SP_DriveFDIcon);
-    case kCdRwDisk: return style->standardIcon(QStyle::SP_DriveCDIcon);
-    default: return style->standardIcon(QStyle::SP_DriveHDIcon);
-  }
-}
-
 }  // namespace
 
 frmAddDisk::frmAddDisk(CatalogDialogParts parts, QWidget* parent) : QDialog(parent), parts_(std::move(parts)) {
   setObjectName(QStringLiteral("frmAddDisk"));
   setWindowTitle(QStringLiteral("Add Disk"));
-  auto label = [&](const char* name, const QString& text, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    return l;
-  };
   auto* outer = new QVBoxLayout(this);
-  outer->addWidget(label("Label3", QStringLiteral("1.  Select the storage device"), this));
+  outer->addWidget(NamedLabel("Label3", QStringLiteral("1.  Select the storage device"), this));
   auto* top = new QHBoxLayout;
   auto* driveBox = new QVBoxLayout;
   Drive1_ = new QComboBox(this);
@@ -105,7 +89,7 @@ frmAddDisk::frmAddDisk(CatalogDialogParts parts, QWidget* parent) : QDialog(pare
   lbSerial_->setFrameShape(QFrame::StyledPanel);
   btnEditSer_ = new QPushButton(QStringLiteral("Edit"), frameMT);
   btnEditSer_->setObjectName(QStringLiteral("btnEditSer"));
-  auto* label8 = label("Label8", QStringLiteral("Serial Number:"), frameMT);
+  auto* label8 = NamedLabel("Label8", QStringLiteral("Serial Number:"), frameMT);
   mt->addWidget(Image1_, 0, 0);
   mt->addWidget(lstStandardType_, 0, 1);
   mt->addWidget(btnOther_, 0, 2);
@@ -115,13 +99,13 @@ frmAddDisk::frmAddDisk(CatalogDialogParts parts, QWidget* parent) : QDialog(pare
   top->addWidget(frameMT, 2);
   outer->addLayout(top);
 
-  auto* label4 = label("Label4", QStringLiteral("2.  Specify the Disk Name, Category and Description"), this);
+  auto* label4 = NamedLabel("Label4", QStringLiteral("2.  Specify the Disk Name, Category and Description"), this);
   outer->addWidget(label4);
   auto* form = new QFormLayout;
   dName_ = new QLineEdit(this);
   dName_->setObjectName(QStringLiteral("dName"));
   dName_->setMaxLength(31);
-  auto* label1 = label("Label1", QStringLiteral("Disk Name:"), this);
+  auto* label1 = NamedLabel("Label1", QStringLiteral("Disk Name:"), this);
   form->addRow(label1, dName_);
   auto* catRow = new QHBoxLayout;
   cmbCategory_ = new QComboBox(this);
@@ -133,13 +117,13 @@ frmAddDisk::frmAddDisk(CatalogDialogParts parts, QWidget* parent) : QDialog(pare
   catRow->addWidget(cmbCategory_, 1);
   catRow->addWidget(btnEditCat_);
   catRow->addWidget(chkRecursive_);
-  auto* label2 = label("Label2", QStringLiteral("Disk Category:"), this);
+  auto* label2 = NamedLabel("Label2", QStringLiteral("Disk Category:"), this);
   form->addRow(label2, catRow);
   dDesc_ = new QTextEdit(this);
   dDesc_->setObjectName(QStringLiteral("dDesc"));
   dDesc_->setAcceptRichText(false);
   dDesc_->setFixedHeight(60);
-  auto* label5 = label("Label5", QStringLiteral("Disk Description:"), this);
+  auto* label5 = NamedLabel("Label5", QStringLiteral("Disk Description:"), this);
   form->addRow(label5, dDesc_);
   outer->addLayout(form);
 
@@ -147,10 +131,10 @@ frmAddDisk::frmAddDisk(CatalogDialogParts parts, QWidget* parent) : QDialog(pare
   picUpdate_->setObjectName(QStringLiteral("picUpdate"));
   picUpdate_->setFrameShape(QFrame::StyledPanel);
   auto* progress = new QHBoxLayout(picUpdate_);
-  Animation1_ = label("Animation1", QString(), picUpdate_);
+  Animation1_ = NamedLabel("Animation1", QString(), picUpdate_);
   Animation1_->setFixedSize(64, 40);
   progress->addWidget(Animation1_);
-  progress->addWidget(label("Label7", QStringLiteral("Adding files process in progress ..."), picUpdate_), 1);
+  progress->addWidget(NamedLabel("Label7", QStringLiteral("Adding files process in progress ..."), picUpdate_), 1);
   picUpdate_->hide();
   outer->addWidget(picUpdate_);
 
@@ -262,10 +246,7 @@ void frmAddDisk::Read() {
 void frmAddDisk::Sync() {
   syncing_ = true;
   const AddDiskFlow::Inputs& in = flow_->inputs();
-  int driveIndex = -1;
-  for (int i = 0; i < Drive1_->count(); ++i)
-    if (!in.drive.isEmpty() && Drive1_->itemText(i).left(2) == in.drive.left(2)) driveIndex = i;
-  Drive1_->setCurrentIndex(driveIndex);
+  Drive1_->setCurrentIndex(DriveIndexIn(*Drive1_, in.drive));
   Dir1_->clear();
   Dir1_->addItems(in.rootFolders);
   File1_->clear();
@@ -273,7 +254,7 @@ void frmAddDisk::Sync() {
   lstStandardType_->clear();
   lstStandardType_->addItems(in.mediaTypes);
   lstStandardType_->setCurrentIndex(in.mediaTypeIndex);
-  Image1_->setPixmap(MediaIcon(flow_->MediaTypeCode()).pixmap(32, 32));
+  Image1_->setPixmap(MediaTypeIcon(flow_->MediaTypeCode()).pixmap(32, 32));
   lbSerial_->setText(in.serial);
   if (dName_->text() != in.name) dName_->setText(in.name);
   if (dDesc_->toPlainText() != in.description) dDesc_->setPlainText(in.description);

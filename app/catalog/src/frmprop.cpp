@@ -10,6 +10,7 @@
 #include <QTextEdit>
 
 #include "appstate.h"
+#include "dialogwidgets.h"
 #include "forms.h"
 #include "frmcategory.h"
 #include "iteminfovariant.h"
@@ -85,11 +86,7 @@ frmProp::frmProp(AppState& app, ICompCtl* compCtl, QWidget* parent)
   ++app_.shell.OpenDialogCount;
   auto* outer = new QVBoxLayout(this);
   auto* form = new QFormLayout;
-  auto label = [&](const char* name, const QString& text) {
-    auto* l = new QLabel(text, this);
-    l->setObjectName(QString::fromLatin1(name));
-    return l;
-  };
+  auto label = [this](const char* name, const QString& text) { return NamedLabel(name, text, this); };
   auto* icon = label("picIcon", state_.iconKey);
   form->addRow(icon, label("lbFileName", state_.name));
   form->addRow(label("Label3", QStringLiteral("Location:")), label("lbLocation", state_.location));

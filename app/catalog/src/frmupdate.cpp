@@ -1,7 +1,6 @@
 // The update-disk dialog's widgets.
 #include "frmupdate.h"
 
-#include <QApplication>
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QFile>
@@ -10,10 +9,10 @@
 #include <QMovie>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QStyle>
 
 #include "animation.h"
 #include "appstate.h"
+#include "dialogwidgets.h"
 #include "forms.h"
 #include "global.h"
 #include "iteminfovariant.h"
@@ -34,11 +33,6 @@ QStringList DriveLetters() {
 frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent), parts_(std::move(parts)) {
   setObjectName(QStringLiteral("frmUpdate"));
   setWindowTitle(QStringLiteral("Update Disk"));
-  auto label = [&](const char* name, const QString& text, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    return l;
-  };
   auto* outer = new QVBoxLayout(this);
   pages_ = new QStackedWidget(this);
   outer->addWidget(pages_);
@@ -49,7 +43,7 @@ frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent
   auto* frame1 = new QGroupBox(QStringLiteral("Storage Device"), update);
   frame1->setObjectName(QStringLiteral("Frame1"));
   auto* f1 = new QHBoxLayout(frame1);
-  f1->addWidget(label("Label2", QStringLiteral("Update Disk:"), frame1));
+  f1->addWidget(NamedLabel("Label2", QStringLiteral("Update Disk:"), frame1));
   Drive1_ = new QComboBox(frame1);
   Drive1_->setObjectName(QStringLiteral("Drive1"));
   f1->addWidget(Drive1_, 1);
@@ -57,7 +51,7 @@ frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent
   auto* frameMT = new QGroupBox(QStringLiteral("Media Type"), update);
   frameMT->setObjectName(QStringLiteral("frameMT"));
   auto* mt = new QHBoxLayout(frameMT);
-  Image1_ = label("Image1", QString(), frameMT);
+  Image1_ = NamedLabel("Image1", QString(), frameMT);
   Image1_->setFixedSize(32, 32);
   lstStandardType_ = new QComboBox(frameMT);
   lstStandardType_->setObjectName(QStringLiteral("lstStandardType"));
@@ -73,14 +67,15 @@ frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent
   startRow->addWidget(btnStart_);
   startRow->addWidget(btnCancel_);
   box->addLayout(startRow);
-  Label1_ = label("Label1", QString(), update);
-  lbProgress_ = label("lbProgress", QStringLiteral("Update process in progress . . ."), update);
-  lbProgress1_ = label("lbProgress1",
-                       QStringLiteral("Adding new files and removing deleted files.  This may take a few seconds on "
-                                      "disks with a large number of files."),
-                       update);
+  Label1_ = NamedLabel("Label1", QString(), update);
+  lbProgress_ = NamedLabel("lbProgress", QStringLiteral("Update process in progress . . ."), update);
+  lbProgress1_ =
+      NamedLabel("lbProgress1",
+                 QStringLiteral("Adding new files and removing deleted files.  This may take a few seconds on "
+                                "disks with a large number of files."),
+                 update);
   lbProgress1_->setWordWrap(true);
-  Animation1_ = label("Animation1", QString(), update);
+  Animation1_ = NamedLabel("Animation1", QString(), update);
   Animation1_->setFixedSize(64, 40);
   for (QWidget* w : {static_cast<QWidget*>(Animation1_), static_cast<QWidget*>(Label1_),
                      static_cast<QWidget*>(lbProgress_), static_cast<QWidget*>(lbProgress1_)}) {
@@ -101,7 +96,7 @@ frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent
   // The label page.
   auto* print = new QWidget(pages_);
   auto* pbox = new QVBoxLayout(print);
-  lbSummary_ = label("lbSummary", QString(), print);
+  lbSummary_ = NamedLabel("lbSummary", QString(), print);
   lbSummary_->setTextFormat(Qt::PlainText);
   pbox->addWidget(lbSummary_);
   pbox->addStretch(1);
@@ -161,20 +156,11 @@ void frmUpdate::showEvent(QShowEvent* event) {
 }
 
 void frmUpdate::Sync() {
-  int driveIndex = -1;
-  for (int i = 0; i < Drive1_->count(); ++i)
-    if (!flow_->Drive().isEmpty() && Drive1_->itemText(i).left(2) == flow_->Drive().left(2)) driveIndex = i;
-  Drive1_->setCurrentIndex(driveIndex);
+  Drive1_->setCurrentIndex(DriveIndexIn(*Drive1_, flow_->Drive()));
   lstStandardType_->clear();
   lstStandardType_->addItems(flow_->MediaTypes());
   lstStandardType_->setCurrentIndex(flow_->MediaTypeIndex());
-  QStyle* style = QApplication::style();
-  const SHORT code = flow_->MediaTypeCode();
-  const QIcon icon = code == kNetworkConnection ? style->standardIcon(QStyle::SP_DriveNetIcon)
-                     : code == kCdRwDisk        ? style->standardIcon(QStyle::SP_DriveCDIcon)
-                     : code == kFloppyDisk || code == kZipDisk ? style->standardIcon(QStyle::SP_DriveFDIcon)
-                                                               : style->standardIcon(QStyle::SP_DriveHDIcon);
-  Image1_->setPixmap(icon.pixmap(32, 32));
+  Image1_->setPixmap(MediaTypeIcon(flow_->MediaTypeCode()).pixmap(32, 32));
   btnStart_->setEnabled(!flow_->Drive().isEmpty() && !flow_->Ran());
   QString summary = flow_->SummaryText();
   summary.replace(u'\r', u'\n');

@@ -5,7 +5,6 @@
 #include <QRegularExpression>
 
 #include "appstate.h"
-#include "fakescanner.h"
 #include "test_support.h"
 #include "volumes_fixture.h"
 

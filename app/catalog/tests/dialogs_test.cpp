@@ -11,7 +11,6 @@
 
 #include "adddiskflow.h"
 #include "appstate.h"
-#include "fakescanner.h"
 #include "frmadddisk.h"
 #include "frmcategory.h"
 #include "frmprop.h"

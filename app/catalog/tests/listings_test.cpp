@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "appstate.h"
-#include "fakescanner.h"
 #include "itemtypes.h"
 #include "reporttable.h"
 #include "test_support.h"

@@ -8,7 +8,6 @@
 #include <QTimer>
 
 #include "appstate.h"
-#include "fakescanner.h"
 #include "frmadddisk.h"
 #include "frmfind.h"
 #include "global.h"

@@ -1,36 +1,33 @@
-// Shared helpers of the catalog window tests: an offscreen application, a program folder of
-// its own per test, and a fake browser control whose FindItem reports a list of hits.
+// Shared helpers of the catalog window tests: a program folder of its own per test, a fake
+// browser control whose FindItem reports a list of hits, and a disk scanner whose every answer
+// is a field the test sets and whose every call is logged ("AddNewDisk e:\ [ E ] -- Drive
+// flag=-100").
 #pragma once
 
-#include <QApplication>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "icompctl.h"
-#include "testing_files/test_support.h"
+#include "iofilegraber.h"
+#include "iteminfovariant.h"
 #include "scriptedforms.h"
+#include "testing_files/test_support.h"
+#include "testing_qt/test_support.h"
 #include "xcom/com.h"
+#include "xcom/dispatch.h"
+#include "xcom/object.h"
 #include "xcom/tokens.h"
 
 namespace catalog_testing {
-
-// One application object for the whole test program, created before the first test.
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("TZ", "UTC", 1);
-    static int argc = 1;
-    static char name[] = "catalog_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-  }
-};
 
 // Each test: its own program folder (XENDORA_HOME) and scripted forms.
 class CatalogTest : public ::testing::Test {
@@ -39,7 +36,7 @@ class CatalogTest : public ::testing::Test {
   ~CatalogTest() override { unsetenv("XENDORA_HOME"); }
 
   testing_files::ScratchFolder scratch_;
-  forms::ScriptedForms script_{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
+  forms::ScriptedForms script_{testing_qt::FailTest};
   forms::ScopedForms use_;
 };
 
@@ -56,7 +53,7 @@ struct Hit {
 // A browser control whose FindItem hands its hits to the callback one after the other and
 // ends at the first non-zero answer (the walk over one level). Every other member answers
 // E_NOTIMPL. Lives on the stack; reference counting does nothing.
-class FakeCompCtl : public ICompCtl {
+class FakeCompCtl : public xcom::VtableOnlyDispatch<ICompCtl> {
  public:
   std::vector<Hit> hits;
   HRESULT answer = S_OK;  // FindItem's status after the hits
@@ -94,10 +91,6 @@ class FakeCompCtl : public ICompCtl {
   }
   ULONG AddRef() override { return 1; }
   ULONG Release() override { return 1; }
-  HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
   HRESULT get_DocFileName(BSTR*) override { return E_NOTIMPL; }
   HRESULT put_DocFileName(BSTR) override { return E_NOTIMPL; }
   HRESULT Refresh() override { return E_NOTIMPL; }
@@ -128,6 +121,158 @@ class FakeCompCtl : public ICompCtl {
   HRESULT PrintText(LONG, BSTR, INT, LONG, LONG, LONG, LONG, BSTR, SHORT, LONG, LONG, LONG, OLE_COLOR) override {
     return E_NOTIMPL;
   }
+};
+
+// A disk scanner for the dialog tests.
+class FakeScanner : public xcom::VtableOnlyDispatch<IOFileGraber>, private wintypes::RefCounted<FakeScanner> {
+ public:
+  virtual ~FakeScanner() = default;
+  double labelSerial = LABEL_SERIAL_NONE;  // GetDiskSerial
+  QVariant filed = 0;                      // IsDiskFiled: a name or a number
+  std::map<double, QString> serialOwners;  // IsSerialUsed
+  QStringList namesUsed;                   // IsNameUsed (ignoring case)
+  HRESULT listAnswer = S_OK;               // DisplayDirectoryFiles
+  QStringList rootFolders, rootFiles;      // the root listing: the drive, folders, files
+  std::vector<Hit> listing;                // or these items as they stand
+  HRESULT setSerialAnswer = S_OK;
+  SHORT writable = 1;  // IsWritable
+  HRESULT addAnswer = S_OK;
+  QVariant addResult;  // pData of AddNewDisk: an item info list or a number
+  HRESULT updateAnswer = S_OK;
+  QVariant updateResult;
+  double base = -1;
+  QString diskType;
+  QString docFile;
+  QStringList log;
+  QString addCategory, addDescription;
+
+  static QVariantList Info(const QString& name, double serial, const QString& type) {
+    return {qlonglong(2048), 46000.5, 46000.25, serial, qlonglong(1048576), name, type, QString()};
+  }
+  // An add's or update's result into pData: an item information array, or a number.
+  static void PutResult(const QVariant& result, VARIANT* pData) {
+    if (!pData || !result.isValid()) return;
+    xcom::Variant v = app::IsItemInfo(result) ? app::ToControlVariant(result) : xcom::Variant();
+    if (!app::IsItemInfo(result)) {
+      v.vt = VT_I4;
+      v.lVal = result.toInt();
+    }
+    VariantClear(pData);
+    VariantCopy(pData, &v);
+  }
+
+  HRESULT AddNewDisk(BSTR path, BSTR name, BSTR descrip, VARIANT* pData, SHORT iFlag, BSTR category) override {
+    log << QStringLiteral("AddNewDisk %1 %2 flag=%3 base=%4")
+               .arg(app::FromBstr(path), app::FromBstr(name))
+               .arg(iFlag)
+               .arg(base, 0, 'f', 0);
+    addDescription = app::FromBstr(descrip);
+    addCategory = app::FromBstr(category);
+    PutResult(addResult, pData);
+    return addAnswer;
+  }
+  HRESULT UpdateDisk(BSTR path, SHORT iFlag, VARIANT* pData) override {
+    log << QStringLiteral("UpdateDisk %1 flag=%2").arg(app::FromBstr(path)).arg(iFlag);
+    PutResult(updateResult, pData);
+    return updateAnswer;
+  }
+  HRESULT get_BaseSerialNum(double* v) override {
+    *v = base;
+    return S_OK;
+  }
+  HRESULT put_BaseSerialNum(double v) override {
+    base = v;
+    return S_OK;
+  }
+  HRESULT get_DiskType(BSTR* v) override {
+    *v = SysAllocString(diskType.toStdU16String().c_str());
+    return S_OK;
+  }
+  HRESULT put_DiskType(BSTR v) override {
+    diskType = app::FromBstr(v);
+    return S_OK;
+  }
+  HRESULT IsDiskFiled(BSTR path, VARIANT* pData) override {
+    log << QStringLiteral("IsDiskFiled %1").arg(app::FromBstr(path));
+    VariantClear(pData);
+    if (filed.typeId() == QMetaType::QString) {
+      pData->vt = VT_BSTR;
+      pData->bstrVal = SysAllocString(filed.toString().toStdU16String().c_str());
+    } else {
+      pData->vt = VT_I4;
+      pData->lVal = filed.toInt();
+    }
+    return S_OK;
+  }
+  HRESULT IsSerialUsed(double serial, BSTR* pName) override {
+    log << QStringLiteral("IsSerialUsed %1").arg(serial, 0, 'f', 0);
+    auto it = serialOwners.find(serial);
+    if (*pName) SysFreeString(*pName);
+    *pName = it == serialOwners.end() ? nullptr : SysAllocString(it->second.toStdU16String().c_str());
+    return S_OK;
+  }
+  HRESULT get_DocFileName(BSTR* v) override {
+    *v = SysAllocString(docFile.toStdU16String().c_str());
+    return S_OK;
+  }
+  HRESULT put_DocFileName(BSTR v) override {
+    docFile = app::FromBstr(v);
+    return S_OK;
+  }
+  HRESULT IsValidMedium(BSTR, SHORT, LONG*) override { return E_NOTIMPL; }
+  HRESULT IsNameUsed(BSTR name, double* used) override {
+    log << QStringLiteral("IsNameUsed %1").arg(app::FromBstr(name));
+    *used = namesUsed.contains(app::FromBstr(name), Qt::CaseInsensitive) ? 1.0 : -1.0;
+    return S_OK;
+  }
+  HRESULT IsWritable(BSTR, SHORT* w) override {
+    *w = writable;
+    return writable == SCANNER_WRITE_NOT_READY ? SCANNER_DRIVE_NOT_READY : S_OK;
+  }
+  HRESULT GetDiskSerial(BSTR, double* serial) override {
+    *serial = labelSerial;
+    return S_OK;
+  }
+  HRESULT SetDiskSerial(BSTR path, BSTR label) override {
+    log << QStringLiteral("SetDiskSerial %1 %2").arg(app::FromBstr(path), app::FromBstr(label));
+    return setSerialAnswer;
+  }
+  HRESULT DisplayDirectoryFiles(BSTR path, SHORT, LONG token) override {
+    auto* fn = xcom::ResolveToken<ItemCallbackFn>(xcom::TokenKind::ItemCallback, token);
+    if (FAILED(listAnswer) || listAnswer == SCANNER_DRIVE_NOT_READY || !fn) return listAnswer;
+    for (const Hit& h : listing) {
+      xcom::Bstr p(h.path), k(h.kind);
+      fn(p.Get(), -1, nullptr, h.sizeKB, h.date, k.Get());
+    }
+    if (!listing.empty()) return S_OK;
+    const QString root = app::FromBstr(path);
+    auto call = [&](const QString& p, const char16_t* kind) {
+      xcom::Bstr b(p.toStdU16String()), k(kind);
+      fn(b.Get(), -1, nullptr, 0, 0, k.Get());
+    };
+    call(root, u"Zip Disk");
+    for (const QString& f : rootFolders) call(root + f, u"FOLDER");
+    for (const QString& f : rootFiles) call(root + f, u"FILE");
+    return S_OK;
+  }
+
+  // Reference counting for a heap object handed to a ComPtr.
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    return wintypes::AnswerQuery(xcom::FindInterface<IOFileGraber, IDispatch>(this, riid), this, ppv);
+  }
+  ULONG AddRef() override { return AddRefImpl(); }
+  ULONG Release() override { return ReleaseImpl(); }
+
+ private:
+  friend class wintypes::RefCounted<FakeScanner>;
+};
+
+// A scanner the test keeps a reference to, and a ComPtr for the code under test.
+struct ScannerHandle {
+  xcom::ComPtr<FakeScanner> keep;
+  FakeScanner* operator->() const { return keep.Get(); }
+  ScannerHandle() : keep(new FakeScanner) {}
+  xcom::ComPtr<IOFileGraber> Ptr() const { return xcom::ComPtr<IOFileGraber>(keep.Get()); }
 };
 
 }  // namespace catalog_testing

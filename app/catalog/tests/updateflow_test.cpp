@@ -3,7 +3,6 @@
 #include "updateflow.h"
 
 #include "appstate.h"
-#include "fakescanner.h"
 #include "test_support.h"
 #include "volumes_fixture.h"
 

@@ -27,23 +27,16 @@ reports::PageSettings& ProgramPageSettings() {
 }
 
 PreviewEnvironment ProgramPreviewEnvironment() {
-  PreviewEnvironment env;
   app::AppState& state = app::Global();
-  env.job = &state.print;
-  env.designer = &state.designer;
-  env.shell = &state.shell;
-  env.printer = []() -> surface::PrinterObject& { return surface::Printer(); };
-  env.pageSetup = &ProgramPageSettings();
+  PreviewEnvironment env =
+      ReportsPreviewEnvironment(state.print, state.designer, state.shell, state.selection, ProgramPageSettings(),
+                                []() -> surface::PrinterObject& { return surface::Printer(); });
   // The tree cells' item icons: local disk, network drive, floppy, Zip, CD, folder, file.
   const QStyle::StandardPixmap icons[] = {QStyle::SP_DriveHDIcon, QStyle::SP_DriveNetIcon, QStyle::SP_DriveFDIcon,
                                           QStyle::SP_DriveFDIcon, QStyle::SP_DriveCDIcon, QStyle::SP_DirIcon,
                                           QStyle::SP_FileIcon};
   for (size_t i = 0; i < env.treeIcons.size(); ++i)
     env.treeIcons[i] = QApplication::style()->standardIcon(icons[i]).pixmap(16, 16).toImage();
-  env.makeDrawing = [](PageState& pages) {
-    app::AppState& state = app::Global();
-    return MakeReportsDrawing(state.print, state.designer, state.selection, ProgramPageSettings(), pages);
-  };
   return env;
 }
 

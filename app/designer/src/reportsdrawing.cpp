@@ -1,4 +1,4 @@
-// The preview's page drawing through the Reports module.
+// The preview's page drawing through the Reports module, and a preview's environment over it.
 #include "reportsdrawing.h"
 
 #include "pagefurniture.h"
@@ -41,6 +41,21 @@ std::unique_ptr<ReportDrawing> MakeReportsDrawing(app::PrintJob& job, app::Desig
                                                   app::Selection& selection, const reports::PageSettings& page,
                                                   PageState& pages) {
   return std::make_unique<ReportsDrawing>(job, designer, selection, page, pages);
+}
+
+PreviewEnvironment ReportsPreviewEnvironment(app::PrintJob& job, app::Designer& designer, app::ShellState& shell,
+                                             app::Selection& selection, reports::PageSettings& page,
+                                             std::function<surface::PrinterObject&()> printer) {
+  PreviewEnvironment env;
+  env.job = &job;
+  env.designer = &designer;
+  env.shell = &shell;
+  env.printer = std::move(printer);
+  env.pageSetup = &page;
+  env.makeDrawing = [&job, &designer, &selection, &page](PageState& pages) {
+    return MakeReportsDrawing(job, designer, selection, page, pages);
+  };
+  return env;
 }
 
 }  // namespace designer

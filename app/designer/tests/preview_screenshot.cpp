@@ -29,16 +29,8 @@ struct Job {
   }()};
 
   designer::PreviewEnvironment Environment() {
-    designer::PreviewEnvironment env;
-    env.job = &job;
-    env.designer = &designer;
-    env.shell = &shell;
-    env.pageSetup = &page;
-    env.printer = [this]() -> surface::PrinterObject& { return printer; };
-    env.makeDrawing = [this](designer::PageState& pages) {
-      return designer::MakeReportsDrawing(job, designer, selection, page, pages);
-    };
-    return env;
+    return designer::ReportsPreviewEnvironment(job, designer, shell, selection, page,
+                                               [this]() -> surface::PrinterObject& { return printer; });
   }
 };
 

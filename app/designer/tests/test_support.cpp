@@ -4,22 +4,12 @@
 #include <QApplication>
 
 #include "reportsdrawing.h"
+#include "testing_qt/test_support.h"
 
 namespace designer::test {
 
 namespace {
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
-  void TearDown() override { app_.reset(); }
-
- private:
-  int argc_ = 1;
-  char name_[16] = "designer_test";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QApplication> app_;
-};
-[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+[[maybe_unused]] auto* const environment = testing_qt::AddQtEnvironment<QApplication>("designer_test");
 }  // namespace
 
 std::shared_ptr<texttable::Recordset> MakeTable(const QTemporaryDir& dir, const std::vector<std::string>& names) {

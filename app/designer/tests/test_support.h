@@ -18,6 +18,7 @@
 #include "previewsession.h"
 #include "recordingsurface.h"
 #include "scriptedforms.h"
+#include "testing_qt/test_support.h"
 #include "texttable.h"
 
 namespace designer::test {
@@ -77,7 +78,7 @@ struct PreviewFixture : ::testing::Test {
 
 // Scripted forms whose failures fail the test.
 struct Script {
-  forms::ScriptedForms forms{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
+  forms::ScriptedForms forms{testing_qt::FailTest};
   forms::ScopedForms use{forms};
 };
 

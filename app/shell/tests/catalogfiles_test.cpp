@@ -8,16 +8,13 @@
 #include "catalogfiles.h"
 #include "scriptedforms.h"
 #include "test_support.h"
+#include "testing_qt/test_support.h"
 
 using namespace app;
 using namespace shelltest;
 namespace fs = std::filesystem;
 
 namespace {
-
-forms::ScriptedForms::FailureHandler Fail() {
-  return [](const QString& m) { ADD_FAILURE() << m.toStdString(); };
-}
 
 QByteArray Read(const QString& path) {
   QFile f(path);
@@ -63,7 +60,7 @@ class CatalogFilesTest : public ::testing::Test {
   bool admit = true;
   bool failBackup = false;
   int nameShown = 0;
-  forms::ScriptedForms script{Fail()};
+  forms::ScriptedForms script{testing_qt::FailTest};
   forms::ScopedForms use{script};
 };
 

@@ -9,24 +9,21 @@
 
 #include "commandloop.h"
 #include "currentprinter.h"
-#include "pagesettings.h"
-#include "recordingsurface.h"
-#include "vbrt.h"
 #include "frmmain.h"
 #include "iteminfovariant.h"
+#include "pagesettings.h"
 #include "printlaunchers.h"
+#include "recordingsurface.h"
 #include "scriptedforms.h"
 #include "test_support.h"
+#include "testing_qt/test_support.h"
+#include "vbrt.h"
 #include "windowlinks.h"
 
 using namespace app;
 using namespace shelltest;
 
 namespace {
-
-forms::ScriptedForms::FailureHandler Fail() {
-  return [](const QString& m) { ADD_FAILURE() << m.toStdString(); };
-}
 
 struct LoopProbe {
   QStringList ran;
@@ -128,11 +125,10 @@ TEST(PrintLaunchers, LabelOfTheSelectedDisk) {
   EXPECT_FALSE(PlanPrintSelection(QString()));
 }
 
-class LaunchersTest : public ::testing::Test {
+class LaunchersTest : public MainWindowFixture {
  protected:
   void SetUp() override {
-    qputenv("XENDORA_HOME", home.path().toUtf8());
-    control = MakeFakeCompCtl();
+    MainWindowFixture::SetUp();
     control->docFileName = QStringLiteral("/c/MY.DKC");
     window = MakeMainWindow(control, state);
     window->Form_Load();
@@ -145,21 +141,11 @@ class LaunchersTest : public ::testing::Test {
     };
     Links().ShowPrintPreview = [this] { previews << state.print.TemplateFolder; };
   }
-  void TearDown() override {
-    window.reset();
-    Links() = WindowLinks();
-  }
   void Run(const char* action) {
     window->findChild<QAction*>(QString::fromLatin1(action))->trigger();
     window->commands().Tick();
   }
 
-  QTemporaryDir home;
-  xcom::ComPtr<FakeCompCtl> control;
-  AppState state;
-  std::unique_ptr<frmMain> window;
-  forms::ScriptedForms script{Fail()};
-  forms::ScopedForms use{script};
   QStringList updates, previews;
 };
 

@@ -11,16 +11,13 @@
 #include "global.h"
 #include "scriptedforms.h"
 #include "test_support.h"
+#include "testing_qt/test_support.h"
 #include "volumes_fixture.h"
 
 using namespace app;
 using namespace shelltest;
 
 namespace {
-
-forms::ScriptedForms::FailureHandler Fail() {
-  return [](const QString& m) { ADD_FAILURE() << m.toStdString(); };
-}
 
 // Answers the next frmLogin with an entry (nothing: Cancel).
 std::function<void(QWidget*)> Answer(std::optional<QString> entry) {
@@ -121,7 +118,7 @@ class OpenCatalogedFileTest : public ::testing::Test {
 };
 
 TEST_F(OpenCatalogedFileTest, DriveLetterDiskGoesStraightToTheDrive) {
-  forms::ScriptedForms script(Fail());
+  forms::ScriptedForms script(testing_qt::FailTest);
   forms::ScopedForms use(script);
   RecordingOpener opener;
   OpenCatalogedFile(control.Get(), settings, QStringLiteral("[ C ] -- Drive/a/b.txt"), false);
@@ -136,7 +133,7 @@ TEST_F(OpenCatalogedFileTest, DriveLetterDiskGoesStraightToTheDrive) {
 }
 
 TEST_F(OpenCatalogedFileTest, TargetWithoutBackslashIsItsOwnFolderAndPlainOpenPassesZero) {
-  forms::ScriptedForms script(Fail());
+  forms::ScriptedForms script(testing_qt::FailTest);
   forms::ScopedForms use(script);
   RecordingOpener opener;
   OpenCatalogedFile(control.Get(), settings, QStringLiteral("[ C ] -- Drive"), true);
@@ -147,7 +144,7 @@ TEST_F(OpenCatalogedFileTest, TargetWithoutBackslashIsItsOwnFolderAndPlainOpenPa
 
 TEST_F(OpenCatalogedFileTest, UnassignedZipDriveAsksAndEmptyAnswerEndsQuietly) {
   control->items[QStringLiteral("Backup 1")] = Item(QStringLiteral("Backup 1"), QStringLiteral("Zip Disk"), 0, 42);
-  forms::ScriptedForms script(Fail());
+  forms::ScriptedForms script(testing_qt::FailTest);
   forms::ScopedForms use(script);
   script.ExpectWindow(QStringLiteral("frmLogin"), Answer(std::nullopt));
   RecordingOpener opener;
@@ -162,7 +159,7 @@ TEST_F(OpenCatalogedFileTest, AskedDriveIsKeptAndAMissingDiskIsAskedFor) {
   QDir(dir.path()).mkpath(QStringLiteral("docs"));
   volumes::testing::FixtureDrive g('G', DRIVE_REMOVABLE, dir.path().toStdString());
   control->items[QStringLiteral("Backup 1")] = Item(QStringLiteral("Backup 1"), QStringLiteral("Zip Disk"), 0, 42);
-  forms::ScriptedForms script(Fail());
+  forms::ScriptedForms script(testing_qt::FailTest);
   forms::ScopedForms use(script);
   script.ExpectWindow(QStringLiteral("frmLogin"), Answer(QStringLiteral("g:")))
       .ExpectMessage(forms::vbOK, QStringLiteral("Please insert the following Zip Disk in the drive:\r\n\r\nDisk "
@@ -189,7 +186,7 @@ TEST_F(OpenCatalogedFileTest, FileNotFoundAndAbsentDriveEntry) {
   control->items[QStringLiteral("HD")] = Item(QStringLiteral("HD"), QStringLiteral("Local Disk"), 0, 9);
   graber.scanner->labelSerials[QStringLiteral("-1")] = 7;
   settings.SetDriveLetter(kFloppyDisk, QStringLiteral("-1"));  // read from an absent key: counts as assigned
-  forms::ScriptedForms script(Fail());
+  forms::ScriptedForms script(testing_qt::FailTest);
   forms::ScopedForms use(script);
   script.ExpectMessage(forms::vbOK, QStringLiteral("Please insert the following Floppy Disk"))
       .ExpectMessage(forms::vbOK, QStringLiteral("Selected file was not found on the disk."));

@@ -10,16 +10,13 @@
 #include "passwordgate.h"
 #include "scriptedforms.h"
 #include "test_support.h"
+#include "testing_qt/test_support.h"
 #include "windowlinks.h"
 
 using namespace app;
 using namespace shelltest;
 
 namespace {
-
-forms::ScriptedForms::FailureHandler Fail() {
-  return [](const QString& m) { ADD_FAILURE() << m.toStdString(); };
-}
 
 QPushButton* Button(QWidget* form, const char* name) {
   return form->findChild<QPushButton*>(QString::fromLatin1(name));
@@ -71,7 +68,7 @@ TEST(CheckThePassword, Table) {
     control->allowDelete = 7;
     Login login;
     login.LoginState = QStringLiteral("MASTER_LOGIN");  // left by the previous catalog
-    forms::ScriptedForms script(Fail());
+    forms::ScriptedForms script(testing_qt::FailTest);
     forms::ScopedForms use(script);
     if (!c.entries.empty()) script.ExpectWindow(QStringLiteral("frmLogin"), Entries(c.entries));
     for (int i = 0; i < c.wrongTries; ++i) script.ExpectMessage(forms::vbOK, QStringLiteral("Invalid Password, try again!"));
@@ -136,7 +133,7 @@ TEST(frmLogin, NumberFormChecksAndZooms) {
     EXPECT_TRUE(apply);
     zoom = code;
   };
-  forms::ScriptedForms script(Fail());
+  forms::ScriptedForms script(testing_qt::FailTest);
   forms::ScopedForms use(script);
   frmLogin login;
   login.SetFormType(kNumberForm);
@@ -182,7 +179,7 @@ TEST(frmLogin, TextFormStoresTheEntryAndCancelLeavesItEmpty) {
 }
 
 TEST(AskDriveLetter, FirstCharacterAndRootOrNothing) {
-  forms::ScriptedForms script(Fail());
+  forms::ScriptedForms script(testing_qt::FailTest);
   forms::ScopedForms use(script);
   script.ExpectWindow(QStringLiteral("frmLogin"), [](QWidget* form) {
     auto* login = static_cast<frmLogin*>(form);

@@ -19,11 +19,12 @@
 #include "frmlogin.h"
 #include "frmmain.h"
 #include "frmoptions.h"
-#include "iteminfovariant.h"
 #include "global.h"
+#include "iteminfovariant.h"
 #include "scriptedforms.h"
 #include "settings.h"
 #include "test_support.h"
+#include "testing_qt/test_support.h"
 #include "windowlinks.h"
 
 using namespace app;
@@ -31,20 +32,8 @@ using namespace shelltest;
 
 namespace {
 
-forms::ScriptedForms::FailureHandler Fail() {
-  return [](const QString& m) { ADD_FAILURE() << m.toStdString(); };
-}
-
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public MainWindowFixture {
  protected:
-  void SetUp() override {
-    qputenv("XENDORA_HOME", home.path().toUtf8());
-    control = MakeFakeCompCtl();
-  }
-  void TearDown() override {
-    window.reset();
-    Links() = WindowLinks();
-  }
   void WriteSettings(const QString& text) {
     QFile f(home.filePath(QStringLiteral("ctgr.ini")));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -56,13 +45,6 @@ class MainWindowTest : public ::testing::Test {
     return *window;
   }
   QAction* Action(const char* name) const { return window->findChild<QAction*>(QString::fromLatin1(name)); }
-
-  QTemporaryDir home;
-  xcom::ComPtr<FakeCompCtl> control;
-  AppState state;
-  std::unique_ptr<frmMain> window;
-  forms::ScriptedForms script{Fail()};
-  forms::ScopedForms use{script};
 };
 
 const char kDrivesSet[] = "[Drives]\r\nFloppy=A:\\\r\nZIP=\r\nCD=\r\n";
@@ -363,7 +345,7 @@ TEST_F(MainWindowTest, ToolbarEntriesTextLabelsAndTheSecurityPanel) {
 namespace {
 
 TEST(frmAbout, VersionWebLinkAndNoSystemInformation) {
-  forms::ScriptedForms script([](const QString& m) { ADD_FAILURE() << m.toStdString(); });
+  forms::ScriptedForms script(testing_qt::FailTest);
   forms::ScopedForms use(script);
   RecordingOpener opener;
   frmAbout about;

@@ -14,15 +14,12 @@
 #include "scriptedforms.h"
 #include "settings.h"
 #include "test_support.h"
+#include "testing_qt/test_support.h"
 
 using namespace app;
 using namespace shelltest;
 
 namespace {
-
-forms::ScriptedForms::FailureHandler Fail() {
-  return [](const QString& m) { ADD_FAILURE() << m.toStdString(); };
-}
 
 Settings Sample() {
   Settings s;
@@ -117,7 +114,7 @@ class OptionsDialogTest : public ::testing::Test {
   ScopedFileGraber graber;
   int menusEnabled = 0;
   std::vector<bool> panel;
-  forms::ScriptedForms script{Fail()};
+  forms::ScriptedForms script{testing_qt::FailTest};
   forms::ScopedForms use{script};
 };
 

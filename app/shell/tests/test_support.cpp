@@ -1,11 +1,18 @@
-// The fake browser control, fake disk scanner and recording opener of the shell's tests.
+// The fake browser control, fake disk scanner and recording opener of the shell's tests, and the
+// application object they run under.
 #include "test_support.h"
 
+#include <QApplication>
 #include <QTreeWidget>
 #include <QVariantList>
 
 #include "global.h"
 #include "iteminfovariant.h"
+#include "testing_qt/test_support.h"
+
+namespace {
+[[maybe_unused]] auto* const environment = testing_qt::AddQtEnvironment<QApplication>("shell_tests");
+}  // namespace
 
 namespace shelltest {
 
@@ -52,7 +59,6 @@ HRESULT FakeCompCtl::Refresh() {
   calls << QStringLiteral("Refresh");
   return S_OK;
 }
-HRESULT FakeCompCtl::FindItem(BSTR, BSTR, BSTR, LONG, DATE, DATE, SHORT, LONG) { return S_OK; }
 HRESULT FakeCompCtl::GetSelectedItem(SHORT iSource, VARIANT* pData) {
   calls << QStringLiteral("GetSelectedItem(%1)").arg(iSource);
   if (iSource != 0 && iSource != 1) return S_OK;
@@ -63,7 +69,6 @@ HRESULT FakeCompCtl::GetSelectedItem(SHORT iSource, VARIANT* pData) {
   *pData = v.Detach();
   return S_OK;
 }
-HRESULT FakeCompCtl::SetItemNote(BSTR, BSTR, SHORT, BSTR, LONG) { return S_OK; }
 HRESULT FakeCompCtl::Rename(SHORT iControl) {
   calls << QStringLiteral("Rename(%1)").arg(iControl);
   return S_OK;
@@ -108,15 +113,6 @@ HRESULT FakeCompCtl::put_UserPassword(BSTR newVal) {
   calls << QStringLiteral("UserPassword=") + user;
   return S_OK;
 }
-HRESULT FakeCompCtl::get_AllowDelete(LONG* pVal) {
-  if (!pVal) return E_POINTER;
-  *pVal = allowDelete;
-  return S_OK;
-}
-HRESULT FakeCompCtl::put_AllowDelete(LONG newVal) {
-  allowDelete = newVal;
-  return S_OK;
-}
 HRESULT FakeCompCtl::GetItemInfo(BSTR bstrPath, VARIANT* pData) {
   const QString path = FromBstr(bstrPath);
   calls << QStringLiteral("GetItemInfo=") + path;
@@ -138,14 +134,6 @@ HRESULT FakeCompCtl::BrowseForFolder(BSTR, BSTR* ret) {
   }
   return S_OK;
 }
-HRESULT FakeCompCtl::get_ControlType(enControlType* pVal) {
-  if (pVal) *pVal = TWO_PANE;
-  return S_OK;
-}
-HRESULT FakeCompCtl::put_ControlType(enControlType) { return S_OK; }
-HRESULT FakeCompCtl::PrintText(LONG, BSTR, INT, LONG, LONG, LONG, LONG, BSTR, SHORT, LONG, LONG, LONG, OLE_COLOR) {
-  return S_OK;
-}
 
 HRESULT FakeCompCtl::CreateControlWindow(void* parent, void** ppQWidget) {
   if (!ppQWidget) return E_POINTER;
@@ -162,7 +150,6 @@ HRESULT FakeCompCtl::CreateControlWindow(void* parent, void** ppQWidget) {
   return S_OK;
 }
 
-HRESULT FakeCompCtl::EnumConnectionPoints(IEnumConnectionPoints**) { return E_NOTIMPL; }
 HRESULT FakeCompCtl::FindConnectionPoint(REFIID riid, IConnectionPoint** pp) {
   xcom::ConnectionPoint* points[] = {&events_};
   return xcom::FindConnectionPointIn(points, riid, pp);

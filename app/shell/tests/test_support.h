@@ -1,9 +1,13 @@
 // Fakes for the shell's tests: a browser control (ICompCtl, its window and its events) and a
-// disk scanner, both xcom objects the tests make directly; a shell opener that records.
+// disk scanner, both xcom objects the tests make directly; a shell opener that records; and the
+// fixture of the tests over the main window.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVariant>
 #include <functional>
 #include <map>
@@ -14,9 +18,13 @@
 #include "frmmain.h"
 #include "icompctl.h"
 #include "iofilegraber.h"
+#include "scriptedforms.h"
 #include "shellexecute.h"
+#include "testing_qt/test_support.h"
+#include "windowlinks.h"
 #include "xcom/connpoint.h"
 #include "xcom/control.h"
+#include "xcom/dispatch.h"
 #include "xcom/object.h"
 
 class QWidget;
@@ -29,23 +37,7 @@ xcom::ServerModule& FakeModule();
 QVariant Item(const QString& name, const QString& type, qlonglong size = 0, double serial = 0,
               qlonglong freeSpace = 0, const QString& note = QString());
 
-// IDispatch for a fake that is driven by vtable only.
-template <class I>
-class VtableOnly : public I {
- public:
-  HRESULT GetTypeInfoCount(UINT* p) override {
-    if (p) *p = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
-
- protected:
-  ~VtableOnly() = default;
-};
-
-class FakeCompCtl : public VtableOnly<ICompCtl>, public IControlWindow, public IConnectionPointContainer {
+class FakeCompCtl : public xcom::VtableOnlyDispatch<ICompCtl>, public IControlWindow, public IConnectionPointContainer {
  public:
   void* GetInterface(REFIID iid) {
     return xcom::FindInterface<ICompCtl, IDispatch, IControlWindow, IConnectionPointContainer>(this, iid);
@@ -74,12 +66,14 @@ class FakeCompCtl : public VtableOnly<ICompCtl>, public IControlWindow, public I
   void FireTrayIconNotify(LONG lParam);
   size_t SinkCount() const { return events_.size(); }
 
+  // ICompCtl, answered from the fields above, most calls logged in `calls`; the members that
+  // only answer are defined here.
   HRESULT get_DocFileName(BSTR* pVal) override;
   HRESULT put_DocFileName(BSTR newVal) override;
   HRESULT Refresh() override;
-  HRESULT FindItem(BSTR, BSTR, BSTR, LONG, DATE, DATE, SHORT, LONG) override;
+  HRESULT FindItem(BSTR, BSTR, BSTR, LONG, DATE, DATE, SHORT, LONG) override { return S_OK; }
   HRESULT GetSelectedItem(SHORT iSource, VARIANT* pData) override;
-  HRESULT SetItemNote(BSTR, BSTR, SHORT, BSTR, LONG) override;
+  HRESULT SetItemNote(BSTR, BSTR, SHORT, BSTR, LONG) override { return S_OK; }
   HRESULT Rename(SHORT iControl) override;
   HRESULT CreateBackup(BSTR bstrName) override;
   HRESULT ShowInSysTray(SHORT iShow) override;
@@ -88,18 +82,30 @@ class FakeCompCtl : public VtableOnly<ICompCtl>, public IControlWindow, public I
   HRESULT put_MasterPassword(BSTR newVal) override;
   HRESULT get_UserPassword(BSTR* pVal) override;
   HRESULT put_UserPassword(BSTR newVal) override;
-  HRESULT get_AllowDelete(LONG* pVal) override;
-  HRESULT put_AllowDelete(LONG newVal) override;
+  HRESULT get_AllowDelete(LONG* pVal) override {
+    if (!pVal) return E_POINTER;
+    *pVal = allowDelete;
+    return S_OK;
+  }
+  HRESULT put_AllowDelete(LONG newVal) override {
+    allowDelete = newVal;
+    return S_OK;
+  }
   HRESULT GetItemInfo(BSTR bstrPath, VARIANT* pData) override;
   HRESULT SetSelectedItem(BSTR itmPath, SHORT iSource) override;
   HRESULT BrowseForFolder(BSTR, BSTR* ret) override;
-  HRESULT get_ControlType(enControlType* pVal) override;
-  HRESULT put_ControlType(enControlType) override;
-  HRESULT PrintText(LONG, BSTR, INT, LONG, LONG, LONG, LONG, BSTR, SHORT, LONG, LONG, LONG, OLE_COLOR) override;
+  HRESULT get_ControlType(enControlType* pVal) override {
+    if (pVal) *pVal = TWO_PANE;
+    return S_OK;
+  }
+  HRESULT put_ControlType(enControlType) override { return S_OK; }
+  HRESULT PrintText(LONG, BSTR, INT, LONG, LONG, LONG, LONG, BSTR, SHORT, LONG, LONG, LONG, OLE_COLOR) override {
+    return S_OK;
+  }
 
   HRESULT CreateControlWindow(void* parent, void** ppQWidget) override;
 
-  HRESULT EnumConnectionPoints(IEnumConnectionPoints** pp) override;
+  HRESULT EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
   HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** pp) override;
 
  protected:
@@ -112,7 +118,7 @@ class FakeCompCtl : public VtableOnly<ICompCtl>, public IControlWindow, public I
 
 xcom::ComPtr<FakeCompCtl> MakeFakeCompCtl();
 
-class FakeFileGraber : public VtableOnly<IOFileGraber> {
+class FakeFileGraber : public xcom::VtableOnlyDispatch<IOFileGraber> {
  public:
   void* GetInterface(REFIID iid) { return xcom::FindInterface<IOFileGraber, IDispatch>(this, iid); }
 
@@ -148,6 +154,27 @@ xcom::ComPtr<FakeFileGraber> MakeFakeFileGraber();
 // A main window over a fake control and a state of the test's, with popups and the event
 // loop's end left out.
 std::unique_ptr<app::frmMain> MakeMainWindow(const xcom::ComPtr<FakeCompCtl>& control, app::AppState& state);
+
+// A test over the main window: a program folder of its own, a fake control, the state and
+// scripted forms; the test makes the window, which goes after it with the window links.
+class MainWindowFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    qputenv("XENDORA_HOME", home.path().toUtf8());
+    control = MakeFakeCompCtl();
+  }
+  void TearDown() override {
+    window.reset();
+    app::Links() = app::WindowLinks();
+  }
+
+  QTemporaryDir home;
+  xcom::ComPtr<FakeCompCtl> control;
+  app::AppState state;
+  std::unique_ptr<app::frmMain> window;
+  forms::ScriptedForms script{testing_qt::FailTest};
+  forms::ScopedForms use{script};
+};
 
 // While it lives, every disk scanner the shell creates is this one.
 class ScopedFileGraber {

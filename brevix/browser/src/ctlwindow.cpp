@@ -34,17 +34,29 @@ bool WantsEdit(bool editing, QAbstractItemView::EditTriggers triggers, QAbstract
 
 }  // namespace
 
-// ---- Tree pane
+// ---- Both panes
 
-TreePane::TreePane(CompCtl& control, QWidget* parent) : QTreeView(parent), control_(control) {
-  setObjectName(QStringLiteral("tree"));
-  setHeaderHidden(true);
-  setRootIsDecorated(true);
+Pane::Pane(CompCtl& control, QWidget* parent) : QTreeView(parent), control_(control) {
   setUniformRowHeights(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
-  setExpandsOnDoubleClick(true);
   setIconSize(QSize(16, 16));
+}
+
+bool Pane::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+  if (!WantsEdit(state() == EditingState, editTriggers(), trigger)) return QTreeView::edit(index, trigger, event);
+  const QModelIndex label = BeginEdit(index);
+  if (!label.isValid()) return false;
+  return QTreeView::edit(label, QAbstractItemView::AllEditTriggers, event);
+}
+
+// ---- Tree pane
+
+TreePane::TreePane(CompCtl& control, QWidget* parent) : Pane(control, parent) {
+  setObjectName(QStringLiteral("tree"));
+  setHeaderHidden(true);
+  setRootIsDecorated(true);
+  setExpandsOnDoubleClick(true);
   setItemDelegate(new TreeEditDelegate(control, this));
 }
 
@@ -72,24 +84,18 @@ void TreePane::keyPressEvent(QKeyEvent* e) {
   QTreeView::keyPressEvent(e);
 }
 
-bool TreePane::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
-  if (!WantsEdit(state() == EditingState, editTriggers(), trigger)) return QTreeView::edit(index, trigger, event);
-  if (!control_.OnTreeBeginEdit(index)) return false;
-  return QTreeView::edit(index, QAbstractItemView::AllEditTriggers, event);
+QModelIndex TreePane::BeginEdit(const QModelIndex& index) {
+  return control_.OnTreeBeginEdit(index) ? index : QModelIndex();
 }
 
 // ---- List pane
 
-ListPane::ListPane(CompCtl& control, QWidget* parent) : QTreeView(parent), control_(control) {
+ListPane::ListPane(CompCtl& control, QWidget* parent) : Pane(control, parent) {
   setObjectName(QStringLiteral("list"));
   setRootIsDecorated(false);
   setItemsExpandable(false);
-  setUniformRowHeights(true);
   setAllColumnsShowFocus(true);
-  setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectRows);
-  setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
-  setIconSize(QSize(16, 16));
   header()->setStretchLastSection(false);
   header()->setSectionsMovable(false);
   header()->setSectionsClickable(true);
@@ -115,10 +121,9 @@ void ListPane::keyPressEvent(QKeyEvent* e) {
   QTreeView::keyPressEvent(e);
 }
 
-bool ListPane::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
-  if (!WantsEdit(state() == EditingState, editTriggers(), trigger)) return QTreeView::edit(index, trigger, event);
-  if (!index.isValid() || !control_.OnListBeginEdit(index.row())) return false;
-  return QTreeView::edit(model()->index(index.row(), 0), QAbstractItemView::AllEditTriggers, event);
+QModelIndex ListPane::BeginEdit(const QModelIndex& index) {
+  if (!index.isValid() || !control_.OnListBeginEdit(index.row())) return QModelIndex();
+  return model()->index(index.row(), 0);
 }
 
 // ---- Window

@@ -16,40 +16,48 @@ class CompCtl;
 inline constexpr int kTreeImageRole = Qt::UserRole + 1;          // a tree item's image
 inline constexpr int kTreeSelectedImageRole = Qt::UserRole + 2;  // its selected image
 
+// What the two panes share: the control they report to, and label edits that the user's edit
+// triggers (or the host's Rename) start only where the control allows them.
+class Pane : public QTreeView {
+  Q_OBJECT
+ public:
+  using QTreeView::edit;
+
+ protected:
+  Pane(CompCtl& control, QWidget* parent);
+  // The index whose label the edit opens, or an invalid one where the control refuses the edit.
+  virtual QModelIndex BeginEdit(const QModelIndex& index) = 0;
+  bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+
+  CompCtl& control_;
+};
+
 // The tree pane: Click on press (before the selection moves), RClick on release after the
 // item under the mouse is selected; label edits go through the control's rules.
-class TreePane : public QTreeView {
+class TreePane : public Pane {
   Q_OBJECT
  public:
   TreePane(CompCtl& control, QWidget* parent);
-  using QTreeView::edit;
 
  protected:
   void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
-  bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
-
- private:
-  CompCtl& control_;
+  QModelIndex BeginEdit(const QModelIndex& index) override;
 };
 
-// The list pane: a report view over the list model.
-class ListPane : public QTreeView {
+// The list pane: a report view over the list model; a row's label is its first column.
+class ListPane : public Pane {
   Q_OBJECT
  public:
   ListPane(CompCtl& control, QWidget* parent);
-  using QTreeView::edit;
 
  protected:
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
-  bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
-
- private:
-  CompCtl& control_;
+  QModelIndex BeginEdit(const QModelIndex& index) override;
 };
 
 class CtlWindow : public QWidget {

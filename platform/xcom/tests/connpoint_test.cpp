@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sample.h"
+#include "test_support.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "sample.h"
+#include "test_support.h"
 
 namespace {
 

@@ -43,19 +43,10 @@ const xcom::ClassEntry kClasses[] = {
     {CLSID_TestHelper, &xcom::CreateComponent<Widget>},
 };
 
-const xcom::ClassSubkey kControlExtras[] = {
-    {"Control"},
-    {"Insertable"},
-    {"ToolboxBitmap32", "%MODULE%, 102"},
-    {"MiscStatus", "0"},
-    {"MiscStatus\\1", "131473"},
-    {"Version", "1.0"},
-};
-
 const xcom::ClassRegistration kRegistrations[] = {
     {CLSID_TestWidget, "Widget Class", "XcomTest.Widget.1", "XcomTest.Widget", "Apartment", true, true, &LIBID_TestLib},
     {CLSID_TestGadget, "Gadget Class", "XcomTest.Gadget.1", "XcomTest.Gadget", "Apartment", true, true, &LIBID_TestLib,
-     kControlExtras},
+     xcom::kControlClassKeys},
     {CLSID_TestHelper, "Helper Class", "XcomTest.Helper.1", "XcomTest.Helper", "both", false, false},
 };
 

@@ -159,10 +159,10 @@ class DispatchTable : public DispatchTableCore {
   }
 };
 
-// IDispatch for class C through its interface I (derived from IDispatch): C provides
-//   static const xcom::DispatchTable<C>& GetDispatchTable();
-template <class C, class I>
-class DispatchImpl : public I {
+// IDispatch's type information members, for an interface I derived from IDispatch: no type
+// information is served.
+template <class I>
+class NoTypeInfo : public I {
  public:
   HRESULT GetTypeInfoCount(UINT* pctinfo) override {
     if (!pctinfo) return E_INVALIDARG;
@@ -173,6 +173,16 @@ class DispatchImpl : public I {
     if (ppTInfo) *ppTInfo = nullptr;
     return DISP_E_BADINDEX;
   }
+
+ protected:
+  ~NoTypeInfo() = default;
+};
+
+// IDispatch for class C through its interface I (derived from IDispatch): C provides
+//   static const xcom::DispatchTable<C>& GetDispatchTable();
+template <class C, class I>
+class DispatchImpl : public NoTypeInfo<I> {
+ public:
   HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
                         DISPID* rgDispId) override {
     return C::GetDispatchTable().GetIDsOfNames(riid, rgszNames, cNames, lcid, rgDispId);
@@ -186,6 +196,19 @@ class DispatchImpl : public I {
 
  protected:
   ~DispatchImpl() = default;
+};
+
+// IDispatch of an object that is driven through its vtable alone (a host's stand-in for a
+// component, an event sink that takes Invoke itself): no type information, and no members by
+// name or dispatch id unless the class overrides Invoke.
+template <class I>
+class VtableOnlyDispatch : public NoTypeInfo<I> {
+ public:
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
+
+ protected:
+  ~VtableOnlyDispatch() = default;
 };
 
 // Calls a dispatch member from C++: args in declaration order (they are passed reversed); for

@@ -88,11 +88,22 @@ std::filesystem::path RegistryFile();
 // Self-registration of a component library (what DllRegisterServer writes).
 
 // A key below the class's key (CLSID\{...}), with an optional default value; "%MODULE%" in the
-// value stands for the library's path. For a control: {"Control"}, {"ToolboxBitmap32",
-// "%MODULE%, 102"}, {"MiscStatus", "0"}, {"MiscStatus\\1", "131473"}, {"Version", "1.0"}.
+// value stands for the library's path.
 struct ClassSubkey {
   const char* path;
   const char* value = nullptr;  // null: the key without a default value
+};
+
+// What a container asks of a control's class key: "Control" and "Insertable", the toolbox
+// picture (resource 102 of the library), the misc status bits (131473 for the content aspect)
+// and the control's version 1.0.
+inline constexpr ClassSubkey kControlClassKeys[] = {
+    {"Control"},
+    {"Insertable"},
+    {"ToolboxBitmap32", "%MODULE%, 102"},
+    {"MiscStatus", "0"},
+    {"MiscStatus\\1", "131473"},
+    {"Version", "1.0"},
 };
 
 // One creatable class:

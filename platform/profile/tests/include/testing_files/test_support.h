@@ -1,5 +1,5 @@
-// Test fixtures of the settings and report-table layers: a scratch folder removed at the end
-// of the test, and whole-file reads and writes in bytes.
+// Test fixtures that the tests of every layer share: a scratch folder removed at the end of the
+// test, and whole-file reads and writes in bytes.
 #pragma once
 
 #include <stdlib.h>
@@ -7,17 +7,24 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace testing_files {
 
+// A fresh folder "<prefix>-XXXXXX" under the temporary folder; it goes, with what the test left
+// in it, when this does. A folder that cannot be made throws.
 class ScratchFolder {
  public:
-  ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "xendora-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
+  explicit ScratchFolder(const std::string& prefix = "xendora") {
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a scratch folder " + pattern);
+    path_ = pattern;
   }
-  ~ScratchFolder() { std::filesystem::remove_all(path_); }
+  ~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
   const std::filesystem::path& path() const { return path_; }
