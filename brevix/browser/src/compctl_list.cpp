@@ -8,6 +8,7 @@
 #include "compctl_impl.h"
 #include "ctlwindow.h"
 #include "forms.h"
+#include "longnames.h"
 #include "namefold.h"
 
 namespace brevix {

@@ -8,6 +8,7 @@
 #include "ctlwindow.h"
 #include "forms.h"
 #include "imagelist.h"
+#include "longnames.h"
 #include "namefold.h"
 
 namespace brevix {

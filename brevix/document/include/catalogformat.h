@@ -1,6 +1,7 @@
-// The byte layout of a catalog file's streams: counted strings, the header "J_R_X_", the
-// long-name map "N_~~LNG", and the element names the catalog reserves for itself. Item
-// records are in itemrecord.h. Everything is little-endian.
+// The byte layout of a catalog file's streams: counted strings, the header "J_R_X_" and the
+// long-name map "N_~~LNG", with the names of the streams the catalog reserves for itself.
+// Item records are in itemstream.h; the rules for element names in longnames.h. Everything
+// is little-endian.
 //
 // These functions work on byte buffers: a stream is read whole, decoded here, and written
 // whole, so a decoder never trusts a count beyond the bytes actually present.
@@ -24,21 +25,6 @@ using CountedString = std::optional<std::u16string>;
 inline constexpr std::u16string_view kHeaderStreamName = u"J_R_X_";
 inline constexpr std::u16string_view kItemStreamName = u"I_T_E_M_";
 inline constexpr std::u16string_view kLongNameStreamName = u"N_~~LNG";
-inline constexpr std::u16string_view kLongNamePrefix = u"FLD~~";
-
-// The container's longest element name, in UTF-16 units.
-inline constexpr size_t kMaxElementName = 31;
-// The highest long-name identifier this system gives out (the field is 16 bits wide and
-// older readers take it as signed).
-inline constexpr WORD kMaxLongNameId = 32767;
-
-bool IsReservedStreamName(std::u16string_view elementName);  // exact, as enumerated
-// A name that would land on a reserved stream when compared the way the container does.
-bool FoldsToReservedName(std::u16string_view name);
-// "FLD~~" followed by an identifier (1..65535, decimal, no leading zero): the element of a
-// long name. Anything else is a name of its own.
-std::optional<WORD> ParseLongNameElement(std::u16string_view elementName);
-std::u16string LongNameElement(WORD id);
 
 // Little-endian writer over a growing buffer.
 class ByteWriter {

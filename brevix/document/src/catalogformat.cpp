@@ -4,48 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#include "namefold.h"
-
 namespace brevix {
-
-bool IsReservedStreamName(std::u16string_view n) {
-  return n == kHeaderStreamName || n == kItemStreamName || n == kLongNameStreamName;
-}
-
-bool FoldsToReservedName(std::u16string_view n) {
-  return EqualsIgnoreCase(n, kHeaderStreamName) || EqualsIgnoreCase(n, kItemStreamName) ||
-         EqualsIgnoreCase(n, kLongNameStreamName);
-}
-
-std::optional<WORD> ParseLongNameElement(std::u16string_view n) {
-  if (n.size() <= kLongNamePrefix.size() || n.substr(0, kLongNamePrefix.size()) != kLongNamePrefix) {
-    return std::nullopt;
-  }
-  std::u16string_view digits = n.substr(kLongNamePrefix.size());
-  if (digits.size() > 5 || digits[0] == u'0') return std::nullopt;
-  DWORD v = 0;
-  for (char16_t c : digits) {
-    if (c < u'0' || c > u'9') return std::nullopt;
-    v = v * 10 + (c - u'0');
-  }
-  if (v == 0 || v > 0xFFFF) return std::nullopt;
-  return static_cast<WORD>(v);
-}
-
-std::u16string LongNameElement(WORD id) {
-  std::u16string s(kLongNamePrefix);
-  char buf[8];
-  int len = 0;
-  unsigned v = id;
-  do {
-    buf[len++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
-  while (len > 0) s.push_back(static_cast<char16_t>(buf[--len]));
-  return s;
-}
-
-// ---------------------------------------------------------------------------------------------
 
 void ByteWriter::U16(WORD v) {
   out_.push_back(static_cast<BYTE>(v));

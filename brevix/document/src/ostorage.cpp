@@ -26,14 +26,6 @@ HRESULT OpenIn(IStorage* parent, const std::u16string& name, DWORD mode, ComPtr<
 
 std::u16string FromBstr(BSTR s) { return std::u16string(xcom::BstrView(s)); }
 
-// A name the container holds under itself: short enough, not one of the reserved streams, and
-// free of NULs (the container would see only the part before one). Refused characters are
-// found out by the container.
-bool FitsOwnElement(const std::u16string& name) {
-  return name.size() <= kMaxElementName && !FoldsToReservedName(name) &&
-         name.find(u'\0') == std::u16string::npos;
-}
-
 // The components of a catalog path; empty components (a doubled or trailing "/") are ignored.
 std::vector<std::u16string> SplitPath(std::u16string_view path) {
   std::vector<std::u16string> parts;

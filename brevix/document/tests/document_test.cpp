@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "catalogformat.h"
+#include "longnames.h"
 #include "test_support.h"
 #include "xcom/dispatch.h"
 #include "xcom/tokens.h"

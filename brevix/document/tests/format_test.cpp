@@ -6,6 +6,7 @@
 
 #include "catalogformat.h"
 #include "itemstream.h"
+#include "longnames.h"
 
 using namespace brevix;
 

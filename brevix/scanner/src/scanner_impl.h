@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "catalogformat.h"
 #include "iofilegraber.h"
+#include "longnames.h"
 #include "ostorage.h"
 #include "volumes.h"
 #include "xcom/dispatch.h"

@@ -113,7 +113,7 @@ class StorageImpl;
 // What the storage and stream objects share: their file, their directory entry, their mode.
 struct ElementState : OpenElement {
   std::shared_ptr<Docfile> doc;
-  std::uint32_t id = NOSTREAM;
+  EntryId id = kNoEntry;
   DWORD mode = 0;
   bool reverted = false;
 
@@ -178,7 +178,7 @@ class EnumImpl final : public wintypes::SnapshotEnumerator<EnumImpl, IEnumSTATST
 
 class StreamImpl final : public IStream, private RefCounted<StreamImpl>, public ElementState {
  public:
-  StreamImpl(std::shared_ptr<Docfile> d, std::uint32_t sid, DWORD m, std::vector<std::uint32_t> p) {
+  StreamImpl(std::shared_ptr<Docfile> d, EntryId sid, DWORD m, std::vector<EntryId> p) {
     doc = std::move(d);
     id = sid;
     mode = m;
@@ -271,8 +271,7 @@ class StreamImpl final : public IStream, private RefCounted<StreamImpl>, public 
 
 class StorageImpl final : public IStorage, private RefCounted<StorageImpl>, public ElementState {
  public:
-  StorageImpl(std::shared_ptr<Docfile> d, std::uint32_t sid, DWORD m, std::vector<std::uint32_t> p,
-              std::u16string rootName = {})
+  StorageImpl(std::shared_ptr<Docfile> d, EntryId sid, DWORD m, std::vector<EntryId> p, std::u16string rootName = {})
       : rootName_(std::move(rootName)) {
     doc = std::move(d);
     id = sid;
@@ -339,8 +338,8 @@ class StorageImpl final : public IStorage, private RefCounted<StorageImpl>, publ
     if (HRESULT hr = Prepare(name, &n, STGM_SHARE_EXCLUSIVE, false); FAILED(hr)) return hr;
     if (!CanWrite()) return STG_E_ACCESSDENIED;
     return Guard(*doc, [&] {
-      std::uint32_t found = doc->Find(id, NameKey::From(n.data(), n.size()));
-      if (found == NOSTREAM) return STG_E_FILENOTFOUND;
+      EntryId found = doc->Find(id, NameKey::From(n.data(), n.size()));
+      if (found == kNoEntry) return STG_E_FILENOTFOUND;
       if (doc->OpenWithin(found)) return STG_E_ACCESSDENIED;
       doc->Destroy(id, found, path);
       return S_OK;
@@ -352,10 +351,10 @@ class StorageImpl final : public IStorage, private RefCounted<StorageImpl>, publ
     if (HRESULT hr = CheckName(newName, &to); FAILED(hr)) return hr;
     if (!CanWrite()) return STG_E_ACCESSDENIED;
     return Guard(*doc, [&] {
-      std::uint32_t found = doc->Find(id, NameKey::From(from.data(), from.size()));
-      if (found == NOSTREAM) return STG_E_FILENOTFOUND;
-      std::uint32_t clash = doc->Find(id, NameKey::From(to.data(), to.size()));
-      if (clash != NOSTREAM && clash != found) return STG_E_FILEALREADYEXISTS;
+      EntryId found = doc->Find(id, NameKey::From(from.data(), from.size()));
+      if (found == kNoEntry) return STG_E_FILENOTFOUND;
+      EntryId clash = doc->Find(id, NameKey::From(to.data(), to.size()));
+      if (clash != kNoEntry && clash != found) return STG_E_FILEALREADYEXISTS;
       if (doc->IsOpen(found)) return STG_E_ACCESSDENIED;
       doc->Rename(id, found, to);
       return S_OK;
@@ -386,8 +385,8 @@ class StorageImpl final : public IStorage, private RefCounted<StorageImpl>, publ
     if (HRESULT hr = CheckName(name, n); FAILED(hr)) return hr;
     return CheckMode(grfMode, allowCreate);
   }
-  std::vector<std::uint32_t> Below(std::uint32_t child) const {
-    std::vector<std::uint32_t> p = path;
+  std::vector<EntryId> Below(EntryId child) const {
+    std::vector<EntryId> p = path;
     p.push_back(child);
     return p;
   }
@@ -401,7 +400,7 @@ class StorageImpl final : public IStorage, private RefCounted<StorageImpl>, publ
     if (badReserved) return STG_E_INVALIDPARAMETER;
     if (!CanWrite()) return STG_E_ACCESSDENIED;
     return Guard(*doc, [&] {
-      std::uint32_t sid;
+      EntryId sid;
       if (HRESULT hr = MakeElement(n, grfMode, type, &sid); FAILED(hr)) return hr;
       *pp = Referenced(new Impl(doc, sid, grfMode & ~STGM_CREATE, Below(sid)));
       return S_OK;
@@ -416,15 +415,15 @@ class StorageImpl final : public IStorage, private RefCounted<StorageImpl>, publ
     if (badReserved) return STG_E_INVALIDPARAMETER;
     if ((grfMode & 0x3u) != STGM_READ && !CanWrite()) return STG_E_ACCESSDENIED;
     return Guard(*doc, [&] {
-      std::uint32_t sid;
+      EntryId sid;
       if (HRESULT hr = FindElement(n, type, &sid); FAILED(hr)) return hr;
       *pp = Referenced(new Impl(doc, sid, grfMode, Below(sid)));
       return S_OK;
     });
   }
-  HRESULT MakeElement(const std::u16string& n, DWORD grfMode, std::uint8_t type, std::uint32_t* out) {
+  HRESULT MakeElement(const std::u16string& n, DWORD grfMode, std::uint8_t type, EntryId* out) {
     bool existed = false;
-    std::uint32_t found = doc->CreateOrFind(id, n, type, &existed);
+    EntryId found = doc->CreateOrFind(id, n, type, &existed);
     if (!existed) {
       *out = found;
       return S_OK;
@@ -435,9 +434,9 @@ class StorageImpl final : public IStorage, private RefCounted<StorageImpl>, publ
     *out = found;
     return S_OK;
   }
-  HRESULT FindElement(const std::u16string& n, std::uint8_t type, std::uint32_t* out) {
-    std::uint32_t found = doc->Find(id, NameKey::From(n.data(), n.size()));
-    if (found == NOSTREAM || doc->TypeOf(found) != type) return STG_E_FILENOTFOUND;
+  HRESULT FindElement(const std::u16string& n, std::uint8_t type, EntryId* out) {
+    EntryId found = doc->Find(id, NameKey::From(n.data(), n.size()));
+    if (found == kNoEntry || doc->TypeOf(found) != type) return STG_E_FILENOTFOUND;
     if (doc->IsOpen(found)) return STG_E_ACCESSDENIED;
     *out = found;
     return S_OK;
@@ -451,16 +450,16 @@ class Copier {
  public:
   Copier(Docfile& src, Docfile& dst) : src_(src), dst_(dst) {}
 
-  void CopyChildren(std::uint32_t from, std::uint32_t to, std::vector<std::uint32_t>* added) {
-    std::vector<std::uint32_t> kids = Source([&] { return src_.Children(from); });
-    for (std::uint32_t k : kids) {
+  void CopyChildren(EntryId from, EntryId to, std::vector<EntryId>* added) {
+    std::vector<EntryId> kids = Source([&] { return src_.Children(from); });
+    for (EntryId k : kids) {
       if (!seen_.insert(k).second) throw SourceFailure{STG_E_DOCFILECORRUPT};
       ElementInfo info = Source([&] { return src_.Info(k, true); });
       NameKey key = NameKey::From(info.name.data(), info.name.size());
-      std::uint32_t existing = dst_.Find(to, key);
+      EntryId existing = dst_.Find(to, key);
       std::uint8_t type = info.type == kTypeStream ? kTypeStream : kTypeStorage;
-      std::uint32_t did;
-      if (existing == NOSTREAM) {
+      EntryId did;
+      if (existing == kNoEntry) {
         did = dst_.Create(to, info.name, type);
         if (added) added->push_back(did);
       } else if (type == kTypeStorage && dst_.TypeOf(existing) == kTypeStorage) {
@@ -490,7 +489,7 @@ class Copier {
       throw SourceFailure{e.hr};
     }
   }
-  void CopyData(std::uint32_t from, std::uint32_t to, std::uint64_t size) {
+  void CopyData(EntryId from, EntryId to, std::uint64_t size) {
     StreamCursor in, out;
     in.id = from;
     out.id = to;
@@ -506,7 +505,7 @@ class Copier {
 
   Docfile& src_;
   Docfile& dst_;
-  std::unordered_set<std::uint32_t> seen_;
+  std::unordered_set<EntryId> seen_;
 };
 
 HRESULT StorageImpl::CopyTo(DWORD ciidExclude, const IID*, SNB snbExclude, IStorage* dest) {
@@ -518,13 +517,13 @@ HRESULT StorageImpl::CopyTo(DWORD ciidExclude, const IID*, SNB snbExclude, IStor
   if (HRESULT hr = to->Live(); FAILED(hr)) return hr;
   if (!to->CanWrite()) return STG_E_ACCESSDENIED;
   if (to->doc == doc)
-    for (std::uint32_t p : to->path)
+    for (EntryId p : to->path)
       if (p == id) return STG_E_ACCESSDENIED;  // into itself or below itself
   Docfile& dd = *to->doc;
   if (doc->Broken()) return doc->BrokenStatus();
   if (dd.Broken()) return dd.BrokenStatus();
   std::uint64_t before = dd.Mutations();
-  std::vector<std::uint32_t> added;
+  std::vector<EntryId> added;
   auto undo = [&](HRESULT hr) {
     // Takes away what the copy added at the top of the target.
     try {

@@ -13,21 +13,20 @@
 namespace cfb {
 namespace {
 
-constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 std::size_t dirtyBudget = 128u << 20;
 
 // The three sectors of an empty version 3 file: header, FAT, directory.
 void BuildEmpty(std::uint8_t* header, std::uint8_t* fat, std::uint8_t* dir) {
-  std::memset(header, 0, 512);
+  std::memset(header, 0, kHeaderBytes);
   std::memcpy(header, kSignature, 8);
-  Put16(header + 24, 0x003E);
-  Put16(header + 26, 3);
-  Put16(header + 28, 0xFFFE);
-  Put16(header + 30, 9);
-  Put16(header + 32, 6);
+  Put16(header + kHMinorVersion, kMinorVersion);
+  Put16(header + kHMajorVersion, 3);
+  Put16(header + kHByteOrder, kByteOrderMark);
+  Put16(header + kHSectorShift, 9);
+  Put16(header + kHMiniSectorShift, kMiniSectorShift);
   Put32(header + kHNumFat, 1);
   Put32(header + kHFirstDir, 1);
-  Put32(header + 56, kMiniCutoff);
+  Put32(header + kHMiniCutoff, kMiniCutoff);
   Put32(header + kHFirstMiniFat, ENDOFCHAIN);
   Put32(header + kHFirstDifat, ENDOFCHAIN);
   for (int k = 0; k < kHeaderDifat; ++k) Put32(header + kHDifat + 4 * k, FREESECT);
@@ -37,9 +36,9 @@ void BuildEmpty(std::uint8_t* header, std::uint8_t* fat, std::uint8_t* dir) {
   Put32(fat + 4, ENDOFCHAIN);
   for (int i = 0; i < 4; ++i) InitEmptyEntry(dir + i * kEntrySize);
   WriteName(dir, u"Root Entry");
-  dir[66] = kTypeRoot;
-  dir[67] = 1;
-  Put32(dir + 116, ENDOFCHAIN);
+  dir[kEType] = kTypeRoot;
+  dir[kEColour] = kBlack;
+  Put32(dir + kEStart, ENDOFCHAIN);
 }
 
 }  // namespace
@@ -103,18 +102,18 @@ void Docfile::InitEmpty() {
   entriesPerSector_ = 4;
   entryShift_ = 2;
   cache_.Init(fd_, sectorSize_, 0);
-  std::uint8_t* fat = cache_.Fresh(0);
-  std::uint8_t* dir = cache_.Fresh(1);
+  std::uint8_t* fat = cache_.Fresh(Sector{0});
+  std::uint8_t* dir = cache_.Fresh(Sector{1});
   BuildEmpty(header_, fat, dir);
   sectorCount_ = 2;
-  fatLocs_ = {0};
-  dirChain_.Reset(false, 1);
-  dirChain_.secs = {1};
+  fatLocs_ = {Sector{0}};
+  dirChain_.Reset(Sector{1});
+  dirChain_.secs = {Sector{1}};
   dirChain_.complete = true;
-  miniFatChain_.Reset(false, ENDOFCHAIN);
-  miniChain_.Reset(false, ENDOFCHAIN);
-  freeEntries_.items = {3, 2, 1};
-  for (FreeList* f : {&freeSectors_, &freeMini_, &freeEntries_}) f->bounded = true;  // nothing to scan
+  miniFatChain_.Reset();
+  miniChain_.Reset();
+  freeEntries_.items = {EntryId{3}, EntryId{2}, EntryId{1}};
+  freeSectors_.bounded = freeMini_.bounded = freeEntries_.bounded = true;  // nothing to scan
   oldLength_ = 0;
 }
 
@@ -123,12 +122,12 @@ void Docfile::LoadHeader() {
   if (::fstat(fd_, &st) != 0) Throw(ErrnoStatus(errno));
   std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
   oldLength_ = size;
-  if (size < 512) Throw(STG_E_FILEALREADYEXISTS);
-  ReadAt(fd_, 0, header_, 512);
+  if (size < kHeaderBytes) Throw(STG_E_FILEALREADYEXISTS);
+  ReadAt(fd_, 0, header_, kHeaderBytes);
   if (std::memcmp(header_, kSignature, 8) != 0) Throw(STG_E_FILEALREADYEXISTS);
-  int major = Get16(header_ + 26);
-  int shift = Get16(header_ + 30);
-  if (Get16(header_ + 28) != 0xFFFE) Throw(STG_E_INVALIDHEADER);
+  int major = Get16(header_ + kHMajorVersion);
+  int shift = Get16(header_ + kHSectorShift);
+  if (Get16(header_ + kHByteOrder) != kByteOrderMark) Throw(STG_E_INVALIDHEADER);
   if (major == 3 && shift == 9) {
     sectorSize_ = 512;
   } else if (major == 4 && shift == 12) {
@@ -137,7 +136,8 @@ void Docfile::LoadHeader() {
     Throw(STG_E_INVALIDHEADER);
   }
   version_ = major;
-  if (Get16(header_ + 32) != 6 || Get32(header_ + 56) != kMiniCutoff) Throw(STG_E_INVALIDHEADER);
+  if (Get16(header_ + kHMiniSectorShift) != kMiniSectorShift || Get32(header_ + kHMiniCutoff) != kMiniCutoff)
+    Throw(STG_E_INVALIDHEADER);
   if (size < sectorSize_) Throw(STG_E_INVALIDHEADER);
   perSector_ = sectorSize_ / 4;
   fatShift_ = static_cast<std::uint32_t>(__builtin_ctz(perSector_));
@@ -156,7 +156,7 @@ void Docfile::LoadHeader() {
   fatLocs_.reserve(numFat);
   auto addFat = [&](std::uint32_t loc) {
     if (loc >= fileSectors) Throw(STG_E_INVALIDHEADER);
-    fatLocs_.push_back(loc);
+    fatLocs_.push_back(Sector{loc});
   };
   for (std::uint32_t k = 0; k < numFat && k < static_cast<std::uint32_t>(kHeaderDifat); ++k)
     addFat(Get32(header_ + kHDifat + 4 * k));
@@ -164,8 +164,8 @@ void Docfile::LoadHeader() {
   for (std::uint32_t n = 0; n < numDifat; ++n) {
     if (cur == ENDOFCHAIN || cur == FREESECT) break;
     if (cur >= fileSectors) Throw(STG_E_INVALIDHEADER);
-    difatLocs_.push_back(cur);
-    const std::uint8_t* p = cache_.Get(cur);
+    difatLocs_.push_back(Sector{cur});
+    const std::uint8_t* p = cache_.Get(Sector{cur});
     for (std::uint32_t i = 0; i + 1 < perSector_ && fatLocs_.size() < numFat; ++i) addFat(Get32(p + 4 * i));
     cur = Get32(p + 4 * (perSector_ - 1));
   }
@@ -175,18 +175,18 @@ void Docfile::LoadHeader() {
 
   std::uint32_t firstDir = Get32(header_ + kHFirstDir);
   if (firstDir >= sectorCount_) Throw(STG_E_INVALIDHEADER);
-  dirChain_.Reset(false, firstDir);
+  dirChain_.Reset(Sector{firstDir});
   std::uint32_t firstMiniFat = Get32(header_ + kHFirstMiniFat);
-  miniFatChain_.Reset(false, firstMiniFat == FREESECT ? ENDOFCHAIN : firstMiniFat);
+  miniFatChain_.Reset(Sector{firstMiniFat == FREESECT ? ENDOFCHAIN : firstMiniFat});
 
   const std::uint8_t* root = Entry(kRootId);
-  if (root[66] != kTypeRoot) Corrupt();
+  if (root[kEType] != kTypeRoot) Corrupt();
   std::uint64_t miniSize = SizeOf(kRootId);
-  std::uint32_t miniStart = Get32(root + 116);
+  std::uint32_t miniStart = Get32(root + kEStart);
   if (miniStart == FREESECT) miniStart = ENDOFCHAIN;
   if (miniSize > static_cast<std::uint64_t>(sectorCount_) * sectorSize_) Corrupt();
   if (miniSize > 0 && miniStart == ENDOFCHAIN) Corrupt();
-  miniChain_.Reset(false, miniSize == 0 ? ENDOFCHAIN : miniStart);
+  miniChain_.Reset(Sector{miniSize == 0 ? ENDOFCHAIN : miniStart});
   miniCount_ = static_cast<std::uint32_t>((miniSize + kMiniSize - 1) / kMiniSize);
 
   freeSectors_.backPage = numFat;
@@ -221,11 +221,12 @@ bool Docfile::BeginJournal() {
 }
 
 // Saves in the journal what the file holds now of the sectors about to be overwritten, once.
-void Docfile::SaveOriginals(const std::vector<std::uint32_t>& dirty, bool header) {
-  auto offsetOf = [&](std::uint32_t s) { return static_cast<std::uint64_t>(s + 1) * sectorSize_; };
-  auto saved = [&](std::uint32_t s) {
-    return offsetOf(s) >= oldLength_ || (s < journaled_.size() && journaled_[s]);
+void Docfile::SaveOriginals(const std::vector<Sector>& dirty, bool header) {
+  auto offsetOf = [&](Sector s) { return static_cast<std::uint64_t>(Raw(s) + 1) * sectorSize_; };
+  auto saved = [&](Sector s) {
+    return offsetOf(s) >= oldLength_ || (Raw(s) < journaled_.size() && journaled_[Raw(s)]);
   };
+  auto next = [&](std::size_t i, std::size_t j) { return Raw(dirty[j]) == Raw(dirty[i]) + (j - i); };
   std::vector<std::uint8_t> orig;
   if (header && !headerJournaled_) {
     orig.resize(sectorSize_);
@@ -240,28 +241,28 @@ void Docfile::SaveOriginals(const std::vector<std::uint32_t>& dirty, bool header
       continue;
     }
     std::size_t j = i;
-    while (j < dirty.size() && dirty[j] == dirty[i] + (j - i) && !saved(dirty[j]) && j - i < 2048) ++j;
+    while (j < dirty.size() && next(i, j) && !saved(dirty[j]) && j - i < 2048) ++j;
     std::size_t bytes = (j - i) * sectorSize_;
     orig.resize(bytes);
     ReadAt(fd_, offsetOf(dirty[i]), orig.data(), bytes);
     journal_->Save(offsetOf(dirty[i]), orig.data(), bytes);
     for (std::size_t k = i; k < j; ++k)
-      if (dirty[k] < journaled_.size()) journaled_[dirty[k]] = true;
+      if (Raw(dirty[k]) < journaled_.size()) journaled_[Raw(dirty[k])] = true;
     i = j;
   }
 }
 
-void Docfile::WriteSectors(const std::vector<std::uint32_t>& dirty) {
+void Docfile::WriteSectors(const std::vector<Sector>& dirty) {
   if (!dirty.empty()) TraceIo(IoStep::FileWrite);
   std::size_t i = 0;
   while (i < dirty.size()) {
     std::size_t j = i;
     std::vector<Piece> pieces;
-    while (j < dirty.size() && dirty[j] == dirty[i] + (j - i) && pieces.size() < 2048) {
+    while (j < dirty.size() && Raw(dirty[j]) == Raw(dirty[i]) + (j - i) && pieces.size() < 2048) {
       pieces.push_back({cache_.Get(dirty[j]), sectorSize_});
       ++j;
     }
-    WriteRun(fd_, static_cast<std::uint64_t>(dirty[i] + 1) * sectorSize_, pieces);
+    WriteRun(fd_, static_cast<std::uint64_t>(Raw(dirty[i]) + 1) * sectorSize_, pieces);
     i = j;
   }
 }
@@ -269,7 +270,7 @@ void Docfile::WriteSectors(const std::vector<std::uint32_t>& dirty) {
 // Writes the dirty sectors out before the release (the header stays in memory): in place
 // they go through the journal first, so that the file still opens as the last release.
 void Docfile::Spill() {
-  std::vector<std::uint32_t> dirty = cache_.DirtySorted();
+  std::vector<Sector> dirty = cache_.DirtySorted();
   if (mode_ == Mode::InPlace && BeginJournal()) {
     SaveOriginals(dirty, false);
     journal_->Sync();
@@ -277,7 +278,7 @@ void Docfile::Spill() {
   WriteSectors(dirty);
   cache_.MarkAllClean();
   spilled_ = true;
-  if (!dirty.empty() && dirty.back() >= cache_.FileSectors()) cache_.SetFileSectors(dirty.back() + 1);
+  if (!dirty.empty() && Raw(dirty.back()) >= cache_.FileSectors()) cache_.SetFileSectors(Raw(dirty.back()) + 1);
 }
 
 void Docfile::Flush() {
@@ -285,8 +286,8 @@ void Docfile::Flush() {
   if (Broken()) Throw(brokenHr_);
   if (!cache_.HasDirty() && !spilled_) return;
   std::vector<std::uint8_t> head(sectorSize_, 0);
-  std::memcpy(head.data(), header_, 512);
-  std::vector<std::uint32_t> dirty = cache_.DirtySorted();
+  std::memcpy(head.data(), header_, kHeaderBytes);
+  std::vector<Sector> dirty = cache_.DirtySorted();
   auto writeAll = [&] {
     WriteSectors(dirty);
     TraceIo(IoStep::FileWrite);

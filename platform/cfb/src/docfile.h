@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -24,26 +25,28 @@
 
 namespace cfb {
 
-// A sector chain of the FAT (or of the mini FAT), with the positions found so far.
+// A chain of sectors through the FAT, or of mini sectors through the mini FAT, with the
+// positions found so far.
+template <class Unit>
 struct Chain {
-  bool mini = false;
-  std::uint32_t first = ENDOFCHAIN;
-  std::vector<std::uint32_t> secs;
+  Unit first = kEndOfChain<Unit>;
+  std::vector<Unit> secs;
   bool complete = false;
-  void Reset(bool isMini, std::uint32_t start) {
-    mini = isMini;
+  void Reset(Unit start) {
     first = start;
     secs.clear();
-    complete = (start == ENDOFCHAIN);
+    complete = (start == kEndOfChain<Unit>);
   }
+  void Reset() { Reset(kEndOfChain<Unit>); }  // empty
 };
 
 // Candidates for allocation: what was freed, and what a scan of the table found so far. The
 // scan reads pages of the table from both ends towards the middle, a few per allocation:
 // space freed by earlier opens is found without reading the whole table, and what was added
 // at the end and freed again is found first.
+template <class Unit>  // Sector, MiniSector or EntryId
 struct FreeList {
-  std::vector<std::uint32_t> items;
+  std::vector<Unit> items;
   std::uint32_t frontPage = 0;  // pages in [frontPage, backPage) are not scanned yet
   std::uint32_t backPage = 0;
   bool bounded = false;  // backPage is known
@@ -79,7 +82,7 @@ struct Listing {
 // An element open through the interfaces: the engine knows which are open so that they are
 // not opened twice, replaced, destroyed or renamed, and reverts them when the root goes.
 struct OpenElement {
-  std::vector<std::uint32_t> path;  // directory ids from the root to this element
+  std::vector<EntryId> path;  // the entries from the root to this element
   virtual void Invalidate() = 0;
 
  protected:
@@ -88,8 +91,10 @@ struct OpenElement {
 
 // The data of a stream as its open object (or a copy) sees it.
 struct StreamCursor {
-  std::uint32_t id = NOSTREAM;
-  Chain chain;
+  EntryId id = kNoEntry;
+  Pool pool = Pool::kRegular;
+  Chain<Sector> sectors;    // the data's chain in whole sectors
+  Chain<MiniSector> minis;  // or in the mini stream
   bool loaded = false;
 };
 
@@ -132,32 +137,32 @@ class Docfile {
   void Close();
 
   // Directory.
-  static constexpr std::uint32_t kRootId = 0;
-  std::uint32_t Find(std::uint32_t storage, const NameKey& key);
-  std::uint8_t TypeOf(std::uint32_t id);
-  ElementInfo Info(std::uint32_t id, bool withName);
-  Listing List(std::uint32_t storage);
-  std::vector<std::uint32_t> Children(std::uint32_t storage);
+  static constexpr EntryId kRootId{0};
+  EntryId Find(EntryId storage, const NameKey& key);
+  std::uint8_t TypeOf(EntryId id);
+  ElementInfo Info(EntryId id, bool withName);
+  Listing List(EntryId storage);
+  std::vector<EntryId> Children(EntryId storage);
   // A new element (the name must not be there yet).
-  std::uint32_t Create(std::uint32_t storage, const std::u16string& name, std::uint8_t type);
+  EntryId Create(EntryId storage, const std::u16string& name, std::uint8_t type);
   // The element of that name's key, found or else made, in one descent of the sibling tree;
   // `existed` tells which.
-  std::uint32_t CreateOrFind(std::uint32_t storage, const std::u16string& name, std::uint8_t type, bool* existed);
+  EntryId CreateOrFind(EntryId storage, const std::u16string& name, std::uint8_t type, bool* existed);
   // Empties an element and gives it a new type and name of the same key, in place.
-  void Reinit(std::uint32_t id, const std::u16string& name, std::uint8_t type);
-  void Destroy(std::uint32_t storage, std::uint32_t id, const std::vector<std::uint32_t>& storagePath);
-  void Rename(std::uint32_t storage, std::uint32_t id, const std::u16string& name);
-  void SetMeta(std::uint32_t id, const ElementMeta& from);  // class id, state bits, times
-  void InitElement(std::uint32_t id, const std::u16string& name, std::uint8_t type);
+  void Reinit(EntryId id, const std::u16string& name, std::uint8_t type);
+  void Destroy(EntryId storage, EntryId id, const std::vector<EntryId>& storagePath);
+  void Rename(EntryId storage, EntryId id, const std::u16string& name);
+  void SetMeta(EntryId id, const ElementMeta& from);  // class id, state bits, times
+  void InitElement(EntryId id, const std::u16string& name, std::uint8_t type);
 
   // Open elements.
-  void Register(std::uint32_t id, OpenElement* e) { open_[id] = e; }
-  void Unregister(std::uint32_t id) { open_.erase(id); }
-  bool IsOpen(std::uint32_t id) const { return open_.count(id) != 0; }
-  bool OpenWithin(std::uint32_t id) const;
+  void Register(EntryId id, OpenElement* e) { open_[id] = e; }
+  void Unregister(EntryId id) { open_.erase(id); }
+  bool IsOpen(EntryId id) const { return open_.count(id) != 0; }
+  bool OpenWithin(EntryId id) const;
 
   // Stream data.
-  std::uint64_t SizeOf(std::uint32_t id);
+  std::uint64_t SizeOf(EntryId id);
   std::uint64_t MaxStreamSize() const { return version_ == 3 ? 0x80000000ull : (1ull << 44); }
   std::size_t Read(StreamCursor& c, std::uint64_t pos, void* buf, std::size_t n);
   void Write(StreamCursor& c, std::uint64_t pos, const void* buf, std::size_t n);
@@ -166,97 +171,115 @@ class Docfile {
  private:
   Docfile() = default;
   // Owners of chains that are not elements: the directory and the mini FAT.
-  static constexpr std::uint32_t kOwnerDir = 0xFFFFFF00;
-  static constexpr std::uint32_t kOwnerMiniFat = 0xFFFFFF01;
+  static constexpr EntryId kOwnerDir{0xFFFFFF00};
+  static constexpr EntryId kOwnerMiniFat{0xFFFFFF01};
   static constexpr std::uint64_t kScanStart = 16;  // pages a free-list scan may read at open
   void LoadHeader();
   void InitEmpty();
   bool BeginJournal();  // false: no journal can be kept beside the file
-  void SaveOriginals(const std::vector<std::uint32_t>& dirty, bool header);
-  void WriteSectors(const std::vector<std::uint32_t>& dirty);
+  void SaveOriginals(const std::vector<Sector>& dirty, bool header);
+  void WriteSectors(const std::vector<Sector>& dirty);
   void Spill();
 
   // Tables.
-  std::uint32_t FatGet(std::uint32_t s);
-  void FatSet(std::uint32_t s, std::uint32_t v);
-  std::uint32_t MiniFatGet(std::uint32_t m);
-  void MiniFatSet(std::uint32_t m, std::uint32_t v);
-  std::uint32_t Next(bool mini, std::uint32_t s) { return mini ? MiniFatGet(s) : FatGet(s); }
-  void SetNext(bool mini, std::uint32_t s, std::uint32_t v) { mini ? MiniFatSet(s, v) : FatSet(s, v); }
-  std::uint32_t Limit(bool mini) const { return mini ? miniCount_ : sectorCount_; }
-  std::uint32_t AppendSector(std::uint32_t mark);
+  Sector FatGet(Sector s);
+  void FatSet(Sector s, Sector v);
+  MiniSector MiniFatGet(MiniSector m);
+  void MiniFatSet(MiniSector m, MiniSector v);
+  Sector Next(Sector s) { return FatGet(s); }
+  MiniSector Next(MiniSector m) { return MiniFatGet(m); }
+  void SetNext(Sector s, Sector v) { FatSet(s, v); }
+  void SetNext(MiniSector m, MiniSector v) { MiniFatSet(m, v); }
+  template <class Unit>
+  std::uint32_t Limit() const {  // units in use or beyond the end of their pool
+    return kPoolOf<Unit> == Pool::kMini ? miniCount_ : sectorCount_;
+  }
+  Sector AppendSector(Sector mark);
   void AddFatSector();
-  void RegisterFatSector(std::uint32_t k, std::uint32_t loc);
-  std::uint32_t AllocSector();
-  std::uint32_t AllocMini();
-  std::uint32_t AppendMini();
-  bool ScanFree(FreeList& f, int kind);
-  template <class IsFree>
-  std::uint32_t TakeFree(FreeList& f, int kind, IsFree isFree);
-  void FreeUnit(bool mini, std::uint32_t s);
+  void RegisterFatSector(std::uint32_t k, Sector loc);
+  Sector AllocSector();
+  MiniSector AllocMini();
+  MiniSector AppendMini();
+  template <class Unit>
+  bool ScanFree(FreeList<Unit>& f);
+  template <class Unit, class IsFree>
+  std::optional<Unit> TakeFree(FreeList<Unit>& f, IsFree isFree);
+  void FreeUnit(Sector s);
+  void FreeUnit(MiniSector m);
 
   // Chains.
-  std::uint32_t ChainAt(Chain& c, std::uint32_t i);
-  std::uint32_t TryChainAt(Chain& c, std::uint32_t i) {  // NOSTREAM past the end
-    return i < c.secs.size() ? c.secs[i] : TryChainOn(c, i);
+  template <class Unit>
+  Unit ChainAt(Chain<Unit>& c, std::uint32_t i);
+  template <class Unit>
+  std::optional<Unit> TryChainAt(Chain<Unit>& c, std::uint32_t i) {  // nothing past the end
+    return i < c.secs.size() ? std::optional<Unit>(c.secs[i]) : TryChainOn(c, i);
   }
-  std::uint32_t TryChainOn(Chain& c, std::uint32_t i);
-  void SetChainStart(std::uint32_t owner, std::uint32_t s);
-  void CollectBelow(std::uint32_t storage, std::unordered_set<std::uint32_t>& seen, std::vector<std::uint32_t>& out);
-  void FreeElements(const std::vector<std::uint32_t>& ids);
-  std::uint32_t ChainLength(Chain& c);  // walks to the end
-  void ChainGrow(Chain& c, std::uint32_t units, std::uint32_t ownerId);
-  void ChainTruncate(Chain& c, std::uint32_t keep, std::uint32_t ownerId);
-  std::uint8_t* UnitPtr(bool mini, Chain& c, std::uint32_t i, bool dirty);
-  std::uint32_t UnitSize(bool mini) const { return mini ? kMiniSize : sectorSize_; }
+  template <class Unit>
+  std::optional<Unit> TryChainOn(Chain<Unit>& c, std::uint32_t i);
+  template <class Unit>
+  void SetChainStart(EntryId owner, Unit s);
+  void CollectBelow(EntryId storage, std::unordered_set<EntryId>& seen, std::vector<EntryId>& out);
+  void FreeElements(const std::vector<EntryId>& ids);
+  template <class Unit>
+  std::uint32_t ChainLength(Chain<Unit>& c);  // walks to the end
+  template <class Unit>
+  void ChainGrow(Chain<Unit>& c, std::uint32_t units, EntryId owner);
+  template <class Unit>
+  void ChainTruncate(Chain<Unit>& c, std::uint32_t keep, EntryId owner);
+  std::uint8_t* UnitPtr(Chain<Sector>& c, std::uint32_t i, bool dirty);
+  std::uint8_t* UnitPtr(Chain<MiniSector>& c, std::uint32_t i, bool dirty);
+  std::uint32_t UnitSize(Pool pool) const { return pool == Pool::kMini ? kMiniSize : sectorSize_; }
 
   // Entries and trees.
-  const std::uint8_t* Entry(std::uint32_t id) {
-    std::uint32_t i = id >> entryShift_;
-    if (i < dirChain_.secs.size()) return cache_.Get(dirChain_.secs[i]) + (id & (entriesPerSector_ - 1)) * kEntrySize;
+  const std::uint8_t* Entry(EntryId id) {
+    const std::uint32_t n = Raw(id);
+    std::uint32_t i = n >> entryShift_;
+    if (i < dirChain_.secs.size()) return cache_.Get(dirChain_.secs[i]) + (n & (entriesPerSector_ - 1)) * kEntrySize;
     return EntryOn(id);
   }
-  const std::uint8_t* EntryOn(std::uint32_t id);  // the directory chain followed further
-  std::uint8_t* EntryW(std::uint32_t id);
-  const std::uint8_t* Node(std::uint32_t id) {  // an entry that must be in use
+  const std::uint8_t* EntryOn(EntryId id);  // the directory chain followed further
+  std::uint8_t* EntryW(EntryId id);
+  const std::uint8_t* Node(EntryId id) {  // an entry that must be in use
     const std::uint8_t* e = Entry(id);
-    if (e[66] != kTypeStorage && e[66] != kTypeStream) Corrupt();
+    if (e[kEType] != kTypeStorage && e[kEType] != kTypeStream) Corrupt();
     return e;
   }
-  void Prefetch(std::uint32_t id) const;
-  std::uint32_t AllocEntry();
-  void FreeEntry(std::uint32_t id);
+  void Prefetch(EntryId id) const;
+  EntryId AllocEntry();
+  void FreeEntry(EntryId id);
   static NameKey KeyOf(const std::uint8_t* e);
   static std::size_t NameUnits(const std::uint8_t* e);
   static void CopyName(const std::uint8_t* e, std::size_t n, char16_t* out);  // the first n units
   static int Cmp(const NameKey& k, const std::uint8_t* e);
-  std::uint32_t Left(std::uint32_t id) { return Get32(Node(id) + 68); }
-  std::uint32_t Right(std::uint32_t id) { return Get32(Node(id) + 72); }
-  bool Red(std::uint32_t id) { return id != NOSTREAM && Node(id)[67] == 0; }
-  void SetLeft(std::uint32_t id, std::uint32_t v) { Put32(EntryW(id) + 68, v); }
-  void SetRight(std::uint32_t id, std::uint32_t v) { Put32(EntryW(id) + 72, v); }
-  void SetRed(std::uint32_t id, bool red) { EntryW(id)[67] = red ? 0 : 1; }
-  std::uint32_t TreeRoot(std::uint32_t storage) { return Get32(Entry(storage) + 76); }
-  void SetTreeRoot(std::uint32_t storage, std::uint32_t v) { Put32(EntryW(storage) + 76, v); }
-  void Relink(std::uint32_t storage, std::uint32_t parent, std::uint32_t oldChild, std::uint32_t newChild);
-  void Insert(std::uint32_t storage, std::uint32_t id);
+  EntryId Left(EntryId id) { return LeftOf(Node(id)); }
+  EntryId Right(EntryId id) { return RightOf(Node(id)); }
+  bool Red(EntryId id) { return id != kNoEntry && Node(id)[kEColour] == kRed; }
+  void SetLeft(EntryId id, EntryId v) { Put32(EntryW(id) + kELeft, Raw(v)); }
+  void SetRight(EntryId id, EntryId v) { Put32(EntryW(id) + kERight, Raw(v)); }
+  void SetRed(EntryId id, bool red) { EntryW(id)[kEColour] = red ? kRed : kBlack; }
+  EntryId TreeRoot(EntryId storage) { return ChildOf(Entry(storage)); }
+  void SetTreeRoot(EntryId storage, EntryId v) { Put32(EntryW(storage) + kEChild, Raw(v)); }
+  void Relink(EntryId storage, EntryId parent, EntryId oldChild, EntryId newChild);
+  void Insert(EntryId storage, EntryId id);
   // Walks the sibling tree of `storage` towards `key` (rebalancing a tree found too deep): the
-  // element of that key, else NOSTREAM with `path` the nodes passed and `lastCmp` the last
+  // element of that key, else kNoEntry with `path` the nodes passed and `lastCmp` the last
   // comparison, where Link hangs a new element in and rebalances.
-  std::uint32_t Descend(std::uint32_t storage, const NameKey& key, std::vector<std::uint32_t>& path, int& lastCmp);
-  void Link(std::uint32_t storage, std::uint32_t id, const std::vector<std::uint32_t>& path, int lastCmp);
-  void Remove(std::uint32_t storage, std::uint32_t id);
+  EntryId Descend(EntryId storage, const NameKey& key, std::vector<EntryId>& path, int& lastCmp);
+  void Link(EntryId storage, EntryId id, const std::vector<EntryId>& path, int lastCmp);
+  void Remove(EntryId storage, EntryId id);
   template <class Visit>
-  void Walk(std::uint32_t storage, std::unordered_set<std::uint32_t>* seen, Visit&& visit);
-  void Traverse(std::uint32_t storage, std::vector<std::uint32_t>& out,
-                std::unordered_set<std::uint32_t>* seen = nullptr);
+  void Walk(EntryId storage, std::unordered_set<EntryId>* seen, Visit&& visit);
+  void Traverse(EntryId storage, std::vector<EntryId>& out, std::unordered_set<EntryId>* seen = nullptr);
   void InfoFrom(const std::uint8_t* e, ElementMeta& info) const;
-  void Rebalance(std::uint32_t storage);
-  std::uint32_t BuildBalanced(const std::vector<std::uint32_t>& ids, std::size_t lo, std::size_t hi,
-                              int level, int redLevel);
-  void SetStart(std::uint32_t id, std::uint32_t start) { Put32(EntryW(id) + 116, start); }
-  void SetSize(std::uint32_t id, std::uint64_t size);
+  void Rebalance(EntryId storage);
+  EntryId BuildBalanced(const std::vector<EntryId>& ids, std::size_t lo, std::size_t hi, int level, int redLevel);
+  template <class Unit>
+  void SetStart(EntryId id, Unit start) {
+    Put32(EntryW(id) + kEStart, Raw(start));
+  }
+  void SetSize(EntryId id, std::uint64_t size);
   void LoadCursor(StreamCursor& c);
+  void DropData(EntryId id);  // frees a stream's chain: its size stays
 
   int fd_ = -1;        // where the sectors are read and written
   int lockFd_ = -1;    // the file being replaced, held locked until then
@@ -274,7 +297,7 @@ class Docfile {
   std::uint32_t fatShift_ = 7;
   std::uint32_t entriesPerSector_ = 4;  // a power of two
   std::uint32_t entryShift_ = 2;
-  std::uint8_t header_[512] = {};
+  std::uint8_t header_[kHeaderBytes] = {};
   std::uint64_t oldLength_ = 0;  // the file's length at the last release
   bool unjournaled_ = false;     // this release goes without a journal
   std::vector<bool> journaled_;  // sectors of the last release already saved in the journal
@@ -283,23 +306,25 @@ class Docfile {
 
   SectorCache cache_;
   std::uint32_t sectorCount_ = 0;  // sectors in use or beyond the end: allocation starts here
-  std::vector<std::uint32_t> fatLocs_;
-  std::vector<std::uint32_t> difatLocs_;
-  Chain dirChain_, miniFatChain_, miniChain_;
+  std::vector<Sector> fatLocs_;
+  std::vector<Sector> difatLocs_;
+  Chain<Sector> dirChain_, miniFatChain_, miniChain_;
   std::uint32_t miniCount_ = 0;  // mini sectors in the mini stream
-  FreeList freeSectors_, freeMini_, freeEntries_;
+  FreeList<Sector> freeSectors_;
+  FreeList<MiniSector> freeMini_;
+  FreeList<EntryId> freeEntries_;
 
   std::vector<std::uint64_t> marks_;  // elements visited by the walk of one storage
-  std::vector<std::uint32_t> walked_;  // the elements marked there
+  std::vector<EntryId> walked_;       // the elements marked there
   struct WalkStep {
-    std::uint32_t id;
+    EntryId id;
     const std::uint8_t* e;
   };
   std::vector<WalkStep> walkStack_;
-  std::vector<std::uint32_t> insertPath_;  // CreateOrFind's descent, kept for its capacity
+  std::vector<EntryId> insertPath_;  // CreateOrFind's descent, kept for its capacity
 
-  std::unordered_map<std::uint32_t, OpenElement*> open_;
-  std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> index_;  // unbalanced trees, read-only files
+  std::unordered_map<EntryId, OpenElement*> open_;
+  std::unordered_map<EntryId, std::vector<EntryId>> index_;  // unbalanced trees, read-only files
 };
 
 }  // namespace cfb

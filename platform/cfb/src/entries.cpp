@@ -17,21 +17,21 @@ std::uint64_t NowFileTime() {
 
 }  // namespace
 
-const std::uint8_t* Docfile::EntryOn(std::uint32_t id) {
-  std::uint32_t sec = ChainAt(dirChain_, id >> entryShift_);
-  return cache_.Get(sec) + (id & (entriesPerSector_ - 1)) * kEntrySize;
+const std::uint8_t* Docfile::EntryOn(EntryId id) {
+  Sector sec = ChainAt(dirChain_, Raw(id) >> entryShift_);
+  return cache_.Get(sec) + (Raw(id) & (entriesPerSector_ - 1)) * kEntrySize;
 }
 
-std::uint8_t* Docfile::EntryW(std::uint32_t id) {
-  std::uint32_t sec = ChainAt(dirChain_, id >> entryShift_);
-  return cache_.GetDirty(sec) + (id & (entriesPerSector_ - 1)) * kEntrySize;
+std::uint8_t* Docfile::EntryW(EntryId id) {
+  Sector sec = ChainAt(dirChain_, Raw(id) >> entryShift_);
+  return cache_.GetDirty(sec) + (Raw(id) & (entriesPerSector_ - 1)) * kEntrySize;
 }
 
-void Docfile::Prefetch(std::uint32_t id) const {
-  std::size_t i = id >> entryShift_;
-  if (id == NOSTREAM || i >= dirChain_.secs.size()) return;
+void Docfile::Prefetch(EntryId id) const {
+  std::size_t i = Raw(id) >> entryShift_;
+  if (id == kNoEntry || i >= dirChain_.secs.size()) return;
   if (const std::uint8_t* p = cache_.Peek(dirChain_.secs[i]))
-    __builtin_prefetch(p + (id & (entriesPerSector_ - 1)) * kEntrySize + 64);
+    __builtin_prefetch(p + (Raw(id) & (entriesPerSector_ - 1)) * kEntrySize + kENameLength);
 }
 
 void Docfile::CopyName(const std::uint8_t* e, std::size_t n, char16_t* out) {
@@ -39,7 +39,7 @@ void Docfile::CopyName(const std::uint8_t* e, std::size_t n, char16_t* out) {
 }
 
 std::size_t Docfile::NameUnits(const std::uint8_t* e) {
-  std::uint16_t len = Get16(e + 64);
+  std::uint16_t len = Get16(e + kENameLength);
   if (len < 2 || len > 64 || len % 2) Corrupt();
   return len / 2 - 1;
 }
@@ -53,33 +53,33 @@ NameKey Docfile::KeyOf(const std::uint8_t* e) {
 
 int Docfile::Cmp(const NameKey& k, const std::uint8_t* e) { return CompareKey(k, e, NameUnits(e)); }
 
-std::uint8_t Docfile::TypeOf(std::uint32_t id) { return Entry(id)[66]; }
+std::uint8_t Docfile::TypeOf(EntryId id) { return Entry(id)[kEType]; }
 
-std::uint64_t Docfile::SizeOf(std::uint32_t id) {
+std::uint64_t Docfile::SizeOf(EntryId id) {
   const std::uint8_t* e = Entry(id);
-  return version_ == 3 ? Get32(e + 120) : Get64(e + 120);
+  return version_ == 3 ? Get32(e + kESize) : Get64(e + kESize);
 }
 
-void Docfile::SetSize(std::uint32_t id, std::uint64_t size) {
+void Docfile::SetSize(EntryId id, std::uint64_t size) {
   std::uint8_t* e = EntryW(id);
   if (version_ == 3) {
-    Put32(e + 120, static_cast<std::uint32_t>(size));
-    Put32(e + 124, 0);
+    Put32(e + kESize, static_cast<std::uint32_t>(size));
+    Put32(e + kESizeHigh, 0);
   } else {
-    Put64(e + 120, size);
+    Put64(e + kESize, size);
   }
 }
 
 void Docfile::InfoFrom(const std::uint8_t* e, ElementMeta& info) const {
-  info.type = e[66];
-  info.size = info.type != kTypeStream ? 0 : version_ == 3 ? Get32(e + 120) : Get64(e + 120);
-  std::memcpy(info.clsid, e + 80, 16);
-  info.stateBits = Get32(e + 96);
-  info.ctime = Get64(e + 100);
-  info.mtime = Get64(e + 108);
+  info.type = e[kEType];
+  info.size = info.type != kTypeStream ? 0 : version_ == 3 ? Get32(e + kESize) : Get64(e + kESize);
+  std::memcpy(info.clsid, e + kEClsid, kEClsidBytes);
+  info.stateBits = Get32(e + kEStateBits);
+  info.ctime = Get64(e + kECreated);
+  info.mtime = Get64(e + kEModified);
 }
 
-ElementInfo Docfile::Info(std::uint32_t id, bool withName) {
+ElementInfo Docfile::Info(EntryId id, bool withName) {
   const std::uint8_t* e = Entry(id);
   ElementInfo info;
   if (withName) {
@@ -96,15 +96,15 @@ ElementInfo Docfile::Info(std::uint32_t id, bool withName) {
 // storage marks what it visits in a bitmap kept for the file, and clears its marks when done;
 // a walk of a subtree passes the set of everything seen so far.
 template <class Visit>
-void Docfile::Walk(std::uint32_t storage, std::unordered_set<std::uint32_t>* seen, Visit&& visit) {
+void Docfile::Walk(EntryId storage, std::unordered_set<EntryId>* seen, Visit&& visit) {
   std::vector<WalkStep>& stack = walkStack_;  // kept for the file: no allocation per walk
   const std::size_t stackBase = stack.size();   // safe should walks nest
   const std::size_t from = walked_.size();
-  auto mark = [&](std::uint32_t id) {
+  auto mark = [&](EntryId id) {
     if (seen) return seen->insert(id).second;
-    std::size_t word = id >> 6;
+    std::size_t word = Raw(id) >> 6;
     if (word >= marks_.size()) marks_.resize(word + 1 + marks_.size() / 2);
-    std::uint64_t bit = std::uint64_t{1} << (id & 63);
+    std::uint64_t bit = std::uint64_t{1} << (Raw(id) & 63);
     if (marks_[word] & bit) return false;
     marks_[word] |= bit;
     walked_.push_back(id);
@@ -112,29 +112,29 @@ void Docfile::Walk(std::uint32_t storage, std::unordered_set<std::uint32_t>* see
   };
   auto unmark = [&] {
     for (std::size_t i = from; i < walked_.size(); ++i)
-      marks_[walked_[i] >> 6] &= ~(std::uint64_t{1} << (walked_[i] & 63));
+      marks_[Raw(walked_[i]) >> 6] &= ~(std::uint64_t{1} << (Raw(walked_[i]) & 63));
     walked_.resize(from);
     stack.resize(stackBase);
   };
   try {
-    std::uint32_t cur = TreeRoot(storage);
-    while (cur != NOSTREAM || stack.size() > stackBase) {
-      while (cur != NOSTREAM) {
+    EntryId cur = TreeRoot(storage);
+    while (cur != kNoEntry || stack.size() > stackBase) {
+      while (cur != kNoEntry) {
         const std::uint8_t* e = Node(cur);  // an id past the directory fails here, before it is marked
         if (cur == storage || !mark(cur)) Corrupt();  // a cycle, or an element in two places
         // What comes next is asked for early: the name, in the entry's other half, is read
         // when it is visited, and the children's links when the walk gets there.
         __builtin_prefetch(e);
-        Prefetch(Get32(e + 68));
-        Prefetch(Get32(e + 72));
-        if (e[66] == kTypeStorage) Prefetch(Get32(e + 76));  // opened next, most likely
+        Prefetch(LeftOf(e));
+        Prefetch(RightOf(e));
+        if (e[kEType] == kTypeStorage) Prefetch(ChildOf(e));  // opened next, most likely
         stack.push_back({cur, e});
-        cur = Get32(e + 68);
+        cur = LeftOf(e);
       }
       WalkStep step = stack.back();
       stack.pop_back();
       visit(step.id, step.e);
-      cur = Get32(step.e + 72);
+      cur = RightOf(step.e);
     }
   } catch (...) {
     unmark();
@@ -143,22 +143,21 @@ void Docfile::Walk(std::uint32_t storage, std::unordered_set<std::uint32_t>* see
   unmark();
 }
 
-void Docfile::Traverse(std::uint32_t storage, std::vector<std::uint32_t>& out,
-                       std::unordered_set<std::uint32_t>* seen) {
-  Walk(storage, seen, [&](std::uint32_t id, const std::uint8_t*) { out.push_back(id); });
+void Docfile::Traverse(EntryId storage, std::vector<EntryId>& out, std::unordered_set<EntryId>* seen) {
+  Walk(storage, seen, [&](EntryId id, const std::uint8_t*) { out.push_back(id); });
 }
 
-std::vector<std::uint32_t> Docfile::Children(std::uint32_t storage) {
-  std::vector<std::uint32_t> ids;
+std::vector<EntryId> Docfile::Children(EntryId storage) {
+  std::vector<EntryId> ids;
   Traverse(storage, ids);
   return ids;
 }
 
-Listing Docfile::List(std::uint32_t storage) {
+Listing Docfile::List(EntryId storage) {
   Listing out;
   out.items.reserve(32);  // most storages hold few elements: grown once or not at all
   out.names.reserve(32 * 20);
-  Walk(storage, nullptr, [&](std::uint32_t, const std::uint8_t* e) {
+  Walk(storage, nullptr, [&](EntryId, const std::uint8_t* e) {
     const std::size_t n = NameUnits(e), at = out.names.size();
     out.items.emplace_back();
     Listing::Item& item = out.items.back();
@@ -172,14 +171,13 @@ Listing Docfile::List(std::uint32_t storage) {
   return out;
 }
 
-std::uint32_t Docfile::CreateOrFind(std::uint32_t storage, const std::u16string& name, std::uint8_t type,
-                                    bool* existed) {
+EntryId Docfile::CreateOrFind(EntryId storage, const std::u16string& name, std::uint8_t type, bool* existed) {
   const NameKey key = NameKey::From(name.data(), name.size());
   int lastCmp = 0;
-  const std::uint32_t found = Descend(storage, key, insertPath_, lastCmp);
-  *existed = found != NOSTREAM;
-  if (found != NOSTREAM) return found;
-  std::uint32_t id = AllocEntry();
+  const EntryId found = Descend(storage, key, insertPath_, lastCmp);
+  *existed = found != kNoEntry;
+  if (found != kNoEntry) return found;
+  EntryId id = AllocEntry();
   InitEmptyEntry(EntryW(id));
   InitElement(id, name, type);
   Link(storage, id, insertPath_, lastCmp);
@@ -187,77 +185,69 @@ std::uint32_t Docfile::CreateOrFind(std::uint32_t storage, const std::u16string&
 }
 
 // An empty element of that name and type; the colour and sibling links are kept.
-void Docfile::InitElement(std::uint32_t id, const std::u16string& name, std::uint8_t type) {
+void Docfile::InitElement(EntryId id, const std::u16string& name, std::uint8_t type) {
   std::uint8_t* e = EntryW(id);
-  std::uint8_t links[9];
-  std::memcpy(links, e + 67, 9);  // colour, left, right
+  constexpr int kLinkBytes = kEChild - kEColour;  // colour, left, right
+  std::uint8_t links[kLinkBytes];
+  std::memcpy(links, e + kEColour, kLinkBytes);
   InitEmptyEntry(e);
-  std::memcpy(e + 67, links, 9);
+  std::memcpy(e + kEColour, links, kLinkBytes);
   WriteName(e, name);
-  e[66] = type;
+  e[kEType] = type;
   if (type == kTypeStream) {
-    Put32(e + 116, ENDOFCHAIN);
+    Put32(e + kEStart, ENDOFCHAIN);
   } else {
     std::uint64_t now = NowFileTime();
-    Put64(e + 100, now);
-    Put64(e + 108, now);
+    Put64(e + kECreated, now);
+    Put64(e + kEModified, now);
   }
 }
 
-std::uint32_t Docfile::Create(std::uint32_t storage, const std::u16string& name, std::uint8_t type) {
-  std::uint32_t id = AllocEntry();
+EntryId Docfile::Create(EntryId storage, const std::u16string& name, std::uint8_t type) {
+  EntryId id = AllocEntry();
   InitEmptyEntry(EntryW(id));
   InitElement(id, name, type);
   Insert(storage, id);
   return id;
 }
 
-void Docfile::CollectBelow(std::uint32_t storage, std::unordered_set<std::uint32_t>& seen,
-                           std::vector<std::uint32_t>& out) {
+void Docfile::CollectBelow(EntryId storage, std::unordered_set<EntryId>& seen, std::vector<EntryId>& out) {
   std::size_t from = out.size();
   Traverse(storage, out, &seen);
   for (std::size_t i = from; i < out.size(); ++i)
     if (TypeOf(out[i]) == kTypeStorage) Traverse(out[i], out, &seen);
 }
 
-void Docfile::FreeElements(const std::vector<std::uint32_t>& ids) {
-  for (std::uint32_t id : ids) {
-    if (TypeOf(id) == kTypeStream) {
-      StreamCursor c;
-      c.id = id;
-      LoadCursor(c);
-      ChainTruncate(c.chain, 0, id);
-    }
+void Docfile::FreeElements(const std::vector<EntryId>& ids) {
+  for (EntryId id : ids) {
+    if (TypeOf(id) == kTypeStream) DropData(id);
     FreeEntry(id);
   }
 }
 
-void Docfile::Destroy(std::uint32_t storage, std::uint32_t id, const std::vector<std::uint32_t>& storagePath) {
-  std::unordered_set<std::uint32_t> seen(storagePath.begin(), storagePath.end());
+void Docfile::Destroy(EntryId storage, EntryId id, const std::vector<EntryId>& storagePath) {
+  std::unordered_set<EntryId> seen(storagePath.begin(), storagePath.end());
   seen.insert(storage);
   seen.insert(id);
-  std::vector<std::uint32_t> all{id};
+  std::vector<EntryId> all{id};
   if (TypeOf(id) == kTypeStorage) CollectBelow(id, seen, all);  // everything is read before anything changes
   Remove(storage, id);
   FreeElements(all);
 }
 
-void Docfile::Reinit(std::uint32_t id, const std::u16string& name, std::uint8_t type) {
+void Docfile::Reinit(EntryId id, const std::u16string& name, std::uint8_t type) {
   if (TypeOf(id) == kTypeStorage) {
-    std::vector<std::uint32_t> below;
-    std::unordered_set<std::uint32_t> seen{id};
+    std::vector<EntryId> below;
+    std::unordered_set<EntryId> seen{id};
     CollectBelow(id, seen, below);
     FreeElements(below);
   } else {
-    StreamCursor c;
-    c.id = id;
-    LoadCursor(c);
-    ChainTruncate(c.chain, 0, id);
+    DropData(id);
   }
   InitElement(id, name, type);
 }
 
-void Docfile::Rename(std::uint32_t storage, std::uint32_t id, const std::u16string& name) {
+void Docfile::Rename(EntryId storage, EntryId id, const std::u16string& name) {
   NameKey oldKey = KeyOf(Node(id));
   NameKey newKey = NameKey::From(name.data(), name.size());
   if (CompareKeys(oldKey, newKey) == 0) {
@@ -269,18 +259,18 @@ void Docfile::Rename(std::uint32_t storage, std::uint32_t id, const std::u16stri
   Insert(storage, id);
 }
 
-void Docfile::SetMeta(std::uint32_t id, const ElementMeta& from) {
+void Docfile::SetMeta(EntryId id, const ElementMeta& from) {
   std::uint8_t* e = EntryW(id);
-  std::memcpy(e + 80, from.clsid, 16);
-  Put32(e + 96, from.stateBits);
-  Put64(e + 100, from.ctime);
-  Put64(e + 108, from.mtime);
+  std::memcpy(e + kEClsid, from.clsid, kEClsidBytes);
+  Put32(e + kEStateBits, from.stateBits);
+  Put64(e + kECreated, from.ctime);
+  Put64(e + kEModified, from.mtime);
 }
 
-bool Docfile::OpenWithin(std::uint32_t id) const {
+bool Docfile::OpenWithin(EntryId id) const {
   for (const auto& [oid, e] : open_) {
     if (oid == id) return true;
-    for (std::uint32_t p : e->path)
+    for (EntryId p : e->path)
       if (p == id) return true;
   }
   return false;

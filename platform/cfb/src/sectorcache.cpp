@@ -166,13 +166,14 @@ std::uint8_t* SectorCache::LoadMissing(std::uint32_t s) {
 void SectorCache::MarkDirty(Block& b, std::uint32_t s) {
   const std::uint64_t bit = std::uint64_t{1} << (s & (perBlock_ - 1));
   if (!(b.dirty & bit)) {
-    dirtyList_.push_back(s);
+    dirtyList_.push_back(Sector{s});
     b.dirty |= bit;
   }
   ++mutations_;
 }
 
-std::uint8_t* SectorCache::GetDirty(std::uint32_t s) {
+std::uint8_t* SectorCache::GetDirty(Sector sector) {
+  const std::uint32_t s = Raw(sector);
   Load(s);
   Block& b = *FindBlock(s);
   Own(b);  // a sector of the map is written in a copy of its block
@@ -180,7 +181,8 @@ std::uint8_t* SectorCache::GetDirty(std::uint32_t s) {
   return At(b, s);
 }
 
-std::uint8_t* SectorCache::Fresh(std::uint32_t s) {
+std::uint8_t* SectorCache::Fresh(Sector sector) {
+  const std::uint32_t s = Raw(sector);
   Block& b = BlockOf(s);
   const std::uint64_t bit = std::uint64_t{1} << (s & (perBlock_ - 1));
   if (!(b.valid & bit)) {
@@ -208,14 +210,14 @@ void SectorCache::DropClean(std::size_t keepBytes) {
   }
 }
 
-std::vector<std::uint32_t> SectorCache::DirtySorted() const {
-  std::vector<std::uint32_t> v = dirtyList_;
+std::vector<Sector> SectorCache::DirtySorted() const {
+  std::vector<Sector> v = dirtyList_;
   std::sort(v.begin(), v.end());
   return v;
 }
 
 void SectorCache::MarkAllClean() {
-  for (std::uint32_t s : dirtyList_) FindBlock(s)->dirty = 0;
+  for (Sector s : dirtyList_) FindBlock(Raw(s))->dirty = 0;
   dirtyList_.clear();
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "filemap.h"
+#include "layout.h"
 
 namespace cfb {
 
@@ -30,20 +31,21 @@ class SectorCache {
   void SetFileSectors(std::uint32_t n) { fileSectors_ = n; }
   std::uint32_t FileSectors() const { return fileSectors_; }
 
-  const std::uint8_t* Get(std::uint32_t s) { return Load(s); }
+  const std::uint8_t* Get(Sector s) { return Load(Raw(s)); }
   // Where sector s is in the map of the file, or null: for a hint to the processor only,
   // as a sector written since may be held elsewhere.
-  const std::uint8_t* Peek(std::uint32_t s) const {
-    return s < mappedSectors_ ? map_.data() + static_cast<std::size_t>(s + 1) * sectorSize_ : nullptr;
+  const std::uint8_t* Peek(Sector s) const {
+    const std::uint32_t n = Raw(s);
+    return n < mappedSectors_ ? map_.data() + static_cast<std::size_t>(n + 1) * sectorSize_ : nullptr;
   }
   // The file could not be read where it must hold data: a page of the map gave zeros, or
   // the file ends before the sectors it held at open.
   bool ReadFaulted() const { return cutShort_ || map_.Faulted(); }
-  std::uint8_t* GetDirty(std::uint32_t s);
-  std::uint8_t* Fresh(std::uint32_t s);  // zeroed and dirty, nothing read
+  std::uint8_t* GetDirty(Sector s);
+  std::uint8_t* Fresh(Sector s);  // zeroed and dirty, nothing read
 
   void DropClean(std::size_t keepBytes);
-  std::vector<std::uint32_t> DirtySorted() const;
+  std::vector<Sector> DirtySorted() const;
   void MarkAllClean();
   std::uint64_t Mutations() const { return mutations_; }
   bool HasDirty() const { return !dirtyList_.empty(); }
@@ -91,7 +93,7 @@ class SectorCache {
   std::uint32_t blockShift_ = 6;               // its logarithm
   std::uint32_t fileSectors_ = 0;
   std::vector<std::unique_ptr<Chunk>> chunks_;
-  std::vector<std::uint32_t> dirtyList_;
+  std::vector<Sector> dirtyList_;
   std::vector<std::uint8_t*> spare_;
   std::vector<std::unique_ptr<std::uint8_t[]>> arenas_;
   std::size_t arenaUsed_ = 0;

@@ -11,7 +11,7 @@ constexpr int kDeepTree = 64;  // deeper than any red-black tree of 2^31 names
 
 }  // namespace
 
-std::uint32_t Docfile::Find(std::uint32_t storage, const NameKey& key) {
+EntryId Docfile::Find(EntryId storage, const NameKey& key) {
   if (!index_.empty()) {
     auto it = index_.find(storage);
     if (it != index_.end()) {
@@ -23,12 +23,12 @@ std::uint32_t Docfile::Find(std::uint32_t storage, const NameKey& key) {
         if (c == 0) return ids[mid];
         if (c < 0) hi = mid; else lo = mid + 1;
       }
-      return NOSTREAM;
+      return kNoEntry;
     }
   }
-  std::uint32_t cur = TreeRoot(storage);
+  EntryId cur = TreeRoot(storage);
   int depth = 0;
-  while (cur != NOSTREAM) {
+  while (cur != kNoEntry) {
     if (++depth > kDeepTree) {
       Rebalance(storage);
       return Find(storage, key);
@@ -36,16 +36,16 @@ std::uint32_t Docfile::Find(std::uint32_t storage, const NameKey& key) {
     const std::uint8_t* e = Node(cur);
     int c = Cmp(key, e);
     if (c == 0) return cur;
-    cur = Get32(e + (c < 0 ? 68 : 72));
+    cur = EntryId{Get32(e + (c < 0 ? kELeft : kERight))};
   }
-  return NOSTREAM;
+  return kNoEntry;
 }
 
-void Docfile::Rebalance(std::uint32_t storage) {
-  std::vector<std::uint32_t> ids = Children(storage);
-  std::vector<std::pair<NameKey, std::uint32_t>> keyed;
+void Docfile::Rebalance(EntryId storage) {
+  std::vector<EntryId> ids = Children(storage);
+  std::vector<std::pair<NameKey, EntryId>> keyed;
   keyed.reserve(ids.size());
-  for (std::uint32_t id : ids) keyed.emplace_back(KeyOf(Node(id)), id);
+  for (EntryId id : ids) keyed.emplace_back(KeyOf(Node(id)), id);
   std::sort(keyed.begin(), keyed.end(),
             [](const auto& a, const auto& b) { return CompareKeys(a.first, b.first) < 0; });
   for (std::size_t i = 1; i < keyed.size(); ++i)
@@ -60,20 +60,19 @@ void Docfile::Rebalance(std::uint32_t storage) {
   SetTreeRoot(storage, BuildBalanced(ids, 0, ids.size(), 0, redLevel));
 }
 
-std::uint32_t Docfile::BuildBalanced(const std::vector<std::uint32_t>& ids, std::size_t lo,
-                                     std::size_t hi, int level, int redLevel) {
-  if (lo >= hi) return NOSTREAM;
+EntryId Docfile::BuildBalanced(const std::vector<EntryId>& ids, std::size_t lo, std::size_t hi, int level,
+                               int redLevel) {
+  if (lo >= hi) return kNoEntry;
   std::size_t mid = lo + (hi - lo) / 2;
-  std::uint32_t id = ids[mid];
+  EntryId id = ids[mid];
   SetLeft(id, BuildBalanced(ids, lo, mid, level + 1, redLevel));
   SetRight(id, BuildBalanced(ids, mid + 1, hi, level + 1, redLevel));
   SetRed(id, level == redLevel && level > 0);
   return id;
 }
 
-void Docfile::Relink(std::uint32_t storage, std::uint32_t parent, std::uint32_t oldChild,
-                     std::uint32_t newChild) {
-  if (parent == NOSTREAM)
+void Docfile::Relink(EntryId storage, EntryId parent, EntryId oldChild, EntryId newChild) {
+  if (parent == kNoEntry)
     SetTreeRoot(storage, newChild);
   else if (Left(parent) == oldChild)
     SetLeft(parent, newChild);
@@ -81,21 +80,20 @@ void Docfile::Relink(std::uint32_t storage, std::uint32_t parent, std::uint32_t 
     SetRight(parent, newChild);
 }
 
-void Docfile::Insert(std::uint32_t storage, std::uint32_t id) {
+void Docfile::Insert(EntryId storage, EntryId id) {
   NameKey key = KeyOf(Entry(id));
-  std::vector<std::uint32_t> path;
+  std::vector<EntryId> path;
   int lastCmp = 0;
-  if (Descend(storage, key, path, lastCmp) != NOSTREAM) Corrupt();
+  if (Descend(storage, key, path, lastCmp) != kNoEntry) Corrupt();
   Link(storage, id, path, lastCmp);
 }
 
-std::uint32_t Docfile::Descend(std::uint32_t storage, const NameKey& key, std::vector<std::uint32_t>& path,
-                               int& lastCmp) {
+EntryId Docfile::Descend(EntryId storage, const NameKey& key, std::vector<EntryId>& path, int& lastCmp) {
   for (;;) {
     path.clear();
     lastCmp = 0;
     bool deep = false;
-    for (std::uint32_t cur = TreeRoot(storage); cur != NOSTREAM;) {
+    for (EntryId cur = TreeRoot(storage); cur != kNoEntry;) {
       if (path.size() >= static_cast<std::size_t>(kDeepTree)) {
         deep = true;
         break;
@@ -105,16 +103,16 @@ std::uint32_t Docfile::Descend(std::uint32_t storage, const NameKey& key, std::v
       if (lastCmp == 0) return cur;
       cur = lastCmp < 0 ? Left(cur) : Right(cur);
     }
-    if (!deep) return NOSTREAM;
+    if (!deep) return kNoEntry;
     Rebalance(storage);
   }
 }
 
-void Docfile::Link(std::uint32_t storage, std::uint32_t id, const std::vector<std::uint32_t>& path, int lastCmp) {
+void Docfile::Link(EntryId storage, EntryId id, const std::vector<EntryId>& path, int lastCmp) {
   std::uint8_t* e = EntryW(id);
-  Put32(e + 68, NOSTREAM);
-  Put32(e + 72, NOSTREAM);
-  e[67] = 0;  // red
+  Put32(e + kELeft, Raw(kNoEntry));
+  Put32(e + kERight, Raw(kNoEntry));
+  e[kEColour] = kRed;
   if (path.empty())
     SetTreeRoot(storage, id);
   else if (lastCmp < 0)
@@ -122,14 +120,14 @@ void Docfile::Link(std::uint32_t storage, std::uint32_t id, const std::vector<st
   else
     SetRight(path.back(), id);
 
-  std::uint32_t x = id;
+  EntryId x = id;
   std::size_t i = path.size();  // path[i-1] is x's parent
   while (i >= 2 && Red(path[i - 1])) {
-    std::uint32_t p = path[i - 1];
-    std::uint32_t g = path[i - 2];
-    std::uint32_t gp = i >= 3 ? path[i - 3] : NOSTREAM;
+    EntryId p = path[i - 1];
+    EntryId g = path[i - 2];
+    EntryId gp = i >= 3 ? path[i - 3] : kNoEntry;
     bool leftSide = Left(g) == p;
-    std::uint32_t u = leftSide ? Right(g) : Left(g);
+    EntryId u = leftSide ? Right(g) : Left(g);
     if (Red(u)) {
       SetRed(p, false);
       SetRed(u, false);
@@ -139,10 +137,10 @@ void Docfile::Link(std::uint32_t storage, std::uint32_t id, const std::vector<st
       continue;
     }
     // inner: the side of p that faces the middle of g's subtree; outer: the other side.
-    auto inner = [&](std::uint32_t n) { return leftSide ? Right(n) : Left(n); };
-    auto outer = [&](std::uint32_t n) { return leftSide ? Left(n) : Right(n); };
-    auto setInner = [&](std::uint32_t n, std::uint32_t v) { leftSide ? SetRight(n, v) : SetLeft(n, v); };
-    auto setOuter = [&](std::uint32_t n, std::uint32_t v) { leftSide ? SetLeft(n, v) : SetRight(n, v); };
+    auto inner = [&](EntryId n) { return leftSide ? Right(n) : Left(n); };
+    auto outer = [&](EntryId n) { return leftSide ? Left(n) : Right(n); };
+    auto setInner = [&](EntryId n, EntryId v) { leftSide ? SetRight(n, v) : SetLeft(n, v); };
+    auto setOuter = [&](EntryId n, EntryId v) { leftSide ? SetLeft(n, v) : SetRight(n, v); };
     if (inner(p) == x) {
       setInner(p, outer(x));
       setOuter(x, p);
@@ -156,16 +154,16 @@ void Docfile::Link(std::uint32_t storage, std::uint32_t id, const std::vector<st
     SetRed(g, true);
     break;
   }
-  std::uint32_t root = TreeRoot(storage);
+  EntryId root = TreeRoot(storage);
   if (Red(root)) SetRed(root, false);
 }
 
-void Docfile::Remove(std::uint32_t storage, std::uint32_t id) {
+void Docfile::Remove(EntryId storage, EntryId id) {
   NameKey key = KeyOf(Node(id));
-  std::vector<std::uint32_t> path;
-  std::uint32_t cur = TreeRoot(storage);
+  std::vector<EntryId> path;
+  EntryId cur = TreeRoot(storage);
   while (cur != id) {
-    if (cur == NOSTREAM) Corrupt();
+    if (cur == kNoEntry) Corrupt();
     if (path.size() >= static_cast<std::size_t>(kDeepTree)) {
       Rebalance(storage);
       Remove(storage, id);
@@ -176,19 +174,19 @@ void Docfile::Remove(std::uint32_t storage, std::uint32_t id) {
     if (c == 0) Corrupt();
     cur = c < 0 ? Left(cur) : Right(cur);
   }
-  std::uint32_t pz = path.empty() ? NOSTREAM : path.back();
-  std::uint32_t x;
+  EntryId pz = path.empty() ? kNoEntry : path.back();
+  EntryId x;
   bool xLeft;
   bool removedRed;
-  if (Left(id) == NOSTREAM || Right(id) == NOSTREAM) {
-    x = Left(id) != NOSTREAM ? Left(id) : Right(id);
-    xLeft = pz != NOSTREAM && Left(pz) == id;
+  if (Left(id) == kNoEntry || Right(id) == kNoEntry) {
+    x = Left(id) != kNoEntry ? Left(id) : Right(id);
+    xLeft = pz != kNoEntry && Left(pz) == id;
     Relink(storage, pz, id, x);
     removedRed = Red(id);
   } else {
-    std::vector<std::uint32_t> q;
-    std::uint32_t y = Right(id);
-    while (Left(y) != NOSTREAM) {
+    std::vector<EntryId> q;
+    EntryId y = Right(id);
+    while (Left(y) != kNoEntry) {
       if (path.size() + q.size() >= static_cast<std::size_t>(kDeepTree)) {
         Rebalance(storage);
         Remove(storage, id);
@@ -206,7 +204,7 @@ void Docfile::Remove(std::uint32_t storage, std::uint32_t id) {
       path.push_back(y);
       xLeft = false;
     } else {
-      std::uint32_t yp = q.back();
+      EntryId yp = q.back();
       SetLeft(yp, x);
       SetRight(y, Right(id));
       SetLeft(y, Left(id));
@@ -219,13 +217,13 @@ void Docfile::Remove(std::uint32_t storage, std::uint32_t id) {
   }
   if (!removedRed) {
     while (!path.empty() && !Red(x)) {
-      std::uint32_t p = path.back();
-      std::uint32_t gp = path.size() >= 2 ? path[path.size() - 2] : NOSTREAM;
-      auto near = [&](std::uint32_t n) { return xLeft ? Left(n) : Right(n); };
-      auto far = [&](std::uint32_t n) { return xLeft ? Right(n) : Left(n); };
-      auto setNear = [&](std::uint32_t n, std::uint32_t v) { xLeft ? SetLeft(n, v) : SetRight(n, v); };
-      auto setFar = [&](std::uint32_t n, std::uint32_t v) { xLeft ? SetRight(n, v) : SetLeft(n, v); };
-      std::uint32_t w = far(p);
+      EntryId p = path.back();
+      EntryId gp = path.size() >= 2 ? path[path.size() - 2] : kNoEntry;
+      auto near = [&](EntryId n) { return xLeft ? Left(n) : Right(n); };
+      auto far = [&](EntryId n) { return xLeft ? Right(n) : Left(n); };
+      auto setNear = [&](EntryId n, EntryId v) { xLeft ? SetLeft(n, v) : SetRight(n, v); };
+      auto setFar = [&](EntryId n, EntryId v) { xLeft ? SetRight(n, v) : SetLeft(n, v); };
+      EntryId w = far(p);
       if (Red(w)) {  // rotate the red sibling up
         SetRed(w, false);
         SetRed(p, true);
@@ -237,15 +235,15 @@ void Docfile::Remove(std::uint32_t storage, std::uint32_t id) {
         gp = w;
         w = far(p);
       }
-      if (w == NOSTREAM || (!Red(near(w)) && !Red(far(w)))) {
-        if (w != NOSTREAM) SetRed(w, true);
+      if (w == kNoEntry || (!Red(near(w)) && !Red(far(w)))) {
+        if (w != kNoEntry) SetRed(w, true);
         x = p;
         path.pop_back();
         xLeft = !path.empty() && Left(path.back()) == x;
         continue;
       }
       if (!Red(far(w))) {
-        std::uint32_t wn = near(w);
+        EntryId wn = near(w);
         SetRed(wn, false);
         SetRed(w, true);
         setNear(w, far(wn));
@@ -255,16 +253,16 @@ void Docfile::Remove(std::uint32_t storage, std::uint32_t id) {
       }
       SetRed(w, Red(p));
       SetRed(p, false);
-      if (far(w) != NOSTREAM) SetRed(far(w), false);
+      if (far(w) != kNoEntry) SetRed(far(w), false);
       setFar(p, near(w));
       setNear(w, p);
       Relink(storage, gp, p, w);
-      x = NOSTREAM;
+      x = kNoEntry;
       break;
     }
-    if (x != NOSTREAM && Red(x)) SetRed(x, false);
+    if (x != kNoEntry && Red(x)) SetRed(x, false);
   }
-  std::uint32_t root = TreeRoot(storage);
+  EntryId root = TreeRoot(storage);
   if (Red(root)) SetRed(root, false);
 }
 

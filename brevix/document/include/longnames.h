@@ -1,10 +1,16 @@
-// The long-name map of one open storage, held in memory while the storage is open.
+// The catalog's rules for element names and the long-name map of one open storage.
 //
-// It is read from "N_~~LNG" on first use and written back whole, once, when the storage is
-// closed (or before the catalog is copied), so that adding or removing many long names in one
-// folder costs one rewrite, not one per name. The bytes written are those the format
-// prescribes: the live entries in the order they were added, the count, and the last
-// identifier given out; a map left without entries removes its stream.
+// A name the container can hold under itself is stored as its own element name; any other
+// (too long, one that folds onto a reserved stream, one holding a NUL or a character the
+// container refuses) is stored under an element "FLD~~n", and the storage's long-name map
+// "N_~~LNG" gives the name of identifier n.
+//
+// The map is held in memory while the storage is open. It is read from "N_~~LNG" on first
+// use and written back whole, once, when the storage is closed (or before the catalog is
+// copied), so that adding or removing many long names in one folder costs one rewrite, not
+// one per name. The bytes written are those the format prescribes: the live entries in the
+// order they were added, the count, and the last identifier given out; a map left without
+// entries removes its stream.
 //
 // Reading a map builds no index: a walk that only shows names asks for a few identifiers of a
 // small map, found by a scan. The indexes by identifier and by name are built on the first
@@ -18,9 +24,30 @@
 #include <vector>
 
 #include "catalogformat.h"
-#include "stgio.h"
+#include "cfb.h"
+#include "wintypes.h"
 
 namespace brevix {
+
+inline constexpr std::u16string_view kLongNamePrefix = u"FLD~~";
+
+// The container's longest element name, in UTF-16 units.
+inline constexpr size_t kMaxElementName = 31;
+// The highest long-name identifier this system gives out (the field is 16 bits wide and
+// older readers take it as signed).
+inline constexpr WORD kMaxLongNameId = 32767;
+
+bool IsReservedStreamName(std::u16string_view elementName);  // exact, as enumerated
+// A name that would land on a reserved stream when compared the way the container does.
+bool FoldsToReservedName(std::u16string_view name);
+// A name the container holds under itself: short enough, not one of the reserved streams, and
+// free of NULs (the container would see only the part before one). Refused characters are
+// found out by the container.
+bool FitsOwnElement(const std::u16string& name);
+// "FLD~~" followed by an identifier (1..65535, decimal, no leading zero): the element of a
+// long name. Anything else is a name of its own.
+std::optional<WORD> ParseLongNameElement(std::u16string_view elementName);
+std::u16string LongNameElement(WORD id);
 
 class LongNameMap {
  public:
