@@ -8,6 +8,9 @@
 // see how the cost per file scales.
 //
 //   bench_scan [files] [--no-scale]   (default 200000 files in files / 10 folders)
+//   bench_scan [files] --profile walk|add|update
+//     for profilers: one figure alone, five rounds after a warm-up, each round printed; the tree
+//     is kept in the temporary folder for the next such run
 //
 // The last line prints the goal figures:
 //   add_vs_walk=<add / walk> update_vs_walk=<1%-changed update / walk>
@@ -18,6 +21,7 @@
 #include <malloc.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -102,28 +107,41 @@ class Disk {
   xcom::Variant data_;
 };
 
+// Makes the tree of `files` files under `tree` (written only when `write`): the paths of the
+// 1% of its files that an update finds changed, spread over the tree.
+std::vector<std::string> BuildTree(const fs::path& tree, std::size_t files, bool write) {
+  std::vector<std::string> changed;
+  auto g0 = Clock::now();
+  bench::RealTree t = bench::GenerateTree(bench::kTreeSeed, files, files / 10);
+  const bench::TreeShape shape = bench::ShapeOf(t);
+  if (write) {
+    fs::create_directories(tree);
+    bench::WriteTree(t, tree.string());
+  }
+  std::printf(
+      "tree: %zu files in %zu folders built in %.1f s; names "
+      "%zu..%zu bytes, %.0f%% longer than 31, "
+      "%.0f%% of paths non-ASCII, mean depth %.1f\n",
+      t.files.size(), t.folders.size(), Seconds(g0, Clock::now()), shape.minNameBytes, shape.maxNameBytes,
+      shape.longNames * 100, shape.nonAsciiPaths * 100, shape.meanDepth);
+  for (std::size_t i = 37; i < t.files.size(); i += 100) changed.push_back((tree / t.PathOf(t.files[i])).string());
+  malloc_trim(0);
+  std::fflush(stdout);
+  return changed;
+}
+
+void Touch(const std::vector<std::string>& paths, int round) {
+  const struct timespec t = {1700000000 + 1000 * (round + 1), 0};
+  const struct timespec times[2] = {t, t};
+  for (const std::string& p : paths) Check(::utimensat(AT_FDCWD, p.c_str(), times, 0) == 0, "touch " + p);
+}
+
 // Builds the tree of `files` files; `full` measures updates and memory too, else the add alone.
 Run Measure(const fs::path& dir, std::size_t files, char letter, bool full) {
   Run r;
   r.files = files;
   const fs::path tree = dir / ("tree-" + std::to_string(files));
-  fs::create_directories(tree);
-  std::vector<std::string> changed;  // 1% of the files, spread over the tree
-  {
-    auto g0 = Clock::now();
-    bench::RealTree t = bench::GenerateTree(bench::kTreeSeed, files, files / 10);
-    const bench::TreeShape shape = bench::ShapeOf(t);
-    bench::WriteTree(t, tree.string());
-    std::printf(
-        "tree: %zu files in %zu folders built in %.1f s; names "
-        "%zu..%zu bytes, %.0f%% longer than 31, "
-        "%.0f%% of paths non-ASCII, mean depth %.1f\n",
-        t.files.size(), t.folders.size(), Seconds(g0, Clock::now()), shape.minNameBytes, shape.maxNameBytes,
-        shape.longNames * 100, shape.nonAsciiPaths * 100, shape.meanDepth);
-    for (std::size_t i = 37; i < t.files.size(); i += 100) changed.push_back((tree / t.PathOf(t.files[i])).string());
-  }
-  malloc_trim(0);
-  std::fflush(stdout);
+  const std::vector<std::string> changed = BuildTree(tree, files, true);  // 1% of the files
 
   Disk disk(dir, tree, files, letter);
   RawWalk(tree);  // warm-up of both
@@ -141,9 +159,7 @@ Run Measure(const fs::path& dir, std::size_t files, char letter, bool full) {
   if (full) {
     r.updateUnchanged = disk.Update();
     for (int i = 0; i < 3; ++i) {
-      const struct timespec t = {1700000000 + 1000 * (i + 1), 0};
-      const struct timespec times[2] = {t, t};
-      for (const std::string& p : changed) Check(::utimensat(AT_FDCWD, p.c_str(), times, 0) == 0, "touch " + p);
+      Touch(changed, i);
       r.updateWalk = std::min(r.updateWalk, RawWalk(tree));
       r.update = std::min(r.update, disk.Update());
     }
@@ -159,14 +175,58 @@ Run Measure(const fs::path& dir, std::size_t files, char letter, bool full) {
   return r;
 }
 
+// One figure alone, for profilers: five rounds after a warm-up, on a tree kept between runs.
+int Profile(const std::string& what, std::size_t files) {
+  const fs::path dir = fs::temp_directory_path() / ("bench-scan-profile-" + std::to_string(files));
+  const fs::path tree = dir / "tree";
+  const bool made = fs::exists(dir / "complete");
+  if (!made) fs::remove_all(dir);
+  fs::create_directories(dir / "home");
+  ::setenv("XENDORA_HOME", (dir / "home").c_str(), 1);
+  volumes::testing::IsolateFromMachine();
+  const std::vector<std::string> changed = BuildTree(tree, files, !made);
+  if (!made) std::ofstream(dir / "complete") << "1";
+  Disk disk(dir, tree, files, 'P');
+  auto cpu = [](clockid_t clock) {
+    struct timespec t {};
+    ::clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+  };
+  for (int i = 0; i <= 5; ++i) {
+    const double thread0 = cpu(CLOCK_THREAD_CPUTIME_ID), process0 = cpu(CLOCK_PROCESS_CPUTIME_ID);
+    double s = 0;
+    if (what == "walk") {
+      s = RawWalk(tree);
+    } else if (what == "add") {
+      s = disk.Add();
+    } else if (what == "update") {
+      if (i == 0) disk.Add();
+      Touch(changed, i);
+      s = disk.Update();
+    } else {
+      std::fprintf(stderr, "--profile walk|add|update\n");
+      return 2;
+    }
+    // The processor time of this thread (the catalog's) and of the whole process (with the
+    // read-ahead); the walk's is a child's, not counted.
+    std::printf("%s %s %.3f s, cpu %.3f s here, %.3f s in all\n", what.c_str(), i == 0 ? "warm-up" : "round", s,
+                cpu(CLOCK_THREAD_CPUTIME_ID) - thread0, cpu(CLOCK_PROCESS_CPUTIME_ID) - process0);
+    std::fflush(stdout);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::size_t files = 200000;
   bool scale = true;
+  std::string profile;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--no-scale") == 0) {
       scale = false;
+    } else if (std::strcmp(argv[i], "--profile") == 0 && i + 1 < argc) {
+      profile = argv[++i];
     } else {
       files = std::strtoul(argv[i], nullptr, 10);
     }
@@ -175,6 +235,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: bench_scan [files >= 100] [--no-scale]\n");
     return 2;
   }
+  if (!profile.empty()) return Profile(profile, files);
   const fs::path dir = bench::MakeScratchFolder("bench-scan");
   fs::create_directories(dir / "home");
   ::setenv("XENDORA_HOME", (dir / "home").c_str(), 1);

@@ -90,15 +90,18 @@ class LongNameMap {
   static void Unindex(std::vector<uint32_t>& list, uint32_t index);
   void Index(uint32_t index);
   void Rebuild();
-  // Builds the indexes when they are not built yet.
+  // Builds the indexes when they are not built yet; the one by upper-cased name only for a
+  // lookup ignoring case (most walks look names up exactly).
   void Indexed();
+  void FoldedIndexed();
 
   std::vector<Entry> entries_;
   // Built by Indexed(): the live entries of each name and of each identifier, in entry order.
   std::unordered_map<std::u16string, std::vector<uint32_t>> byName_;
   std::unordered_map<std::u16string, std::vector<uint32_t>> byFolded_;  // by upper-cased name
   std::unordered_map<WORD, std::vector<uint32_t>> byId_;
-  bool indexed_ = false;  // byName_ and byId_ are built
+  bool indexed_ = false;        // byName_ and byId_ are built
+  bool foldedIndexed_ = false;  // byFolded_ is built too
   size_t live_ = 0;
   WORD lastId_ = 0;
   WORD reuseFrom_ = 1;

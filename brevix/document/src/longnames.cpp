@@ -77,8 +77,10 @@ bool ElementPresent(IStorage* stg, WORD id) {
 HRESULT LongNameMap::Load(IStorage* stg, std::vector<BYTE>* scratch) {
   entries_.clear();
   byName_.clear();
+  byFolded_.clear();
   byId_.clear();
   indexed_ = true;
+  foldedIndexed_ = false;
   live_ = 0;
   lastId_ = 0;
   reuseFrom_ = 1;
@@ -112,8 +114,17 @@ void LongNameMap::Indexed() {
 
 void LongNameMap::Index(uint32_t i) {
   byName_[entries_[i].name].push_back(i);
-  byFolded_[Folded(entries_[i].name)].push_back(i);
+  if (foldedIndexed_) byFolded_[Folded(entries_[i].name)].push_back(i);
   byId_[entries_[i].id].push_back(i);
+}
+
+void LongNameMap::FoldedIndexed() {
+  Indexed();
+  if (foldedIndexed_) return;
+  foldedIndexed_ = true;
+  for (uint32_t i = 0; i < entries_.size(); ++i) {
+    if (entries_[i].live) byFolded_[Folded(entries_[i].name)].push_back(i);
+  }
 }
 
 void LongNameMap::Rebuild() {
@@ -121,6 +132,7 @@ void LongNameMap::Rebuild() {
   byFolded_.clear();
   byId_.clear();
   indexed_ = true;
+  foldedIndexed_ = false;
   live_ = 0;
   for (uint32_t i = 0; i < entries_.size(); ++i) {
     if (!entries_[i].live) continue;
@@ -159,6 +171,7 @@ std::optional<WORD> LongNameMap::IdOf(std::u16string_view name) const {
 }
 
 size_t LongNameMap::CountIgnoringCase(std::u16string_view name, WORD* id) const {
+  const_cast<LongNameMap*>(this)->FoldedIndexed();
   auto it = byFolded_.find(Folded(name));
   if (it == byFolded_.end() || it->second.empty()) return 0;
   *id = entries_[it->second.front()].id;
@@ -206,7 +219,7 @@ bool LongNameMap::RemoveId(WORD id) {
   uint32_t i = it->second.front();
   it->second.erase(it->second.begin());
   Unindex(byName_[entries_[i].name], i);
-  Unindex(byFolded_[Folded(entries_[i].name)], i);
+  if (foldedIndexed_) Unindex(byFolded_[Folded(entries_[i].name)], i);
   entries_[i].live = false;
   --live_;
   dirty_ = true;
@@ -219,12 +232,14 @@ void LongNameMap::Rename(WORD id, std::u16string name) {
   if (it == byId_.end() || it->second.empty()) return;
   uint32_t i = it->second.front();
   Unindex(byName_[entries_[i].name], i);
-  Unindex(byFolded_[Folded(entries_[i].name)], i);
+  if (foldedIndexed_) Unindex(byFolded_[Folded(entries_[i].name)], i);
   entries_[i].name = std::move(name);
   std::vector<uint32_t>& list = byName_[entries_[i].name];
   list.insert(std::upper_bound(list.begin(), list.end(), i), i);
-  std::vector<uint32_t>& folded = byFolded_[Folded(entries_[i].name)];
-  folded.insert(std::upper_bound(folded.begin(), folded.end(), i), i);
+  if (foldedIndexed_) {
+    std::vector<uint32_t>& folded = byFolded_[Folded(entries_[i].name)];
+    folded.insert(std::upper_bound(folded.begin(), folded.end(), i), i);
+  }
   dirty_ = true;
 }
 

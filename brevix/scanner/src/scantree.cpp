@@ -290,27 +290,30 @@ class TreeScan {
   }
 
   void File(Level& level, const volumes::DirEntry& e) {
-    ItemRecord rec = EntryRecord(e, note_, ItemFile);
     level.total += e.size;
     HRESULT hr;
     if (level.mode == ScanMode::Add) {
+      ItemRecord rec = EntryRecord(e, note_, ItemFile);
       hr = AddHere(rec);
     } else {
+      // The medium's record is made only for a file that is new or changed.
       ItemRecord stored;
       hr = Match(level, e, ItemFile, stored);
       if (hr == STG_E_FILENOTFOUND) {
+        ItemRecord rec = EntryRecord(e, note_, ItemFile);
         hr = AddHere(rec);
         if (SUCCEEDED(hr)) level.seen.insert(e.name);
       } else if (FAILED(hr)) {
         level.seen.insert(e.name);  // left as it is, not removed
         return;
       } else {
-        level.seen.insert(stored.name);
         if (CompareFileTime(&stored.timeA, &e.lastWriteTime) != 0) {
+          ItemRecord rec = EntryRecord(e, note_, ItemFile);
           rec.name = stored.name;
           rec.note = std::move(stored.note);
           hr = doc_->SetItemInfo(nullptr, &rec);
         }
+        level.seen.insert(std::move(stored.name));
       }
     }
     if (FAILED(hr) && hr != STG_E_INVALIDNAME) level.status = hr;

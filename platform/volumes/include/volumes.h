@@ -279,8 +279,17 @@ class WalkAhead {
     bool complete = false;          // read to its end (Next ended with ERROR_NO_MORE_FILES)
   };
 
+  // How far the workers read ahead of the walk: folders listed and not yet entered, and the
+  // entries they hold. Stopped at a bound, they start again below half of it. Few of those
+  // folders stay open: a folder is closed once its last subfolder is opened.
+  struct Bounds {
+    std::size_t folders = 1024;
+    std::size_t entries = 65536;
+  };
+
   // Walks the tree of `top` (an open folder) with `workers` threads reading ahead.
-  WalkAhead(Folder top, unsigned workers);
+  WalkAhead(Folder top, unsigned workers) : WalkAhead(std::move(top), workers, Bounds{}) {}
+  WalkAhead(Folder top, unsigned workers, Bounds bounds);
   ~WalkAhead();
   WalkAhead(const WalkAhead&) = delete;
   WalkAhead& operator=(const WalkAhead&) = delete;
@@ -303,6 +312,7 @@ class WalkAhead {
   struct Shared;
   std::shared_ptr<Shared> shared_;
   std::vector<std::shared_ptr<Node>> stack_;  // the top folder down to the current one
+  std::vector<std::shared_ptr<Node>> retiring_;  // left, handed to the workers in batches
 };
 
 }  // namespace volumes
