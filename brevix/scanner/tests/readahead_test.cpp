@@ -23,8 +23,8 @@ std::string DumpText(const std::string& file, const fs::path& out) {
 
 class ReadAheadTest : public ScannerTest {
  protected:
-  // A tree that outgrows what is read ahead (more folders and entries than the bounds), with
-  // long, non-ASCII and case-twin names, empty files, links and a deep chain.
+  // A tree of a few hundred folders with long, non-ASCII and case-twin names, empty files,
+  // links and a deep chain (the read-ahead bounds themselves are walked in the volumes tests).
   void BuildTree(const fs::path& m) {
     for (int t = 0; t < 24; ++t) {
       const fs::path top = m / ("Top folder " + std::to_string(t) + (t % 3 ? "" : " with a name longer than 31 units"));
