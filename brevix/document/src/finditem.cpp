@@ -127,7 +127,7 @@ HRESULT OStorage::FindItem(BSTR sDir, BSTR Name, BSTR Note, LONG lSize, DATE sta
 
   hitCount_ = 0;
   {
-    WalkGuard guard(*this);
+    wintypes::ScopedFlag guard(walking_);
     std::uint32_t self = cfb::TreeReader::kNone;
     if (!objectWalk && SUCCEEDED(run.reader.Attach(CurrentFrame()->stg.Get(), &self))) {
       run.refuseFrom = WholeStreamRefusedFrom();

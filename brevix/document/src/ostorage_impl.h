@@ -13,6 +13,7 @@
 #include "itemstream.h"
 #include "longnames.h"
 #include "ostorage.h"
+#include "scopedflag.h"
 #include "stgio.h"
 #include "xcom/dispatch.h"
 
@@ -93,18 +94,6 @@ class OStorage : public xcom::DispatchImpl<OStorage, IOStorageInternal> {
     WORD staleId = 0;     // a map entry whose element is gone
   };
   enum class Current { None, Root, Top };
-  // While a search walk runs, the document belongs to the walk: a callback that reaches back
-  // into it (directly, or through window events it lets run) must not open, close or move it.
-  class WalkGuard {
-   public:
-    explicit WalkGuard(OStorage& doc) : doc_(doc) { doc_.walking_ = true; }
-    ~WalkGuard() { doc_.walking_ = false; }
-    WalkGuard(const WalkGuard&) = delete;
-    WalkGuard& operator=(const WalkGuard&) = delete;
-
-   private:
-    OStorage& doc_;
-  };
   struct SearchRun;
 
   bool IsOpen() const { return static_cast<bool>(root_.stg); }
@@ -187,6 +176,9 @@ class OStorage : public xcom::DispatchImpl<OStorage, IOStorageInternal> {
   CountedString masterPassword_;
   CountedString userPassword_;
   LONG hitCount_ = 0;
+  // While a search walk runs, the document belongs to the walk: a callback that reaches back
+  // into it (directly, or through window events it lets run) must not open, close or move it.
+  // Raised by a wintypes::ScopedFlag for the walk's length.
   bool walking_ = false;
   std::vector<BYTE> buffer_;     // reused for record reads
   std::vector<BYTE> mapBuffer_;  // reused for long-name map reads

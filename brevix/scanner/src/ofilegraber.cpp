@@ -107,7 +107,7 @@ HRESULT OFileGraber::IsSerialUsed(double dSerialNum, BSTR* pName) {
   if (!pName) return E_POINTER;
   if (std::trunc(dSerialNum) < 0.0) return S_OK;
   if (busy_) return STG_E_INUSE;
-  BusyGuard busy(*this);
+  wintypes::ScopedFlag busy(busy_);
   HRESULT hr = OpenCatalog();
   if (FAILED(hr)) return hr;
   Bstr name;
@@ -142,7 +142,7 @@ HRESULT OFileGraber::IsNameUsed(BSTR bstrName, double* pDiskNum) {
   if (!pDiskNum) return E_POINTER;
   *pDiskNum = -1.0;
   if (busy_) return STG_E_INUSE;
-  BusyGuard busy(*this);
+  wintypes::ScopedFlag busy(busy_);
   HRESULT hr = OpenCatalog();
   if (FAILED(hr)) return hr;
   hr = doc_->IsNameUsed(bstrName, pDiskNum);
@@ -256,7 +256,7 @@ HRESULT OFileGraber::SettleSerial(double labelSerial, double& serial) {
 HRESULT OFileGraber::AddNewDisk(BSTR path, BSTR bstrName, BSTR bstrDescrip, VARIANT* pData, SHORT iFlag,
                                 BSTR bstrCategory) {
   if (busy_) return STG_E_INUSE;
-  BusyGuard busy(*this);
+  wintypes::ScopedFlag busy(busy_);
   const std::string root = DrivePathOf(path);
   const bool byLetter = iFlag == FLAG_DRIVE_BY_LETTER;
 
@@ -389,7 +389,7 @@ HRESULT OFileGraber::RefreshDisk(BSTR bstrPath, const std::u16string& diskName, 
 
 HRESULT OFileGraber::UpdateDisk(BSTR bstrPath, SHORT iFlag, VARIANT* pData) {
   if (busy_) return STG_E_INUSE;
-  BusyGuard busy(*this);
+  wintypes::ScopedFlag busy(busy_);
   double serial = 0.0;
   if (iFlag != FLAG_DRIVE_BY_LETTER) {
     serial = ReadLabelSerial(DrivePathOf(bstrPath));
@@ -418,7 +418,7 @@ HRESULT OFileGraber::DisplayDirectoryFiles(BSTR bstrPath, SHORT srchType, LONG l
   ItemCallbackFn* callback = xcom::ResolveToken<ItemCallbackFn>(xcom::TokenKind::ItemCallback, lpCallbackFnPtr);
   if (!callback) return STG_E_INVALIDPARAMETER;
   if (busy_) return STG_E_INUSE;
-  BusyGuard busy(*this);
+  wintypes::ScopedFlag busy(busy_);
   const std::string root = DrivePathOf(bstrPath);
   volumes::Folder top = volumes::Folder::Open(root);
   if (!top.IsOpen()) return HresultFromWin32(LastErrorOrGeneral());

@@ -10,6 +10,7 @@
 #include "iofilegraber.h"
 #include "longnames.h"
 #include "ostorage.h"
+#include "scopedflag.h"
 #include "volumes.h"
 #include "xcom/dispatch.h"
 
@@ -109,19 +110,6 @@ class OFileGraber : public xcom::DispatchImpl<OFileGraber, IOFileGraber> {
   HRESULT DisplayDirectoryFiles(BSTR bstrPath, SHORT srchType, LONG lpCallbackFnPtr) override;
 
  private:
-  // Marks the scanner busy for the length of a call that uses its document: a listing's
-  // callback that reaches back into the scanner must not reopen or move the catalog.
-  class BusyGuard {
-   public:
-    explicit BusyGuard(OFileGraber& s) : s_(s) { s_.busy_ = true; }
-    ~BusyGuard() { s_.busy_ = false; }
-    BusyGuard(const BusyGuard&) = delete;
-    BusyGuard& operator=(const BusyGuard&) = delete;
-
-   private:
-    OFileGraber& s_;
-  };
-
   HRESULT OpenCatalog();
   // The name of the disk that carries `serial` (null when none does) of the open catalog.
   HRESULT DiskOfSerial(double serial, xcom::Bstr& name);
@@ -138,6 +126,8 @@ class OFileGraber : public xcom::DispatchImpl<OFileGraber, IOFileGraber> {
   double baseSerialNum_ = -1.0;
   xcom::Bstr diskType_;
   xcom::Bstr docFileName_{u"C:\\WINDOWS\\DESKTOP\\VEMRA.DKC"};
+  // Raised (a wintypes::ScopedFlag) for the length of a call that uses the document: a
+  // listing's callback that reaches back into the scanner must not reopen or move the catalog.
   bool busy_ = false;
 };
 
