@@ -97,6 +97,9 @@ HRESULT OStorage::ListTreeLevel(SearchRun& run, std::uint32_t storage) {
   };
   HRESULT hr = run.reader.List(storage, visit);
   level.listedWhole = SUCCEEDED(hr);
+  // The level's record is read next and its map soon after: their reads overlap.
+  if (level.itemStream != kNone) run.reader.Prefetch(level.itemStream);
+  if (level.pending != 0 && level.mapStream != kNone) run.reader.Prefetch(level.mapStream);
   return hr;
 }
 

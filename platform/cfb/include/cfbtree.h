@@ -64,6 +64,9 @@ class TreeReader {
   // otherwise what opening it would answer: STG_E_FILENOTFOUND for an element of the other
   // kind, STG_E_ACCESSDENIED for one that is open.
   HRESULT Probe(Id id, DWORD type);
+  // A hint that the stream `id` is read soon: the start of its data is asked for now, so that
+  // the reads of several streams overlap. It reads nothing that can fail and answers nothing.
+  void Prefetch(Id id) const;
   // The whole content of the stream `id` (probed first). E_FAIL, with nothing read, for a
   // stream of `refuseFrom` bytes or more; on any failure `out` is left empty.
   HRESULT ReadStream(Id id, std::uint64_t refuseFrom, std::vector<BYTE>& out);

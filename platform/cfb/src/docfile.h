@@ -249,7 +249,20 @@ class Docfile {
     if (e[kEType] != kTypeStorage && e[kEType] != kTypeStream) Corrupt();
     return e;
   }
-  void Prefetch(EntryId id) const;
+  // Hints to the processor, read from the file's map as it was at open (a sector written
+  // since may say otherwise): they read nothing that can fail, and what they cannot place
+  // they pass over.
+  const std::uint8_t* PeekEntry(EntryId id) const {  // the entry in the map, or null
+    const std::size_t i = Raw(id) >> entryShift_;
+    if (id == kNoEntry || i >= dirChain_.secs.size()) return nullptr;
+    const std::uint8_t* p = cache_.Peek(dirChain_.secs[i]);
+    return p ? p + (Raw(id) & (entriesPerSector_ - 1)) * kEntrySize : nullptr;
+  }
+  void Prefetch(EntryId id) const {  // an entry's links
+    if (const std::uint8_t* e = PeekEntry(id)) __builtin_prefetch(e + kENameLength);
+  }
+  void PrefetchTree(EntryId root) const;            // the top of a sibling tree
+  void PrefetchData(EntryId id) const;              // the start of a stream's data
   EntryId AllocEntry();
   void FreeEntry(EntryId id);
   static NameKey KeyOf(const std::uint8_t* e);

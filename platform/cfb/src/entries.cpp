@@ -3,6 +3,7 @@
 // destroying elements.
 #include "docfile.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -27,11 +28,60 @@ std::uint8_t* Docfile::EntryW(EntryId id) {
   return cache_.GetDirty(sec) + (Raw(id) & (entriesPerSector_ - 1)) * kEntrySize;
 }
 
-void Docfile::Prefetch(EntryId id) const {
-  std::size_t i = Raw(id) >> entryShift_;
-  if (id == kNoEntry || i >= dirChain_.secs.size()) return;
-  if (const std::uint8_t* p = cache_.Peek(dirChain_.secs[i]))
-    __builtin_prefetch(p + (Raw(id) & (entriesPerSector_ - 1)) * kEntrySize + kENameLength);
+// Asks for the top of a sibling tree before the walk in order reads it. The entries of one
+// level of the tree do not wait for each other, so the tree is loaded level by level, up to
+// kHintNodes entries, and their reads overlap. The elements of a storage are most often made
+// one after another, the first ones nearest the root: the entries around the root are asked
+// for at once, before their links are known.
+void Docfile::PrefetchTree(EntryId root) const {
+  constexpr std::size_t kHintNodes = 64;
+  constexpr std::uint32_t kBefore = 4, kAfter = 12;
+  if (root == kNoEntry) return;
+  const std::uint64_t r = Raw(root);
+  for (std::uint64_t k = r > kBefore ? r - kBefore : 0; k < r + kAfter && k < Raw(kNoEntry); ++k)
+    Prefetch(EntryId{static_cast<std::uint32_t>(k)});
+  EntryId queue[kHintNodes];
+  std::size_t n = 0;
+  queue[n++] = root;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint8_t* e = PeekEntry(queue[i]);
+    if (!e) continue;
+    __builtin_prefetch(e);  // the name
+    const EntryId left = LeftOf(e), right = RightOf(e);
+    if (left != kNoEntry && n < kHintNodes) queue[n++] = left;
+    if (right != kNoEntry && n < kHintNodes) queue[n++] = right;
+  }
+}
+
+void Docfile::PrefetchData(EntryId id) const {
+  const std::uint8_t* e = PeekEntry(id);
+  if (!e || e[kEType] != kTypeStream) return;
+  const std::uint32_t start = Get32(e + kEStart);
+  const std::uint64_t size = version_ == 3 ? Get32(e + kESize) : Get64(e + kESize);
+  // What follows the start in its sector, up to the stream's size: a stream written at once
+  // mostly lies in a run of units.
+  const std::uint8_t* at = nullptr;
+  std::uint64_t room = 0;
+  if (size >= kMiniCutoff) {
+    if (start < sectorCount_) at = cache_.Peek(Sector{start});
+    room = sectorSize_;
+  } else if (size > 0 && start < miniCount_) {
+    const std::uint32_t perSector = sectorSize_ / kMiniSize;
+    if (start / perSector < miniChain_.secs.size()) {
+      if (const std::uint8_t* m = cache_.Peek(miniChain_.secs[start / perSector])) {
+        at = m + (start % perSector) * kMiniSize;
+        room = (perSector - start % perSector) * kMiniSize;
+      }
+    }
+    // The first unit's link in the mini FAT, read when the first unit is done.
+    if (size > kMiniSize && (start >> fatShift_) < miniFatChain_.secs.size()) {
+      if (const std::uint8_t* f = cache_.Peek(miniFatChain_.secs[start >> fatShift_]))
+        __builtin_prefetch(f + 4 * (start & (perSector_ - 1)));
+    }
+  }
+  if (!at) return;
+  const std::uint64_t bytes = std::min(size, room);
+  for (std::uint64_t off = 0; off < bytes; off += 64) __builtin_prefetch(at + off);
 }
 
 void Docfile::CopyName(const std::uint8_t* e, std::size_t n, char16_t* out) {
@@ -118,6 +168,7 @@ void Docfile::Walk(EntryId storage, std::unordered_set<EntryId>* seen, Visit&& v
   };
   try {
     EntryId cur = TreeRoot(storage);
+    if (!seen) PrefetchTree(cur);
     while (cur != kNoEntry || stack.size() > stackBase) {
       while (cur != kNoEntry) {
         const std::uint8_t* e = Node(cur);  // an id past the directory fails here, before it is marked

@@ -96,6 +96,10 @@ HRESULT TreeReader::Probe(Id id, DWORD type) {
   });
 }
 
+void TreeReader::Prefetch(Id id) const {
+  if (state_->doc && !state_->doc->Closed()) state_->doc->PrefetchData(EntryId{id});
+}
+
 // A stream of the mini stream, read unit by unit along its chain in the mini FAT, with the
 // checks of the stream objects' first read: a size the mini stream cannot hold, a chain that
 // starts nowhere, ends early or leaves the mini stream is corrupt. `out` holds its size.
@@ -123,8 +127,10 @@ void TreeReader::ReadMini(Docfile& d, Id id, std::vector<BYTE>& out) {
 }
 
 HRESULT TreeReader::ReadStream(Id id, std::uint64_t refuseFrom, std::vector<BYTE>& out) {
-  out.clear();
-  if (HRESULT hr = Live(); FAILED(hr)) return hr;
+  if (HRESULT hr = Live(); FAILED(hr)) {
+    out.clear();
+    return hr;
+  }
   Docfile& d = *state_->doc;
   StreamCursor& c = state_->cursor;
   HRESULT hr = Guard(d, [&]() -> HRESULT {
@@ -135,7 +141,7 @@ HRESULT TreeReader::ReadStream(Id id, std::uint64_t refuseFrom, std::vector<BYTE
     const std::uint64_t room = size < kMiniCutoff ? static_cast<std::uint64_t>(d.miniCount_) * kMiniSize
                                                   : static_cast<std::uint64_t>(d.sectorCount_) * d.sectorSize_;
     if (size > room) Corrupt();
-    out.resize(static_cast<std::size_t>(size));
+    out.resize(static_cast<std::size_t>(size));  // a buffer read into before is not zeroed again
     if (size >= kMiniCutoff) {
       c.id = EntryId{id};
       c.loaded = false;  // the size and start are checked against the file as it is now
