@@ -375,6 +375,7 @@ void Docfile::Close() {
   if (journal_ && journal_->active()) journal_->RollBack(fd_);
   for (auto& [id, e] : open_) e->Invalidate();
   open_.clear();
+  KeepChains();
   if (fd_ >= 0) ::close(fd_);
   if (lockFd_ >= 0) ::close(lockFd_);
   if (!tempName_.empty()) ::unlink(tempName_.c_str());

@@ -213,6 +213,14 @@ class Docfile {
   void FreeUnit(MiniSector m);
 
   // Chains.
+  // The chains kept from the last read of this same file, taken where its FAT proves them
+  // still right (once an open follows the directory's chain that far), and kept at the close.
+  static constexpr std::uint32_t kKeepChainsFrom = 64;  // directory sectors
+  void AdoptKeptChains();
+  void KeepChains();
+  bool CopyFat(std::vector<std::uint8_t>& out);  // false: too large to keep, or not readable
+  bool FatIs(const std::vector<std::uint8_t>& image);
+  bool ReadAsItStands() const;
   template <class Unit>
   Unit ChainAt(Chain<Unit>& c, std::uint32_t i);
   template <class Unit>
@@ -327,6 +335,11 @@ class Docfile {
   std::vector<Sector> fatLocs_;
   std::vector<Sector> difatLocs_;
   Chain<Sector> dirChain_, miniFatChain_, miniChain_;
+  bool chainsChecked_ = false;
+  bool adopted_ = false;  // the chains kept were taken at this open
+  std::vector<std::uint8_t> fatImage_;  // the FAT as this open followed its chains through it
+  dev_t fileDev_ = 0;
+  ino_t fileIno_ = 0;
   std::uint32_t miniCount_ = 0;  // mini sectors in the mini stream
   FreeList<Sector> freeSectors_;
   FreeList<MiniSector> freeMini_;

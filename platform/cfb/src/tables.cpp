@@ -219,6 +219,12 @@ void Docfile::FreeEntry(EntryId id) {
 
 template <class Unit>
 std::optional<Unit> Docfile::TryChainOn(Chain<Unit>& c, std::uint32_t i) {
+  if constexpr (kPoolOf<Unit> == Pool::kRegular) {
+    if (&c == &dirChain_ && i >= kKeepChainsFrom && !chainsChecked_) {
+      AdoptKeptChains();
+      if (i < c.secs.size()) return c.secs[i];
+    }
+  }
   const std::uint8_t* page = nullptr;  // the FAT sector of the last step: runs stay in one
   std::uint32_t pageNo = 0xFFFFFFFF;
   while (c.secs.size() <= i) {

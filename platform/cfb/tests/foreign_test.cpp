@@ -1,6 +1,8 @@
 // Files we did not write: version 4 files, files with unbalanced sibling trees, and corrupt
 // or hostile files, which give a status value and never a crash, a hang or a runaway
 // allocation. The fuzz target's saved corpus runs here too.
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "docfile.h"
@@ -190,6 +192,68 @@ TEST(Foreign, CorruptFilesGiveStatusValues) {
   std::string f = dir.file("cut.cfb");
   Save(f, std::vector<std::uint8_t>(good.begin(), good.begin() + 1100));  // cut inside the directory
   EXPECT_EQ(cfbfuzz::Walk(f, false), STG_E_DOCFILECORRUPT);
+}
+
+// Another program's rewrite in place of a version 3 file, keeping its length, its header and
+// where each chain starts: the other sectors of one chain hold their contents in the reverse
+// order, and the FAT says so.
+enum class Rewritten { Directory, MiniStream };
+void ReverseChain(std::vector<std::uint8_t>& f, Rewritten which) {
+  auto get32 = [&](std::size_t off) {
+    return std::uint32_t{f[off]} | std::uint32_t{f[off + 1]} << 8 | std::uint32_t{f[off + 2]} << 16 |
+           std::uint32_t{f[off + 3]} << 24;
+  };
+  auto put32 = [&](std::size_t off, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) f[off + k] = static_cast<std::uint8_t>(v >> (8 * k));
+  };
+  auto sec = [](std::uint32_t s) { return static_cast<std::size_t>(s + 1) * 512; };
+  ASSERT_LE(get32(44), 109u);  // the FAT's places are all in the header
+  auto fatAt = [&](std::uint32_t s) { return sec(get32(76 + 4 * (s / 128))) + 4 * (s % 128); };
+  const std::size_t startAt = which == Rewritten::Directory ? 48 : sec(get32(48)) + 116;  // the root's start
+  std::vector<std::uint32_t> chain;
+  for (std::uint32_t s = get32(startAt); s < 0xFFFFFFFA; s = get32(fatAt(s))) chain.push_back(s);
+  ASSERT_GT(chain.size(), 2u);
+  const std::vector<std::uint8_t> old(f);
+  const std::vector<std::uint32_t> tail(chain.begin() + 1, chain.end());
+  const std::size_t m = tail.size();
+  put32(fatAt(chain[0]), tail[m - 1]);
+  for (std::size_t k = 0; k < m; ++k) {
+    std::memcpy(f.data() + sec(tail[m - 1 - k]), old.data() + sec(tail[k]), 512);
+    put32(fatAt(tail[m - 1 - k]), k + 1 < m ? tail[m - 2 - k] : 0xFFFFFFFE);
+  }
+}
+
+TEST(Foreign, AFileRewrittenInPlaceIsReadAsItIsNow) {
+  for (Rewritten which : {Rewritten::Directory, Rewritten::MiniStream}) {
+    SCOPED_TRACE(which == Rewritten::Directory ? "directory" : "mini stream");
+    TempDir dir;
+    const std::string f = dir.file("rewritten.cfb");
+    {
+      // Streams and the directory grow in turns, so that their chains interleave.
+      Ptr<IStorage> root = Create(f);
+      for (int i = 0; i < 400; ++i) {
+        const std::string name = "s" + std::to_string(1000 + i).substr(1);
+        PutStream(root.get(), name, std::string(100 + i % 7, static_cast<char>('a' + i % 26)));
+      }
+    }
+    const auto before = DumpFile(f);  // every chain followed to its end
+    ASSERT_EQ(before.size(), 400u);
+    ASSERT_EQ(DumpFile(f), before);  // and read again as it was
+    std::vector<std::uint8_t> bytes;
+    {
+      std::ifstream in(f, std::ios::binary);
+      bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const std::size_t length = bytes.size();
+    ReverseChain(bytes, which);
+    {
+      std::fstream io(f, std::ios::binary | std::ios::in | std::ios::out);  // the same file, in place
+      io.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    ASSERT_EQ(std::filesystem::file_size(f), length);
+    EXPECT_EQ(OleCheck(f), "valid");
+    EXPECT_EQ(DumpFile(f), before);
+  }
 }
 
 TEST(Foreign, FuzzCorpus) {
