@@ -269,6 +269,7 @@ class Docfile {
   void Prefetch(EntryId id) const {  // an entry's links
     if (const std::uint8_t* e = PeekEntry(id)) __builtin_prefetch(e + kENameLength);
   }
+  void PrefetchAround(EntryId root) const;          // the entries next to a tree's root
   void PrefetchTree(EntryId root) const;            // the top of a sibling tree
   void PrefetchData(EntryId id) const;              // the start of a stream's data
   EntryId AllocEntry();

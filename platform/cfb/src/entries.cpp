@@ -28,18 +28,25 @@ std::uint8_t* Docfile::EntryW(EntryId id) {
   return cache_.GetDirty(sec) + (Raw(id) & (entriesPerSector_ - 1)) * kEntrySize;
 }
 
-// Asks for the top of a sibling tree before the walk in order reads it. The entries of one
-// level of the tree do not wait for each other, so the tree is loaded level by level, up to
-// kHintNodes entries, and their reads overlap. The elements of a storage are most often made
-// one after another, the first ones nearest the root: the entries around the root are asked
-// for at once, before their links are known.
-void Docfile::PrefetchTree(EntryId root) const {
-  constexpr std::size_t kHintNodes = 64;
+// The elements of a storage are most often made one after another, the first ones nearest
+// the root of its sibling tree: the entries around the root are asked for at once, before
+// their links are known.
+//
+// PrefetchTree asks for the top of a sibling tree before the walk in order reads it. The
+// entries of one level of the tree do not wait for each other, so the tree is loaded level by
+// level, up to kHintNodes entries, and their reads overlap.
+void Docfile::PrefetchAround(EntryId root) const {
   constexpr std::uint32_t kBefore = 4, kAfter = 12;
   if (root == kNoEntry) return;
   const std::uint64_t r = Raw(root);
   for (std::uint64_t k = r > kBefore ? r - kBefore : 0; k < r + kAfter && k < Raw(kNoEntry); ++k)
     Prefetch(EntryId{static_cast<std::uint32_t>(k)});
+}
+
+void Docfile::PrefetchTree(EntryId root) const {
+  constexpr std::size_t kHintNodes = 64;
+  if (root == kNoEntry) return;
+  PrefetchAround(root);
   EntryId queue[kHintNodes];
   std::size_t n = 0;
   queue[n++] = root;
@@ -178,7 +185,7 @@ void Docfile::Walk(EntryId storage, std::unordered_set<EntryId>* seen, Visit&& v
         __builtin_prefetch(e);
         Prefetch(LeftOf(e));
         Prefetch(RightOf(e));
-        if (e[kEType] == kTypeStorage) Prefetch(ChildOf(e));  // opened next, most likely
+        if (e[kEType] == kTypeStorage) PrefetchAround(ChildOf(e));  // listed soon, most likely
         stack.push_back({cur, e});
         cur = LeftOf(e);
       }
