@@ -62,7 +62,10 @@ HRESULT OStorage::ListTreeLevel(SearchRun& run, std::uint32_t storage) {
     const std::u16string_view name = el.name;
     if (IsReservedStreamName(name)) {
       Id& reserved = name == kItemStreamName ? level.itemStream : level.mapStream;
-      if (name != kHeaderStreamName && reserved == kNone) reserved = el.id;
+      if (name != kHeaderStreamName && reserved == kNone) {
+        reserved = el.id;
+        run.reader.Prefetch(el.id);  // the record is read once the listing is done, the map soon after
+      }
       return;
     }
     const uint32_t at = seq++;
@@ -97,9 +100,6 @@ HRESULT OStorage::ListTreeLevel(SearchRun& run, std::uint32_t storage) {
   };
   HRESULT hr = run.reader.List(storage, visit);
   level.listedWhole = SUCCEEDED(hr);
-  // The level's record is read next and its map soon after: their reads overlap.
-  if (level.itemStream != kNone) run.reader.Prefetch(level.itemStream);
-  if (level.pending != 0 && level.mapStream != kNone) run.reader.Prefetch(level.mapStream);
   return hr;
 }
 

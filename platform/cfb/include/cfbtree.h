@@ -49,7 +49,7 @@ class TreeReader {
   HRESULT Attach(IStorage* stg, Id* self);
 
   // Hands every element of the storage `storage` to visit, in the order EnumElements gives
-  // them. The visitor must not call the reader.
+  // them. The visitor must not call the reader, but for Prefetch.
   HRESULT List(Id storage, Visit visit, void* context);
   template <class F>
   HRESULT List(Id storage, F& visit) {
