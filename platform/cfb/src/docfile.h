@@ -214,8 +214,9 @@ class Docfile {
 
   // Chains.
   // The chains kept from the last read of this same file, taken where its FAT proves them
-  // still right (once an open follows the directory's chain that far), and kept at the close.
-  static constexpr std::uint32_t kKeepChainsFrom = 64;  // directory sectors
+  // still right, and kept at the close: once an open follows the directory's chain past this
+  // many sectors, and past as many as the FAT has.
+  static constexpr std::uint32_t kKeepChainsFrom = 16;
   void AdoptKeptChains();
   void KeepChains();
   bool CopyFat(std::vector<std::uint8_t>& out);  // false: too large to keep, or not readable

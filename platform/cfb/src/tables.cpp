@@ -220,7 +220,8 @@ void Docfile::FreeEntry(EntryId id) {
 template <class Unit>
 std::optional<Unit> Docfile::TryChainOn(Chain<Unit>& c, std::uint32_t i) {
   if constexpr (kPoolOf<Unit> == Pool::kRegular) {
-    if (&c == &dirChain_ && i >= kKeepChainsFrom && !chainsChecked_) {
+    // Once the directory followed is worth more than comparing the FAT.
+    if (&c == &dirChain_ && !chainsChecked_ && i >= kKeepChainsFrom && i >= fatLocs_.size()) {
       AdoptKeptChains();
       if (i < c.secs.size()) return c.secs[i];
     }
