@@ -60,35 +60,32 @@ void Docfile::PrefetchTree(EntryId root) const {
   }
 }
 
+// A stream written at once mostly lies in a run of units: the first units' data, and their
+// links in the mini FAT, up to kHintBytes, are asked for as if they followed one another.
 void Docfile::PrefetchData(EntryId id) const {
+  constexpr std::uint64_t kHintBytes = 4096;
   const std::uint8_t* e = PeekEntry(id);
   if (!e || e[kEType] != kTypeStream) return;
   const std::uint32_t start = Get32(e + kEStart);
-  const std::uint64_t size = version_ == 3 ? Get32(e + kESize) : Get64(e + kESize);
-  // What follows the start in its sector, up to the stream's size: a stream written at once
-  // mostly lies in a run of units.
-  const std::uint8_t* at = nullptr;
-  std::uint64_t room = 0;
+  const std::uint64_t size = std::min<std::uint64_t>(version_ == 3 ? Get32(e + kESize) : Get64(e + kESize), kHintBytes);
+  if (size == 0) return;
   if (size >= kMiniCutoff) {
-    if (start < sectorCount_) at = cache_.Peek(Sector{start});
-    room = sectorSize_;
-  } else if (size > 0 && start < miniCount_) {
-    const std::uint32_t perSector = sectorSize_ / kMiniSize;
-    if (start / perSector < miniChain_.secs.size()) {
-      if (const std::uint8_t* m = cache_.Peek(miniChain_.secs[start / perSector])) {
-        at = m + (start % perSector) * kMiniSize;
-        room = (perSector - start % perSector) * kMiniSize;
-      }
-    }
-    // The first unit's link in the mini FAT, read when the first unit is done.
-    if (size > kMiniSize && (start >> fatShift_) < miniFatChain_.secs.size()) {
-      if (const std::uint8_t* f = cache_.Peek(miniFatChain_.secs[start >> fatShift_]))
-        __builtin_prefetch(f + 4 * (start & (perSector_ - 1)));
+    if (start >= sectorCount_) return;
+    if (const std::uint8_t* at = cache_.Peek(Sector{start}))
+      for (std::uint64_t off = 0; off < std::min<std::uint64_t>(size, sectorSize_); off += 64) __builtin_prefetch(at + off);
+    return;
+  }
+  const std::uint32_t perSector = sectorSize_ / kMiniSize;
+  const std::uint64_t units = (size + kMiniSize - 1) / kMiniSize;
+  for (std::uint64_t u = start; u < start + units && u < miniCount_; ++u) {
+    if (u / perSector >= miniChain_.secs.size()) break;
+    if (const std::uint8_t* m = cache_.Peek(miniChain_.secs[u / perSector])) __builtin_prefetch(m + (u % perSector) * kMiniSize);
+    // Their links in the mini FAT, 16 to a line.
+    if (units > 1 && (u == start || u % 16 == 0) && (u >> fatShift_) < miniFatChain_.secs.size()) {
+      if (const std::uint8_t* f = cache_.Peek(miniFatChain_.secs[u >> fatShift_]))
+        __builtin_prefetch(f + 4 * (u & (perSector_ - 1)));
     }
   }
-  if (!at) return;
-  const std::uint64_t bytes = std::min(size, room);
-  for (std::uint64_t off = 0; off < bytes; off += 64) __builtin_prefetch(at + off);
 }
 
 void Docfile::CopyName(const std::uint8_t* e, std::size_t n, char16_t* out) {
