@@ -35,8 +35,8 @@ void WalkLevel::Sort() {
   });
 }
 
-LONG OStorage::SearchRun::Deliver(const ItemRecord& rec, const std::u16string& folderPath,
-                                  const std::u16string& hitPath, double hitSerial, std::uint64_t bytesForKB, BSTR kind,
+LONG OStorage::SearchRun::Deliver(const ItemRecord& rec, std::u16string_view folderPath,
+                                  std::u16string_view hitPath, double hitSerial, std::uint64_t bytesForKB, BSTR kind,
                                   LONG& hitCount) {
   LONG answer = 0;
   if (itemCallback) {
@@ -55,11 +55,12 @@ LONG OStorage::SearchRun::Deliver(const ItemRecord& rec, const std::u16string& f
 }
 
 bool OStorage::SearchRun::VisitFolder(const WalkLevel& level, const WalkLevel::Entry& e, ItemRecord& rec,
-                                      double childSerial, std::u16string& folderPath, LONG& hitCount) {
+                                      double childSerial, std::size_t& folderLen, LONG& hitCount) {
   rec.name = std::u16string(level.Shown(e));
-  folderPath = path;
+  folderLen = path.size();
   if (!path.empty()) path += u'\\';
   path += rec.name;
+  const std::u16string_view folderPath(path.data(), folderLen);
   if (anyCriteria && !(criteria.NameMatchesFolded(level.Folded(e)) && criteria.MatchesExceptName(rec))) return false;
   xcom::Bstr diskKind;
   if (rec.kind == ItemDisk) diskKind = xcom::Bstr(rec.typeText);
@@ -256,9 +257,9 @@ HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial, boo
     }
     item = nullptr;
     double childSerial = rec.kind == ItemDisk ? rec.serial : serial;
-    std::u16string folderPath;
-    if (run.VisitFolder(level, e, rec, childSerial, folderPath, hitCount_)) {
-      run.path = std::move(folderPath);
+    std::size_t folderLen = 0;
+    if (run.VisitFolder(level, e, rec, childSerial, folderLen, hitCount_)) {
+      run.path.resize(folderLen);
       HRESULT popped = leave();
       if (FAILED(popped) && SUCCEEDED(first)) first = popped;
       return first;
@@ -269,7 +270,7 @@ HRESULT OStorage::SearchLevel(SearchRun& run, SHORT srchType, double serial, boo
       HRESULT popped = leave();
       if (FAILED(popped) && SUCCEEDED(first)) first = popped;
     }
-    run.path = std::move(folderPath);
+    run.path.resize(folderLen);
   }
 
   if (srchType == SEARCH_FOLDERS_ONLY) return first;

@@ -101,15 +101,15 @@ struct OStorage::SearchRun {
     return *levels[d];
   }
   // A folder or disk of `level` whose record was read: the path text is extended with its
-  // name (the caller puts back `folderPath`, the path before), and a match goes to the
+  // name (the caller cuts it back to `folderLen`, its length before), and a match goes to the
   // callback. True when the item callback's answer ends the level.
   bool VisitFolder(const WalkLevel& level, const WalkLevel::Entry& e, ItemRecord& rec, double childSerial,
-                   std::u16string& folderPath, LONG& hitCount);
+                   std::size_t& folderLen, LONG& hitCount);
   // A file of `level` with its record (empty when it could not be read): a match goes to the
   // callback. True when the item callback's answer ends the level.
   bool VisitFile(const WalkLevel& level, const WalkLevel::Entry& e, ItemRecord& rec, double serial, LONG& hitCount);
   // Hands one hit to the callback and counts it; the item callback's answer.
-  LONG Deliver(const ItemRecord& rec, const std::u16string& folderPath, const std::u16string& hitPath, double hitSerial,
+  LONG Deliver(const ItemRecord& rec, std::u16string_view folderPath, std::u16string_view hitPath, double hitSerial,
                std::uint64_t bytesForKB, BSTR kind, LONG& hitCount);
 };
 

@@ -175,9 +175,9 @@ HRESULT OStorage::SearchTreeLevel(SearchRun& run, SHORT srchType, double serial,
       continue;  // a folder without a readable record is passed over, as if never opened
     }
     double childSerial = rec.kind == ItemDisk ? rec.serial : serial;
-    std::u16string folderPath;
-    if (run.VisitFolder(level, e, rec, childSerial, folderPath, hitCount_)) {
-      run.path = std::move(folderPath);
+    std::size_t folderLen = 0;
+    if (run.VisitFolder(level, e, rec, childSerial, folderLen, hitCount_)) {
+      run.path.resize(folderLen);
       return S_OK;
     }
     if (descend) {
@@ -186,7 +186,7 @@ HRESULT OStorage::SearchTreeLevel(SearchRun& run, SHORT srchType, double serial,
       run.SetInside(e.id, false);
       if (FAILED(hr) && SUCCEEDED(run.firstError)) run.firstError = hr;
     }
-    run.path = std::move(folderPath);
+    run.path.resize(folderLen);
   }
 
   if (srchType == SEARCH_FOLDERS_ONLY) return S_OK;
