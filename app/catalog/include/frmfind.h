@@ -77,8 +77,6 @@ class frmFind : public QMainWindow {
   bool Collapsed() const { return collapsed_; }
   // The rows in list order.
   QList<ResultRow> Rows() const;
-  // The result list's model (its rows, texts and order).
-  const ResultModel& Results() const { return *results_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -83,6 +83,8 @@ class frmFind::ResultList : public SearchResultTarget {
   void AddHit(const ResultHit& hit) override { w_.results_->Append(hit); }
   void RefreshNow() override {
     Show();
+    // Laid out first, so that the paint of the layout is this one and not one more later.
+    w_.lstResult_->doItemsLayout();
     w_.lstResult_->viewport()->repaint();
   }
   void ShowFolderName(const QString& name) override { folder_ = name; }

@@ -138,6 +138,7 @@ TEST_F(FindWindow, StopAndCloseDuringASearch) {
   auto* stop = Find<QPushButton>(w, "btnStop");
   auto* find = Find<QPushButton>(w, "btnFindNow");
   auto* newSearch = Find<QPushButton>(w, "btnNewSearch");
+  QAbstractItemModel* list = Find<QTreeView>(w, "lstResult")->model();
   int yields = 0;
   script_.OnDoEvents([&] {
     ++yields;
@@ -146,11 +147,13 @@ TEST_F(FindWindow, StopAndCloseDuringASearch) {
       EXPECT_TRUE(stop->isEnabled());
       EXPECT_FALSE(find->isEnabled());
       EXPECT_FALSE(newSearch->isEnabled());
+      EXPECT_GE(list->rowCount(), 35);  // the first screenful shows while the walk goes on
       QTest::mouseClick(stop, Qt::LeftButton);
     }
   });
   w.FindNow();
-  EXPECT_EQ(w.Rows().size(), 200);  // the rows found before Stop stay
+  EXPECT_EQ(w.Rows().size(), 200);  // the rows found before Stop stay, all of them listed
+  EXPECT_EQ(list->rowCount(), 200);
   EXPECT_TRUE(find->isEnabled());
   EXPECT_FALSE(stop->isEnabled());
 
