@@ -8,20 +8,6 @@ namespace kyptest {
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "kyp-test-XXXXXX").string();
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  char* made = mkdtemp(buf.data());
-  if (!made) ADD_FAILURE() << "no temporary folder";
-  dir_ = made ? fs::path(made) : fs::temp_directory_path();
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  fs::remove_all(dir_, ec);
-}
-
 Bstr TempDir::file(const std::string& name) const { return Bstr(xcom::Utf8ToUtf16(path(name).string())); }
 
 std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }

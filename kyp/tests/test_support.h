@@ -12,6 +12,7 @@
 
 #include "cfb.h"
 #include "kyp.h"
+#include "testing_files/test_support.h"
 #include "xcom/xcom.h"
 
 namespace kyptest {
@@ -24,13 +25,11 @@ using xcom::Variant;
 // A folder of its own for each test, removed afterwards.
 class TempDir {
  public:
-  TempDir();
-  ~TempDir();
-  std::filesystem::path path(const std::string& name) const { return dir_ / name; }
+  std::filesystem::path path(const std::string& name) const { return dir_.path() / name; }
   Bstr file(const std::string& name) const;
 
  private:
-  std::filesystem::path dir_;
+  testing_files::ScratchFolder dir_{"kyp-test"};
 };
 
 std::u16string U16(const std::string& ascii);

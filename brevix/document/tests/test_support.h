@@ -14,6 +14,7 @@
 #include "cfb.h"
 #include "itemstream.h"
 #include "ostorage.h"
+#include "testing_files/test_support.h"
 #include "xcom/com.h"
 
 namespace testutil {
@@ -25,20 +26,11 @@ inline std::string Narrow(std::u16string_view s) { return xcom::Utf16ToUtf8(s); 
 
 class TempDir {
  public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "brevixdoc-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) std::abort();
-    path_ = tmpl;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  std::string File(const std::string& name) const { return (dir_.path() / name).string(); }
   std::u16string File16(const std::string& name) const { return xcom::Utf8ToUtf16(File(name)); }
 
  private:
-  std::filesystem::path path_;
+  testing_files::ScratchFolder dir_{"brevixdoc"};
 };
 
 inline ComPtr<IOStorageInternal> NewDoc() {

@@ -20,6 +20,7 @@
 #include "itemstream.h"
 #include "ofilegraber.h"
 #include "ostorage.h"
+#include "testing_files/test_support.h"
 #include "unicode.h"
 #include "volumes.h"
 #include "volumes_fixture.h"
@@ -124,9 +125,6 @@ inline LONG IntOf(const VARIANT& v) { return v.vt == VT_I4 ? v.lVal : -12345; }
 class ScannerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "scanner-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    tmp_ = pattern;
     fs::create_directories(tmp_ / "home");
     ::setenv("XENDORA_HOME", (tmp_ / "home").c_str(), 1);
     volumes::testing::IsolateFromMachine();
@@ -139,11 +137,6 @@ class ScannerTest : public ::testing::Test {
     drives_.clear();
     volumes::testing::ResetMachineSources();
     ::unsetenv("XENDORA_HOME");
-    std::error_code ec;
-    for (auto& p : fs::recursive_directory_iterator(tmp_, fs::directory_options::skip_permission_denied, ec)) {
-      fs::permissions(p.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
-    fs::remove_all(tmp_, ec);
   }
 
   // A medium folder served as drive `letter`; its label file written when a label is given.
@@ -172,7 +165,8 @@ class ScannerTest : public ::testing::Test {
     return scanner_->UpdateDisk(Root(letter).Get(), flag, data ? data : &local);
   }
 
-  fs::path tmp_;
+  testing_files::ScratchFolder scratch_{"scanner-test"};
+  const fs::path tmp_ = scratch_.path();
   std::string catalog_;
   ComPtr<IOFileGraber> scanner_;
   std::vector<std::unique_ptr<volumes::testing::FixtureDrive>> drives_;

@@ -199,9 +199,13 @@ std::uint8_t* SectorCache::Fresh(Sector sector) {
   return p;
 }
 
+// Clean sectors in a block with a dirty one stay until the write-out, so the pass counts only
+// what was read since the last one: a pass over every block on each call, while the kept
+// clean data alone passes the budget, would cost as much as the cache holds each time.
 void SectorCache::DropClean(std::size_t keepBytes) {
-  std::size_t clean = present_ - dirtyList_.size();
-  if (clean * sectorSize_ <= keepBytes) return;
+  const std::size_t clean = present_ - dirtyList_.size();
+  const std::size_t added = clean > keptClean_ ? clean - keptClean_ : 0;
+  if (added * sectorSize_ <= keepBytes) return;
   for (auto& c : chunks_) {
     if (!c) continue;
     for (Block& b : c->blocks) {
@@ -212,6 +216,7 @@ void SectorCache::DropClean(std::size_t keepBytes) {
       }
     }
   }
+  keptClean_ = present_ - dirtyList_.size();
 }
 
 std::vector<Sector> SectorCache::DirtySorted() const {
@@ -223,6 +228,7 @@ std::vector<Sector> SectorCache::DirtySorted() const {
 void SectorCache::MarkAllClean() {
   for (Sector s : dirtyList_) FindBlock(Raw(s))->dirty = 0;
   dirtyList_.clear();
+  keptClean_ = 0;  // every block may go now
 }
 
 void SectorCache::Clear() {
@@ -234,6 +240,7 @@ void SectorCache::Clear() {
   GiveBackArenas(arenas_);
   arenaUsed_ = 0;
   present_ = 0;
+  keptClean_ = 0;
 }
 
 }  // namespace cfb

@@ -98,6 +98,7 @@ class SectorCache {
   std::vector<std::unique_ptr<std::uint8_t[]>> arenas_;
   std::size_t arenaUsed_ = 0;
   std::size_t present_ = 0;  // sectors held
+  std::size_t keptClean_ = 0;  // clean sectors the last pass left, in blocks with a dirty one
   std::uint64_t mutations_ = 0;
 };
 

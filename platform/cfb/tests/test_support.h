@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cfb.h"
+#include "testing_files/test_support.h"
 
 namespace cfbtest {
 
@@ -46,21 +47,11 @@ class Ptr {
 
 class TempDir {
  public:
-  TempDir() {
-    std::string templ = (std::filesystem::temp_directory_path() / "cfbtest-XXXXXX").string();
-    std::vector<char> buf(templ.begin(), templ.end());
-    buf.push_back(0);
-    path_ = ::mkdtemp(buf.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& path() const { return path_; }
+  std::string file(const std::string& name) const { return (path() / name).string(); }
+  const std::filesystem::path& path() const { return dir_.path(); }
 
  private:
-  std::filesystem::path path_;
+  testing_files::ScratchFolder dir_{"cfbtest"};
 };
 
 inline constexpr DWORD kCreateFile = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;  // 0x1012

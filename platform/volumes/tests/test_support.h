@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "testing_files/test_support.h"
 #include "volumes.h"
 #include "volumes_fixture.h"
 
@@ -32,9 +33,6 @@ inline std::string ReadText(const fs::path& path) {
 class VolumesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "volumes-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    tmp_ = pattern;
     fs::create_directories(tmp_ / "home");
     medium_ = tmp_ / "medium";
     fs::create_directories(medium_);
@@ -44,11 +42,9 @@ class VolumesTest : public ::testing::Test {
   void TearDown() override {
     volumes::testing::ResetMachineSources();
     ::unsetenv("XENDORA_HOME");
-    std::error_code ec;
-    fs::permissions(tmp_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(tmp_, ec);
   }
-  fs::path tmp_;
+  testing_files::ScratchFolder scratch_{"volumes-test"};
+  const fs::path tmp_ = scratch_.path();
   fs::path medium_;
 };
 

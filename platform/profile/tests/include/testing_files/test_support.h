@@ -13,7 +13,8 @@
 namespace testing_files {
 
 // A fresh folder "<prefix>-XXXXXX" under the temporary folder; it goes, with what the test left
-// in it, when this does. A folder that cannot be made throws.
+// in it, when this does, folders the test made unreadable or read-only too. A folder that
+// cannot be made throws.
 class ScratchFolder {
  public:
   explicit ScratchFolder(const std::string& prefix = "xendora") {
@@ -22,8 +23,16 @@ class ScratchFolder {
     path_ = pattern;
   }
   ~ScratchFolder() {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
+    if (fs::remove_all(path_, ec) != static_cast<std::uintmax_t>(-1) && !ec) return;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+      if (it->is_directory(ec) && !it->is_symlink(ec))
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::remove_all(path_, ec);
   }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
