@@ -61,7 +61,7 @@ void ResultModel::SortBy(int column, bool descending) {
   after.reserve(before.size());
   for (const QModelIndex& i : before)
     after.append(i.row() >= 0 && i.row() < static_cast<int>(moved.size()) ? index(moved[i.row()], i.column())
-                                                                           : QModelIndex());
+                                                                          : QModelIndex());
   changePersistentIndexList(before, after);
   emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

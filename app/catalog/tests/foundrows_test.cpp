@@ -82,9 +82,8 @@ TEST(FoundRows, SortingByTheShownTexts) {
   };
   const SortCase cases[] = {
       {kColName, true, {0, 4, 2, 3, 1}},  // "b.txt" twice, in arrival order; " Sub" last
-      {kColName, false, {1, 3, 2, 0, 4}},
-      {kColSize, false, {1, 4, 2, 3, 0}},  // right-aligned sizes sort by magnitude
-      {kColSerial, true, {3, 0, 2, 4, 1}},  // "(none)" after the digits
+      {kColName, false, {1, 3, 2, 0, 4}},  {kColSize, false, {1, 4, 2, 3, 0}},  // right-aligned sizes sort by magnitude
+      {kColSerial, true, {3, 0, 2, 4, 1}},                                      // "(none)" after the digits
       {kColNote, false, {1, 3, 0, 2, 4}},
   };
   for (const SortCase& c : cases) {
@@ -108,8 +107,8 @@ TEST(FoundRows, SortingByTheShownTexts) {
 
 TEST(ResultModel, ShowsKeptRowsAndKeepsTheSelectionOnSorting) {
   ResultModel model;
-  const std::vector<KeptHit> kept = {{"D\\b.txt", "", 1, 1, kCodeFile}, {"D\\a.txt", "", 2, 2, kCodeFile},
-                                     {"D\\c.txt", "", 3, 3, kCodeFile}};
+  const std::vector<KeptHit> kept = {
+      {"D\\b.txt", "", 1, 1, kCodeFile}, {"D\\a.txt", "", 2, 2, kCodeFile}, {"D\\c.txt", "", 3, 3, kCodeFile}};
   for (const KeptHit& k : kept) model.Append(HitOf(k, ""));
   EXPECT_EQ(model.rowCount(), 0);  // kept, not shown yet
   model.ShowArrived();
