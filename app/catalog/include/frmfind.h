@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "findstate.h"
+#include "resultmodel.h"
 #include "searchrun.h"
 
 class QAction;
@@ -24,8 +25,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTabBar;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
 
 namespace app {
 struct AppState;
@@ -93,7 +93,7 @@ class frmFind : public QMainWindow {
   void OnDateOption();
   void DaysChanged();
   void MonthsChanged();
-  void OpenHit(QTreeWidgetItem* item);
+  void OpenHit(int row);
   void StartAnimation();
   void StopAnimation();
 
@@ -103,7 +103,7 @@ class frmFind : public QMainWindow {
   bool closeAfterSearch_ = false;
   bool unloaded_ = false;
   ColumnSorting sorting_;
-  QList<ResultRow> rows_;  // indexed by the items' data
+  ResultModel* results_ = nullptr;
   std::unique_ptr<ResultList> resultTarget_;
 
   QTabBar* ctlTab_ = nullptr;
@@ -133,7 +133,7 @@ class frmFind : public QMainWindow {
   QPushButton* btnPrint_ = nullptr;
   QLabel* animation_ = nullptr;
   QMovie* movie_ = nullptr;
-  QTreeWidget* lstResult_ = nullptr;
+  QTreeView* lstResult_ = nullptr;
   QListWidget* lstTemp_ = nullptr;
   QList<QWidget*> labels_;
   QAction* mnuFind_ = nullptr;

@@ -20,6 +20,8 @@ inline constexpr int kCodeFile = 6;
 // the media type name. code receives the two-digit code; with foldersOnly a file gets neither
 // text nor code (code is left as it was, and the item is to be skipped).
 QString GetItemTypeText(const QString& kind, QString& code, const QString& name, bool foldersOnly = false);
+// The type code's value of a walk's kind (5 "FOLDER", 6 "FILE", 0 to 4 the media types).
+int ItemTypeCode(QStringView kind);
 
 // The key of a folder node in a tree listing: its path relative to the start folder with "\"
 // between components. Keys of folders begin with "\" so that they never meet the root's key

@@ -38,6 +38,26 @@ struct ResultRow {
   DATE date = 0;     // the hit's date
 };
 
+// The result list's columns, in order.
+enum ResultColumn { kColName, kColSerial, kColLocation, kColSize, kColModified, kColNote, kResultColumns };
+
+// One hit as the walk reported it, before any of its texts is made. The views point into the
+// walk's strings and live only as long as the call that hands the hit over.
+struct ResultHit {
+  QStringView path;         // without a leading "\"
+  QStringView note;
+  QStringView startFolder;  // the run's start folder ("" the whole catalog)
+  double serial = 0;
+  LONG sizeKB = 0;
+  DATE date = 0;
+  int code = 0;             // the two-digit type code's value: 5 folder, 6 file, 0-4 disks
+};
+
+// The text of one column of a hit's row, as the result list shows it.
+QString ResultColumnText(const ResultHit& hit, int column);
+// The whole row of a hit.
+ResultRow RowOfHit(const ResultHit& hit);
+
 // Where the rows go: the find window's result list, the print setup's disk list, or a plain
 // list (the find window's hidden disk list) that takes only names and icons.
 class SearchResultTarget {
@@ -45,14 +65,18 @@ class SearchResultTarget {
   virtual ~SearchResultTarget() = default;
   // True for a list that shows every column.
   virtual bool TakesColumns() const = 0;
-  virtual void AddRow(const ResultRow& row) = 0;
+  // A hit: by default its row is made and added; a list that makes its texts only when they
+  // are shown takes the hit itself.
+  virtual void AddHit(const ResultHit& hit) { AddRow(RowOfHit(hit)); }
+  virtual void AddRow(const ResultRow&) {}
   // Shows the rows so far while the walk goes on.
   virtual void RefreshNow() {}
   // A folder hit: the find window's status bar shows its name.
   virtual void ShowFolderName(const QString&) {}
-  // The walk is about to yield to the event loop, or has ended: rows held back for speed
-  // are to be shown now.
+  // The walk is about to yield to the event loop: rows held back for speed may be shown now.
   virtual void Flush() {}
+  // The walk has ended: every row held back is to be shown now.
+  virtual void Finish() { Flush(); }
 };
 
 // The criteria boxes of the find window, as typed.

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFormLayout>
 #include <QFrame>
@@ -22,7 +23,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabBar>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <array>
 #include <cerrno>
@@ -43,30 +44,9 @@ namespace app::catalog {
 
 namespace {
 
-constexpr int kRowIndexRole = Qt::UserRole;
-
-QIcon MakeTypeIcon(int icon) {
-  QStyle* style = QApplication::style();
-  switch (icon) {
-    case 1: return style->standardIcon(QStyle::SP_DriveHDIcon);
-    case 2: return style->standardIcon(QStyle::SP_DriveNetIcon);
-    case 3: return style->standardIcon(QStyle::SP_DriveFDIcon);
-    case 4: return style->standardIcon(QStyle::SP_DriveFDIcon);
-    case 5: return style->standardIcon(QStyle::SP_DriveCDIcon);
-    case 6: return style->standardIcon(QStyle::SP_DirIcon);
-    default: return style->standardIcon(QStyle::SP_FileIcon);
-  }
-}
-
-// The icons of the type codes, made once.
-const QIcon& TypeIcon(int icon) {
-  static const std::array<QIcon, 8> icons = [] {
-    std::array<QIcon, 8> all;
-    for (int i = 0; i < 8; ++i) all[i] = MakeTypeIcon(i);
-    return all;
-  }();
-  return icons[icon >= 0 && icon < 8 ? icon : 7];
-}
+// During a search, rows that arrive below a full screen are shown at most this often: each
+// showing lays the list out and paints it again, and those rows change only the scroll bar.
+constexpr qint64 kShowRowsEveryMs = 250;
 
 QDate ToQDate(DATE d) {
   const vbrt::DateParts p = vbrt::DateToParts(d);
@@ -93,35 +73,48 @@ int SaveErrorNumber(int err) {
 
 }  // namespace
 
-// The result list as the search run's target.
+// The result list as the search run's target: hits are kept as they arrive; the list shows
+// them at the first screenful, while it has room on the screen, every kShowRowsEveryMs at a
+// yield, and at the end of the walk.
 class frmFind::ResultList : public SearchResultTarget {
  public:
   explicit ResultList(frmFind& w) : w_(w) {}
   bool TakesColumns() const override { return true; }
-  ~ResultList() override { qDeleteAll(pending_); }
-  // Rows are held back between two yields and inserted together: one insertion per batch
-  // instead of one per row.
-  void AddRow(const ResultRow& row) override {
-    auto* item = new QTreeWidgetItem(QStringList{row.text, row.serial, row.location, row.size, row.modified, row.note});
-    item->setIcon(0, TypeIcon(row.icon));
-    item->setData(0, kRowIndexRole, static_cast<int>(w_.rows_.size()));
-    w_.rows_.append(row);
-    pending_.append(item);
-  }
+  void AddHit(const ResultHit& hit) override { w_.results_->Append(hit); }
   void RefreshNow() override {
-    Flush();
+    Show();
+    // Laid out first, so that the paint of the layout is this one and not one more later.
+    w_.lstResult_->doItemsLayout();
     w_.lstResult_->viewport()->repaint();
   }
   void ShowFolderName(const QString& name) override { folder_ = name; }
   void Flush() override {
-    if (!pending_.isEmpty()) w_.lstResult_->addTopLevelItems(std::exchange(pending_, {}));
-    if (!folder_.isEmpty()) w_.statusBar()->showMessage(std::exchange(folder_, QString()));
+    if (RoomOnScreen() || !sinceShown_.isValid() || sinceShown_.elapsed() >= kShowRowsEveryMs) Show();
+    ShowFolder();
+  }
+  void Finish() override {
+    Show();
+    ShowFolder();
   }
 
  private:
+  void Show() {
+    w_.results_->ShowArrived();
+    sinceShown_.start();
+  }
+  void ShowFolder() {
+    if (!folder_.isEmpty()) w_.statusBar()->showMessage(std::exchange(folder_, QString()));
+  }
+  bool RoomOnScreen() const {
+    const int shown = w_.results_->Shown();
+    if (shown == 0) return true;
+    const QRect last = w_.lstResult_->visualRect(w_.results_->index(shown - 1, 0));
+    return last.isValid() && last.bottom() < w_.lstResult_->viewport()->height();
+  }
+
   frmFind& w_;
-  QList<QTreeWidgetItem*> pending_;
   QString folder_;
+  QElapsedTimer sinceShown_;
 };
 
 // The hidden disk list that the "Look in" box is filled from.
@@ -378,13 +371,15 @@ void frmFind::BuildWidgets() {
   right->addWidget(animation_);
   right->addStretch(1);
 
-  lstResult_ = new QTreeWidget(central);
+  results_ = new ResultModel(this);
+  lstResult_ = new QTreeView(central);
   lstResult_->setObjectName(QStringLiteral("lstResult"));
+  lstResult_->setModel(results_);
   lstResult_->setRootIsDecorated(false);
+  lstResult_->setItemsExpandable(false);
   lstResult_->setUniformRowHeights(true);
   lstResult_->setAllColumnsShowFocus(true);
-  lstResult_->setHeaderLabels({QStringLiteral("Item Name"), QStringLiteral("Serial #"), QStringLiteral("Location"),
-                               QStringLiteral("Size"), QStringLiteral("Modified"), QStringLiteral("Note")});
+  lstResult_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lstResult_->header()->setSectionsClickable(true);
   lstResult_->header()->setSortIndicatorShown(false);
   lstResult_->setColumnWidth(0, 200);
@@ -393,7 +388,9 @@ void frmFind::BuildWidgets() {
   lstResult_->setColumnWidth(3, 110);
   lstResult_->setColumnWidth(4, 150);
   connect(lstResult_->header(), &QHeaderView::sectionClicked, this, [this](int section) { SortColumn(section + 1); });
-  connect(lstResult_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) { OpenHit(item); });
+  connect(lstResult_, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+    if (index.isValid()) OpenHit(index.row());
+  });
   outer->addWidget(lstResult_, 1);
 
   lstTemp_ = new QListWidget(central);
@@ -526,8 +523,7 @@ void frmFind::FindNow() {
   if (searching_ || SearchRunning()) return;
   WalkControl& walk = *parts_.walk;
   collapsed_ = false;
-  lstResult_->clear();
-  rows_.clear();
+  results_->Clear();
   walk.FoundCount = 0;
   statusBar()->show();
   lstResult_->show();
@@ -545,7 +541,6 @@ void frmFind::FindNow() {
   inputs.noteText = edNote_->text();
   const QString start = cmbPath_->currentText() == u"ALL" ? QString() : cmbPath_->currentText();
   searching_ = true;
-  lstResult_->setSortingEnabled(false);
   {
     WalkGuard guard({btnStop_, menuBar()}, [this] {
       parts_.walk->StopRequested = true;
@@ -589,43 +584,33 @@ void frmFind::NewSearch() {
   StopAnimation();
   EnableAllFrames(true);
   lstName_->setCurrentText(QString());
-  lstResult_->clear();
-  rows_.clear();
+  results_->Clear();
   lstResult_->hide();
   SetHeightTwips(kCollapsedHeightTwips);
 }
 
-QList<ResultRow> frmFind::Rows() const {
-  QList<ResultRow> rows;
-  rows.reserve(lstResult_->topLevelItemCount());
-  for (int i = 0; i < lstResult_->topLevelItemCount(); ++i) {
-    const int index = lstResult_->topLevelItem(i)->data(0, kRowIndexRole).toInt();
-    if (index >= 0 && index < rows_.size()) rows.append(rows_[index]);
-  }
-  return rows;
-}
+QList<ResultRow> frmFind::Rows() const { return results_->Rows().Rows(); }
 
 void frmFind::SortColumn(int column) {
-  if (column < 1 || column > lstResult_->columnCount()) return;
+  if (column < 1 || column > kResultColumns || searching_) return;
   const int order = sorting_.Click(column);
   QStyle* style = QApplication::style();
-  lstResult_->headerItem()->setIcon(
-      column - 1, style->standardIcon(order == 1 ? QStyle::SP_ArrowDown : QStyle::SP_ArrowUp));
-  if (sorting_.Previous() >= 1) lstResult_->headerItem()->setIcon(sorting_.Previous() - 1, QIcon());
-  lstResult_->sortItems(column - 1, order == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
+  results_->SetHeaderIcon(column - 1, style->standardIcon(order == 1 ? QStyle::SP_ArrowDown : QStyle::SP_ArrowUp));
+  if (sorting_.Previous() >= 1) results_->SetHeaderIcon(sorting_.Previous() - 1, QIcon());
+  results_->SortBy(column - 1, order == 1);
 }
 
-void frmFind::OpenHit(QTreeWidgetItem* item) {
-  if (!item || searching_) return;
-  const int index = item->data(0, kRowIndexRole).toInt();
-  if (index < 0 || index >= rows_.size()) return;
-  const ResultRow& row = rows_[index];
-  if (parts_.openCatalogedFile) parts_.openCatalogedFile(CatalogPathOfHit(row.location, row.text), row.icon != 7);
+void frmFind::OpenHit(int row) {
+  if (searching_ || row < 0 || row >= results_->Shown()) return;
+  const FoundRows& rows = results_->Rows();
+  if (parts_.openCatalogedFile)
+    parts_.openCatalogedFile(CatalogPathOfHit(rows.Text(row, kColLocation), rows.Text(row, kColName)),
+                             rows.Icon(row) != 7);
 }
 
 void frmFind::PrintPreview() {
   if (searching_) return;
-  if (lstResult_->topLevelItemCount() == 0) {
+  if (results_->Shown() == 0) {
     forms::MsgBox(QStringLiteral("No data available to print!"), forms::vbCritical, QStringLiteral("ERROR!"));
     return;
   }

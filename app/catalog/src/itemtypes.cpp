@@ -13,23 +13,26 @@ std::u16string U(const QString& s) { return s.toStdU16String(); }
 QString FormatText(const QString& text, const char16_t* pattern) { return Q(vbrt::Format(U(text), pattern)); }
 QString FormatNumber(double value, const char16_t* pattern) { return Q(vbrt::Format(value, pattern)); }
 
+int ItemTypeCode(QStringView kind) {
+  if (kind == u"FOLDER") return kCodeFolder;
+  if (kind == u"FILE") return kCodeFile;
+  if (kind == u"Floppy Disk") return 2;
+  if (kind == u"Zip Disk") return 3;
+  if (kind == u"CD-RW Disk") return 4;
+  if (kind == u"Network Connection") return 1;
+  return 0;  // "Local Disk" and the user media types
+}
+
 QString GetItemTypeText(const QString& kind, QString& code, const QString& name, bool foldersOnly) {
-  if (kind == u"FOLDER") {
-    code = QStringLiteral("05");
-    return QStringLiteral(" File Folder");
-  }
-  if (kind == u"FILE") {
-    if (foldersOnly) return QString();
-    code = QStringLiteral("06");
+  const int value = ItemTypeCode(kind);
+  if (value == kCodeFile && foldersOnly) return QString();
+  code = QStringLiteral("0") + QChar(u'0' + value);
+  if (value == kCodeFolder) return QStringLiteral(" File Folder");
+  if (value == kCodeFile) {
     const qsizetype dot = name.lastIndexOf(u'.');
     if (dot < 0) return QStringLiteral(" File");
     return name.mid(dot + 1).toUpper() + QStringLiteral(" File");
   }
-  if (kind == u"Floppy Disk") code = QStringLiteral("02");
-  else if (kind == u"Zip Disk") code = QStringLiteral("03");
-  else if (kind == u"CD-RW Disk") code = QStringLiteral("04");
-  else if (kind == u"Network Connection") code = QStringLiteral("01");
-  else code = QStringLiteral("00");  // "Local Disk" and the user media types
   return QStringLiteral("  ") + kind;
 }
 

@@ -24,6 +24,11 @@ struct ActiveRun {
 ActiveRun* g_run = nullptr;
 
 
+QStringView View(BSTR text) {
+  const std::u16string_view view = xcom::BstrView(text);
+  return QStringView(view.data(), static_cast<qsizetype>(view.size()));
+}
+
 LONG WalkMode(const WalkControl& walk) {
   if (walk.DisksOnly) return 2;
   if (walk.FoldersOnly) return 1;
@@ -52,7 +57,7 @@ bool Walk(ICompCtl* compCtl, SearchResultTarget& target, WalkControl& walk, cons
                                        callback.value());
   g_run = nullptr;
   try {
-    target.Flush();
+    target.Finish();
   } catch (...) {
     if (!run.error) run.error = std::current_exception();
   }
@@ -87,24 +92,44 @@ FindCriteria CriteriaFromInputs(const FindInputs& inputs) {
   return c;
 }
 
+QString ResultColumnText(const ResultHit& hit, int column) {
+  const qsizetype cut = hit.path.lastIndexOf(u'\\') + 1;  // the name follows the last "\"
+  switch (column) {
+    case kColName:
+      if (hit.code == kCodeFolder) return QStringLiteral(" ").append(hit.path.mid(cut));
+      return hit.path.mid(cut).toString();
+    case kColSerial: return SerialColumnText(hit.serial);
+    case kColLocation: {
+      QString location = QStringLiteral("ROOT:\\");
+      if (!hit.startFolder.isEmpty()) location.append(hit.startFolder).append(u'\\');
+      return location.append(hit.path.left(cut));
+    }
+    case kColSize: return SizeText(hit.sizeKB);
+    case kColModified: return FormatNumber(hit.date, u"yyyy/MM/dd hh:mm AMPM");
+    case kColNote: return hit.note.toString();
+    default: return QString();
+  }
+}
+
+ResultRow RowOfHit(const ResultHit& hit) {
+  ResultRow row;
+  row.text = ResultColumnText(hit, kColName);
+  row.icon = hit.code + 1;
+  row.tag = QStringLiteral("0") + QChar(u'0' + hit.code);
+  row.serial = ResultColumnText(hit, kColSerial);
+  row.location = ResultColumnText(hit, kColLocation);
+  row.size = ResultColumnText(hit, kColSize);
+  row.modified = ResultColumnText(hit, kColModified);
+  row.note = ResultColumnText(hit, kColNote);
+  row.date = hit.date;
+  return row;
+}
+
 bool BuildResultRow(const QString& rawPath, double serial, const QString& note, LONG sizeKB, DATE date,
                     const QString& kind, const QString& startFolder, ResultRow& row) {
-  const QString path = rawPath.startsWith(u'\\') ? rawPath.mid(1) : rawPath;
-  const QString name = NameOfPath(path);
-  QString code;
-  GetItemTypeText(kind, code, name);
-  if (code.isEmpty()) return false;
-  row.tag = code;
-  row.icon = code.toInt() + 1;
-  row.text = kind == u"FOLDER" ? QStringLiteral(" ") + name : name;
-  row.serial = SerialColumnText(serial);
-  row.location = QStringLiteral("ROOT:\\");
-  if (!startFolder.isEmpty()) row.location += startFolder + QStringLiteral("\\");
-  row.location += FolderOfPath(path);
-  row.size = SizeText(sizeKB);
-  row.modified = FormatNumber(date, u"yyyy/MM/dd hh:mm AMPM");
-  row.note = note;
-  row.date = date;
+  QStringView path(rawPath);
+  if (path.startsWith(u'\\')) path = path.mid(1);
+  row = RowOfHit({path, note, startFolder, serial, sizeKB, date, ItemTypeCode(kind)});
   return true;
 }
 
@@ -116,18 +141,24 @@ LONG OnSearchResultItem(BSTR path, double serial, BSTR note, LONG sizeKB, DATE t
   // Past the cap nothing is shown any more: end the walk instead of visiting the rest.
   if (walk.FoundCount > kResultCap) return -1;
   try {
-    const QString kindText = app::FromBstr(kind);
+    const QStringView kindText = View(kind);
     if (!walk.SearchText.isEmpty() && kindText != walk.SearchText) return 0;
     ++walk.FoundCount;
-    ResultRow row;
-    if (BuildResultRow(app::FromBstr(path), serial, app::FromBstr(note), sizeKB, timeA, kindText, walk.SearchText2, row)) {
-      SearchResultTarget& target = *run->target;
-      if (kindText == u"FOLDER") target.ShowFolderName(row.text.mid(1));
-      target.AddRow(row);
-      if (target.TakesColumns() && walk.FoundCount == kFirstScreenRows) target.RefreshNow();
-    }
+    ResultHit hit;
+    hit.path = View(path);
+    if (hit.path.startsWith(u'\\')) hit.path = hit.path.mid(1);
+    hit.note = View(note);
+    hit.startFolder = walk.SearchText2;
+    hit.serial = serial;
+    hit.sizeKB = sizeKB;
+    hit.date = timeA;
+    hit.code = ItemTypeCode(kindText);
+    SearchResultTarget& target = *run->target;
+    if (hit.code == kCodeFolder) target.ShowFolderName(hit.path.mid(hit.path.lastIndexOf(u'\\') + 1).toString());
+    target.AddHit(hit);
+    if (target.TakesColumns() && walk.FoundCount == kFirstScreenRows) target.RefreshNow();
     if (walk.FoundCount % kYieldEvery == 0) {
-      run->target->Flush();
+      target.Flush();
       forms::DoEvents();
     }
     return 0;

@@ -1,8 +1,9 @@
 // Shows the find window with results and the add-disk dialog during an add, each over fakes,
-// and saves what the screen shows: screenshots <folder> (find.png, adddisk.png). Run under a
+// and saves what the screen shows: screenshots <folder> (find.png, find-sorted.png, adddisk.png). Run under a
 // display (xvfb-run) to look at the windows as a person sees them.
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTimer>
@@ -21,7 +22,10 @@ using catalog_testing::ScannerHandle;
 namespace {
 
 void Shot(QWidget& w, const QString& file) {
-  QApplication::processEvents();
+  // Delayed layouts and repaints, and the display server's copy of them, take a few turns.
+  QElapsedTimer settle;
+  settle.start();
+  while (settle.elapsed() < 200) QApplication::processEvents(QEventLoop::AllEvents, 20);
   QScreen* screen = QGuiApplication::primaryScreen();
   QPixmap pixmap = screen && qgetenv("QT_QPA_PLATFORM") != "offscreen" ? screen->grabWindow(0) : w.grab();
   pixmap.save(file);
@@ -70,6 +74,8 @@ int main(int argc, char** argv) {
     find.findChild<QComboBox*>("lstName")->setCurrentText("*.mp3");
     find.FindNow();
     Shot(find, folder + "/find.png");
+    find.SortColumn(1);  // the first click on a column sorts it descending
+    Shot(find, folder + "/find-sorted.png");
   }
 
   // The add dialog while the scanner runs.
