@@ -19,6 +19,7 @@
 #include "pagesettings.h"
 #include "pagestate.h"
 #include "paging.h"
+#include "picturestore.h"
 #include "previewpass.h"
 #include "reportdrawing.h"
 #include "zoomunits.h"
@@ -104,6 +105,9 @@ class PreviewSession : private PagePasses {
   app::PrintJob& Job() { return *env_.job; }
   surface::PrinterObject& Printer() { return env_.printer(); }
   app::Designer& DesignerState() { return *env_.designer; }
+  // The designer's pictures by slot, read by the canvas, printing and the template files.
+  PictureStore& Pictures() { return pictures_; }
+  const PictureStore& Pictures() const { return pictures_; }
   bool IsDupPageAllowed() const;
   bool IsFindOffered() const;
 
@@ -121,6 +125,7 @@ class PreviewSession : private PagePasses {
   std::unique_ptr<surface::PreviewSurface> canvas_;
   std::unique_ptr<surface::RecordingSurface> scratch_;
   std::optional<std::pair<double, double>> foundRow_;
+  PictureStore pictures_;
   PageControls controls_;
   bool wholePage_ = false;
   bool canvasVisible_ = true;
