@@ -1,6 +1,7 @@
 // The control's window in a host: tree order and images, select by path, the list's columns
 // and sorting, renames and deletes with their confirmations, and the events a sink receives.
 #include <QTest>
+#include <set>
 
 #include "forms.h"
 #include "scriptedforms.h"
@@ -177,6 +178,153 @@ TEST_F(Panes, ListRenameOfADiskInDiskView) {
 }
 
 const QString kDelete = "You are about to delete an item in your disk inventory.";
+const QString kNameRefused = "Disk names may not contain the characters : \\ / and may be at most 31 characters long.";
+
+// Qt's warnings while it lives ("edit: editing failed" when an edit was refused as a fault).
+struct QtWarnings {
+  QtWarnings() { previous = qInstallMessageHandler(&Record); }
+  ~QtWarnings() { qInstallMessageHandler(previous); }
+  static void Record(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtWarningMsg) seen() << text;
+  }
+  static QStringList& seen() {
+    static QStringList s;
+    return s;
+  }
+  QtMessageHandler previous;
+};
+
+TEST_F(Panes, RenamesToNamesAPathCannotReachAreRefusedInBothPanes) {
+  Host h(catalog);
+  QtWarnings warnings;
+  const QString names[] = {"Backup/2024", "Backup\\2024", "C:", QString(32, 'D')};
+  for (const QString& name : names) {
+    SCOPED_TRACE(name.toStdString());
+    // A disk, in the tree and in the list's disk view: told why, the name kept.
+    h.ctl->SetSelectedItem(Bstr(u"Floppy1").Get(), 0);
+    script.ExpectMessage(forms::vbOK, kRename).ExpectMessage(forms::vbOK, kNameRefused);
+    TypeRename(h, 0, name);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(h.TreeSelection(), "Floppy1");
+    h.ctl->SetSelectedItem(Bstr(u"").Get(), 0);
+    h.list->setCurrentIndex(h.list->model()->index(h.ListRowOf("Floppy1"), 0));
+    script.ExpectMessage(forms::vbOK, kRename).ExpectMessage(forms::vbOK, kNameRefused);
+    TypeRename(h, 1, name);
+    EXPECT_TRUE(script.Done());
+    EXPECT_GE(h.ListRowOf("Floppy1"), 0);
+    EXPECT_EQ(h.ListRowOf(name), -1);
+    // A folder in the tree, a folder and a file in the list: no editor opens.
+    h.ctl->SetSelectedItem(Bstr(u"Floppy1/docs").Get(), 0);
+    script.ExpectMessage(forms::vbOK, kRename);
+    TypeRename(h, 0, name);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(h.TreeSelection(), "docs");
+    for (const char* item : {"sub", "A.txt"}) {
+      h.list->setCurrentIndex(h.list->model()->index(h.ListRowOf(item), 0));
+      script.ExpectMessage(forms::vbOK, kRename);
+      TypeRename(h, 1, name);
+      EXPECT_TRUE(script.Done());
+      EXPECT_GE(h.ListRowOf(item), 0);
+    }
+  }
+  // A refusal is the control's answer, not a failed edit.
+  EXPECT_FALSE(QtWarnings::seen().join("\n").contains("editing failed")) << QtWarnings::seen().join("\n").toStdString();
+  // Every item kept its name and everything inside is still reached by path.
+  EXPECT_EQ(ReadBack(catalog, u"Floppy1/docs/sub", u"deep.bin", ItemFile), S_OK);
+  EXPECT_EQ(ReadBack(catalog, u"Floppy1/docs", u"A.txt", ItemFile), S_OK);
+  EXPECT_EQ(ReadBack(catalog, u"Floppy1", u"docs", ItemFolder), S_OK);
+  Variant v;
+  EXPECT_EQ(h.ctl->GetItemInfo(Bstr(u"Floppy1/docs/sub/deep.bin").Get(), &v), S_OK);
+  EXPECT_EQ(h.ctl->Refresh(), S_OK);
+  EXPECT_EQ(Children(h.treeModel()->item(0)), QStringList({"Boot", "CD Music", "Floppy1", "Share", "zip disk"}));
+}
+
+// The catalog path GetSelectedItem(1) answers for the list's row `row`.
+std::string ListRowPath(Host& h, int row) {
+  h.list->setCurrentIndex(h.list->model()->index(row, 0));
+  Variant v;
+  EXPECT_EQ(h.ctl->GetSelectedItem(1, &v), S_OK);
+  return InfoText(v, ITEMINFO_NAME);
+}
+
+std::set<std::string> ListPaths(Host& h) {
+  std::set<std::string> out;
+  for (int r = 0; r < h.list->model()->rowCount(); ++r) out.insert(ListRowPath(h, r));
+  return out;
+}
+
+int ListRowWithPath(Host& h, const std::string& path) {
+  for (int r = 0; r < h.list->model()->rowCount(); ++r)
+    if (ListRowPath(h, r) == path) return r;
+  return -1;
+}
+
+TEST_F(Panes, ASubtreeListsRowsThatNameTheirOwnItems) {
+  {
+    // Names met on several levels, and a folder whose name holds the walk's own separator.
+    ComPtr<IOStorage> doc = NewDocument();
+    ASSERT_EQ(doc->LoadDoc(Bstr(catalog).Get()), S_OK);
+    Add(doc.Get(), u"Floppy1/docs/sub", Record(ItemFile, u"readme.txt", 9));
+    Add(doc.Get(), u"Floppy1", Record(ItemFolder, u"x\\y"));
+    Add(doc.Get(), u"Floppy1/x\\y", Record(ItemFile, u"in.txt", 1));
+    Add(doc.Get(), u"Floppy1", Record(ItemFolder, u"x"));
+    Add(doc.Get(), u"Floppy1/x", Record(ItemFolder, u"y"));
+    Add(doc.Get(), u"Floppy1/x/y", Record(ItemFile, u"in.txt", 2));
+    ASSERT_EQ(doc->CloseDoc(0), S_OK);
+  }
+  Host h(catalog);
+  h.ctl->SetSelectedItem(Bstr(u"Floppy1/docs/sub").Get(), 0);
+  ASSERT_EQ(h.ctl->SetSelectedItem(Bstr(u"Floppy1").Get(), 1), S_OK);
+  const std::string longFolder = "Floppy1/" + U8(kLongFolder);
+  EXPECT_EQ(ListPaths(h),
+            (std::set<std::string>{longFolder, longFolder + "/inside a long folder.txt", "Floppy1/Bilder",
+                                   "Floppy1/docs", "Floppy1/docs/sub", "Floppy1/docs/sub/deep.bin",
+                                   "Floppy1/docs/sub/readme.txt", "Floppy1/docs/A.txt", "Floppy1/docs/b.doc",
+                                   "Floppy1/x\\y", "Floppy1/x\\y/in.txt", "Floppy1/x", "Floppy1/x/y",
+                                   "Floppy1/x/y/in.txt", U8(u"Floppy1/Ärger"), "Floppy1/readme.txt"}));
+  // The deep row's delete deletes exactly its own item.
+  int row = ListRowWithPath(h, "Floppy1/docs/sub/readme.txt");
+  ASSERT_GE(row, 0);
+  h.list->setCurrentIndex(h.list->model()->index(row, 0));
+  script.ExpectMessage(forms::vbOK, kDelete);
+  QTest::keyClick(h.list, Qt::Key_Delete);
+  EXPECT_TRUE(script.Done());
+  EXPECT_EQ(ReadBack(catalog, u"Floppy1/docs/sub", u"readme.txt", ItemFile), STG_E_FILENOTFOUND);
+  EXPECT_EQ(ReadBack(catalog, u"Floppy1", u"readme.txt", ItemFile), S_OK);
+  EXPECT_EQ(ListRowWithPath(h, "Floppy1/docs/sub/readme.txt"), -1);
+  EXPECT_GE(ListRowWithPath(h, "Floppy1/readme.txt"), 0);
+  row = ListRowWithPath(h, "Floppy1/x/y/in.txt");
+  ASSERT_GE(row, 0);
+  h.list->setCurrentIndex(h.list->model()->index(row, 0));
+  script.ExpectMessage(forms::vbOK, kDelete);
+  QTest::keyClick(h.list, Qt::Key_Delete);
+  EXPECT_TRUE(script.Done());
+  EXPECT_EQ(ReadBack(catalog, u"Floppy1/x/y", u"in.txt", ItemFile), STG_E_FILENOTFOUND);
+  EXPECT_EQ(ReadBack(catalog, u"Floppy1/x\\y", u"in.txt", ItemFile), S_OK);
+
+  // A deep folder: its rows and its tree item go; the tree's selection inside it moves up.
+  row = ListRowWithPath(h, "Floppy1/docs/sub");
+  ASSERT_GE(row, 0);
+  h.list->setCurrentIndex(h.list->model()->index(row, 0));
+  script.ExpectMessage(forms::vbOK, kDelete);
+  QTest::keyClick(h.list, Qt::Key_Delete);
+  EXPECT_TRUE(script.Done());
+  EXPECT_EQ(ReadBack(catalog, u"Floppy1/docs", u"sub", ItemFolder), STG_E_FILENOTFOUND);
+  EXPECT_EQ(ReadBack(catalog, u"Floppy1/docs", u"A.txt", ItemFile), S_OK);
+  EXPECT_EQ(h.TreeSelection(), "docs");
+  EXPECT_EQ(Children(h.treeModel()->item(0)->child(2)->child(2)), QStringList());
+
+  // A double click on a subtree row's folder selects that folder in the tree.
+  ASSERT_EQ(h.ctl->SetSelectedItem(Bstr(u"Floppy1").Get(), 1), S_OK);
+  row = ListRowWithPath(h, "Floppy1/x/y");
+  ASSERT_GE(row, 0);
+  h.sink.events.clear();
+  QTest::mouseDClick(h.list->viewport(), Qt::LeftButton, {},
+                     h.list->visualRect(h.list->model()->index(row, 0)).center());
+  ASSERT_FALSE(h.sink.events.empty());
+  EXPECT_EQ(h.sink.events.back(), "DblClick(100)");
+  EXPECT_EQ(h.TreeSelection(), "y");
+}
 
 TEST_F(Panes, TreeDeleteAsksAndRemovesOnlyWhatTheCatalogLetGo) {
   Host h(catalog);

@@ -5,6 +5,7 @@
 #include "forms.h"
 #include "global.h"
 #include "iteminfovariant.h"
+#include "itemnames.h"
 #include "itemtypes.h"
 #include "notes.h"
 #include "vbrt.h"
@@ -51,8 +52,8 @@ void AddDiskFlow::Check(HRESULT hr) {
 
 QString AddDiskFlow::FilterName(const QString& text) {
   QString s = text;
-  s.remove(u':').remove(u'\\').remove(u'/');
-  return s.left(31);
+  for (char16_t c : kDiskNameRefusedChars) s.remove(QChar(c));
+  return s.left(static_cast<qsizetype>(kMaxDiskNameLength));
 }
 
 double AddDiskFlow::NextSerial(SHORT code) const {

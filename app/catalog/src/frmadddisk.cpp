@@ -25,6 +25,7 @@
 #include "frmlogin.h"
 #include "global.h"
 #include "iteminfovariant.h"
+#include "itemnames.h"
 #include "programfolder.h"
 #include "settings.h"
 #include "volumes.h"
@@ -104,7 +105,7 @@ frmAddDisk::frmAddDisk(CatalogDialogParts parts, QWidget* parent) : QDialog(pare
   auto* form = new QFormLayout;
   dName_ = new QLineEdit(this);
   dName_->setObjectName(QStringLiteral("dName"));
-  dName_->setMaxLength(31);
+  dName_->setMaxLength(static_cast<int>(kMaxDiskNameLength));
   auto* label1 = NamedLabel("Label1", QStringLiteral("Disk Name:"), this);
   form->addRow(label1, dName_);
   auto* catRow = new QHBoxLayout;

@@ -106,7 +106,8 @@ class frmMain : public QMainWindow {
   bool CatalogOpen() const;
   void FindCommand();
   void PropertiesCommand();
-  void RenameCommand();
+  // Renames the selection of `pane` (kTreePane, kListPane) in place.
+  void RenameCommand(SHORT pane);
   void DeleteCommand();
   void RefreshCommand();
   void OptionsCommand(const QString& showOnly = QString());

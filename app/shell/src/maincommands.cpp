@@ -26,7 +26,19 @@ namespace app {
 
 namespace {
 const QString kNoCatalog = QStringLiteral("There is no open catalog. Please open one with File|Open/New Catalog.");
+
+// The browser's pane that holds the keyboard focus (a label editor open in a pane counts as
+// that pane); none when the focus is outside the browser.
+std::optional<SHORT> PaneWithFocus(const QWidget* controlWindow) {
+  QWidget* focus = QApplication::focusWidget();
+  if (!controlWindow || !focus || !controlWindow->isAncestorOf(focus)) return std::nullopt;
+  for (QWidget* w = focus; w && w != controlWindow; w = w->parentWidget()) {
+    if (w->objectName() == QLatin1String("list")) return kListPane;
+    if (w->objectName() == QLatin1String("tree")) return kTreePane;
+  }
+  return std::nullopt;
 }
+}  // namespace
 
 void frmMain::ConnectCommands() {
   auto on = [this](const char* name, std::function<void()> handler) {
@@ -70,7 +82,9 @@ void frmMain::ConnectCommands() {
 
   for (const char* name : {"mnuFind", "mnuFind1"}) on(name, [this] { FindCommand(); });
   for (const char* name : {"mnuFileDelete", "mnuDel1", "mnuDel2"}) on(name, [this] { DeleteCommand(); });
-  for (const char* name : {"mnuFileRename", "mnuRename1"}) on(name, [this] { RenameCommand(); });
+  // File|Rename acts in the pane the user works in; the popup's Rename in the pane it popped up over.
+  on("mnuFileRename", [this] { RenameCommand(PaneWithFocus(controlWindow_).value_or(main_.LastClickPane)); });
+  on("mnuRename1", [this] { RenameCommand(main_.RightClickPane); });
   for (const char* name : {"mnuFileProp", "mnuProp1", "mnuProp2"}) on(name, [this] { PropertiesCommand(); });
   for (const char* name : {"mnuRefresh", "mnuRefresh1", "mnuRefresh2"}) on(name, [this] { RefreshCommand(); });
   for (const char* name : {"mnuOptions", "mnuOptions1"}) on(name, [this] { OptionsCommand(); });
@@ -167,8 +181,8 @@ void frmMain::PropertiesCommand() {
   if (IsItemInfo(app_.selection.SelectedItemInfo)) ShowProperties(this);
 }
 
-void frmMain::RenameCommand() {
-  if (control_) control_->Rename(main_.RightClickPane);
+void frmMain::RenameCommand(SHORT pane) {
+  if (control_) control_->Rename(pane);
 }
 
 void frmMain::DeleteCommand() {

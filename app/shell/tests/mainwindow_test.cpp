@@ -289,6 +289,40 @@ TEST_F(MainWindowTest, DoubleClickOpensOnlyFromTheList) {
   EXPECT_EQ(w.state().LastClickPane, kTreePane);
 }
 
+TEST_F(MainWindowTest, FileRenameActsInThePaneWithTheFocus) {
+  frmMain& w = Make();
+  w.Form_Load();
+  // The browser's panes, as the control names them.
+  ASSERT_TRUE(control->window);
+  auto* tree = new QLineEdit(control->window);
+  tree->setObjectName(QStringLiteral("tree"));
+  auto* list = new QLineEdit(control->window);
+  list->setObjectName(QStringLiteral("list"));
+  auto* elsewhere = new QLineEdit(&w);
+  control->FireTreeNodeChanged(Item(QStringLiteral("Floppy1"), QStringLiteral("Floppy Disk")));
+  w.show();
+  w.activateWindow();
+  QApplication::processEvents();
+  auto renameWith = [&](QWidget* focus, const char* action) {
+    focus->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), focus);
+    control->calls.clear();
+    Action(action)->trigger();
+    return control->calls.filter(QStringLiteral("Rename")).join(QLatin1Char(' '));
+  };
+  // No click yet, the list has the focus: its selection is renamed, not the tree's disk.
+  EXPECT_EQ(renameWith(list, "mnuFileRename"), QStringLiteral("Rename(1)"));
+  control->FireRClick(kListPane);
+  EXPECT_EQ(renameWith(tree, "mnuFileRename"), QStringLiteral("Rename(0)"));
+  // The focus outside the browser: the pane clicked last.
+  EXPECT_EQ(renameWith(elsewhere, "mnuFileRename"), QStringLiteral("Rename(1)"));
+  control->FireClick(kTreePane);
+  EXPECT_EQ(renameWith(elsewhere, "mnuFileRename"), QStringLiteral("Rename(0)"));
+  // The popup's Rename acts where it popped up.
+  EXPECT_EQ(renameWith(tree, "mnuRename1"), QStringLiteral("Rename(1)"));
+}
+
 TEST_F(MainWindowTest, ToolbarEntriesTextLabelsAndTheSecurityPanel) {
   WriteSettings(QString::fromLatin1(kDrivesSet));
   frmMain& w = Make();

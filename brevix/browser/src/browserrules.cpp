@@ -177,6 +177,34 @@ int CompareEntries(const ListEntry& ea, const ListEntry& eb, int key) {
   return d * r;
 }
 
+std::u16string RowPath(const std::u16string& folder, const std::u16string& name) {
+  return folder.empty() ? name : folder + u'/' + name;
+}
+
+bool IsAtOrBelow(std::u16string_view path, std::u16string_view top) {
+  return path.starts_with(top) && (path.size() == top.size() || path[top.size()] == u'/');
+}
+
+std::u16string SubtreeFolders::Place(std::u16string_view folderText, const ItemRecord& hit) {
+  while (!chain_.empty() && chain_.back().text != folderText) chain_.pop_back();
+  std::u16string folder;
+  if (!chain_.empty()) {
+    folder = chain_.back().path;
+  } else if (folderText.empty()) {
+    folder = start_;
+  } else {
+    // A folder the walk did not deliver: its text read as a path.
+    std::u16string rest(folderText);
+    std::replace(rest.begin(), rest.end(), u'\\', u'/');
+    folder = RowPath(start_, rest);
+  }
+  if (hit.kind != ItemFile) {
+    std::u16string text = folderText.empty() ? hit.name : std::u16string(folderText) + u'\\' + hit.name;
+    chain_.push_back({std::move(text), RowPath(folder, hit.name)});
+  }
+  return folder;
+}
+
 std::optional<std::u16string> EditedName(std::u16string_view text) {
   if (text.empty()) return std::nullopt;
   const std::size_t counted = text.size();

@@ -63,6 +63,33 @@ int LastColumnWidth(int viewMode, int listWidth, int scrollBarWidth);
 struct ListEntry {
   ItemRecord record;
   bool readable = true;
+  // The catalog path of the folder holding the item, for a row of a subtree listing; none: the
+  // folder the tree selects.
+  std::optional<std::u16string> folder;
+};
+
+// The catalog path of the item a row names: its folder's path, "/" and its name.
+std::u16string RowPath(const std::u16string& folder, const std::u16string& name);
+// Whether `path` is `top` or lies below it.
+bool IsAtOrBelow(std::u16string_view path, std::u16string_view top);
+
+// The folders of a subtree listing's rows. The walk gives each hit the path text of the folder
+// holding it (names joined by "\" from the start, which a name holding "\" makes ambiguous);
+// every folder comes before what lies in it, so a hit's folder is the one of that text among
+// the folders met on the way down to it.
+class SubtreeFolders {
+ public:
+  explicit SubtreeFolders(std::u16string start) : start_(std::move(start)) {}
+  // The catalog path of the folder holding `hit`, whose folder's path text is `folderText`;
+  // a disk or folder hit then leads to what follows it.
+  std::u16string Place(std::u16string_view folderText, const ItemRecord& hit);
+
+ private:
+  struct Level {
+    std::u16string text, path;
+  };
+  std::u16string start_;
+  std::vector<Level> chain_;
 };
 
 int ListImage(const ListEntry& e);

@@ -254,10 +254,10 @@ HRESULT CompCtl::Rename(SHORT iControl) {
   if (!w) return S_OK;
   if (iControl == 1) {
     const QModelIndex cur = w->list()->currentIndex();
-    if (cur.isValid()) w->list()->edit(w->listModel()->index(cur.row(), 0));
+    if (cur.isValid()) w->list()->StartEdit(w->listModel()->index(cur.row(), 0));
   } else if (iControl == 0) {
     const QModelIndex cur = w->tree()->currentIndex();
-    if (cur.isValid()) w->tree()->edit(cur);
+    if (cur.isValid()) w->tree()->StartEdit(cur);
   }
   return S_OK;
 }
@@ -275,9 +275,11 @@ HRESULT CompCtl::ReadSelectedItem(SHORT source, VARIANT* pData) {
   if (source == 1) {
     const int row = ListSelectionRow();
     if (row < 0) return S_OK;
-    // The record behind the selection mark itself (a case twin's record never stands in).
-    ItemRecord r = w->listModel()->EntryOfRow(row).record;
-    if (savedTreePath_ && !savedTreePath_->empty()) r.name = *savedTreePath_ + u"/" + r.name;
+    // The record behind the selection mark itself (a case twin's record never stands in),
+    // named by its own path.
+    const ListEntry& entry = w->listModel()->EntryOfRow(row);
+    ItemRecord r = entry.record;
+    r.name = PathOfRow(entry);
     return PackItemInfo(r, pData);
   }
   if (source != 0) return S_OK;
@@ -358,8 +360,10 @@ HRESULT CompCtl::SetSelectedItem(BSTR itmPath, SHORT iSource) {
     w->listModel()->Clear();
     xcom::ScopedToken cb(xcom::TokenKind::ItemRecordCallback, &ListWalkRecord);
     WalkTarget target(*this);
+    subtree_.emplace(path);
     doc_->FindItem(nullptr, nullptr, nullptr, 0, 0, 0, SEARCH_ALL, -cb.value());
-    w->listModel()->Sort(sortKey_);
+    subtree_.reset();
+    if (window_) window_->listModel()->Sort(sortKey_);
   }
   return S_OK;
 }

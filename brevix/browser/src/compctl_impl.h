@@ -136,7 +136,7 @@ class CompCtl : public xcom::DispatchImpl<CompCtl, ICompCtl>,
   void OnTrayActivated(LONG mouseMessage);
 
   // ---- For the record callback of a listing walk
-  LONG AppendWalkRecord(const ItemRecord* record, LONG count);
+  LONG AppendWalkRecord(std::u16string_view folderText, const ItemRecord* record, LONG count);
 
  private:
   friend class DocSession;
@@ -181,6 +181,11 @@ class CompCtl : public xcom::DispatchImpl<CompCtl, ICompCtl>,
   void ReloadTree();
   void ClearPanes();
   void ResetSelectionRecord(const std::u16string& name);
+  // The tree item the catalog path names exactly; none when a piece is missing.
+  QStandardItem* TreeItemAt(const std::u16string& path) const;
+  // Whether a disk may be renamed to `name`: a name the add-disk dialog takes, and one no other
+  // disk has; otherwise the user is told why not.
+  bool MayNameDisk(const std::u16string& name);
   HRESULT RenameDisk(const std::u16string& oldName, const std::u16string& newName, int mode);
   void DeleteTreeSelection();
 
@@ -189,6 +194,8 @@ class CompCtl : public xcom::DispatchImpl<CompCtl, ICompCtl>,
   HRESULT FillList(SHORT location, const std::u16string& folderPath);
   void DeleteListSelection();
   int ListSelectionRow() const;
+  // The catalog path of the item a row shows.
+  std::u16string PathOfRow(const ListEntry& entry);
 
   // Services (compctl_services.cpp)
   void RemoveTrayIcon();
@@ -211,6 +218,7 @@ class CompCtl : public xcom::DispatchImpl<CompCtl, ICompCtl>,
   int viewMode_ = VIEW_FOLDER;
   bool reloading_ = false;
   std::optional<std::u16string> savedTreePath_;
+  std::optional<SubtreeFolders> subtree_;  // while a subtree listing walks
   ItemRecord selection_;
   LONG allowDelete_ = 1;
   enControlType controlType_ = TWO_PANE;

@@ -29,18 +29,24 @@ WalkTarget::WalkTarget(CompCtl& c) : previous_(t_walkTarget) { t_walkTarget = &c
 WalkTarget::~WalkTarget() { t_walkTarget = previous_; }
 CompCtl* WalkTarget::Current() { return t_walkTarget; }
 
-LONG ListWalkRecord(BSTR, ItemRecord* record, LONG hitCount) {
+LONG ListWalkRecord(BSTR folderPath, ItemRecord* record, LONG hitCount) {
   CompCtl* c = WalkTarget::Current();
   if (!c) return -1;
-  return c->AppendWalkRecord(record, hitCount);
+  return c->AppendWalkRecord(xcom::BstrView(folderPath), record, hitCount);
 }
 
-LONG CompCtl::AppendWalkRecord(const ItemRecord* record, LONG count) {
+LONG CompCtl::AppendWalkRecord(std::u16string_view folderText, const ItemRecord* record, LONG count) {
   if (!window_ || !record || count > kMaxWalkRows) return -1;
   std::vector<ListEntry> one(1);
   one[0].record = *record;
+  // Each row keeps the folder it lies in, so that it names its own item.
+  if (subtree_) one[0].folder = subtree_->Place(folderText, *record);
   window_->listModel()->Append(std::move(one));
   return 0;
+}
+
+std::u16string CompCtl::PathOfRow(const ListEntry& e) {
+  return RowPath(e.folder ? *e.folder : savedTreePath_.value_or(std::u16string()), e.record.name);
 }
 
 int CompCtl::ListSelectionRow() const {
@@ -139,8 +145,11 @@ void CompCtl::OnListClicked() {
 void CompCtl::OnListDoubleClicked(int row) {
   if (!window_) return;
   if (row >= 0 && row < window_->listModel()->Rows()) {
-    const std::u16string text = window_->listModel()->EntryOfRow(row).record.name;
-    if (QStandardItem* child = FindChild(SelectedTreeItem(), text)) {
+    const ListEntry& entry = window_->listModel()->EntryOfRow(row);
+    // A subtree listing's row opens its own folder.
+    QStandardItem* child = entry.folder ? TreeItemAt(RowPath(*entry.folder, entry.record.name))
+                                        : FindChild(SelectedTreeItem(), entry.record.name);
+    if (child) {
       SelectTreeItem(child);
       FireI2(DISPID_VEMRA_DBLCLICK, 100);
       return;
@@ -165,17 +174,18 @@ void CompCtl::DeleteListSelection() {
   if (PaneMessage(DeletePrompt(), forms::vbOKCancel | forms::vbExclamation) != forms::vbOK) return;
   const int row = ListSelectionRow();
   if (!window_ || row < 0) return;
-  // The record's full name, not its shown text.
+  // The record's full name, not its shown text, in the row's own folder: a subtree listing's
+  // row lies in a folder of its own.
   const ListEntry entry = window_->listModel()->EntryOfRow(row);
-  std::u16string path;
-  const int n = BuildSelectionPath(&path);
+  std::u16string folder = entry.folder.value_or(std::u16string());
+  if (!entry.folder) BuildSelectionPath(&folder);
   HRESULT hr;
   {
     DocSession s(*this);
     hr = s.status();
     if (s.ok()) {
-      hr = n == 0 ? doc_->SetCurrentFolder(nullptr, FOLDER_ROOT)
-                  : doc_->SetCurrentFolder(xcom::Bstr(path).Get(), FOLDER_PATH);
+      hr = folder.empty() ? doc_->SetCurrentFolder(nullptr, FOLDER_ROOT)
+                          : doc_->SetCurrentFolder(xcom::Bstr(folder).Get(), FOLDER_PATH);
       if (SUCCEEDED(hr)) hr = doc_->DeleteFile(nullptr, xcom::Bstr(entry.record.name).Get());
     }
   }
@@ -183,10 +193,27 @@ void CompCtl::DeleteListSelection() {
   if (FAILED(hr) || !window_) return;
   const int now = ListSelectionRow() == row ? row : -1;
   if (now >= 0) window_->listModel()->RemoveRow(now);
-  if (entry.record.kind != ItemFile) {
+  if (entry.record.kind == ItemFile) return;
+  if (!entry.folder) {
     QStandardItem* parent = SelectedTreeItem();
     if (QStandardItem* child = FindChild(parent, entry.record.name)) parent->removeRow(child->row());
+    return;
   }
+  // What lay inside the folder leaves the subtree listing too, and the folder leaves the tree;
+  // a tree selection inside it moves to the folder's parent first.
+  const std::u16string path = RowPath(folder, entry.record.name);
+  window_->listModel()->RemoveRowsWhere([&](const ListEntry& e) { return e.folder && IsAtOrBelow(*e.folder, path); });
+  QStandardItem* gone = TreeItemAt(path);
+  if (!gone) return;
+  const QPersistentModelIndex target(gone->index());
+  for (QStandardItem* i = SelectedTreeItem(); i; i = i->parent()) {
+    if (i != gone) continue;
+    SelectTreeItem(gone->parent());
+    break;
+  }
+  if (!window_ || !target.isValid()) return;
+  gone = window_->treeModel()->itemFromIndex(target);
+  gone->parent()->removeRow(gone->row());
 }
 
 bool CompCtl::OnListBeginEdit(int row) {
@@ -209,15 +236,16 @@ bool CompCtl::OnListEndEdit(int row, const QString& text) {
   if (!name) return false;
   ListEntry& entry = window_->listModel()->EntryOfRow(row);
   if (entry.record.kind != ItemDisk || *name == entry.record.name) return false;
-  if (!HasDocument()) return false;
-  double used = -1.0;
-  if (SUCCEEDED(doc_->IsNameUsed(xcom::Bstr(*name).Get(), &used)) && used > 0.0) {
-    PaneMessage(NameInUseMessage(), forms::vbOKOnly | forms::vbExclamation);
-    return false;
-  }
+  if (!HasDocument() || !MayNameDisk(*name)) return false;
   const std::u16string old = entry.record.name;
   if (FAILED(RenameDisk(old, *name, 0))) return false;
-  if (window_ && row < window_->listModel()->Rows()) window_->listModel()->EntryOfRow(row).record.name = *name;
+  if (!window_ || row >= window_->listModel()->Rows()) return true;
+  ListModel* model = window_->listModel();
+  model->EntryOfRow(row).record.name = *name;
+  // A subtree listing's rows inside the disk now lie below its new name.
+  for (ListEntry& e : model->Entries()) {
+    if (e.folder && IsAtOrBelow(*e.folder, old)) *e.folder = *name + e.folder->substr(old.size());
+  }
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include "ctlwindow.h"
 #include "forms.h"
 #include "imagelist.h"
+#include "itemnames.h"
 #include "longnames.h"
 #include "namefold.h"
 
@@ -26,6 +27,9 @@ const QString kFixedDiskName =
     QStringLiteral("Disk names associated with hard drives or network drives may not be changed.");
 const QString kNameInUse =
     QStringLiteral("The specified Item Name is already in use.\nPlease enter a different name.");
+const QString kDiskNameRefused = QStringLiteral(
+    "Disk names may not contain the characters : \\ / and may be at most 31 characters long.\n"
+    "Please enter a different name.");
 
 std::u16string TextOf(const QStandardItem* item) { return item->text().toStdU16String(); }
 
@@ -152,6 +156,18 @@ QStandardItem* CompCtl::FindChild(QStandardItem* item, const std::u16string& tex
     if (c && c->text() == t) return c;
   }
   return nullptr;
+}
+
+QStandardItem* CompCtl::TreeItemAt(const std::u16string& path) const {
+  if (!window_) return nullptr;
+  QStandardItem* cur = window_->treeModel()->item(0);
+  std::u16string_view rest = path;
+  while (cur && !rest.empty()) {
+    const std::size_t cut = rest.find(u'/');
+    cur = FindChild(cur, std::u16string(rest.substr(0, cut)));
+    rest = cut == std::u16string_view::npos ? std::u16string_view() : rest.substr(cut + 1);
+  }
+  return cur;
 }
 
 HRESULT CompCtl::SelectByPath(const std::u16string& path) {
@@ -289,13 +305,22 @@ bool CompCtl::OnTreeEndEdit(const QModelIndex& index, const QString& text) {
   if (!name) return false;
   const std::u16string old = index.data(Qt::DisplayRole).toString().toStdU16String();
   if (*name == old) return false;
+  if (!doc_ || !HasDocument() || !MayNameDisk(*name)) return false;
+  return SUCCEEDED(RenameDisk(old, *name, 1));
+}
+
+bool CompCtl::MayNameDisk(const std::u16string& name) {
+  // A name a path cannot reach would cut the disk off from everything in it.
+  if (!IsAllowedDiskName(name)) {
+    PaneMessage(kDiskNameRefused, forms::vbOKOnly | forms::vbExclamation);
+    return false;
+  }
   double used = -1.0;
-  if (!doc_ || !HasDocument()) return false;
-  if (SUCCEEDED(doc_->IsNameUsed(xcom::Bstr(*name).Get(), &used)) && used > 0.0) {
+  if (SUCCEEDED(doc_->IsNameUsed(xcom::Bstr(name).Get(), &used)) && used > 0.0) {
     PaneMessage(kNameInUse, forms::vbOKOnly | forms::vbExclamation);
     return false;
   }
-  return SUCCEEDED(RenameDisk(old, *name, 1));
+  return true;
 }
 
 HRESULT CompCtl::RenameDisk(const std::u16string& oldName, const std::u16string& newName, int) {

@@ -22,6 +22,9 @@ class Pane : public QTreeView {
   Q_OBJECT
  public:
   using QTreeView::edit;
+  // Starts the label edit of `index` as the host's Rename asks for it; false when the control
+  // refuses it (the refusal is the control's answer, not a failure to report).
+  bool StartEdit(const QModelIndex& index) { return edit(index, AllEditTriggers, nullptr); }
 
  protected:
   Pane(CompCtl& control, QWidget* parent);

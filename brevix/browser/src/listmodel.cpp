@@ -144,4 +144,17 @@ void ListModel::RemoveRow(int row) {
   endRemoveRows();
 }
 
+void ListModel::RemoveRowsWhere(const std::function<bool(const ListEntry&)>& gone) {
+  // From the end, a run of neighbouring rows at a time.
+  for (int r = Rows(); r-- > 0;) {
+    if (!gone(EntryOfRow(r))) continue;
+    int first = r;
+    while (first > 0 && gone(EntryOfRow(first - 1))) --first;
+    beginRemoveRows(QModelIndex(), first, r);
+    rows_.erase(rows_.begin() + first, rows_.begin() + r + 1);
+    endRemoveRows();
+    r = first;
+  }
+}
+
 }  // namespace brevix

@@ -41,6 +41,8 @@ class ListModel : public QAbstractTableModel {
   void Sort(int sortKey);
   // Removes one row; its record stays in the vector.
   void RemoveRow(int row);
+  // Removes every row whose entry `gone` answers true for; the records stay in the vector.
+  void RemoveRowsWhere(const std::function<bool(const ListEntry&)>& gone);
 
   ListEntry& EntryOfRow(int row) { return entries_[static_cast<std::size_t>(rows_[static_cast<std::size_t>(row)])]; }
   const ListEntry& EntryOfRow(int row) const {

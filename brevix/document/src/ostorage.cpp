@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "itemnames.h"
 #include "namefold.h"
 #include "ostorage_impl.h"
 #include "unicode.h"
@@ -819,8 +820,16 @@ HRESULT OStorage::DeleteFolder(BSTR bstrName) {
 HRESULT OStorage::RenameItem(BSTR bstrPath, BSTR bstrOld, BSTR bstrNew) {
   BREVIX_REFUSE_DURING_WALK();
   if (!bstrOld || !bstrNew) return STG_E_INVALIDPARAMETER;
-  return InFolder(bstrPath, false,
-                  [&](Frame& cur) { return RenameChild(cur, FromBstr(bstrOld), FromBstr(bstrNew)); });
+  return InFolder(bstrPath, false, [&](Frame& cur) {
+    const std::u16string from = FromBstr(bstrOld), to = FromBstr(bstrNew);
+    // A disk takes only a name the add-disk dialog would take. A folder or file takes no name a
+    // catalog path could not reach, unless only its letter case changes (an update following
+    // the medium's spelling of a name it already has).
+    const bool disk = &cur == &root_;
+    if (!to.empty() && (disk ? !IsAllowedDiskName(to) : HoldsPathSeparator(to) && !EqualsIgnoreCase(from, to)))
+      return STG_E_INVALIDNAME;
+    return RenameChild(cur, from, to);
+  });
 }
 
 // ---------------------------------------------------------------------------------------------

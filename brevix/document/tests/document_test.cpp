@@ -671,6 +671,55 @@ TEST_F(DocumentTest, RenameItemReportsWhatHappened) {
   EXPECT_EQ(doc_->RenameItem(Bstr(u"Disk A").Get(), Bstr(u"UNO").Get(), Bstr(u"uno").Get()), S_OK);
 }
 
+TEST_F(DocumentTest, RenameItemRefusesNamesAPathCannotReach) {
+  ASSERT_EQ(Add(doc_.Get(), u"", Disk(u"Disk A", 1)), S_OK);
+  ASSERT_EQ(Add(doc_.Get(), u"Disk A", Folder(u"docs", 4)), S_OK);
+  ASSERT_EQ(Add(doc_.Get(), u"Disk A/docs", File(u"inner.txt", 5)), S_OK);
+  ASSERT_EQ(Add(doc_.Get(), u"Disk A", File(u"one", 1)), S_OK);
+  ASSERT_EQ(Add(doc_.Get(), u"Disk A", File(u"Back\\slash", 2)), S_OK);  // as a medium may name a file
+  const std::u16string name31 = Repeat(u'd', 31), name32 = Repeat(u'd', 32);
+  struct Case {
+    const char16_t* folder;
+    std::u16string from, to;
+    HRESULT expected;
+  } cases[] = {
+      // A disk takes what the add-disk dialog takes: no ":", "\\" or "/", at most 31 characters.
+      {u"", u"Disk A", u"Backup/2024", STG_E_INVALIDNAME},
+      {u"", u"Disk A", u"Backup\\2024", STG_E_INVALIDNAME},
+      {u"", u"Disk A", u"C:", STG_E_INVALIDNAME},
+      {u"", u"Disk A", name32, STG_E_INVALIDNAME},
+      {u"", u"Disk A", u"disk a/", STG_E_INVALIDNAME},  // not even as a change of case
+      // A folder or file takes no path separator.
+      {u"Disk A", u"docs", u"do/cs", STG_E_INVALIDNAME},
+      {u"Disk A", u"docs", u"do\\cs", STG_E_INVALIDNAME},
+      {u"Disk A", u"one", u"o/ne", STG_E_INVALIDNAME},
+      {u"Disk A", u"one", u"o\\ne", STG_E_INVALIDNAME},
+      // What a medium's names may hold stays possible inside a disk.
+      {u"Disk A", u"one", u"o:ne", S_OK},
+      {u"Disk A", u"o:ne", name32, S_OK},
+      {u"Disk A", u"Back\\slash", u"BACK\\SLASH", S_OK},  // an update following the medium's case
+      {u"", u"Disk A", name31, S_OK},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(doc_->SetCurrentFolder(Bstr(c.folder).Get(), FOLDER_PATH), S_OK);
+    EXPECT_EQ(doc_->RenameItem(nullptr, Bstr(c.from).Get(), Bstr(c.to).Get()), c.expected)
+        << Narrow(c.from) << " -> " << Narrow(c.to);
+  }
+  // Everything refused kept its name, and what lies below it is still reached by path.
+  Reopen();
+  ItemRecord r;
+  EXPECT_EQ(Get(doc_.Get(), name31 + u"/docs", u"inner.txt", ItemFile, r), S_OK);
+  EXPECT_EQ(r.Size(), 5u);
+  EXPECT_EQ(Get(doc_.Get(), name31, name32, ItemFile, r), S_OK);
+  EXPECT_EQ(Get(doc_.Get(), name31, u"BACK\\SLASH", ItemFile, r), S_OK);
+  EXPECT_EQ(r.name, u"BACK\\SLASH");
+  double used = 0;
+  for (const char16_t* gone : {u"Backup", u"C:", u"disk a/"}) {
+    ASSERT_EQ(doc_->IsNameUsed(Bstr(gone).Get(), &used), S_OK);
+    EXPECT_LT(used, 0.0) << Narrow(gone);
+  }
+}
+
 TEST_F(DocumentTest, LongNameIdentifiersStayWithinRangeAndAreReused) {
   ASSERT_EQ(Add(doc_.Get(), u"", Disk(u"Disk A", 1)), S_OK);
   ASSERT_EQ(Add(doc_.Get(), u"Disk A", File(Repeat(u'a', 40), 1)), S_OK);  // FLD~~1
