@@ -17,7 +17,6 @@ int PaneMessage(const QString& text, int buttons);
 const QString& RenamePrompt();
 const QString& DeletePrompt();
 const QString& FixedDiskMessage();
-const QString& NameInUseMessage();
 
 namespace {
 constexpr LONG kMaxWalkRows = 32000;

@@ -72,7 +72,6 @@ int PaneMessage(const QString& text, int buttons) { return forms::MsgBox(text, b
 const QString& RenamePrompt() { return kRenamePrompt; }
 const QString& DeletePrompt() { return kDeletePrompt; }
 const QString& FixedDiskMessage() { return kFixedDiskName; }
-const QString& NameInUseMessage() { return kNameInUse; }
 
 QStandardItem* CompCtl::InsertRoot() {
   QStandardItem* root = NewTreeItem(u"ROOT", IMAGE_ROOT, IMAGE_ROOT);

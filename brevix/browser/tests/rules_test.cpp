@@ -171,6 +171,37 @@ TEST(EditedName, Rules) {
   EXPECT_EQ(EditedName(std::u16string(32, u'n')), std::u16string(32, u'n'));
 }
 
+TEST(SubtreeFolders, EachHitLiesInTheFolderMetOnTheWayDown) {
+  // A walk from "Disk/top", in its order: each folder before what lies in it.
+  struct Hit {
+    const char16_t* folderText;
+    const char16_t* name;
+    LONG kind;
+    const char16_t* folder;
+  } hits[] = {
+      {u"", u"a", ItemFolder, u"Disk/top"},
+      {u"a", u"b", ItemFolder, u"Disk/top/a"},
+      {u"a\\b", u"in.txt", ItemFile, u"Disk/top/a/b"},
+      {u"a", u"f.txt", ItemFile, u"Disk/top/a"},
+      {u"", u"a\\b", ItemFolder, u"Disk/top"},  // a name holding the walk's separator
+      {u"a\\b", u"in.txt", ItemFile, u"Disk/top/a\\b"},
+      {u"", u"top.txt", ItemFile, u"Disk/top"},
+      {u"gone\\x", u"late.txt", ItemFile, u"Disk/top/gone/x"},  // a folder the walk never gave
+  };
+  SubtreeFolders folders(u"Disk/top");
+  for (const Hit& h : hits) {
+    ItemRecord r;
+    r.name = h.name;
+    r.kind = h.kind;
+    EXPECT_EQ(folders.Place(h.folderText, r), h.folder) << xcom::Utf16ToUtf8(h.name);
+  }
+  EXPECT_EQ(RowPath(u"", u"Disk"), u"Disk");
+  EXPECT_EQ(RowPath(u"Disk", u"x"), u"Disk/x");
+  EXPECT_TRUE(IsAtOrBelow(u"Disk/a/b", u"Disk/a"));
+  EXPECT_TRUE(IsAtOrBelow(u"Disk/a", u"Disk/a"));
+  EXPECT_FALSE(IsAtOrBelow(u"Disk/ab", u"Disk/a"));
+}
+
 TEST(RecursiveNote, Table) {
   struct Case {
     const char16_t* old;
