@@ -50,6 +50,12 @@ bool Pane::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
   return QTreeView::edit(label, QAbstractItemView::AllEditTriggers, event);
 }
 
+void Pane::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  const bool hadFocus = editor && window()->focusWidget() == editor;
+  QTreeView::closeEditor(editor, hint);
+  if (hadFocus) setFocus();
+}
+
 // ---- Tree pane
 
 TreePane::TreePane(CompCtl& control, QWidget* parent) : Pane(control, parent) {

@@ -31,6 +31,9 @@ class Pane : public QTreeView {
   // The index whose label the edit opens, or an invalid one where the control refuses the edit.
   virtual QModelIndex BeginEdit(const QModelIndex& index) = 0;
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+  // A label edit ends with the focus in its pane, also when a message shown at its end (a
+  // refused name) took the focus from the editor.
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
   CompCtl& control_;
 };
