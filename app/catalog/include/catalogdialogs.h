@@ -13,6 +13,7 @@ class QWidget;
 
 namespace app {
 struct AppState;
+struct Settings;
 }
 
 namespace app::catalog {
@@ -26,6 +27,17 @@ struct CatalogDialogParts {
 
 // The parts of the whole program: Global() and the main window's browser control.
 CatalogDialogParts GlobalDialogParts();
+
+// Writes the settings to the program folder's "ctgr.ini". A file that cannot be written is
+// reported ("ERROR:   " + number + CR + description) and the settings stay as they are in
+// memory, to be written by the next save.
+void SaveSettingsReportingFailure(const Settings& settings);
+
+// Selects the item at `path` in the browser's tree ("" for the catalog root), then takes the
+// disk number of the tree's selection into SelectedDiskNumber as the main window's selection
+// handler does, so that the messages that follow name that disk whether or not the browser
+// raised a selection event (it raises none when its tree stood there already).
+void SelectInBrowser(const CatalogDialogParts& parts, const QString& path);
 
 // The catalog the browser control has open ("" without a control).
 QString CatalogFileOf(ICompCtl* compCtl);

@@ -22,7 +22,8 @@ QString FilterCategoryName(const QString& text);
 
 class frmCategory : public QDialog {
  public:
-  // save writes the settings file (SaveSettings by default).
+  // save writes the settings file; by default the edited settings go to "ctgr.ini", and a
+  // failure to write it is reported while the edited list stays in memory.
   explicit frmCategory(Settings& settings, std::function<void()> save = {}, QWidget* parent = nullptr);
 
   // Empty until OK; then the selected entry's text, or empty without a selection.

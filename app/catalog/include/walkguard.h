@@ -1,7 +1,8 @@
 // While a catalog walk runs, it yields to the event loop now and then so that Stop can be
 // clicked; a WalkGuard keeps everything else out meanwhile: input meant for any widget but the
 // allowed ones (the Stop commands) is dropped, and a window closed during the walk is closed
-// only once the walk has returned.
+// only once the walk has returned. Windows shown while the guard stands (the walk's message
+// boxes, during the walk or at its end) keep their input and close as usual.
 #pragma once
 
 #include <QList>
@@ -33,10 +34,12 @@ class WalkGuard : public QObject {
 
  private:
   bool Allowed(QObject* target) const;
+  bool ShownDuringWalk(const QObject* target) const;
 
   QList<QPointer<QObject>> allowed_;
   std::function<void()> onCloseRequest_;
   QList<QPointer<QWidget>> held_;
+  QList<QPointer<QWidget>> shown_;  // windows shown since the guard was made
   WalkGuard* outer_ = nullptr;
 };
 

@@ -12,9 +12,29 @@
 #include "frmupdate.h"
 #include "global.h"
 #include "iteminfovariant.h"
+#include "mainstate.h"
+#include "settings.h"
+#include "vbrt.h"
 #include "windowlinks.h"
 
 namespace app::catalog {
+
+void SaveSettingsReportingFailure(const Settings& settings) {
+  try {
+    app::SaveSettings(settings, SettingsFilePath());
+  } catch (const vbrt::RuntimeError& e) {
+    forms::MsgBox(QStringLiteral("ERROR:   ") + QString::number(e.number()) + QChar(u'\r') +
+                  QString::fromStdU16String(e.description()));
+  }
+}
+
+void SelectInBrowser(const CatalogDialogParts& parts, const QString& path) {
+  if (!parts.compCtl) return;
+  parts.compCtl->SetSelectedItem(ToBstr(path).Get(), 0);
+  xcom::Variant selected;
+  if (SUCCEEDED(parts.compCtl->GetSelectedItem(0, &selected)) && parts.state)
+    parts.state->selection.SelectedDiskNumber = TreeNodeStatusOf(FromControlVariant(selected)).selectedDiskNumber;
+}
 
 CatalogDialogParts GlobalDialogParts() {
   CatalogDialogParts p;

@@ -327,9 +327,7 @@ void frmAddDisk::RefreshBrowser() {
   if (parts_.compCtl) parts_.compCtl->Refresh();
 }
 
-void frmAddDisk::SelectInBrowser(const QString& name) {
-  if (parts_.compCtl) parts_.compCtl->SetSelectedItem(ToBstr(name).Get(), 0);
-}
+void frmAddDisk::SelectInBrowser(const QString& name) { app::catalog::SelectInBrowser(parts_, name); }
 
 void frmAddDisk::ShowUpdateDialog() { app::catalog::ShowUpdateDialog(parts_, parentWidget()); }
 
@@ -359,13 +357,6 @@ QString frmAddDisk::AskMediaTypeName() {
 
 void frmAddDisk::FocusName() { dName_->setFocus(); }
 
-void frmAddDisk::SaveSettings() {
-  try {
-    app::SaveSettings(parts_.state->settings, SettingsFilePath());
-  } catch (const vbrt::RuntimeError& e) {
-    forms::MsgBox(QStringLiteral("ERROR:   ") + QString::number(e.number()) + QChar(u'\r') +
-                  QString::fromStdU16String(e.description()));
-  }
-}
+void frmAddDisk::SaveSettings() { SaveSettingsReportingFailure(parts_.state->settings); }
 
 }  // namespace app::catalog

@@ -9,8 +9,8 @@
 #include <QPushButton>
 
 #include "appstate.h"
+#include "catalogdialogs.h"
 #include "global.h"
-#include "settings.h"
 
 namespace app::catalog {
 
@@ -24,7 +24,7 @@ frmCategory::frmCategory(Settings& settings, std::function<void()> save, QWidget
     : QDialog(parent), settings_(settings), save_(std::move(save)) {
   setObjectName(QStringLiteral("frmCategory"));
   setWindowTitle(QStringLiteral("Categories"));
-  if (!save_) save_ = [] { app::SaveSettings(); };
+  if (!save_) save_ = [this] { SaveSettingsReportingFailure(settings_); };
   auto* outer = new QVBoxLayout(this);
   auto* frame = new QGroupBox(this);
   frame->setObjectName(QStringLiteral("Frame1"));

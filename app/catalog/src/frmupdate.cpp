@@ -215,9 +215,7 @@ void frmUpdate::RefreshBrowser() {
   if (parts_.compCtl) parts_.compCtl->Refresh();
 }
 
-void frmUpdate::SelectInBrowser(const QString& name) {
-  if (parts_.compCtl) parts_.compCtl->SetSelectedItem(ToBstr(name).Get(), 0);
-}
+void frmUpdate::SelectInBrowser(const QString& name) { app::catalog::SelectInBrowser(parts_, name); }
 
 void frmUpdate::ShowAddDialog() { ShowAddDiskDialog(parts_, parentWidget()); }
 

@@ -1,7 +1,7 @@
 // The guard that keeps a running walk's yields from running anything but Stop.
 #include "walkguard.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QTimer>
 
@@ -33,11 +33,20 @@ WalkGuard::~WalkGuard() {
 
 bool WalkGuard::Active() { return g_guard != nullptr; }
 
+bool WalkGuard::ShownDuringWalk(const QObject* target) const {
+  const auto* widget = qobject_cast<const QWidget*>(target);
+  if (!widget) return false;
+  const QWidget* window = widget->window();
+  for (const QPointer<QWidget>& w : shown_)
+    if (w && w == window) return true;
+  return false;
+}
+
 bool WalkGuard::Allowed(QObject* target) const {
-  // A message box shown during the walk (its own report, or the Stop command's) is answered.
-  QWidget* modal = QApplication::activeModalWidget();
+  // A window shown during the walk (its message boxes: the walk's own report, the cap's
+  // notice, the Stop command's) takes its input.
+  if (ShownDuringWalk(target)) return true;
   for (QObject* o = target; o; o = o->parent()) {
-    if (modal && o == modal) return true;
     for (const QPointer<QObject>& a : allowed_)
       if (a && a == o) return true;
   }
@@ -46,9 +55,20 @@ bool WalkGuard::Allowed(QObject* target) const {
 
 bool WalkGuard::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
+    case QEvent::Show: {
+      auto* w = qobject_cast<QWidget*>(watched);
+      if (w && w->isWindow() && !shown_.contains(w)) {
+        shown_.removeAll(nullptr);
+        shown_.append(w);
+      }
+      return false;
+    }
     case QEvent::Close: {
       auto* w = qobject_cast<QWidget*>(watched);
       if (!w || !w->isWindow()) return false;
+      // A window shown during the walk closes as usual: a message box answered by its
+      // buttons, its keys or its close box ends through its own close.
+      if (ShownDuringWalk(w)) return false;
       if (!held_.contains(w)) held_.append(w);
       event->ignore();
       if (onCloseRequest_) onCloseRequest_();

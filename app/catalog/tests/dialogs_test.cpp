@@ -7,13 +7,16 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "adddiskflow.h"
 #include "appstate.h"
 #include "frmadddisk.h"
 #include "frmcategory.h"
 #include "frmprop.h"
+#include "frmupdate.h"
 #include "global.h"
 #include "iostorage.h"
 #include "notes.h"
@@ -116,6 +119,36 @@ TEST_F(PropApply, TheDialogWritesThroughTheControl) {
   EXPECT_EQ(ctl.notes, std::vector<std::u16string>{u"D/Music|MUSIC     | hello|1|MUSIC     | |1"});
 }
 
+TEST_F(PropApply, ANewCategoryThatCannotBeSavedIsReportedAndKept) {
+  // "ctgr.ini" made read-only: OK in the category editor reports the failure as the add
+  // dialog does; the edited list stays in memory and in the dialog, the file as it was.
+  const std::filesystem::path ini = std::filesystem::path(scratch_.path()) / "ctgr.ini";
+  const std::string before = "[Categories]\r\nCategory0=WORK\r\nCategory1=#@#@!@#\r\n";
+  {
+    std::ofstream out(ini, std::ios::binary);
+    out << before;
+  }
+  std::filesystem::permissions(ini, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+  app::AppState state;
+  state.settings.CategoryNames = {"WORK"};
+  state.selection.SelectedItemInfo = QVariantList{0, 0, 0, 1, 0, "D/Music", "File Folder", "WORK      | hello"};
+  catalog_testing::FakeCompCtl ctl;
+  frmProp dialog(state, &ctl);
+  script_.ExpectWindow("frmCategory", [](QWidget* form) {
+    QTest::keyClicks(form->findChild<QLineEdit*>("edCategory"), "photos");
+    form->findChild<QPushButton*>("btnAdd")->click();
+    form->findChild<QPushButton*>("cmdOK")->click();
+  });
+  script_.ExpectMessage(forms::vbOK, "ERROR:   75\r");
+  dialog.findChild<QPushButton*>("btnEdit")->click();
+  EXPECT_TRUE(script_.Done());
+  EXPECT_EQ(state.settings.CategoryNames, (QStringList{"WORK", "PHOTOS"}));
+  EXPECT_EQ(dialog.findChild<QComboBox*>("lstCategory")->currentText(), "PHOTOS");
+  std::ifstream in(ini, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), before);
+  std::filesystem::permissions(ini, std::filesystem::perms::owner_all);
+}
+
 class CategoryEditor : public catalog_testing::CatalogTest {};
 
 TEST_F(CategoryEditor, OkAndCancel) {
@@ -187,6 +220,38 @@ TEST_F(AddDialog, EnablingAndKeyFilters) {
   dialog.AddDisk();
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_TRUE(script_.Done());
+}
+
+TEST_F(AddDialog, AMediumAlreadyCataloguedIsNamedWithItsDiskNumber) {
+  // The browser selects the catalogued disk but raises no selection event (its tree stood
+  // there already): the add and update questions still name the number of that disk.
+  const struct {
+    const char* dialog;
+    const char* question;
+  } cases[] = {{"add", "under the name \"Backup\", Disk No. 100.\r"},
+               {"update", "You are about to update the data for the disk #100 cataloged under the name \"Backup\""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.dialog);
+    catalog_testing::FakeCompCtl ctl;
+    ctl.treeItems["Backup"] = FakeScanner::Info("Backup", 100, "Zip Disk");
+    CatalogDialogParts parts;
+    parts.state = &state_;
+    parts.compCtl = &ctl;
+    state_.selection.SelectedDiskNumber = 0;
+    scanner_->filed = "Backup";
+    scanner_->labelSerial = 100;
+    if (std::string(c.dialog) == "add") {
+      frmAddDisk dialog(parts);
+      script_.ExpectMessage(forms::vbNo, c.question);
+      dialog.flow().DriveChanged("d:");
+    } else {
+      frmUpdate dialog(parts);
+      script_.ExpectMessage(forms::vbCancel, c.question);
+      dialog.flow().DriveChanged("d:");
+      dialog.flow().Start();
+    }
+    EXPECT_TRUE(script_.Done());
+  }
 }
 
 // The real scanner through the component runtime.

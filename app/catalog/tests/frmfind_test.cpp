@@ -3,16 +3,18 @@
 #include "frmfind.h"
 
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
-#include <QHeaderView>
 #include <QTreeView>
+#include <functional>
 
 #include "appstate.h"
 #include "shellexecute.h"
 #include "test_support.h"
+#include "walkguard.h"
 
 using namespace app::catalog;
 using catalog_testing::FakeCompCtl;
@@ -170,6 +172,44 @@ TEST_F(FindWindow, StopAndCloseDuringASearch) {
   QTest::qWait(20);
   EXPECT_FALSE(w.isVisible());
   EXPECT_EQ(state_.shell.OpenDialogCount, 0);
+}
+
+TEST_F(FindWindow, TheCapMessageTakesItsAnswerWhileTheWalkIsGuarded) {
+  // More hits than the window lists: the cap's box comes while the walk's input guard still
+  // stands, and takes the user's answer through the real event path, whichever way it is given.
+  const struct {
+    const char* how;
+    std::function<void(QWidget* box)> answer;
+  } cases[] = {
+      {"Enter", [](QWidget* box) { QTest::keyClick(box->windowHandle(), Qt::Key_Return); }},
+      {"Escape", [](QWidget* box) { QTest::keyClick(box->windowHandle(), Qt::Key_Escape); }},
+      {"click on OK",
+       [](QWidget* box) {
+         auto* ok = box->findChild<QPushButton*>();
+         ASSERT_TRUE(ok);
+         QTest::mouseClick(box->windowHandle(), Qt::LeftButton, {}, ok->mapTo(box, ok->rect().center()));
+       }},
+      {"close box", [](QWidget* box) { box->close(); }},
+  };
+  frmFind w(Parts());
+  w.show();
+  ctl_.hits.clear();
+  for (int i = 0; i < 10050; ++i)
+    ctl_.hits.push_back({u"f" + QString::number(i).toStdU16String(), 7, u"", 1, 0, u"FILE"});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    bool guarded = false;
+    script_.ExpectRealMessage("Number of files found exceeds the maximum allowed", [&](QWidget* box) {
+      guarded = WalkGuard::Active();
+      c.answer(box);
+    });
+    Search(w, QStringLiteral("f*"));
+    EXPECT_TRUE(guarded);
+    EXPECT_TRUE(script_.Done());
+    EXPECT_FALSE(w.Searching());
+    EXPECT_EQ(w.Rows().size(), 10001);
+    EXPECT_TRUE(w.isVisible());  // the box's closing is not the find window's
+  }
 }
 
 TEST_F(FindWindow, PreviewWithoutRowsAndSaving) {

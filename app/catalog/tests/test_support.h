@@ -94,7 +94,17 @@ class FakeCompCtl : public xcom::VtableOnlyDispatch<ICompCtl> {
   HRESULT get_DocFileName(BSTR*) override { return E_NOTIMPL; }
   HRESULT put_DocFileName(BSTR) override { return E_NOTIMPL; }
   HRESULT Refresh() override { return E_NOTIMPL; }
-  HRESULT GetSelectedItem(SHORT, VARIANT*) override { return E_NOTIMPL; }
+  // The tree: the item information of the items SetSelectedItem(path, 0) can select, and the
+  // one selected, which GetSelectedItem(0) answers (E_NOTIMPL before any selection).
+  std::map<QString, QVariant> treeItems;
+  QVariant treeSelection;
+  HRESULT GetSelectedItem(SHORT pane, VARIANT* pData) override {
+    if (pane != 0 || !treeSelection.isValid()) return E_NOTIMPL;
+    if (!pData) return E_POINTER;
+    xcom::Variant v = app::ToControlVariant(treeSelection);
+    VariantClear(pData);
+    return VariantCopy(pData, &v);
+  }
   // SetItemNote's arguments, joined by "|".
   std::vector<std::u16string> notes;
   HRESULT SetItemNote(BSTR path, BSTR note, SHORT type, BSTR recur, LONG recursive) override {
@@ -114,7 +124,11 @@ class FakeCompCtl : public xcom::VtableOnlyDispatch<ICompCtl> {
   HRESULT get_AllowDelete(LONG*) override { return E_NOTIMPL; }
   HRESULT put_AllowDelete(LONG) override { return E_NOTIMPL; }
   HRESULT GetItemInfo(BSTR, VARIANT*) override { return E_NOTIMPL; }
-  HRESULT SetSelectedItem(BSTR, SHORT) override { return E_NOTIMPL; }
+  HRESULT SetSelectedItem(BSTR path, SHORT source) override {
+    if (source == 0)
+      treeSelection = treeItems.count(app::FromBstr(path)) ? treeItems[app::FromBstr(path)] : QVariant(0);
+    return S_OK;
+  }
   HRESULT BrowseForFolder(BSTR, BSTR*) override { return E_NOTIMPL; }
   HRESULT get_ControlType(enControlType*) override { return E_NOTIMPL; }
   HRESULT put_ControlType(enControlType) override { return E_NOTIMPL; }

@@ -4,10 +4,10 @@
 // files around it.
 //
 // Sound behaviour beyond the bare steps: a catalog that fails to open, or fails its password
-// gate, leaves no catalog open; a backup never replaces the open catalog itself and replaces
-// an older backup only once the new one is complete; compaction refuses to run without a
-// catalog or on its own scratch files, stops at the first failure, and puts the catalog back
-// when the fresh copy cannot take its place.
+// gate, leaves no catalog open and is not remembered for the next start; a backup never
+// replaces the open catalog itself and replaces an older backup only once the new one is
+// complete; compaction refuses to run without a catalog or on its own scratch files, stops at
+// the first failure, and puts the catalog back when the fresh copy cannot take its place.
 #pragma once
 
 #include <QString>
@@ -32,7 +32,7 @@ class CatalogFiles {
   struct Hooks {
     std::function<bool()> checkPassword;                 // the password gate for the named catalog
     std::function<void(const QString&)> status;          // status panel 1
-    std::function<void()> catalogNameChanged;            // SetCatalogNameInStatusBar
+    std::function<void(const QString&)> catalogNameChanged;  // the catalog now open ("" for none)
     std::function<DATE()> today = [] { return vbrt::Date(); };
     std::function<std::error_code(const std::filesystem::path& from, const std::filesystem::path& to)> rename;
     std::function<std::error_code(const std::filesystem::path& file)> remove;

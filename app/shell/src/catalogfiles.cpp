@@ -117,6 +117,7 @@ void CatalogFiles::Open() {
     SetDocFileName(QString());
     login_.LoginState.clear();
     if (control_) control_->Refresh();
+    if (hooks_.catalogNameChanged) hooks_.catalogNameChanged(QString());
     return;
   }
   bool admitted = false;
@@ -135,8 +136,11 @@ void CatalogFiles::Open() {
     const xcom::Bstr root = ToBstr(QString());
     control_->SetSelectedItem(root.Get(), 0);
   }
-  settings_.LastCatalogPath = DocFileName();
-  if (hooks_.catalogNameChanged) hooks_.catalogNameChanged();
+  // Only a catalog that passed its gate is the one to reopen at the next start: a refused one
+  // leaves the previous catalog (or "-1") there, never an empty name that no start can open.
+  const QString open = DocFileName();
+  if (admitted && !open.isEmpty()) settings_.LastCatalogPath = open;
+  if (hooks_.catalogNameChanged) hooks_.catalogNameChanged(open);
 }
 
 void CatalogFiles::Backup() {

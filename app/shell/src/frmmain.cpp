@@ -198,8 +198,9 @@ void frmMain::Form_Load() {
     s.SetDriveLetter(kCdRwDisk, FromBstr(cd.Get()));
   }
   // 5. The report tables live in the program folder (the report table opens them there).
-  // 6. The catalog of the last run, behind the password gate.
-  if (s.LastCatalogPath != QLatin1String("-1") && control_) {
+  // 6. The catalog of the last run, behind the password gate. An empty name (left in the
+  // settings file by a refused open of an earlier version) names no catalog either.
+  if (s.LastCatalogPath != QLatin1String("-1") && !s.LastCatalogPath.isEmpty() && control_) {
     const xcom::Bstr name = ToBstr(s.LastCatalogPath);
     HRESULT hr = control_->put_DocFileName(name.Get());
     bool ok = SUCCEEDED(hr);

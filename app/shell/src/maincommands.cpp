@@ -407,7 +407,9 @@ CatalogFiles frmMain::CatalogFileCommands() {
   CatalogFiles::Hooks hooks;
   hooks.checkPassword = [this] { return CheckThePassword(); };
   hooks.status = [this](const QString& text) { SetPanelText(QStringLiteral("1"), text); };
-  hooks.catalogNameChanged = [this] { SetCatalogNameInStatusBar(); };
+  hooks.catalogNameChanged = [this](const QString& open) {
+    SetPanelText(QStringLiteral("CAT"), CatalogNameText(open));
+  };
   hooks.owner = this;
   return CatalogFiles(control_.Get(), app_.settings, app_.login, platform::ProgramFolder(), hooks);
 }

@@ -7,6 +7,7 @@
 
 #include "catalogfiles.h"
 #include "scriptedforms.h"
+#include "settings.h"
 #include "test_support.h"
 #include "testing_qt/test_support.h"
 
@@ -42,7 +43,7 @@ class CatalogFilesTest : public ::testing::Test {
     };
     hooks.status = [this](const QString& text) { status << text; };
     hooks.checkPassword = [this] { return admit; };
-    hooks.catalogNameChanged = [this] { ++nameShown; };
+    hooks.catalogNameChanged = [this](const QString& open) { namesShown << open; };
     hooks.today = [] { return *vbrt::DateFromParts({2026, 12, 9, 15, 0, 0}); };
   }
   CatalogFiles Files() {
@@ -59,7 +60,7 @@ class CatalogFilesTest : public ::testing::Test {
   QStringList status;
   bool admit = true;
   bool failBackup = false;
-  int nameShown = 0;
+  QStringList namesShown;
   forms::ScriptedForms script{testing_qt::FailTest};
   forms::ScopedForms use{script};
 };
@@ -81,26 +82,39 @@ TEST_F(CatalogFilesTest, OpenTakesOnlyCatalogNames) {
   EXPECT_EQ(control->calls, (QStringList{QStringLiteral("DocFileName=") + Path("other.dkc"), QStringLiteral("Refresh"),
                                          QStringLiteral("SetSelectedItem(,0)")}));
   EXPECT_EQ(settings.LastCatalogPath, Path("other.dkc"));
-  EXPECT_EQ(nameShown, 1);
+  EXPECT_EQ(namesShown, QStringList{Path("other.dkc")});
   EXPECT_EQ(forms::ScreenMousePointer(), forms::vbDefault);
   EXPECT_TRUE(script.Done());
 }
 
 TEST_F(CatalogFilesTest, AFailedGateOrAFailedOpenLeavesNoCatalog) {
-  admit = false;
-  script.ExpectOpen(Path("locked.DKC"));
-  Files().Open();
-  EXPECT_TRUE(control->docFileName.isEmpty());
-  EXPECT_TRUE(settings.LastCatalogPath.isEmpty());
-  EXPECT_TRUE(login.LoginState.isEmpty());
+  // A catalog refused at its gate is not the one to reopen: the settings file keeps the
+  // previous good catalog (or "-1"), never an empty name.
+  for (const QString& previous : {catalog, QStringLiteral("-1")}) {
+    SCOPED_TRACE(previous.toStdString());
+    settings.LastCatalogPath = previous;
+    namesShown.clear();
+    admit = false;
+    script.ExpectOpen(Path("locked.DKC"));
+    Files().Open();
+    EXPECT_TRUE(control->docFileName.isEmpty());
+    EXPECT_EQ(settings.LastCatalogPath, previous);
+    EXPECT_TRUE(login.LoginState.isEmpty());
+    EXPECT_EQ(namesShown, QStringList{QString()});  // the status bar names no catalog
+    const fs::path ini = fs::path(dir.filePath(QStringLiteral("ctgr.ini")).toStdString());
+    SaveSettings(settings, ini);
+    EXPECT_TRUE(Read(QString::fromStdString(ini.string())).contains(("Name=" + previous).toUtf8()));
+  }
 
   admit = true;
   settings.LastCatalogPath = catalog;
+  namesShown.clear();
   control->docFileNameAnswer = STG_E_FILENOTFOUND;
   script.ExpectOpen(Path("gone.DKC")).ExpectMessage(forms::vbOK, QStringLiteral("ERROR:  53\r"));
   Files().Open();
   EXPECT_TRUE(control->docFileName.isEmpty());
   EXPECT_EQ(settings.LastCatalogPath, catalog);  // kept for the next start
+  EXPECT_EQ(namesShown, QStringList{QString()});
   EXPECT_TRUE(script.Done());
 }
 

@@ -9,9 +9,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QRegularExpression>
+#include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 
@@ -79,15 +81,25 @@ TEST_F(MainWindowTest, LoadOpensTheLastCatalogBehindTheGateThenRefreshes) {
 }
 
 TEST_F(MainWindowTest, NoLastCatalogSkipsTheGateAndTheRefresh) {
-  WriteSettings(QString::fromLatin1(kDrivesSet));
-  control->master.clear();
-  frmMain& w = Make();
-  w.Form_Load();
-  EXPECT_TRUE(w.PanelText(QStringLiteral("SEC")).isEmpty());
-  EXPECT_FALSE(control->calls.contains(QStringLiteral("Refresh")));
-  EXPECT_TRUE(control->calls.filter(QStringLiteral("DocFileName")).isEmpty());
-  EXPECT_FALSE(control->calls.contains(QStringLiteral("GetPossibleDrives")));  // a drive is set
-  EXPECT_EQ(w.PanelText(QStringLiteral("CAT")), QStringLiteral("-1"));
+  // No key, and the empty name an earlier version saved after a refused open.
+  const struct {
+    const char* lastFile;
+    const char* panel;
+  } cases[] = {{"", "-1"}, {"[LastFile]\r\nName=\r\n", ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.lastFile);
+    WriteSettings(QString::fromLatin1(kDrivesSet) + QString::fromLatin1(c.lastFile));
+    control->master.clear();
+    control->calls.clear();
+    frmMain& w = Make();
+    w.Form_Load();
+    EXPECT_TRUE(w.PanelText(QStringLiteral("SEC")).isEmpty());
+    EXPECT_FALSE(control->calls.contains(QStringLiteral("Refresh")));
+    EXPECT_TRUE(control->calls.filter(QStringLiteral("DocFileName")).isEmpty());
+    EXPECT_FALSE(control->calls.contains(QStringLiteral("GetPossibleDrives")));  // a drive is set
+    EXPECT_EQ(w.PanelText(QStringLiteral("CAT")), QString::fromLatin1(c.panel));
+    window.reset();
+  }
   EXPECT_TRUE(script.Done());
 }
 
@@ -115,6 +127,28 @@ TEST_F(MainWindowTest, AFailedGateLeavesNoCatalogAndCommandsThatReadItAreRefused
   w.commands().Tick();
   EXPECT_FALSE(updated);
   EXPECT_TRUE(script.Done());
+}
+
+TEST_F(MainWindowTest, AStartUpErrorBoxOutlivesTheSplash) {
+  // The splash closes (and deletes itself) while a start-up error box is still open: the box
+  // is not the splash's, so it stays up and takes its answer.
+  WriteSettings(QString::fromLatin1(kDrivesSet) + QStringLiteral("[LastFile]\r\nName=/x/GONE.DKC\r\n"));
+  control->docFileNameAnswer = STG_E_FILENOTFOUND;
+  frmMain& w = Make();
+  script.ExpectRealMessage(QStringLiteral("ERROR:  53"), [&](QWidget* shown) {
+    QPointer<QWidget> box(shown);
+    QPointer<QWidget> splash = w.findChild<QWidget*>(QStringLiteral("frmSplash"));
+    ASSERT_TRUE(splash);
+    splash->close();  // as its timer does after two seconds
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(splash);
+    ASSERT_TRUE(box) << "the box went with the splash";
+    EXPECT_TRUE(box->isVisible());
+    QTest::keyClick(box->windowHandle(), Qt::Key_Return);
+  });
+  w.Form_Load();
+  EXPECT_TRUE(script.Done());
+  EXPECT_TRUE(control->docFileName.isEmpty());
 }
 
 TEST_F(MainWindowTest, FirstActivationWarnsOnceThenOpensTheOptions) {

@@ -68,6 +68,12 @@ class ScriptedForms : public Forms {
   // is expected to close it (click its OK, call close()); a window still open afterwards is a
   // failure and is closed. The result is the QDialog's result code, else 0.
   ScriptedForms& ExpectWindow(const QString& objectName, std::function<void(QWidget* form)> script);
+  // A message box shown for real, as the program shows it (a Qt box run modally, owned as the
+  // program's boxes are). The script runs with the box from the box's own modal loop and is
+  // expected to answer it through the box's input as a user would (key presses or clicks sent
+  // to the box's window); a box still open afterwards is a failure and is closed. The answer
+  // is the button the box was answered with.
+  ScriptedForms& ExpectRealMessage(const QString& expectText, std::function<void(QWidget* box)> script);
 
   // Everything shown so far, in order.
   const std::vector<ShownModal>& Shown() const { return shown_; }
@@ -100,6 +106,7 @@ class ScriptedForms : public Forms {
   // The next answer if it is of that kind and matches; reports a failure otherwise.
   std::optional<Answer> Take(const ShownModal& shown, const QString& matchText);
   void Fail(const QString& message);
+  int RealMessageBox(const MessageRequest& request, const std::function<void(QWidget*)>& script);
 
   FailureHandler onFailure_;
   std::vector<Answer> queue_;   // answers in order; next_ is the first one not used

@@ -29,7 +29,16 @@ namespace forms {
 
 namespace {
 
-QWidget* OwnerOr(QWidget* owner) { return owner ? owner : QApplication::activeWindow(); }
+// A modal shown without an owner belongs to the active window. A splash screen is never the
+// owner: it closes and deletes itself on its own time, which would take an open box with it;
+// the window that shows the splash owns the modal instead (or nothing does).
+QWidget* OwnerOr(QWidget* owner) {
+  if (owner) return owner;
+  QWidget* active = QApplication::activeWindow();
+  while (active && active->windowType() == Qt::SplashScreen)
+    active = active->parentWidget() ? active->parentWidget()->window() : nullptr;
+  return active;
+}
 
 QColor FromColorRef(LONG c) {
   const auto v = static_cast<DWORD>(c);

@@ -1,14 +1,17 @@
 // The scripted forms services of the tests.
 #include "scriptedforms.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 
+#include "qtforms.h"
 #include "rules.h"
 
 namespace forms {
@@ -124,6 +127,11 @@ ScriptedForms& ScriptedForms::ExpectWindow(const QString& objectName, std::funct
   return *this;
 }
 
+ScriptedForms& ScriptedForms::ExpectRealMessage(const QString& expectText, std::function<void(QWidget*)> script) {
+  Queue(ModalKind::Message, expectText).script = std::move(script);
+  return *this;
+}
+
 std::optional<ScriptedForms::Answer> ScriptedForms::Take(const ShownModal& shown, const QString& matchText) {
   shown_.push_back(shown);
   const QString what = QStringLiteral("%1 \"%2\"").arg(QString::fromLatin1(ModalKindName(shown.kind)), matchText);
@@ -155,11 +163,32 @@ int ScriptedForms::MessageBox(const MessageRequest& request) {
   const int escape = detail::EscapeAnswer(request.buttons);
   std::optional<Answer> a = Take(shown, request.prompt);
   if (!a) return escape;
+  if (a->script) return RealMessageBox(request, a->script);
   if (!detail::Offers(request.buttons, a->button)) {
     Fail(QStringLiteral("answer %1 is not a button of the message box \"%2\"").arg(a->button).arg(request.prompt));
     return escape;
   }
   return a->button;
+}
+
+int ScriptedForms::RealMessageBox(const MessageRequest& request, const std::function<void(QWidget*)>& script) {
+  // The box is up once its modal loop runs: the script acts from there, then the box must be
+  // gone (answered) before the loop is given back.
+  QTimer::singleShot(0, [this, script, prompt = request.prompt] {
+    QPointer<QMessageBox> box;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
+    if (!box) {
+      Fail(QStringLiteral("the message box \"%1\" is not shown").arg(prompt));
+      return;
+    }
+    script(box);
+    if (box && box->isVisible()) {
+      Fail(QStringLiteral("the message box \"%1\" took no answer").arg(prompt));
+      box->hide();  // ends its modal loop without a close, which whatever swallowed the answer may hold
+    }
+  });
+  return QtForms().MessageBox(request);
 }
 
 std::optional<QString> ScriptedForms::InputBox(const InputRequest& request) {
