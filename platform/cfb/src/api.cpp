@@ -625,7 +625,7 @@ HRESULT OpenExisting(int fd, bool fdWritable, const std::string& path, DWORD mod
 // allows it, so that no one ever sees it half-written. EEXIST when the name is taken.
 int CreateEmpty(const std::string& path, HRESULT* hr) {
   std::vector<std::uint8_t> image = Docfile::EmptyFileImage();
-  int fd = ::open(DirOf(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  int fd = OpenAnonymousIn(DirOf(path));
   if (fd >= 0) {
     try {
       if (!LockWhole(fd, true)) Throw(STG_E_LOCKVIOLATION);
@@ -670,7 +670,7 @@ int CreateEmpty(const std::string& path, HRESULT* hr) {
 // rather than one that misses what the release would have written. Returns false where the
 // system makes no anonymous files (the caller makes the file under its name then).
 bool CreateBeside(const std::string& path, DWORD mode, const std::u16string& name, IStorage** pp, HRESULT* hr) {
-  int dataFd = ::open(DirOf(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  int dataFd = OpenAnonymousIn(DirOf(path));
   if (dataFd < 0) {
     if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return false;
     *hr = errno == ENOENT ? STG_E_PATHNOTFOUND : ErrnoStatus(errno);
@@ -704,8 +704,14 @@ HRESULT CreateReplacing(const std::string& path, DWORD mode, const std::u16strin
   ::fstat(lockFd, &st);
   std::string real = RealPath(path);
   RemoveStaleReplacement(real);
+  // A release of the old file that was cut short is undone first: its journal must not
+  // outlive the old file and meet the new one at this path.
+  if (HRESULT hr = Journal::Recover(real + "-journal", lockFd); FAILED(hr)) {
+    ::close(lockFd);
+    return hr;
+  }
   std::string tempName;
-  int dataFd = ::open(DirOf(real).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  int dataFd = OpenAnonymousIn(DirOf(real));
   if (dataFd < 0) {
     // No anonymous files here: build the new file under the replacement name instead.
     tempName = Docfile::ReplacementName(real);
