@@ -559,6 +559,10 @@ bool SameFile(int fd, const std::string& path) {
 // Only the holder of the old file's lock creates or removes it.
 void RemoveStaleReplacement(const std::string& real) { ::unlink(Docfile::ReplacementName(real).c_str()); }
 
+// A file just made at its path, and locked, has no release to undo: a journal beside it was
+// left by an earlier file of that name, deleted since, and must not be played over this one.
+void RemoveStaleJournal(const std::string& path) { ::unlink((RealPath(path) + "-journal").c_str()); }
+
 HRESULT OpenLocked(const std::string& path, bool wantWrite, int* fdOut, bool* writable) {
   for (int attempt = 0; attempt < 8; ++attempt) {
     bool rw = true;
@@ -636,7 +640,10 @@ int CreateEmpty(const std::string& path, HRESULT* hr) {
       return -1;
     }
     std::string proc = "/proc/self/fd/" + std::to_string(fd);
-    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return fd;
+    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      RemoveStaleJournal(path);
+      return fd;
+    }
     int err = errno;
     ::close(fd);
     if (err == EEXIST || err == ENOENT || err == EACCES) {
@@ -662,6 +669,7 @@ int CreateEmpty(const std::string& path, HRESULT* hr) {
     *hr = f.hr;
     return -1;
   }
+  RemoveStaleJournal(path);
   return fd;
 }
 

@@ -307,9 +307,15 @@ void Docfile::Flush() {
     // A new file with nothing to replace appears at its path only now, whole: linked in under
     // its name, never over a file someone made there meanwhile.
     writeAll();
+    // A journal beside a name that holds no file was left by a file deleted since; it must
+    // not meet this one there.
+    const std::string staleJournal = finalPath_ + "-journal";
+    struct stat there {};
+    if (::lstat(finalPath_.c_str(), &there) != 0 && errno == ENOENT) ::unlink(staleJournal.c_str());
     std::string proc = "/proc/self/fd/" + std::to_string(fd_);
     if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, finalPath_.c_str(), AT_SYMLINK_FOLLOW) != 0)
       Throw(errno == EEXIST ? STG_E_FILEALREADYEXISTS : ErrnoStatus(errno));
+    ::unlink(staleJournal.c_str());  // the file at the name is this one now, and locked
     SyncFolderOf(finalPath_);
     mode_ = Mode::InPlace;
   } else {

@@ -276,6 +276,10 @@ Replayed Belongs(int jfd, int mainFd, std::uint64_t jsize, bool checkIdentity, s
   if (Crc32(head, kHeadCrcAt) != crc) return Replayed::NotBegun;
   *oldLength = Get64(head + kLengthAt);
   *recordsAt = kHeadSize;
+  // A release only ever lengthens its file: one shorter than it was is not this journal's.
+  struct stat st {};
+  if (::fstat(mainFd, &st) != 0) return Replayed::Failed;
+  if (checkIdentity && static_cast<std::uint64_t>(st.st_size) < *oldLength) return Replayed::Foreign;
   if (!checkIdentity || std::memcmp(now, head + kBeforeAt, kHeaderBytes) == 0) return Replayed::Done;
   // The header after is the journal's last record, once the release is about to write it.
   std::uint64_t at = kHeadSize;

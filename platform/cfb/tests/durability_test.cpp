@@ -277,3 +277,40 @@ TEST(PowerLoss, AJournalOfNeitherStateIsKeptAndTheOpenRefused) {
   // The catalog it belongs to still recovers from it.
   EXPECT_EQ(DumpRW(a), Before());
 }
+
+TEST(PowerLoss, AJournalLeftByADeletedFileIsNotPlayedOverANewOneOfItsName) {
+  for (bool anonymous : {true, false}) {
+    SCOPED_TRACE(anonymous ? "unnamed files" : "no unnamed files");
+    TempDir dir;
+    std::string f = dir.file("reused.dkc");
+    Create(f);  // an empty file: its header is every young file's header
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      Hook hook;
+      hook.killAt = S::FileSync;
+      hook.killAtCount = 1;
+      Hooked hooked(hook);
+      {
+        Ptr<IStorage> root = Open(f);
+        if (root) Write(root.get(), Before());
+      }
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(fs::exists(f + "-journal"));
+    fs::remove(f);  // the user deletes the catalog, not knowing of its journal
+    Hook hook;
+    hook.failAt = S::AnonymousFile;
+    hook.failWith = anonymous ? 0 : EOPNOTSUPP;
+    {
+      Hooked hooked(hook);
+      Ptr<IStorage> root = Create(f);
+      ASSERT_TRUE(root);
+      PutStream(root.get(), "new", std::string(5000, 'n'));
+    }
+    EXPECT_EQ(DumpRW(f), (Tree{{"new", std::string(5000, 'n')}}));
+    EXPECT_FALSE(fs::exists(f + "-journal"));
+  }
+}
