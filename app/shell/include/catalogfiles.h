@@ -6,8 +6,11 @@
 // Sound behaviour beyond the bare steps: a catalog that fails to open, or fails its password
 // gate, leaves no catalog open and is not remembered for the next start; a backup never
 // replaces the open catalog itself and replaces an older backup only once the new one is
-// complete; compaction refuses to run without a catalog or on its own scratch files, stops at
-// the first failure, and puts the catalog back when the fresh copy cannot take its place.
+// complete; a copy replaces nothing (an older backup, the catalog, the old copy of an earlier
+// compaction) until it opens as a catalog holding the open catalog's disks; compaction keeps
+// its scratch copies beside a catalog on another file system than the program folder, refuses
+// to run without a catalog or on its own scratch files, stops at the first failure, and puts
+// the catalog back when the fresh copy cannot take its place.
 #pragma once
 
 #include <QString>
@@ -36,6 +39,8 @@ class CatalogFiles {
     std::function<DATE()> today = [] { return vbrt::Date(); };
     std::function<std::error_code(const std::filesystem::path& from, const std::filesystem::path& to)> rename;
     std::function<std::error_code(const std::filesystem::path& file)> remove;
+    // Whether two folders lie on one file system (by default their device numbers).
+    std::function<bool(const std::filesystem::path& a, const std::filesystem::path& b)> oneFileSystem;
     QWidget* owner = nullptr;
   };
 
@@ -48,9 +53,14 @@ class CatalogFiles {
   // Tools|Compress Catalog.
   void Compress();
 
-  // The scratch files of compaction, in the program folder.
-  std::filesystem::path FreshCopy() const { return folder_ / "tmp123.dkc"; }
-  std::filesystem::path OldCopy() const { return folder_ / "tmpBack.dkc"; }
+  // The scratch files of compacting the catalog file `catalog`: in the program folder, or beside
+  // the catalog when it lies on another file system.
+  std::filesystem::path FreshCopy(const std::filesystem::path& catalog) const {
+    return ScratchFolder(catalog) / "tmp123.dkc";
+  }
+  std::filesystem::path OldCopy(const std::filesystem::path& catalog) const {
+    return ScratchFolder(catalog) / "tmpBack.dkc";
+  }
 
  private:
   QString DocFileName() const;
@@ -58,6 +68,9 @@ class CatalogFiles {
   std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) const;
   std::error_code Remove(const std::filesystem::path& file) const;
   void Status(const QString& text) const;
+  std::filesystem::path ScratchFolder(const std::filesystem::path& catalog) const;
+  // Whether the copy opens as a catalog holding the catalog's disks; tells the user when not.
+  bool CopyIsWhole(const std::filesystem::path& copy, const std::filesystem::path& catalog) const;
 
   ICompCtl* control_;
   Settings& settings_;

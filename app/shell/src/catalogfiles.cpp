@@ -4,9 +4,13 @@
 #include <sys/stat.h>
 
 #include <QFileInfo>
+#include <algorithm>
+#include <vector>
 
+#include "cfb.h"
 #include "forms.h"
 #include "icompctl.h"
+#include "iostorage.h"
 #include "iteminfovariant.h"
 #include "vbrt.h"
 
@@ -37,6 +41,44 @@ void ShowFileError(const std::error_code& ec) {
                      : ec == std::errc::no_space_on_device      ? vbrt::ErrDiskFull
                                                                 : vbrt::ErrPermissionDenied;
   ShowCommandError(number, QString::fromStdString(ec.message()));
+}
+
+// The folder holding a file; a bare name is in the working folder.
+fs::path FolderOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
+
+// Whether two folders lie on one file system, where a rename between them can work.
+bool OnOneFileSystem(const fs::path& a, const fs::path& b) {
+  struct stat sa {
+  }, sb{};
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return true;  // the renames will tell
+  return sa.st_dev == sb.st_dev;
+}
+
+// The disks of a catalog file, as its root lists them, read through a catalog document of its
+// own (the browser control opens its catalog only for the length of each call).
+HRESULT DisksOf(const fs::path& file, std::vector<std::u16string>* disks) {
+  disks->clear();
+  std::error_code ec;
+  if (!fs::is_regular_file(file, ec)) return STG_E_FILENOTFOUND;  // opening would create it
+  CLSID clsid{};
+  HRESULT hr = CLSIDFromProgID(kProgIdOStorageIndependent, &clsid);
+  xcom::ComPtr<IOStorage> doc;
+  if (SUCCEEDED(hr)) hr = xcom::CreateInstance(clsid, &doc);
+  if (SUCCEEDED(hr)) hr = doc->LoadDoc(ToBstr(TextOf(file)).Get());
+  if (FAILED(hr)) return hr;
+  IEnumSTATSTG* raw = nullptr;
+  hr = doc->EnumElements(0, &raw);
+  if (SUCCEEDED(hr) && raw) {
+    STATSTG st;
+    ULONG got = 0;
+    while (raw->Next(1, &st, &got) == S_OK && got == 1) {
+      if (st.type == STGTY_STORAGE && st.pwcsName) disks->emplace_back(st.pwcsName);
+      CoTaskMemFree(st.pwcsName);
+    }
+    raw->Release();
+  }
+  const HRESULT closed = doc->CloseDoc(0);
+  return FAILED(hr) ? hr : closed;
 }
 
 struct Hourglass {
@@ -89,6 +131,31 @@ std::error_code CatalogFiles::Remove(const fs::path& file) const {
   std::error_code ec;
   if (!fs::remove(file, ec) && !ec) ec = std::make_error_code(std::errc::no_such_file_or_directory);
   return ec;
+}
+
+bool CatalogFiles::CopyIsWhole(const fs::path& copy, const fs::path& catalog) const {
+  std::vector<std::u16string> copied, held;
+  HRESULT hr = DisksOf(catalog, &held);
+  if (SUCCEEDED(hr)) hr = DisksOf(copy, &copied);
+  if (FAILED(hr)) {
+    ShowStatusError(hr);
+    return false;
+  }
+  std::sort(copied.begin(), copied.end());
+  std::sort(held.begin(), held.end());
+  if (copied != held) {
+    forms::MsgBox(QStringLiteral("The copy of the catalog is incomplete, so nothing was replaced. The catalog is as "
+                                 "it was; please make room on the disk and try again."),
+                  forms::vbOKOnly + forms::vbExclamation, QStringLiteral("WARNING!"));
+    return false;
+  }
+  return true;
+}
+
+fs::path CatalogFiles::ScratchFolder(const fs::path& catalog) const {
+  const fs::path beside = FolderOf(catalog);
+  const bool together = hooks_.oneFileSystem ? hooks_.oneFileSystem(folder_, beside) : OnOneFileSystem(folder_, beside);
+  return together ? folder_ : beside;
 }
 
 void CatalogFiles::Status(const QString& text) const {
@@ -193,6 +260,11 @@ void CatalogFiles::Backup() {
     ShowStatusError(hr);
     return;
   }
+  // An older backup of that name is replaced only by a copy that holds the catalog's disks.
+  if (!CopyIsWhole(partial, PathOf(catalog))) {
+    fs::remove(partial, ignored);
+    return;
+  }
   if (std::error_code ec = Rename(partial, target)) {
     fs::remove(partial, ignored);
     ShowFileError(ec);
@@ -202,8 +274,11 @@ void CatalogFiles::Backup() {
 void CatalogFiles::Compress() {
   const QString catalog = DocFileName();
   const fs::path catalogPath = PathOf(catalog);
-  if (catalog.isEmpty() || SameFile(catalogPath, FreshCopy()) || SameFile(catalogPath, OldCopy()) ||
-      catalogPath == FreshCopy() || catalogPath == OldCopy()) {
+  // The scratch copies lie where renames to and from the catalog can work: in the program
+  // folder, or beside a catalog on another file system (a USB disk, a second partition, a share).
+  const fs::path fresh = FreshCopy(catalogPath), old = OldCopy(catalogPath);
+  if (catalog.isEmpty() || SameFile(catalogPath, fresh) || SameFile(catalogPath, old) || catalogPath == fresh ||
+      catalogPath == old) {
     forms::MsgBox(catalog.isEmpty() ? QStringLiteral("There is no open catalog to compress.")
                                     : QStringLiteral("The open catalog is a scratch copy of an earlier compression "
                                                      "and cannot be compressed. Please open the catalog itself."),
@@ -220,26 +295,32 @@ void CatalogFiles::Compress() {
     } done{this};
     // A fresh, compact copy of the open catalog.
     std::error_code ignored;
-    fs::remove(FreshCopy(), ignored);
-    const xcom::Bstr fresh = ToBstr(TextOf(FreshCopy()));
-    HRESULT hr = control_->CreateBackup(fresh.Get());
+    fs::remove(fresh, ignored);
+    const xcom::Bstr freshName = ToBstr(TextOf(fresh));
+    HRESULT hr = control_->CreateBackup(freshName.Get());
     if (FAILED(hr)) {
-      fs::remove(FreshCopy(), ignored);
+      fs::remove(fresh, ignored);
       ShowStatusError(hr);
       return;
     }
+    // The copy must hold the catalog's disks before anything is renamed or the old copy of an
+    // earlier run deleted.
+    if (!CopyIsWhole(fresh, catalogPath)) {
+      fs::remove(fresh, ignored);
+      return;
+    }
     // Only the old copy of an earlier run may be missing.
-    if (std::error_code ec = Remove(OldCopy()); ec && ec != std::errc::no_such_file_or_directory) {
+    if (std::error_code ec = Remove(old); ec && ec != std::errc::no_such_file_or_directory) {
       ShowFileError(ec);
       return;
     }
-    if (std::error_code ec = Rename(catalogPath, OldCopy())) {
+    if (std::error_code ec = Rename(catalogPath, old)) {
       ShowFileError(ec);
       return;
     }
-    if (std::error_code ec = Rename(FreshCopy(), catalogPath)) {
+    if (std::error_code ec = Rename(fresh, catalogPath)) {
       // The catalog goes back to its name; the fresh copy stays as "tmp123.dkc".
-      std::error_code back = Rename(OldCopy(), catalogPath);
+      std::error_code back = Rename(old, catalogPath);
       ShowFileError(ec);
       if (back) ShowFileError(back);
       return;

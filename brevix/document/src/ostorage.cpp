@@ -1,6 +1,8 @@
 // OStorage, the catalog document: opening and closing a catalog, folders, records and names.
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -949,9 +951,20 @@ HRESULT OStorage::CreateBackup(BSTR fileName) {
   // The long-name maps held in memory belong in the copy.
   hr = FlushAllNames();
   if (SUCCEEDED(hr)) {
+    // The copy is committed before it is let go: a release cannot answer, and a write-out that
+    // fails there (a full disk) would leave an empty file reported as a backup.
+    const std::string target = unicode::Utf16ToUtf8(fileName, unicode::Policy::kLossless);
+    struct stat st {};
+    const bool existed = ::lstat(target.c_str(), &st) == 0 || errno != ENOENT;
     ComPtr<IStorage> backup;
     hr = StgCreateDocfile(fileName, kModeCreateStorage, 0, backup.ReleaseAndGetAddressOf());
     if (SUCCEEDED(hr)) hr = root_.stg->CopyTo(0, nullptr, nullptr, backup.Get());
+    if (SUCCEEDED(hr)) hr = backup->Commit(STGC_DEFAULT);
+    const bool made = backup.Get() != nullptr;
+    backup.Reset();
+    // A file this call made at the name and could not fill goes again; one that was there
+    // before stays as it was (a replacement takes its place only whole).
+    if (FAILED(hr) && made && !existed) ::unlink(target.c_str());
   }
   return LeaveCall(openedHere, hr);
 }

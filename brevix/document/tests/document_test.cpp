@@ -1,12 +1,15 @@
 // The catalog document on real catalog files: opening and closing, the current folder,
 // records, long names, disks, passwords and backups.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstring>
 #include <fstream>
 
 #include "catalogformat.h"
+#include "fileio.h"
 #include "longnames.h"
 #include "test_support.h"
 #include "unicode.h"
@@ -884,6 +887,77 @@ TEST_F(DocumentTest, BackupCopiesTheWholeCatalog) {
   EXPECT_EQ(doc_->CreateBackup(Bstr(second).Get()), S_OK);
   EXPECT_EQ(RawFile(path_).status(), S_OK);
   EXPECT_EQ(RawFile(second).Stream({u"Disk A"}, u"FLD~~1"), brevix::EncodeItemRecord(File(longName, 6)));
+}
+
+namespace {
+
+std::string FileBytes(const std::u16string& path) {
+  std::ifstream in(Narrow(path), std::ios::binary);
+  return in ? std::string(std::istreambuf_iterator<char>(in), {}) : std::string("<none>");
+}
+
+// The compound-file layer refuses unnamed files (as vfat, exFAT and shares do), or fails the
+// writes of a release (as a full disk does).
+int g_refuseAnonymous = 0, g_failWrites = 0;
+int FailSteps(cfb::IoStep s) {
+  if (s == cfb::IoStep::AnonymousFile) return g_refuseAnonymous;
+  if (s == cfb::IoStep::FileWrite) return g_failWrites;
+  return 0;
+}
+
+}  // namespace
+
+TEST_F(DocumentTest, ABackupWhoseWriteOutFailsAnswersTheFailureAndLeavesNoEmptyCopy) {
+  ASSERT_EQ(Add(doc_.Get(), u"", Disk(u"Disk A", 5)), S_OK);
+  for (int i = 0; i < 200; ++i) ASSERT_EQ(Add(doc_.Get(), u"Disk A", File(u"file " + Repeat(u'x', i % 40), i)), S_OK);
+  ASSERT_EQ(doc_->CloseDoc(0), S_OK);
+  const std::string catalog = FileBytes(path_);
+  struct Case {
+    const char* what;
+    bool anonymous;  // the file system makes unnamed files
+    bool earlier;    // a file of that name is there already
+    bool limit;      // a real refusal: the process may not write files past a few kilobytes
+  };
+  const Case cases[] = {
+      {"unnamed files, new name", true, false, false},
+      {"no unnamed files, new name", false, false, false},
+      {"unnamed files, over an older backup", true, true, false},
+      {"no unnamed files, over an older backup", false, true, false},
+      {"file size limit, no unnamed files, new name", false, false, true},
+      {"file size limit, over an older backup", true, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::u16string backup = dir_.File16("BACKUP.DKC");
+    std::filesystem::remove(Narrow(backup));
+    if (c.earlier) std::ofstream(Narrow(backup), std::ios::binary) << "older backup";
+    const std::string before = FileBytes(backup);
+    g_refuseAnonymous = c.anonymous ? 0 : EOPNOTSUPP;
+    g_failWrites = c.limit ? 0 : ENOSPC;
+    cfb::SetIoHook(&FailSteps);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    if (c.limit) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      rlimit small = old;
+      small.rlim_cur = 8192;
+      ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    HRESULT hr = doc_->CreateBackup(Bstr(backup).Get());
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    cfb::SetIoHook(nullptr);
+    EXPECT_EQ(hr, STG_E_MEDIUMFULL);
+    EXPECT_EQ(FileBytes(backup), before);  // no empty copy, an older file untouched
+    EXPECT_EQ(FileBytes(path_), catalog);
+  }
+  // With room again, the same backup is whole.
+  std::u16string backup = dir_.File16("BACKUP.DKC");
+  ASSERT_EQ(doc_->CreateBackup(Bstr(backup).Get()), S_OK);
+  ComPtr<IOStorageInternal> copy = NewDoc();
+  ASSERT_EQ(copy->LoadDoc(Bstr(backup).Get()), S_OK);
+  ItemRecord r;
+  EXPECT_EQ(Get(copy.Get(), u"Disk A", u"file " + Repeat(u'x', 39), ItemFile, r), S_OK);
+  EXPECT_EQ(copy->CloseDoc(0), S_OK);
 }
 
 // ---------------------------------------------------------------------------------------------

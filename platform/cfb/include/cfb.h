@@ -11,9 +11,14 @@
 //     in memory (past 128 MB of them, written out early) and reach the file through an undo
 //     journal "<file>-journal" beside it, which the next open plays back or removes. A
 //     release syncs the journal and its folder before it overwrites anything in the file,
-//     then the file, then removes the journal, so that a power cut leaves one state or the
-//     other; a full disk refuses the release (STG_E_MEDIUMFULL) and the file keeps the
-//     last release. STGM_CREATE over an existing file writes the new file beside
+//     then the file, then removes the journal and syncs the folder again before it answers,
+//     so that a power cut leaves one state or the other. The journal knows its file by the
+//     file's header before and after the release, so the pair still recovers when copied
+//     elsewhere or found on another device; a journal that fits neither is kept, with the
+//     file, and the open refused (STG_E_DOCFILECORRUPT). A release that cannot make its
+//     journal writes nothing and says why (STG_E_MEDIUMFULL on a full disk,
+//     STG_E_ACCESSDENIED, STG_E_INVALIDNAME for a name with no room for the suffix), and
+//     the file keeps the last release. STGM_CREATE over an existing file writes the new file beside
 //     it and renames it into place at the release; a new file made with STGM_CREATE is
 //     built beside as well and appears at its path, whole, at its first release;
 //   - element names have at most 31 UTF-16 units and contain none of '/', '\', ':', '!'

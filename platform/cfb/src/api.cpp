@@ -559,6 +559,10 @@ bool SameFile(int fd, const std::string& path) {
 // Only the holder of the old file's lock creates or removes it.
 void RemoveStaleReplacement(const std::string& real) { ::unlink(Docfile::ReplacementName(real).c_str()); }
 
+// A file just made at its path, and locked, has no release to undo: a journal beside it was
+// left by an earlier file of that name, deleted since, and must not be played over this one.
+void RemoveStaleJournal(const std::string& path) { ::unlink((RealPath(path) + "-journal").c_str()); }
+
 HRESULT OpenLocked(const std::string& path, bool wantWrite, int* fdOut, bool* writable) {
   for (int attempt = 0; attempt < 8; ++attempt) {
     bool rw = true;
@@ -625,7 +629,7 @@ HRESULT OpenExisting(int fd, bool fdWritable, const std::string& path, DWORD mod
 // allows it, so that no one ever sees it half-written. EEXIST when the name is taken.
 int CreateEmpty(const std::string& path, HRESULT* hr) {
   std::vector<std::uint8_t> image = Docfile::EmptyFileImage();
-  int fd = ::open(DirOf(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  int fd = OpenAnonymousIn(DirOf(path));
   if (fd >= 0) {
     try {
       if (!LockWhole(fd, true)) Throw(STG_E_LOCKVIOLATION);
@@ -636,7 +640,10 @@ int CreateEmpty(const std::string& path, HRESULT* hr) {
       return -1;
     }
     std::string proc = "/proc/self/fd/" + std::to_string(fd);
-    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return fd;
+    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      RemoveStaleJournal(path);
+      return fd;
+    }
     int err = errno;
     ::close(fd);
     if (err == EEXIST || err == ENOENT || err == EACCES) {
@@ -662,6 +669,7 @@ int CreateEmpty(const std::string& path, HRESULT* hr) {
     *hr = f.hr;
     return -1;
   }
+  RemoveStaleJournal(path);
   return fd;
 }
 
@@ -670,7 +678,7 @@ int CreateEmpty(const std::string& path, HRESULT* hr) {
 // rather than one that misses what the release would have written. Returns false where the
 // system makes no anonymous files (the caller makes the file under its name then).
 bool CreateBeside(const std::string& path, DWORD mode, const std::u16string& name, IStorage** pp, HRESULT* hr) {
-  int dataFd = ::open(DirOf(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  int dataFd = OpenAnonymousIn(DirOf(path));
   if (dataFd < 0) {
     if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return false;
     *hr = errno == ENOENT ? STG_E_PATHNOTFOUND : ErrnoStatus(errno);
@@ -704,8 +712,14 @@ HRESULT CreateReplacing(const std::string& path, DWORD mode, const std::u16strin
   ::fstat(lockFd, &st);
   std::string real = RealPath(path);
   RemoveStaleReplacement(real);
+  // A release of the old file that was cut short is undone first: its journal must not
+  // outlive the old file and meet the new one at this path.
+  if (HRESULT hr = Journal::Recover(real + "-journal", lockFd); FAILED(hr)) {
+    ::close(lockFd);
+    return hr;
+  }
   std::string tempName;
-  int dataFd = ::open(DirOf(real).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  int dataFd = OpenAnonymousIn(DirOf(real));
   if (dataFd < 0) {
     // No anonymous files here: build the new file under the replacement name instead.
     tempName = Docfile::ReplacementName(real);

@@ -203,21 +203,14 @@ void Docfile::Trim() {
 
 // ---- Writing out -------------------------------------------------------------------------------
 
-bool Docfile::BeginJournal() {
-  if (journal_->active()) return true;
-  if (unjournaled_) return false;
-  try {
-    journal_->Begin(fd_, oldLength_);
-  } catch (const Failure& f) {
-    // A full disk refuses the release: written in place without its journal, it would stop
-    // half-way and leave a file that is neither state.
-    if (f.hr == STG_E_MEDIUMFULL) throw;
-    unjournaled_ = true;  // no journal can be made beside the file: write in place all the same
-    return false;
-  }
+// A release that cannot keep its journal is refused before anything is written, whatever
+// the cause (a full disk, a folder that may not be written, a name too long for the suffix):
+// written in place without one, a kill half-way would leave a file that is neither state.
+void Docfile::BeginJournal() {
+  if (journal_->active()) return;
+  journal_->Begin(fd_, oldLength_);
   journaled_.assign(cache_.FileSectors(), false);
   headerJournaled_ = false;
-  return true;
 }
 
 // Saves in the journal what the file holds now of the sectors about to be overwritten, once.
@@ -253,7 +246,7 @@ void Docfile::SaveOriginals(const std::vector<Sector>& dirty, bool header) {
 }
 
 void Docfile::WriteSectors(const std::vector<Sector>& dirty) {
-  if (!dirty.empty()) TraceIo(IoStep::FileWrite);
+  if (!dirty.empty() && CheckIo(IoStep::FileWrite) != 0) Throw(ErrnoStatus(errno));
   std::size_t i = 0;
   while (i < dirty.size()) {
     std::size_t j = i;
@@ -271,7 +264,8 @@ void Docfile::WriteSectors(const std::vector<Sector>& dirty) {
 // they go through the journal first, so that the file still opens as the last release.
 void Docfile::Spill() {
   std::vector<Sector> dirty = cache_.DirtySorted();
-  if (mode_ == Mode::InPlace && BeginJournal()) {
+  if (mode_ == Mode::InPlace) {
+    BeginJournal();
     SaveOriginals(dirty, false);
     journal_->Sync();
   }
@@ -290,34 +284,38 @@ void Docfile::Flush() {
   std::vector<Sector> dirty = cache_.DirtySorted();
   auto writeAll = [&] {
     WriteSectors(dirty);
-    TraceIo(IoStep::FileWrite);
+    if (CheckIo(IoStep::FileWrite) != 0) Throw(ErrnoStatus(errno));
     WriteAt(fd_, 0, head.data(), head.size());
-    if (::fdatasync(fd_) != 0) Throw(ErrnoStatus(errno));
-    TraceIo(IoStep::FileSync);
+    if (CheckIo(IoStep::FileSync) != 0 || ::fdatasync(fd_) != 0) Throw(ErrnoStatus(errno));
   };
+  bool journalGone = true;
 
   if (mode_ == Mode::InPlace) {
-    bool journaled = BeginJournal();
+    BeginJournal();  // throws with nothing written
     try {
-      if (journaled) {
-        SaveOriginals(dirty, true);
-        journal_->Sync();
-      }
+      SaveOriginals(dirty, true);
+      journal_->SaveHeaderAfter(header_);
+      journal_->Sync();
       writeAll();
     } catch (const Failure&) {
       // Put back, the file is the last release again; what was spilled is no longer in it.
-      if (!journaled || !journal_->RollBack(fd_) || spilled_) MarkBroken(STG_E_WRITEFAULT);
+      if (!journal_->RollBack(fd_) || spilled_) MarkBroken(STG_E_WRITEFAULT);
       throw;
     }
-    journal_->Finish();
-    unjournaled_ = false;
+    journalGone = journal_->Finish();
   } else if (lockFd_ < 0) {
     // A new file with nothing to replace appears at its path only now, whole: linked in under
     // its name, never over a file someone made there meanwhile.
     writeAll();
+    // A journal beside a name that holds no file was left by a file deleted since; it must
+    // not meet this one there.
+    const std::string staleJournal = finalPath_ + "-journal";
+    struct stat there {};
+    if (::lstat(finalPath_.c_str(), &there) != 0 && errno == ENOENT) ::unlink(staleJournal.c_str());
     std::string proc = "/proc/self/fd/" + std::to_string(fd_);
     if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, finalPath_.c_str(), AT_SYMLINK_FOLLOW) != 0)
       Throw(errno == EEXIST ? STG_E_FILEALREADYEXISTS : ErrnoStatus(errno));
+    ::unlink(staleJournal.c_str());  // the file at the name is this one now, and locked
     SyncFolderOf(finalPath_);
     mode_ = Mode::InPlace;
   } else {
@@ -358,6 +356,8 @@ void Docfile::Flush() {
   if (::fstat(fd_, &st) == 0) oldLength_ = static_cast<std::uint64_t>(st.st_size);
   std::uint64_t secs = oldLength_ > sectorSize_ ? (oldLength_ - sectorSize_ + sectorSize_ - 1) / sectorSize_ : 0;
   cache_.SetFileSectors(static_cast<std::uint32_t>(std::min<std::uint64_t>(secs, MAXREGSECT + 1ull)));
+  // The release is in the file; only its journal's removal may not be durable yet.
+  if (!journalGone) Throw(STG_E_WRITEFAULT);
 }
 
 

@@ -181,7 +181,7 @@ class Docfile {
   static constexpr std::uint64_t kScanStart = 16;  // pages a free-list scan may read at open
   void LoadHeader();
   void InitEmpty();
-  bool BeginJournal();  // false: no journal can be kept beside the file
+  void BeginJournal();  // throws when no journal can be kept beside the file
   void SaveOriginals(const std::vector<Sector>& dirty, bool header);
   void WriteSectors(const std::vector<Sector>& dirty);
   void Spill();
@@ -327,7 +327,6 @@ class Docfile {
   std::uint32_t entryShift_ = 2;
   std::uint8_t header_[kHeaderBytes] = {};
   std::uint64_t oldLength_ = 0;  // the file's length at the last release
-  bool unjournaled_ = false;     // this release goes without a journal
   std::vector<bool> journaled_;  // sectors of the last release already saved in the journal
   bool headerJournaled_ = false;
   bool spilled_ = false;  // sectors were written out before this release

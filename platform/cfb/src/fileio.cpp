@@ -1,6 +1,8 @@
 // The file underneath a compound file: whole reads and writes, locks, system statuses, the journal.
 #include "fileio.h"
 
+#include "layout.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
@@ -109,6 +111,7 @@ void WriteRun(int fd, std::uint64_t off, const std::vector<Piece>& pieces) {
 bool SyncFolderOf(const std::string& path) {
   auto slash = path.find_last_of('/');
   std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  if (CheckIo(IoStep::FolderSync) != 0) return false;
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   bool ok = ::fsync(fd) == 0;
@@ -126,9 +129,38 @@ bool LockWhole(int fd, bool exclusive) {
 }
 
 namespace {
+IoHook g_hook = nullptr;
+}  // namespace
 
-constexpr char kMagic[8] = {'C', 'F', 'B', 'J', 'R', 'N', 'L', '1'};
-constexpr std::size_t kHeadSize = 48;  // magic, old length, device, inode, reserved, crc
+void SetIoHook(IoHook hook) { g_hook = hook; }
+
+int CheckIo(IoStep step) {
+  if (!g_hook) return 0;
+  int err = g_hook(step);
+  if (err != 0) errno = err;
+  return err;
+}
+
+int OpenAnonymousIn(const std::string& dir) {
+  if (CheckIo(IoStep::AnonymousFile) != 0) return -1;
+  return ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+}
+
+namespace {
+
+// The journal's head: magic, the file's former length, its header before the release, and a
+// checksum of the three. Records follow, each a RecordHead and its bytes; the record at
+// kHeaderAfterMark holds the header the release writes. Journals of the first format named
+// their file by device and inode instead (magic, length, device, inode, reserved, checksum).
+constexpr char kMagic[8] = {'C', 'F', 'B', 'J', 'R', 'N', 'L', '2'};
+constexpr char kMagicByIdentity[8] = {'C', 'F', 'B', 'J', 'R', 'N', 'L', '1'};
+constexpr std::size_t kLengthAt = 8;
+constexpr std::size_t kBeforeAt = 16;
+constexpr std::size_t kHeadCrcAt = kBeforeAt + kHeaderBytes;
+constexpr std::size_t kHeadSize = kHeadCrcAt + 4;
+constexpr std::size_t kIdentityHeadSize = 48;
+constexpr std::uint64_t kHeaderAfterMark = ~std::uint64_t{0};
+constexpr std::uint32_t kMaxRecord = 1u << 20;
 
 struct RecordHead {
   std::uint64_t off;
@@ -142,9 +174,6 @@ std::uint32_t RecordCrc(const RecordHead& h, const void* data) {
   return Crc32(data, h.size, c);
 }
 
-void Put64(std::uint8_t* p, std::uint64_t v) { std::memcpy(p, &v, 8); }
-std::uint64_t Get64(const std::uint8_t* p) { std::uint64_t v; std::memcpy(&v, p, 8); return v; }
-
 }  // namespace
 
 Journal::~Journal() {
@@ -152,17 +181,15 @@ Journal::~Journal() {
 }
 
 void Journal::Begin(int mainFd, std::uint64_t oldLength) {
-  struct stat st {};
-  if (::fstat(mainFd, &st) != 0) Throw(ErrnoStatus(errno));
-  int fd = ::open(path_.c_str(), O_CREAT | O_TRUNC | O_RDWR | O_CLOEXEC, 0600);
-  if (fd < 0) Throw(ErrnoStatus(errno));
   std::uint8_t head[kHeadSize] = {};
   std::memcpy(head, kMagic, 8);
-  Put64(head + 8, oldLength);
-  Put64(head + 16, static_cast<std::uint64_t>(st.st_dev));
-  Put64(head + 24, static_cast<std::uint64_t>(st.st_ino));
-  std::uint32_t crc = Crc32(head, 40);
-  std::memcpy(head + 40, &crc, 4);
+  Put64(head + kLengthAt, oldLength);
+  ReadAt(mainFd, 0, head + kBeforeAt, kHeaderBytes);
+  std::uint32_t crc = Crc32(head, kHeadCrcAt);
+  std::memcpy(head + kHeadCrcAt, &crc, 4);
+  if (CheckIo(IoStep::JournalCreate) != 0) Throw(ErrnoStatus(errno));
+  int fd = ::open(path_.c_str(), O_CREAT | O_TRUNC | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) Throw(ErrnoStatus(errno));
   try {
     WriteAt(fd, 0, head, kHeadSize);
   } catch (...) {
@@ -179,7 +206,7 @@ void Journal::Begin(int mainFd, std::uint64_t oldLength) {
 void Journal::Save(std::uint64_t off, const void* original, std::size_t n) {
   const auto* p = static_cast<const std::uint8_t*>(original);
   while (n > 0) {
-    std::size_t chunk = n < (1u << 20) ? n : (1u << 20);
+    std::size_t chunk = n < kMaxRecord ? n : kMaxRecord;
     RecordHead h{off, static_cast<std::uint32_t>(chunk), 0};
     h.crc = RecordCrc(h, p);
     WriteRun(fd_, end_, {{&h, sizeof h}, {p, chunk}});
@@ -191,97 +218,140 @@ void Journal::Save(std::uint64_t off, const void* original, std::size_t n) {
   }
 }
 
+void Journal::SaveHeaderAfter(const void* header) {
+  RecordHead h{kHeaderAfterMark, kHeaderBytes, 0};
+  h.crc = RecordCrc(h, header);
+  WriteRun(fd_, end_, {{&h, sizeof h}, {header, kHeaderBytes}});
+  end_ += sizeof h + kHeaderBytes;
+  unsynced_ = true;
+}
+
 void Journal::Sync() {
   if (fd_ < 0 || !unsynced_) return;
-  if (::fdatasync(fd_) != 0) Throw(ErrnoStatus(errno));
-  TraceIo(IoStep::JournalSync);
+  if (CheckIo(IoStep::JournalSync) != 0 || ::fdatasync(fd_) != 0) Throw(ErrnoStatus(errno));
   if (!folderSynced_) {
     if (!SyncFolderOf(path_)) Throw(ErrnoStatus(errno));
-    TraceIo(IoStep::FolderSync);
     folderSynced_ = true;
   }
   unsynced_ = false;
 }
 
-void Journal::Finish() {
-  if (fd_ < 0) return;
+bool Journal::Finish() {
+  if (fd_ < 0) return true;
   ::close(fd_);
   fd_ = -1;
+  CheckIo(IoStep::JournalGone);
   ::unlink(path_.c_str());
-  TraceIo(IoStep::JournalGone);
-}
-
-namespace {
-IoTrace g_trace = nullptr;
-}  // namespace
-
-void SetIoTrace(IoTrace trace) { g_trace = trace; }
-void TraceIo(IoStep step) {
-  if (g_trace) g_trace(step);
+  return SyncFolderOf(path_);
 }
 
 namespace {
 
-// Writes back every whole record of the journal open as jfd and cuts the file.
-bool Replay(int jfd, int mainFd, bool checkIdentity) {
+enum class Replayed { Done, NotBegun, Foreign, Failed };
+
+// Whether the journal open as jfd belongs to the file open as mainFd, and where its records
+// end: the file's header must be the one before the release or the one the release wrote.
+// A journal whose head is not whole never began: the file was not touched.
+Replayed Belongs(int jfd, int mainFd, std::uint64_t jsize, bool checkIdentity, std::uint64_t* oldLength,
+                 std::uint64_t* recordsAt) {
   std::uint8_t head[kHeadSize];
-  struct stat jst {};
-  if (::fstat(jfd, &jst) != 0) return false;
-  if (ReadAt(jfd, 0, head, kHeadSize) < kHeadSize) return true;  // never began: nothing was touched
+  std::size_t got = ReadAt(jfd, 0, head, kHeadSize);
+  std::uint8_t now[kHeaderBytes];
+  ReadAt(mainFd, 0, now, kHeaderBytes);
+  if (got >= kIdentityHeadSize && std::memcmp(head, kMagicByIdentity, 8) == 0) {
+    std::uint32_t crc;
+    std::memcpy(&crc, head + 40, 4);
+    if (Crc32(head, 40) != crc) return Replayed::NotBegun;
+    *oldLength = Get64(head + 8);
+    *recordsAt = kIdentityHeadSize;
+    struct stat st {};
+    if (::fstat(mainFd, &st) != 0) return Replayed::Failed;
+    bool same = Get64(head + 16) == static_cast<std::uint64_t>(st.st_dev) &&
+                Get64(head + 24) == static_cast<std::uint64_t>(st.st_ino);
+    return !checkIdentity || same ? Replayed::Done : Replayed::Foreign;
+  }
+  if (got < kHeadSize || std::memcmp(head, kMagic, 8) != 0) return Replayed::NotBegun;
   std::uint32_t crc;
-  std::memcpy(&crc, head + 40, 4);
-  if (std::memcmp(head, kMagic, 8) != 0 || Crc32(head, 40) != crc) return true;
+  std::memcpy(&crc, head + kHeadCrcAt, 4);
+  if (Crc32(head, kHeadCrcAt) != crc) return Replayed::NotBegun;
+  *oldLength = Get64(head + kLengthAt);
+  *recordsAt = kHeadSize;
+  // A release only ever lengthens its file: one shorter than it was is not this journal's.
   struct stat st {};
-  if (::fstat(mainFd, &st) != 0) return false;
-  if (checkIdentity && (Get64(head + 16) != static_cast<std::uint64_t>(st.st_dev) ||
-                        Get64(head + 24) != static_cast<std::uint64_t>(st.st_ino)))
-    return true;  // belongs to a file that is no longer at this path
-  std::uint64_t oldLength = Get64(head + 8);
+  if (::fstat(mainFd, &st) != 0) return Replayed::Failed;
+  if (checkIdentity && static_cast<std::uint64_t>(st.st_size) < *oldLength) return Replayed::Foreign;
+  if (!checkIdentity || std::memcmp(now, head + kBeforeAt, kHeaderBytes) == 0) return Replayed::Done;
+  // The header after is the journal's last record, once the release is about to write it.
   std::uint64_t at = kHeadSize;
-  std::uint64_t jsize = static_cast<std::uint64_t>(jst.st_size);
   std::vector<std::uint8_t> buf;
   while (at + sizeof(RecordHead) <= jsize) {
     RecordHead h;
     ReadAt(jfd, at, &h, sizeof h);
-    if (h.size > (1u << 20) || at + sizeof h + h.size > jsize) break;
+    if (h.size > kMaxRecord || at + sizeof h + h.size > jsize) break;
+    if (h.off == kHeaderAfterMark && h.size == kHeaderBytes) {
+      buf.resize(h.size);
+      ReadAt(jfd, at + sizeof h, buf.data(), h.size);
+      if (RecordCrc(h, buf.data()) == h.crc && std::memcmp(now, buf.data(), kHeaderBytes) == 0) return Replayed::Done;
+    }
+    at += sizeof h + h.size;
+  }
+  return Replayed::Foreign;
+}
+
+// Writes back every whole record of the journal open as jfd and cuts the file.
+Replayed Replay(int jfd, int mainFd, bool checkIdentity) {
+  struct stat jst {};
+  if (::fstat(jfd, &jst) != 0) return Replayed::Failed;
+  std::uint64_t jsize = static_cast<std::uint64_t>(jst.st_size);
+  std::uint64_t oldLength = 0, at = 0;
+  Replayed belongs = Belongs(jfd, mainFd, jsize, checkIdentity, &oldLength, &at);
+  if (belongs != Replayed::Done) return belongs;
+  std::vector<std::uint8_t> buf;
+  while (at + sizeof(RecordHead) <= jsize) {
+    RecordHead h;
+    ReadAt(jfd, at, &h, sizeof h);
+    if (h.size > kMaxRecord || at + sizeof h + h.size > jsize) break;
     buf.resize(h.size);
     ReadAt(jfd, at + sizeof h, buf.data(), h.size);
     if (RecordCrc(h, buf.data()) != h.crc) break;
-    WriteAt(mainFd, h.off, buf.data(), h.size);
+    if (h.off != kHeaderAfterMark) WriteAt(mainFd, h.off, buf.data(), h.size);
     at += sizeof h + h.size;
   }
-  if (::ftruncate(mainFd, static_cast<off_t>(oldLength)) != 0) return false;
-  return ::fdatasync(mainFd) == 0;
+  if (::ftruncate(mainFd, static_cast<off_t>(oldLength)) != 0) return Replayed::Failed;
+  return ::fdatasync(mainFd) == 0 ? Replayed::Done : Replayed::Failed;
 }
 
 }  // namespace
 
 bool Journal::RollBack(int mainFd) {
   if (fd_ < 0) return true;
-  bool ok = false;
+  Replayed r = Replayed::Failed;
   try {
-    ok = Replay(fd_, mainFd, false);
+    r = Replay(fd_, mainFd, false);
   } catch (const Failure&) {
-    ok = false;
+    r = Replayed::Failed;
   }
-  if (!ok) return false;
-  Finish();
-  return true;
+  if (r == Replayed::Failed) return false;
+  return Finish();
 }
 
 HRESULT Journal::Recover(const std::string& path, int mainFd) {
   int jfd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (jfd < 0) return errno == ENOENT ? S_OK : ErrnoStatus(errno);
-  bool ok;
+  Replayed r;
   try {
-    ok = Replay(jfd, mainFd, true);
+    r = Replay(jfd, mainFd, true);
   } catch (const Failure& f) {
     ::close(jfd);
     return f.hr;
   }
   ::close(jfd);
-  if (!ok) return STG_E_WRITEFAULT;
+  // Another file's journal, or this file changed since by other means: either way, neither
+  // state can be told from it. Both stay as they are for the user to look at.
+  if (r == Replayed::Foreign) return STG_E_DOCFILECORRUPT;
+  if (r == Replayed::Failed) return STG_E_WRITEFAULT;
   ::unlink(path.c_str());
+  if (!SyncFolderOf(path)) return STG_E_WRITEFAULT;
   return S_OK;
 }
 

@@ -47,6 +47,12 @@ bool LockWhole(int fd, bool exclusive);
 // range of the file about to be overwritten, and the file's former length. A journal present
 // at open means a release did not finish: its ranges are written back and the file is cut
 // to its former length, which gives back the state before that release.
+//
+// The journal names its file by content, not by device and inode (those change when a disk
+// comes back as another device, and when the pair is copied elsewhere): it holds the file's
+// header sector as it was before the release and, once the release is about to write it, the
+// header sector after. A journal is replayed only over a file whose header is one of the two;
+// any other journal is kept, with the file, and the open refused.
 class Journal {
  public:
   explicit Journal(std::string path) : path_(std::move(path)) {}
@@ -55,21 +61,28 @@ class Journal {
   Journal& operator=(const Journal&) = delete;
 
   bool active() const { return fd_ >= 0; }
-  // Starts a journal for the file open as mainFd, whose length is oldLength.
+  // Starts a journal for the file open as mainFd, whose length is oldLength. Throws when the
+  // journal cannot be made: a release must not write in place without one.
   void Begin(int mainFd, std::uint64_t oldLength);
   // Saves the bytes [off, off+n) of the file, which are about to be overwritten.
   void Save(std::uint64_t off, const void* original, std::size_t n);
+  // Records the header the release is about to write (kHeaderBytes bytes).
+  void SaveHeaderAfter(const void* header);
   // Makes what was saved durable, before the file is overwritten where it was saved from: a
   // power cut in the middle of the overwrite must find the journal whole. The first sync of
   // a new journal also makes its name durable in its folder.
   void Sync();
-  // The release is complete and durable: the journal goes.
-  void Finish();
+  // The release is complete and durable: the journal goes, and its removal is made durable
+  // in its folder (else a power cut could bring it back and undo the release at the next
+  // open). False when that last sync failed.
+  bool Finish();
   // The release failed half-way: writes the saved ranges back, cuts the file, and drops
   // the journal. Returns false when that failed too (the journal then stays for the next open).
   bool RollBack(int mainFd);
 
   // At open, with the lock held: replays or discards a journal left by a killed release.
+  // A journal that belongs to neither state of the file is kept and the open refused
+  // (STG_E_DOCFILECORRUPT).
   static HRESULT Recover(const std::string& path, int mainFd);
 
  private:
@@ -80,10 +93,24 @@ class Journal {
   bool folderSynced_ = false;  // the journal's name is durable in its folder
 };
 
-// The steps of a release in the order they reach the system, told to a trace for tests.
-enum class IoStep { JournalSync, FolderSync, FileWrite, FileSync, JournalGone };
-using IoTrace = void (*)(IoStep);
-void SetIoTrace(IoTrace trace);  // null: no trace
-void TraceIo(IoStep step);
+// The system steps of making files and of a release, in the order they reach the system. A
+// test may watch them, or make one fail as the system would: the hook is told each step just
+// before it is taken, and an answer other than 0 is the error number the step then fails with.
+enum class IoStep {
+  AnonymousFile,  // an unnamed file made in a folder, linked in later
+  JournalCreate,
+  JournalSync,
+  FolderSync,  // the entries of a folder made durable
+  FileWrite,
+  FileSync,
+  JournalGone,
+};
+using IoHook = int (*)(IoStep);
+void SetIoHook(IoHook hook);  // null: none
+// 0 when the step may go ahead, else the error number it must fail with (also left in errno).
+int CheckIo(IoStep step);
+
+// An unnamed file in folder dir (O_TMPFILE), or -1 with errno.
+int OpenAnonymousIn(const std::string& dir);
 
 }  // namespace cfb
