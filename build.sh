@@ -85,9 +85,10 @@ do_fuzz() {
 
 do_run() {
   do_build
-  # The program runs from the build tree, whose folder holds the component registry and is the
-  # program folder (unless XENDORA_HOME names another). A first run there starts with the
-  # default catalog "Xendora.DKC" in the program folder, created when it opens.
+  # The program runs from the build tree, whose folder is the program folder unless XENDORA_HOME
+  # names another; a program folder whose component registry lacks the libraries gets them
+  # registered at start from beside the executable. A first run starts with the default catalog
+  # "Xendora.DKC" in the program folder, created when it opens.
   local bin=$TOP/build$SUFFIX/bin
   local home=${XENDORA_HOME:-$bin}
   mkdir -p "$home"

@@ -12,7 +12,8 @@ namespace designer {
 
 class frmPrint;
 
-// The page settings the program's preview reads (the page setup dialog edits them).
+// The page settings the program's preview reads: the run's one set, which the page setup
+// dialog edits and the main window's label launchers write.
 reports::PageSettings& ProgramPageSettings();
 
 // The environment of the program's preview: the shared print job, designer and shell state,

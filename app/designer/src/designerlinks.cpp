@@ -9,6 +9,7 @@
 #include "currentprinter.h"
 #include "forms.h"
 #include "frmprint.h"
+#include "pagesettings.h"
 #include "reportsdrawing.h"
 #include "windowlinks.h"
 
@@ -21,10 +22,7 @@ QPointer<frmPrint>& Instance() {
 }
 }  // namespace
 
-reports::PageSettings& ProgramPageSettings() {
-  static reports::PageSettings settings;
-  return settings;
-}
+reports::PageSettings& ProgramPageSettings() { return reports::CurrentPageSettings(); }
 
 PreviewEnvironment ProgramPreviewEnvironment() {
   app::AppState& state = app::Global();

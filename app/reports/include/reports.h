@@ -186,6 +186,11 @@ class Reports {
   void ZipSheetGuides(surface::Surface& s, PageOffset off, LONG color);
   void LoadBatchRecord();
   QString CellText(int field, bool& tree, int& treeCode, int& leadingBlanks, UINT& flags) const;
+  // Keeps a data cell's text whole: a text wider than its box r (the cell less its insets)
+  // that fits the cell from cellLeft to cellRight takes the insets' room; one wider than that
+  // wraps (flags), at blanks and within a word too long for the cell.
+  static void FitCellText(surface::Surface& s, const QString& text, RECT& r, LONG cellLeft, LONG cellRight,
+                          UINT& flags);
 
   app::PrintJob& job_;
   app::Designer& designer_;

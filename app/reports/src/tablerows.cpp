@@ -330,8 +330,10 @@ double Reports::PrintTableRow(Surface& s, TablePage& pg, double x, double y, dou
     }
     RECT r{static_cast<LONG>(textLeft), top, static_cast<LONG>(std::max(textLeft, right - inset)), bottom};
     const QString name = i < job_.ReportFieldNames.size() ? job_.ReportFieldNames[i] : QString();
+    const bool note = name.compare(QLatin1String("NOTE"), Qt::CaseInsensitive) == 0;
+    FitCellText(s, text, r, tree || note ? r.left : static_cast<LONG>(cellLeft), static_cast<LONG>(right), flags);
     int drawn;
-    if (name.compare(QLatin1String("NOTE"), Qt::CaseInsensitive) == 0) {
+    if (note) {
       drawn = DrawNoteText(s, pg.NoteLabelWidth, text, r.left, r.top, r.right, r.bottom, flags + calc);
     } else {
       drawn = s.DrawText(text, r, flags + calc);
@@ -340,6 +342,24 @@ double Reports::PrintTableRow(Surface& s, TablePage& pg, double x, double y, dou
     cellLeft = right;
   }
   return s.ScaleY(tallest, vbPixels, vbInches) + pg.RowSlack;
+}
+
+void Reports::FitCellText(Surface& s, const QString& text, RECT& r, LONG cellLeft, LONG cellRight, UINT& flags) {
+  if (text.isEmpty()) return;
+  // The text's width on one line (its own line breaks kept).
+  const int need = s.LayoutText(text, r, flags & ~DT_WORDBREAK).Widest();
+  if (need <= r.right - r.left) return;
+  const LONG room = cellRight - cellLeft;
+  if (need <= room) {
+    // The insets give way, evenly, so that the whole text stands on its line.
+    const LONG margin = (room - need) / 2;
+    r.left = cellLeft + margin;
+    r.right = cellRight - margin;
+  } else {
+    // No width holds it: it wraps at its blanks, and a word longer than the cell between its
+    // characters, so that no character is lost.
+    flags |= DT_WORDBREAK | DT_EDITCONTROL;
+  }
 }
 
 int Reports::DrawNoteText(Surface& s, double noteLabelWidth, const QString& text, LONG left, LONG top, LONG right,

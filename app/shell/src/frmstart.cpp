@@ -2,8 +2,10 @@
 #include "frmstart.h"
 
 #include <QApplication>
+#include <cstdio>
 #include <memory>
 
+#include "components.h"
 #include "forms.h"
 #include "frmmain.h"
 #include "programfolder.h"
@@ -19,6 +21,12 @@ int frmStart::Run(QApplication& application) {
     instance.AskFirstToActivate();
     return 0;
   }
+  // The component registry of this program folder may not know the libraries yet (a new
+  // program folder, or a registry written for another copy of the program): the libraries
+  // beside the executable register themselves into it before the main window creates the
+  // browser control. A failure still starts the program; the control's absence is shown.
+  std::string why;
+  if (FAILED(RegisterShippedComponents(&why))) std::fprintf(stderr, "xendora: %s\n", why.c_str());
   // The program ends only through Exit, never because its last visible window closed (the
   // main window may be hidden in the tray while a dialog closes).
   application.setQuitOnLastWindowClosed(false);

@@ -11,6 +11,7 @@
 #include "iofilegraber.h"
 #include "iteminfovariant.h"
 #include "shellexecute.h"
+#include "unicode.h"
 #include "vbrt.h"
 #include "volumes.h"
 
@@ -36,6 +37,11 @@ std::u16string U16(const QString& text) {
 const QString& ThreeAndAHalfInchFloppy() {
   static const QString text = QStringLiteral("3") + QChar(0x00BD) + QStringLiteral("\" Floppy Disk");
   return text;
+}
+
+// A native path for the desktop's opener, its bytes kept whole (shellexecute.h).
+QString NativePathText(const std::string& path) {
+  return QString::fromStdU16String(unicode::Utf8ToUtf16(path, unicode::Policy::kLossless));
 }
 
 void ShowError(const vbrt::RuntimeError& e) {
@@ -124,14 +130,20 @@ void OpenCatalogedFile(ICompCtl* control, Settings& settings, const QString& pat
     const qsizetype slash = path.indexOf(u'/');
     const QString diskName = slash < 0 ? path : path.left(slash);
     const QString rest = slash < 0 ? QString() : path.mid(slash + 1);
-    QString target;
+    // The names below the disk, as the catalog holds them: no name on a disk holds "/", while
+    // "\" and bytes that are not UTF-8 (held as U+DC80..U+DCFF) are a name's own.
+    std::vector<std::u16string> names;
+    for (const QString& name : rest.split(u'/', Qt::SkipEmptyParts)) names.push_back(U16(name));
+    QString target;  // the drive-letter form, for the serial label's root and the messages
+    QString drive;   // the drive the names lie on
     QString mediaName;
     double serial = 0;
     bool haveInfo = false;
 
     if (path.mid(3, 11) == QLatin1String(" ] -- Drive")) {
       // A disk catalogued by its drive letter: straight to that drive.
-      target = path.mid(2, 1) + u':' + path.mid(14).replace(u'/', u'\\');
+      drive = path.mid(2, 1) + u':';
+      target = drive + path.mid(14).replace(u'/', u'\\');
     } else {
       if (!control) return;
       xcom::Variant info;
@@ -145,7 +157,7 @@ void OpenCatalogedFile(ICompCtl* control, Settings& settings, const QString& pat
         const SHORT code = GetDiskTypeCode(mediaName, settings);
         if (code == kFloppyDisk || code == kZipDisk || code == kCdRwDisk) {
           if (settings.DriveLetter(code).isEmpty()) settings.SetDriveLetter(code, AskDriveLetter(mediaName));
-          const QString drive = settings.DriveLetter(code);
+          drive = settings.DriveLetter(code);
           if (drive.isEmpty()) return;
           target = slash < 0 ? drive : drive + QString(rest).replace(u'/', u'\\');
         }
@@ -167,10 +179,6 @@ void OpenCatalogedFile(ICompCtl* control, Settings& settings, const QString& pat
       }
     }
 
-    // The working folder: the target up to its last "\"; a target without one is its own.
-    const qsizetype lastSlash = target.lastIndexOf(u'\\');
-    const QString folder = lastSlash < 0 ? target : target.left(lastSlash);
-
     forms::SetScreenMousePointer(forms::vbHourglass);
     PointerReset reset;
     if (target.isEmpty()) return;
@@ -180,17 +188,19 @@ void OpenCatalogedFile(ICompCtl* control, Settings& settings, const QString& pat
                         QStringLiteral("\r\nDisk Name:\t") + diskName,
                     forms::vbOKOnly + forms::vbExclamation, QStringLiteral("Xendora"));
     }
-    // Drive-letter paths become native paths at this boundary; a drive that does not exist
-    // finds no file.
+    // The native path: the drive's folder, then each catalogued name as its bytes on the disk.
+    // The working folder is the item's folder (the drive itself for the disk); a drive that
+    // does not exist finds no file.
     std::string nativeTarget, nativeFolder;
-    const bool found = volumes::ToNativePath(target.toStdString(), nativeTarget);
-    if (found) volumes::ToNativePath(folder.toStdString(), nativeFolder);
-    const int answer =
-        found ? forms::ShellExecuteA(nullptr, QStringLiteral("open"), QString::fromStdString(nativeTarget),
-                                     QStringLiteral("0"),
-                                     plainOpen ? QStringLiteral("0") : QString::fromStdString(nativeFolder),
-                                     forms::SW_SHOWNORMAL)
-              : forms::SE_ERR_FNF;
+    const bool found = volumes::ToNativePath(drive.toStdString(), names, nativeTarget);
+    if (found) {
+      names.resize(names.empty() ? 0 : names.size() - 1);
+      volumes::ToNativePath(drive.toStdString(), names, nativeFolder);
+    }
+    const int answer = found ? forms::ShellExecuteA(
+                                   nullptr, QStringLiteral("open"), NativePathText(nativeTarget), QStringLiteral("0"),
+                                   plainOpen ? QStringLiteral("0") : NativePathText(nativeFolder), forms::SW_SHOWNORMAL)
+                             : forms::SE_ERR_FNF;
     if (answer == forms::SE_ERR_FNF) {
       forms::MsgBox(QStringLiteral("Selected file was not found on the disk."), forms::vbCritical,
                     QStringLiteral("Xendora"));

@@ -2,16 +2,20 @@
 // case, and opening a catalogued file from its disk.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <fstream>
+#include <sstream>
 
 #include "frmlogin.h"
 #include "global.h"
 #include "scriptedforms.h"
 #include "test_support.h"
 #include "testing_qt/test_support.h"
+#include "unicode.h"
 #include "volumes_fixture.h"
 
 using namespace app;
@@ -203,6 +207,91 @@ TEST_F(OpenCatalogedFileTest, FileNotFoundAndAbsentDriveEntry) {
   OpenCatalogedFile(control.Get(), settings, QStringLiteral("[ C ] -- Drive/none.txt"), false);
   EXPECT_EQ(opener.requests.size(), 1u);
   EXPECT_TRUE(script.Done());
+}
+
+// Names a disk can hold that a path in drive-letter form cannot say plainly: a "\" inside a
+// name (beside a folder that the "\" would otherwise split it into), bytes that are not UTF-8,
+// and other odd but valid names. Every file opens as itself, its folder as the working folder.
+TEST_F(OpenCatalogedFileTest, EveryOddNameOfTheDriveOpensThatVeryFile) {
+  QTemporaryDir dir;
+  const std::string root = dir.path().toStdString();
+  const char* const folders[] = {"dir", "dir/a", "sub\xC0\xAF", "caf\xE9 \\ folder", "C:\\"};
+  const char* const files[] = {
+      "dir/a\\b.txt",
+      "dir/a/b.txt",
+      "caf\xFF.txt",
+      "sub\xC0\xAF/inner.txt",
+      "caf\xE9 \\ folder/x\\y",
+      "back\\",
+      "\\lead.txt",
+      " spaced  name .txt",
+      "100%25 #1?*.txt",
+      "\xE6\x97\xA5\xE6\x9C\xAC \xC3\xA9t\xC3\xA9.txt",
+      "...",
+      ".hidden",
+      "new\nline",
+      "cut\xE2\x82",
+      "C:\\/x",
+  };
+  for (const char* f : folders) ASSERT_EQ(::mkdir((root + '/' + f).c_str(), 0755), 0) << f;
+  for (const char* f : files) std::ofstream(root + '/' + f) << f;  // each file holds its own path
+  volumes::testing::FixtureDrive g('G', DRIVE_REMOVABLE, root);
+  control->items[QStringLiteral("Odd Names")] = Item(QStringLiteral("Odd Names"), QStringLiteral("Zip Disk"), 0, 5);
+  settings.SetDriveLetter(kZipDisk, QStringLiteral("G:\\"));
+  graber.scanner->labelSerials[QStringLiteral("G:\\")] = 5;
+
+  // Every file of the drive by its names as a walk of the drive reads them, as they are catalogued.
+  std::vector<std::vector<std::u16string>> found;
+  std::function<void(volumes::Folder&, const std::vector<std::u16string>&)> list =
+      [&](volumes::Folder& folder, const std::vector<std::u16string>& names) {
+        volumes::DirEntry entry;
+        while (folder.Next(entry)) {
+          std::vector<std::u16string> path = names;
+          path.push_back(entry.name);
+          if (entry.directory) {
+            volumes::Folder sub = folder.OpenSubfolder(entry);
+            ASSERT_TRUE(sub.IsOpen());
+            list(sub, path);
+          } else {
+            found.push_back(path);
+          }
+        }
+      };
+  volumes::Folder top = volumes::Folder::Open("G:\\");
+  ASSERT_TRUE(top.IsOpen());
+  list(top, {});
+  ASSERT_EQ(found.size(), std::size(files));
+
+  const auto bytesOf = [](const QString& text) {
+    return unicode::Utf16ToUtf8(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())),
+        unicode::Policy::kLossless);
+  };
+  for (const QString disk : {QStringLiteral("Odd Names"), QStringLiteral("[ G ] -- Drive")}) {
+    for (const std::vector<std::u16string>& names : found) {
+      // The catalog path: the disk, then the names, each as the catalog holds it.
+      QString path = disk;
+      std::string relative;
+      for (const std::u16string& name : names) {
+        path += u'/' + QString(reinterpret_cast<const QChar*>(name.data()), qsizetype(name.size()));
+        relative += (relative.empty() ? "" : "/") + volumes::NameToDisk(name);
+      }
+      SCOPED_TRACE(relative);
+      forms::ScriptedForms script(testing_qt::FailTest);
+      forms::ScopedForms use(script);
+      RecordingOpener opener;
+      OpenCatalogedFile(control.Get(), settings, path, false);
+      ASSERT_EQ(opener.requests.size(), 1u);
+      const std::string file = bytesOf(opener.requests[0].file);
+      EXPECT_EQ(file, root + '/' + relative);
+      std::ifstream in(file);
+      std::stringstream content;
+      content << in.rdbuf();
+      EXPECT_EQ(content.str(), relative);  // that very file
+      EXPECT_EQ(bytesOf(opener.requests[0].directory), file.substr(0, file.rfind('/')));
+      EXPECT_TRUE(script.Done());
+    }
+  }
 }
 
 }  // namespace

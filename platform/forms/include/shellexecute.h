@@ -1,6 +1,8 @@
 // The shell's "open" action: a file opened with the program the desktop associates with it, a
 // web address in the browser (ShellExecuteA's role). Paths are native paths here; callers turn
-// the program's drive-letter paths into native ones first (platform/volumes).
+// the program's drive-letter paths into native ones first (platform/volumes). A path's bytes
+// that are not UTF-8 stand in its text as U+DC80..U+DCFF (unicode::Policy::kLossless), so a
+// name read from a disk opens whatever its bytes.
 //
 // Answers as ShellExecuteA does: above 32 on success, SE_ERR_FNF (2) when the file does not
 // exist, SE_ERR_NOASSOC (31) when the desktop has no program for it. Tests replace the opener

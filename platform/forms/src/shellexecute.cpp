@@ -1,9 +1,13 @@
 // The shell's "open" action over the desktop's URL handlers, replaceable for tests.
 #include "shellexecute.h"
 
+#include <sys/stat.h>
+
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QUrl>
+#include <string>
+
+#include "unicode.h"
 
 namespace forms {
 
@@ -27,8 +31,15 @@ int DesktopOpen(const ShellRequest& request) {
   if (IsWebAddress(request.file)) {
     url = QUrl(request.file);
   } else {
-    if (request.file.isEmpty() || !QFileInfo::exists(request.file)) return SE_ERR_FNF;
-    url = QUrl::fromLocalFile(request.file);
+    // The path's own bytes: a name that is not UTF-8 stands in the text as U+DC80..U+DCFF.
+    const std::string bytes = unicode::Utf16ToUtf8(
+        std::u16string_view(reinterpret_cast<const char16_t*>(request.file.utf16()), size_t(request.file.size())),
+        unicode::Policy::kLossless);
+    struct stat st;
+    if (bytes.empty() || ::stat(bytes.c_str(), &st) != 0) return SE_ERR_FNF;
+    // Percent-encoded bytes keep such a name whole in the address handed to the desktop.
+    url = QUrl::fromEncoded(QByteArray("file://") + QByteArray::fromStdString(bytes).toPercentEncoding("/"),
+                            QUrl::StrictMode);
   }
   return QDesktopServices::openUrl(url) ? kShellExecuteDone : SE_ERR_NOASSOC;
 }

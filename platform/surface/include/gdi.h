@@ -45,6 +45,9 @@ inline constexpr UINT DT_NOCLIP = 0x0100;            // do not clip the output t
 inline constexpr UINT DT_EXTERNALLEADING = 0x0200;   // lines include the font's external leading
 inline constexpr UINT DT_CALCRECT = 0x0400;          // measure only: set the rectangle, draw nothing
 inline constexpr UINT DT_NOPREFIX = 0x0800;          // accepted; "&" is always drawn as it stands
+inline constexpr UINT DT_EDITCONTROL = 0x2000;       // with DT_WORDBREAK: a word wider than the box
+                                                     // is broken between its characters, as a
+                                                     // multiline edit control shows it
 
 // Background modes (SetBkMode).
 inline constexpr int TRANSPARENT = 1;

@@ -397,6 +397,7 @@ TextLayout Surface::LayoutText(const QString& text, const RECT& rect, UINT forma
 TextLayout Surface::Layout(const Metrics& m, const QString& text, const RECT& rect, UINT format) const {
   const bool single = format & DT_SINGLELINE;
   const bool wrap = (format & DT_WORDBREAK) && !single;
+  const bool breakWords = wrap && (format & DT_EDITCONTROL);
   const bool tabs = format & DT_EXPANDTABS;
   const long long boxWidth = std::max<long long>(0, static_cast<long long>(rect.right) - rect.left);
   TextLayout layout;
@@ -432,7 +433,8 @@ TextLayout Surface::Layout(const Metrics& m, const QString& text, const RECT& re
       continue;
     }
     // Greedy filling, word by word: a word that does not fit starts the next line (the blanks
-    // before it are dropped); a word wider than the box stays whole on a line of its own.
+    // before it are dropped); a word wider than the box stays whole on a line of its own, or
+    // with DT_EDITCONTROL fills as many lines of its own as it needs, broken between characters.
     qsizetype lineStart = 0;
     qsizetype lineEnd = 0;
     double x = 0;
@@ -448,7 +450,36 @@ TextLayout Surface::Layout(const Metrics& m, const QString& text, const RECT& re
         break;
       }
       const double afterGap = advance(x, para, i, j);
-      const double afterWord = afterGap + m.fm.horizontalAdvance(para.mid(j, k - j));
+      const double wordWidth = m.fm.horizontalAdvance(para.mid(j, k - j));
+      const double afterWord = afterGap + wordWidth;
+      if (breakWords && std::ceil(wordWidth - 1e-6) > boxWidth) {
+        if (lineEnd > lineStart) layout.lines.push_back({p, lineStart, lineEnd - lineStart, x});
+        lineStart = j;
+        for (qsizetype c = j; c < k;) {
+          // The longest run of characters from c that fits, at least one (a surrogate pair
+          // stays together).
+          qsizetype end = c;
+          double width = 0;
+          while (end < k) {
+            qsizetype next = end + 1;
+            if (next < k && para[end].isHighSurrogate() && para[next].isLowSurrogate()) ++next;
+            const double w = m.fm.horizontalAdvance(para.mid(c, next - c));
+            if (end > c && std::ceil(w - 1e-6) > boxWidth) break;
+            width = w;
+            end = next;
+          }
+          if (end < k) {
+            layout.lines.push_back({p, c, end - c, width});
+          } else {
+            lineStart = c;
+            x = width;
+          }
+          c = end;
+        }
+        lineEnd = k;
+        i = k;
+        continue;
+      }
       if (lineEnd > lineStart && std::ceil(afterWord - 1e-6) > boxWidth) {
         layout.lines.push_back({p, lineStart, lineEnd - lineStart, x});
         lineStart = j;

@@ -61,14 +61,23 @@ enum ErrorNumber : int {
 };
 
 // The runtime's description of an error number; "Application-defined or object-defined error"
-// for a number it does not know.
+// for a number it does not know, and StatusDescription's for a negative one (a status).
 std::u16string ErrorDescription(int number);
+
+// How the runtime describes a failed status that it reports under no error number of its own:
+// "Automation error", then, for the statuses of files and disks that the libraries answer
+// (access denied, write protected, disk full, in use by another program, not found, invalid
+// name, not a catalog file, damaged, disk faults, drive not ready), a line break ("\r\n") and
+// the cause.
+std::u16string StatusDescription(HRESULT hr);
 
 // The error number under which the runtime reports a failed status from a component call:
 // the well-known storage, automation and activation statuses map to their runtime errors
 // (STG_E_MEDIUMFULL to 61, STG_E_FILENOTFOUND to 53, E_INVALIDARG to 5 ...), a status of the
 // control facility (0x800Axxxx) to its low word, and any other status stays the status itself
-// (a negative number, described as "Automation error").
+// (a negative number, described by StatusDescription). A file held by another program
+// (STG_E_SHAREVIOLATION, STG_E_LOCKVIOLATION) stays its status, so that its description says so
+// rather than "Permission denied".
 int ErrorNumberFromHResult(HRESULT hr);
 
 // A runtime error: the number a procedure's error handler tests and shows, and its description.

@@ -64,10 +64,46 @@ constexpr StatusMapping kStatusMappings[] = {
     {STG_E_FILENOTFOUND, ErrFileNotFound},
     {STG_E_PATHNOTFOUND, ErrPathNotFound},
     {STG_E_ACCESSDENIED, ErrPermissionDenied},
-    {STG_E_SHAREVIOLATION, ErrPermissionDenied},
-    {STG_E_LOCKVIOLATION, ErrPermissionDenied},
     {STG_E_FILEALREADYEXISTS, ErrFileAlreadyExists},
     {STG_E_MEDIUMFULL, ErrDiskFull},
+};
+
+// A kernel error number in the status family the disk scanner and the drives answer.
+constexpr HRESULT Win32Status(std::uint32_t error) { return MAKE_HRESULT_FROM_U32(0x80070000u | error); }
+
+struct StatusCause {
+  HRESULT status;
+  const char16_t* text;
+};
+
+// The cause of a failed status that the runtime reports as "Automation error": what the
+// compound files, the catalog and the disk scanner answer for a file or a disk.
+constexpr StatusCause kStatusCauses[] = {
+    {E_ACCESSDENIED, u"Access to the file or folder is denied."},
+    {STG_E_DISKISWRITEPROTECTED, u"The disk is write-protected."},
+    {Win32Status(19), u"The disk is write-protected."},
+    {Win32Status(112), u"There is not enough space on the disk."},
+    {Win32Status(39), u"There is not enough space on the disk."},
+    {STG_E_SHAREVIOLATION, u"The file is in use by another program."},
+    {STG_E_LOCKVIOLATION, u"The file is in use by another program."},
+    {Win32Status(32), u"The file is in use by another program."},
+    {Win32Status(33), u"The file is in use by another program."},
+    {Win32Status(2), u"The file cannot be found."},
+    {Win32Status(3), u"The path cannot be found."},
+    {STG_E_INVALIDNAME, u"The file name is not valid."},
+    {Win32Status(123), u"The file name is not valid."},
+    {Win32Status(267), u"The folder name is not valid."},
+    {STG_E_INVALIDHEADER, u"The file is not a catalog file."},
+    {STG_E_OLDFORMAT, u"The file is not a catalog file."},
+    {STG_E_DOCFILECORRUPT, u"The catalog file is damaged."},
+    {STG_E_READFAULT, u"A disk error occurred while reading."},
+    {Win32Status(30), u"A disk error occurred while reading."},
+    {STG_E_WRITEFAULT, u"A disk error occurred while writing."},
+    {Win32Status(29), u"A disk error occurred while writing."},
+    {Win32Status(21), u"The device is not ready."},
+    {Win32Status(15), u"The drive cannot be found."},
+    {STG_E_TOOMANYOPENFILES, u"Too many files are open."},
+    {Win32Status(4), u"Too many files are open."},
 };
 
 // Statuses of the control facility carry a runtime error number in their low word.
@@ -80,7 +116,20 @@ std::u16string ErrorDescription(int number) {
   for (const ErrorText& e : kErrorTexts) {
     if (e.number == number) return e.text;
   }
+  if (number < 0) return StatusDescription(number);
   return u"Application-defined or object-defined error";
+}
+
+std::u16string StatusDescription(HRESULT hr) {
+  std::u16string text = ErrorDescription(ErrAutomation);
+  for (const StatusCause& c : kStatusCauses) {
+    if (c.status == hr) {
+      text += u"\r\n";
+      text += c.text;
+      break;
+    }
+  }
+  return text;
 }
 
 int ErrorNumberFromHResult(HRESULT hr) {
@@ -101,7 +150,7 @@ RuntimeError::RuntimeError(int number, std::u16string description)
 
 RuntimeError RuntimeError::FromHResult(HRESULT hr) {
   int number = ErrorNumberFromHResult(hr);
-  if (number == hr && FAILED(hr)) return RuntimeError(number, ErrorDescription(ErrAutomation));
+  if (number == hr && FAILED(hr)) return RuntimeError(number, StatusDescription(hr));
   return RuntimeError(number);
 }
 

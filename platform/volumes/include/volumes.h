@@ -200,6 +200,12 @@ std::vector<std::string> DriveTableWarnings();
 // "D:\Music\a.mp3" -> "/media/stick/Music/a.mp3" (either separator; "." and ".." are
 // resolved by name and never leave the drive's root). False with GetLastError set.
 bool ToNativePath(std::string_view drivePath, std::string& nativePath);
+// The native path of catalog names below a drive path: "D:\" and {u"Music", u"a\\b.mp3"} ->
+// "/media/stick/Music/a\b.mp3". Each name is one component, turned back into its bytes with
+// NameToDisk, so a name holding "\" or a byte that is not UTF-8 names that very file. False
+// with GetLastError set: ERROR_INVALID_NAME for a name that no folder entry can have (empty,
+// "." or "..", holding "/" or NUL), else as ToNativePath.
+bool ToNativePath(std::string_view drivePath, const std::vector<std::u16string>& names, std::string& nativePath);
 // "/media/stick/Music" -> "D:\Music": the ready drive whose root holds the path most
 // closely. False with ERROR_PATH_NOT_FOUND when no drive holds it, ERROR_INVALID_NAME
 // when a component holds a backslash (a drive path cannot express it).

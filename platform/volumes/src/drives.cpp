@@ -621,6 +621,21 @@ bool ToNativePath(std::string_view drivePath, std::string& nativePath) {
   return true;
 }
 
+bool ToNativePath(std::string_view drivePath, const std::vector<std::u16string>& names, std::string& nativePath) {
+  std::string path;
+  if (!ToNativePath(drivePath, path)) return false;
+  for (const std::u16string& name : names) {
+    const std::string bytes = NameToDisk(name);
+    if (bytes.empty() || bytes == "." || bytes == ".." ||
+        bytes.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
+      return Failed(ERROR_INVALID_NAME);
+    if (path.empty() || path.back() != '/') path.push_back('/');
+    path += bytes;
+  }
+  nativePath = std::move(path);
+  return true;
+}
+
 bool ToDrivePath(std::string_view nativePath, std::string& drivePath) {
   if (nativePath.empty() || nativePath.front() != '/') return Failed(ERROR_PATH_NOT_FOUND);
   auto normalize = [](std::string_view p) { return detail::PathComponents(p, "/"); };

@@ -14,15 +14,19 @@
 
 namespace platform {
 
+// The folder of the running executable, where the program's component libraries lie beside
+// it; empty when the system does not say.
+inline std::filesystem::path ExecutableFolder() {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::path() : exe.parent_path();
+}
+
 inline std::filesystem::path ProgramFolder() {
   namespace fs = std::filesystem;
   if (const char* home = std::getenv("XENDORA_HOME"); home && *home) return fs::path(home);
   std::error_code ec;
-  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec) {
-    fs::path dir = exe.parent_path();
-    if (::access(dir.c_str(), W_OK) == 0) return dir;
-  }
+  if (fs::path dir = ExecutableFolder(); !dir.empty() && ::access(dir.c_str(), W_OK) == 0) return dir;
   fs::path data;
   if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
     data = xdg;

@@ -5,11 +5,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <unordered_map>
 
 #include "registry_internal.h"
+#include "xcom/automation.h"
 #include "xcom/com.h"
 #include "xcom/registry.h"
 
@@ -128,6 +130,58 @@ HRESULT RegisterServerLibrary(const std::string& libraryPath, std::string* error
 
 HRESULT UnregisterServerLibrary(const std::string& libraryPath, std::string* error) {
   return RunRegistration(libraryPath, "DllUnregisterServer", error);
+}
+
+namespace {
+
+// Whether the registry creates the class of a ProgID from a library file that exists.
+RegistryRead ServedFromAFile(const char* progId) {
+  CLSID clsid;
+  const std::u16string name = Utf8ToUtf16(progId);
+  HRESULT hr = ::CLSIDFromProgID(name.c_str(), &clsid);
+  if (hr == REGDB_E_READREGDB) return RegistryRead::Unreadable;
+  if (FAILED(hr)) return RegistryRead::Missing;
+  std::string path;
+  RegistryRead r =
+      ReadRegistryString(HKEY_CLASSES_ROOT, "CLSID\\" + GuidToString(clsid) + "\\InprocServer32", "", &path);
+  if (r != RegistryRead::Found) return r;
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_regular_file(path, ec) ? RegistryRead::Found : RegistryRead::Missing;
+}
+
+}  // namespace
+
+HRESULT RegisterMissingServers(const std::filesystem::path& folder, std::span<const ShippedServer> servers,
+                               std::string* error) {
+  HRESULT first = S_OK;
+  auto fail = [&](HRESULT hr, const std::string& why) {
+    if (SUCCEEDED(first)) {
+      first = hr;
+      if (error) *error = why;
+    }
+  };
+  for (const ShippedServer& server : servers) {
+    bool missing = false;
+    for (const char* progId : server.progIds) {
+      RegistryRead r = ServedFromAFile(progId);
+      if (r == RegistryRead::Unreadable) {
+        fail(REGDB_E_READREGDB, RegistryFile().string() + ": the component registry cannot be read");
+        return first;
+      }
+      if (r == RegistryRead::Missing) missing = true;
+    }
+    if (!missing) continue;
+    const std::filesystem::path library = folder / server.fileName;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(library, ec)) {
+      fail(CO_E_DLLNOTFOUND, library.string() + ": no such library");
+      continue;
+    }
+    std::string why;
+    HRESULT hr = RegisterServerLibrary(library.string(), &why);
+    if (FAILED(hr)) fail(hr, library.string() + (why.empty() ? std::string() : ": " + why));
+  }
+  return first;
 }
 
 }  // namespace xcom

@@ -146,6 +146,25 @@ HRESULT RegisterServer(const ServerRegistration& server);
 // HKCR\CLSID itself stays, HKCR\TypeLib goes once it is empty.
 HRESULT UnregisterServer(const ServerRegistration& server);
 
+// A component library that a program ships beside its executable: its file name and the
+// ProgIDs of the classes the program creates from it.
+struct ShippedServer {
+  const char* fileName;                  // "libbrevix.so"
+  std::span<const char* const> progIds;  // "Brevix.CompCtl", ...
+};
+
+// Registers into the registry in use each shipped library of `folder` whose classes that
+// registry cannot create: a ProgID it does not know, or one whose class names a library file
+// that is not there (a registry written for another copy of the program). Each library
+// registers itself through its own DllRegisterServer, as the registration tool runs it; the
+// libraries the registry already serves are not touched. S_OK when nothing was missing or all
+// of it registered; else the first failure (REGDB_E_READREGDB for a registry that cannot be
+// read, which is never written; CO_E_DLLNOTFOUND for a library that is not in `folder` or
+// does not load; the entry point's answer), with the library and the reason in *error (may
+// be null). The other libraries are still registered.
+HRESULT RegisterMissingServers(const std::filesystem::path& folder, std::span<const ShippedServer> servers,
+                               std::string* error = nullptr);
+
 // The path of the loaded library (or program) that holds an address; empty when none does.
 std::string ModulePathOf(const void* address);
 
