@@ -21,10 +21,7 @@ QPointer<frmPrint>& Instance() {
 }
 }  // namespace
 
-reports::PageSettings& ProgramPageSettings() {
-  static reports::PageSettings settings;
-  return settings;
-}
+reports::PageSettings& ProgramPageSettings() { return reports::CurrentPageSettings(); }
 
 PreviewEnvironment ProgramPreviewEnvironment() {
   app::AppState& state = app::Global();
