@@ -18,6 +18,8 @@ class QStackedWidget;
 
 namespace app::catalog {
 
+class PrintHalfPage;
+
 class frmUpdate : public QDialog, private UpdateView {
  public:
   explicit frmUpdate(CatalogDialogParts parts, QWidget* parent = nullptr);
@@ -59,7 +61,7 @@ class frmUpdate : public QDialog, private UpdateView {
   QLabel* lbProgress1_;
   QLabel* Animation1_;
   QMovie* movie_ = nullptr;
-  QLabel* lbSummary_;
+  PrintHalfPage* printHalf_;
 };
 
 }  // namespace app::catalog
