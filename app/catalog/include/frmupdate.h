@@ -6,6 +6,7 @@
 #include <QDialog>
 
 #include <memory>
+#include <optional>
 
 #include "catalogdialogs.h"
 #include "updateflow.h"
@@ -62,6 +63,7 @@ class frmUpdate : public QDialog, private UpdateView {
   QLabel* Animation1_;
   QMovie* movie_ = nullptr;
   PrintHalfPage* printHalf_;
+  std::optional<bool> printOnlyBefore_;  // print-directory mode: PrintOnlyMode as it was
 };
 
 }  // namespace app::catalog

@@ -10,8 +10,10 @@
 #include <memory>
 #include <optional>
 
+#include "iofilegraber.h"
 #include "printprep.h"
 #include "printviews.h"
+#include "xcom/com.h"
 
 struct ICompCtl;
 
@@ -61,6 +63,20 @@ class PrintHalf {
   void Print();
   bool FirstLabelPrint() const { return firstLabelPrint_; }
 
+  // Print-directory mode: the directory report lists this folder of a real drive.
+  void SetPrintDirectory(const QString& path) {
+    printDirectory_ = path;
+    listingMade_ = false;
+  }
+  const QString& PrintDirectory() const { return printDirectory_; }
+  // The sort fields offered (lstSortBy): those of the drive listing in print-directory mode.
+  QStringList SortFieldTitles() const;
+  // The disk scanner of the drive listing (made from the library when not set).
+  void SetScanner(xcom::ComPtr<IOFileGraber> scanner) { scanner_ = std::move(scanner); }
+  // Lists a folder of a real drive into "DATAEXP.TXT" through the scratch catalog
+  // "_tmpprint.dkc", and binds it; a failure is shown as number + five blanks + description.
+  bool FillDiskDirListBox(const QString& path, bool includeLocation, bool recursive);
+
   // btnPreview: the directory report of the disk, listed again only when its options changed
   // or the report table was rewritten since, sorted again only when the sort field changed.
   void Preview(const DirectoryReportOptions& options);
@@ -86,6 +102,8 @@ class PrintHalf {
   DirectoryReportOptions listingOptions_;
   unsigned long listingRewrite_ = 0;
   QString lastSortField_;
+  QString printDirectory_;
+  xcom::ComPtr<IOFileGraber> scanner_;
   std::shared_ptr<texttable::Recordset> listing_;  // the listing's binding, sorted or not
   int rebuilds_ = 0;
   int sorts_ = 0;

@@ -105,8 +105,16 @@ frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent
   xcom::ComPtr<IOFileGraber> scanner;
   CreateFileGraber(&scanner);
   flow_ = std::make_unique<UpdateFlow>(*parts_.state, static_cast<UpdateView&>(*this), std::move(scanner), CatalogFileOf(parts_.compCtl));
+  const QString printDirectory = TakePrintDirectory();
+  if (!printDirectory.isEmpty()) {
+    printOnlyBefore_ = std::exchange(parts_.state->print.PrintOnlyMode, true);
+    printHalf_->half().SetPrintDirectory(printDirectory);
+  }
   flow_->Load();
+  if (!printDirectory.isEmpty()) parts_.state->print.LabelMedium = 0;
   if (parts_.state->print.PrintOnlyMode) ShowPrintHalf();
+  if (!printDirectory.isEmpty())
+    setWindowTitle(QStringLiteral("Print Windows Directory (") + printDirectory + QStringLiteral(")"));
   Sync();
 
   connect(Drive1_, &QComboBox::activated, this, [this](int index) {
@@ -185,6 +193,7 @@ void frmUpdate::UnloadSteps() {
   s.walk.FoldersOnly = false;
   s.walk.CurrentLevelOnly = false;
   s.print.ReportType = 1;
+  if (printOnlyBefore_) s.print.PrintOnlyMode = *printOnlyBefore_;
   if (!s.print.BatchPrintMode) UnloadPageSetup();
   if (IsItemInfo(s.selection.AddUpdateResult)) SelectInBrowser(ItemInfoText(s.selection.AddUpdateResult, kInfoName));
   forms::SetScreenMousePointer(forms::vbDefault);

@@ -1,15 +1,21 @@
 // The update dialog's print half: report type, file views, label jobs and directory reports.
 #include "printhalf.h"
 
+#include <filesystem>
+#include <fstream>
+
 #include "appstate.h"
 #include "currentprinter.h"
 #include "forms.h"
+#include "global.h"
 #include "iteminfovariant.h"
 #include "listings.h"
 #include "pagesettings.h"
 #include "printlaunchers.h"
+#include "programfolder.h"
 #include "reporttable.h"
 #include "texttable.h"
+#include "vbrt.h"
 #include "windowlinks.h"
 
 namespace app::catalog {
@@ -30,7 +36,73 @@ ReportLayout DirectoryLayout(bool listLayout) {
           {"Name", "Serial #", "Type", "Size", "Modified", "Note"},
           {29, 9, 13.5, 9, 13.5, 26}};
 }
+const QStringList kDriveListFields = {"NAME", "LOCATION", "TYPE", "SIZE", "MODIFIED"};
+constexpr char kScratchCatalog[] = "_tmpprint.dkc";
+
+void CheckStatus(HRESULT hr) {
+  if (FAILED(hr)) throw vbrt::RuntimeError::FromHResult(hr);
+}
 }  // namespace
+
+QStringList PrintHalf::SortFieldTitles() const {
+  if (!printDirectory_.isEmpty())
+    return {QStringLiteral("Name"), QStringLiteral("Location"), QStringLiteral("Type"), QStringLiteral("Size"),
+            QStringLiteral("Date Modified")};
+  return {QStringLiteral("Name"), QStringLiteral("Serial #"),      QStringLiteral("Location"),
+          QStringLiteral("Type"), QStringLiteral("Date Modified"), QStringLiteral("Note")};
+}
+
+bool PrintHalf::FillDiskDirListBox(const QString& path, bool includeLocation, bool recursive) {
+  PrintJob& job = state_.print;
+  try {
+    if (!scanner_) CheckStatus(CreateFileGraber(&scanner_));
+    // The walk writes into a scratch catalog of its own, made afresh.
+    const std::filesystem::path scratch = platform::ProgramFolder() / kScratchCatalog;
+    std::error_code ignored;
+    std::filesystem::remove(scratch, ignored);
+    CheckStatus(scanner_->put_DocFileName(ToBstr(QString::fromStdString(scratch.string())).Get()));
+    QString drive = path.left(2);
+    const QString diskType = path.size() == 3 || path.startsWith(QStringLiteral("\\\\")) ? GetDriveTypeName(drive)
+                                                                                         : QStringLiteral("FOLDER");
+    CheckStatus(scanner_->put_DiskType(ToBstr(diskType).Get()));
+    job.LabelMedium = 0;
+    job.IncludeLocation = includeLocation;
+    WriteReportTableHeader(job, QString::fromLatin1(includeLocation ? kDriveListHeader : kDriveTreeHeader),
+                           kDataExport);
+    // The rows go straight into the file after its header; the binding is made again after.
+    job.ReportRecordset->Close();
+    job.ReportRecordset.reset();
+    SHORT srchType = 0;
+    if (state_.walk.FoldersOnly) srchType = 1;
+    if (state_.walk.DisksOnly) srchType = 2;
+    if (!recursive) srchType = 2;
+    state_.walk.StopRequested = false;
+    {
+      std::ofstream out(ReportTablePath(kDataExport), std::ios::binary | std::ios::app);
+      if (!out) throw vbrt::RuntimeError(vbrt::ErrDiskFull);
+      WriteDriveListing(progress_, scanner_.Get(), path, srchType, out, state_.walk, job);
+      out.close();
+      if (!out) throw vbrt::RuntimeError(vbrt::ErrDiskFull);
+    }
+    state_.walk.StopRequested = false;
+    state_.walk.FoundCount = 0;
+    job.ReportRecordset =
+        std::make_shared<texttable::Recordset>(texttable::Recordset::Open(ReportTablePath(kDataExport)));
+    return true;
+  } catch (...) {
+    const ErrorInfo e = DescribeError(std::current_exception());
+    // The binding is the table as far as it was written.
+    if (!job.ReportRecordset) {
+      try {
+        job.ReportRecordset =
+            std::make_shared<texttable::Recordset>(texttable::Recordset::Open(ReportTablePath(kDataExport)));
+      } catch (...) {
+      }
+    }
+    forms::MsgBox(QString::number(e.number) + QStringLiteral("     ") + e.description, forms::vbOKOnly);
+    return false;
+  }
+}
 
 QStringList ReportDescriptions() {
   return {QStringLiteral("Disk Name, Disk Number, List of Files, Disk Note, Free Space, Date Modified."),
@@ -112,12 +184,18 @@ void PrintHalf::Preview(const DirectoryReportOptions& options) {
     job.PageColumnCount = 1;
     state_.walk.CurrentLevelOnly = options.currentLevel;
     const ReportLayout layout = DirectoryLayout(options.listLayout);
+    const bool printDirectory = !printDirectory_.isEmpty();
+    const QStringList sortFields = printDirectory ? kDriveListFields : layout.fields;
     if (rebuild) {
       listingMade_ = false;
-      job.IncludeLocation = options.listLayout;
-      WriteReportTableHeader(job, QString::fromLatin1(options.listLayout ? kCatalogListHeader : kCatalogTreeHeader),
-                             kDataExport);
-      RunDirectoryReport(progress_, compCtl_, DiskPath(), state_.walk, job);
+      if (printDirectory) {
+        if (!FillDiskDirListBox(printDirectory_, options.listLayout, !options.currentLevel)) return;
+      } else {
+        job.IncludeLocation = options.listLayout;
+        WriteReportTableHeader(job, QString::fromLatin1(options.listLayout ? kCatalogListHeader : kCatalogTreeHeader),
+                               kDataExport);
+        RunDirectoryReport(progress_, compCtl_, DiskPath(), state_.walk, job);
+      }
       listingRewrite_ = ReportTableRewrites(kDataExport);
       listingOptions_ = options;
       lastSortField_.clear();
@@ -130,8 +208,8 @@ void PrintHalf::Preview(const DirectoryReportOptions& options) {
           std::make_shared<texttable::Recordset>(texttable::Recordset::Open(ReportTablePath(kDataExport)));
       lastSortField_.clear();
     }
-    if (options.listLayout && options.sortField >= 0 && options.sortField < layout.fields.size()) {
-      const QString field = layout.fields[options.sortField];
+    if (options.listLayout && options.sortField >= 0 && options.sortField < sortFields.size()) {
+      const QString field = sortFields[options.sortField];
       if (field != lastSortField_) {
         const QString order = field == QLatin1String("NAME") ? field : field + QStringLiteral(",NAME");
         texttable::Recordset& rs = *job.ReportRecordset;
@@ -150,6 +228,10 @@ void PrintHalf::Preview(const DirectoryReportOptions& options) {
       return;
     }
     listingMade_ = true;
+    if (printDirectory) {
+      ContentsReport(state_, printDirectory_, options.listLayout);
+      return;
+    }
     const QString disk = DiskPath();
     job.ReportColumnCount = 6;
     job.ReportTitle = disk.isEmpty() ? QStringLiteral("Disk Catalog Contents")

@@ -197,6 +197,9 @@ void PrintHalfPage::ShowFor(SHORT labelMedium, bool zipStock) {
   lblPrintTo_->setVisible(zipStock);
   if (zipStock) lstPrintTo_->setCurrentIndex(state_.print.PrintToIndex);
   chkShowFolders1_->setChecked(state_.walk.FoldersOnly);
+  lstSortBy_->clear();
+  lstSortBy_->addItems(half_.SortFieldTitles());
+  lstSortBy_->setCurrentIndex(0);
   // The second report type needs the floppy or Zip label's room.
   if (auto* second = findChild<QRadioButton*>(QStringLiteral("lbRptType1")))
     second->setEnabled(labelMedium == 1 || labelMedium == 2);

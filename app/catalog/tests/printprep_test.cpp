@@ -331,3 +331,57 @@ TEST_F(PrintHalfTest, EmptyDirectoryReportSaysSo) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PrintHalfTest, PrintDirectoryListsTheDriveFolder) {
+  catalog_testing::ScannerHandle scanner;
+  scanner->listing = {{u"D:\\Music", 0, u"", 0, 0, u"FOLDER"},
+                      {u"D:\\Music\\Überlänge.mp3", 0, u"", 1234, 0, u"FILE"},
+                      {u"D:\\Music\\a.txt", 0, u"", 1, 0, u"FILE"}};
+  half_.SetScanner(scanner.Ptr());
+  half_.SetPrintDirectory(QStringLiteral("D:\\Music"));
+  EXPECT_EQ(half_.SortFieldTitles().size(), 5);
+  DirectoryReportOptions options;
+  options.listLayout = false;
+  half_.Preview(options);
+  EXPECT_EQ(scanner->diskType, QStringLiteral("FOLDER"));
+  EXPECT_TRUE(scanner->docFile.endsWith(QStringLiteral("_tmpprint.dkc")));
+  ASSERT_EQ(previews_, 1);
+  // The tree layout names the start entry by its whole path, a folder's type " File Folder".
+  ASSERT_EQ(shownRows_.size(), 3u);
+  EXPECT_EQ(shownRows_[0], " D:\\Music05");
+  EXPECT_EQ(state_.print.ReportTitle, QStringLiteral("Contents\rD:\\Music"));
+  EXPECT_EQ(state_.print.ReportColumnWidths, (QList<double>{48, 21.5, 13, 17.5}));
+  state_.print.ReportRecordset->MoveFirst();
+  EXPECT_EQ(state_.print.ReportRecordset->Field(1), " File Folder");
+  // The list layout leaves the start entry out, sorted by TYPE then NAME.
+  options.listLayout = true;
+  options.sortField = 2;
+  half_.Preview(options);
+  ASSERT_EQ(shownRows_.size(), 2u);
+  EXPECT_EQ(state_.print.ReportColumnWidths, (QList<double>{20.5, 40, 11, 11, 17.5}));
+  EXPECT_EQ(half_.Sorts(), 1);
+  // A drive root is listed under the drive's type name.
+  half_.SetPrintDirectory(QStringLiteral("C:\\"));
+  options.listLayout = false;
+  half_.Preview(options);
+  EXPECT_NE(scanner->diskType, QStringLiteral("FOLDER"));
+  EXPECT_FALSE(scanner->diskType.isEmpty());
+  EXPECT_TRUE(script_.Done());
+}
+
+TEST_F(PrintHalfTest, DriveListingFailureSaysItsNumber) {
+  catalog_testing::ScannerHandle scanner;
+  scanner->listAnswer = STG_E_ACCESSDENIED;
+  half_.SetScanner(scanner.Ptr());
+  half_.SetPrintDirectory(QStringLiteral("D:\\Music"));
+  script_.ExpectMessage(forms::vbOK, QStringLiteral("     "));
+  half_.Preview(DirectoryReportOptions{});
+  EXPECT_EQ(previews_, 0);
+  ASSERT_TRUE(state_.print.ReportRecordset);  // bound again to what was written
+  EXPECT_TRUE(state_.print.ReportRecordset->IsOpen());
+  EXPECT_TRUE(script_.Done());
+}
+
+}  // namespace

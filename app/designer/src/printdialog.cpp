@@ -39,7 +39,10 @@ bool ShowPrintDialog(QWidget* owner, DWORD& flags, WORD& fromPage, WORD& toPage,
   // replaces it, and a name that is not installed is said so instead of being kept silently.
   const bool sameDevice = request.DeviceName == current.DeviceName();
   try {
-    surface::SelectPrinter(sameDevice ? current.DeviceName() : request.DeviceName, request.Port);
+    // The port names the file only for the PDF printer; a real printer's port is its queue.
+    const QString device = sameDevice ? current.DeviceName() : request.DeviceName;
+    const bool pdf = device.compare(surface::kPdfPrinterName, Qt::CaseInsensitive) == 0;
+    surface::SelectPrinter(device, pdf ? request.Port : QString());
   } catch (const vbrt::RuntimeError& e) {
     forms::MsgBox(QStringLiteral("ERROR:    ") + QString::number(e.number()) + QChar(u'\r') +
                       QString::fromStdU16String(e.description()) + QStringLiteral(": ") + request.DeviceName,
