@@ -131,6 +131,17 @@ TEST_F(Printing, PreviewStateComesBack) {
   EXPECT_FALSE(printer->Logged(Primitive::Kind::EndDoc).empty());
 }
 
+TEST_F(Printing, PageThatPlacesNoRowEndsTheRun) {
+  // A row taller than the page: the table never ends, yet no page takes a row.
+  job.ReportType = 2;
+  job.ReportRecordset = test::MakeTable(dir, {std::string("tall") + std::string(60, '|'), "next"});
+  PreviewSession s(Environment());
+  ASSERT_TRUE(s.Load(false).ok);
+  DoPrint(s, 0, 0);
+  EXPECT_TRUE(printer->Logged(Primitive::Kind::NewPage).empty());
+  EXPECT_EQ(printer->Logged(Primitive::Kind::EndDoc).size(), 1u);
+}
+
 TEST_F(Printing, FloppyLabelKeepsItsPage) {
   job.LabelMedium = 1;
   job.ReportType = 6;
