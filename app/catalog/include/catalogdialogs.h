@@ -46,6 +46,11 @@ QString CatalogFileOf(ICompCtl* compCtl);
 // properties), over Global() and the main window's browser control.
 void LinkCatalogWindows();
 
+// The folder of a real drive the next update-disk dialog lists for printing (DoPrintDir), taken
+// by that dialog; "" for none.
+void DoPrintDir(const QString& folder);
+QString TakePrintDirectory();
+
 // Shows the add-disk dialog / the update-disk dialog modally.
 void ShowAddDiskDialog(const CatalogDialogParts& parts, QWidget* owner = nullptr);
 void ShowUpdateDialog(const CatalogDialogParts& parts, QWidget* owner = nullptr);

@@ -6,6 +6,7 @@
 #include <QDialog>
 
 #include <memory>
+#include <optional>
 
 #include "catalogdialogs.h"
 #include "updateflow.h"
@@ -17,6 +18,8 @@ class QPushButton;
 class QStackedWidget;
 
 namespace app::catalog {
+
+class PrintHalfPage;
 
 class frmUpdate : public QDialog, private UpdateView {
  public:
@@ -59,7 +62,8 @@ class frmUpdate : public QDialog, private UpdateView {
   QLabel* lbProgress1_;
   QLabel* Animation1_;
   QMovie* movie_ = nullptr;
-  QLabel* lbSummary_;
+  PrintHalfPage* printHalf_;
+  std::optional<bool> printOnlyBefore_;  // print-directory mode: PrintOnlyMode as it was
 };
 
 }  // namespace app::catalog

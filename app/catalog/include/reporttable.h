@@ -33,6 +33,10 @@ std::filesystem::path ReportTablePath(const QString& fileName);
 void WriteReportTableHeader(const QString& headerLine, const QString& fileName);
 void WriteReportTableHeader(PrintJob& job, const QString& headerLine, const QString& fileName);
 
+// How many times the table file of that name was rewritten in this run. A listing kept in a
+// table is still there only while the count is the one read when it was made.
+unsigned long ReportTableRewrites(const QString& fileName);
+
 // Appends one row to the bound table, fields by position in header order; fields not given
 // stay empty. Throws texttable::Error when no table is bound.
 void AppendReportRow(PrintJob& job, const QStringList& values);

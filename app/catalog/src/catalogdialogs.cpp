@@ -17,6 +17,8 @@
 #include "vbrt.h"
 #include "windowlinks.h"
 
+#include <utility>
+
 namespace app::catalog {
 
 void SaveSettingsReportingFailure(const Settings& settings) {
@@ -49,8 +51,20 @@ CatalogDialogParts GlobalDialogParts() {
   return p;
 }
 
+namespace {
+QString& PendingPrintDirectory() {
+  static QString folder;
+  return folder;
+}
+}  // namespace
+
+void DoPrintDir(const QString& folder) { PendingPrintDirectory() = folder; }
+
+QString TakePrintDirectory() { return std::exchange(PendingPrintDirectory(), QString()); }
+
 void LinkCatalogWindows() {
   WindowLinks& links = Links();
+  links.PrintDirectory = [](const QString& folder) { DoPrintDir(folder); };
   links.ShowAddDisk = [](QWidget* owner) { ShowAddDiskDialog(GlobalDialogParts(), owner); };
   links.ShowUpdateDisk = [](QWidget* owner) { ShowUpdateDialog(GlobalDialogParts(), owner); };
   links.ShowFind = [](QWidget* owner) {

@@ -9,6 +9,7 @@
 #include <QMovie>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTabWidget>
 
 #include "animation.h"
 #include "appstate.h"
@@ -16,6 +17,7 @@
 #include "forms.h"
 #include "global.h"
 #include "iteminfovariant.h"
+#include "printhalfpage.h"
 #include "programfolder.h"
 #include "volumes.h"
 #include "windowlinks.h"
@@ -93,23 +95,9 @@ frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent
   box->addStretch(1);
   pages_->addWidget(update);
 
-  // The label page.
-  auto* print = new QWidget(pages_);
-  auto* pbox = new QVBoxLayout(print);
-  lbSummary_ = NamedLabel("lbSummary", QString(), print);
-  lbSummary_->setTextFormat(Qt::PlainText);
-  pbox->addWidget(lbSummary_);
-  pbox->addStretch(1);
-  auto* prow = new QHBoxLayout;
-  prow->addStretch(1);
-  auto* btnPrint = new QPushButton(QStringLiteral("&Print Preview"), print);
-  btnPrint->setObjectName(QStringLiteral("btnPrint"));
-  auto* btnExit = new QPushButton(QStringLiteral("&Exit"), print);
-  btnExit->setObjectName(QStringLiteral("btnExit"));
-  prow->addWidget(btnPrint);
-  prow->addWidget(btnExit);
-  pbox->addLayout(prow);
-  pages_->addWidget(print);
+  // The print half.
+  printHalf_ = new PrintHalfPage(*parts_.state, parts_.compCtl, nullptr, pages_);
+  pages_->addWidget(printHalf_);
 
   Drive1_->addItems(DriveLetters());
   Drive1_->setCurrentIndex(-1);
@@ -117,8 +105,16 @@ frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent
   xcom::ComPtr<IOFileGraber> scanner;
   CreateFileGraber(&scanner);
   flow_ = std::make_unique<UpdateFlow>(*parts_.state, static_cast<UpdateView&>(*this), std::move(scanner), CatalogFileOf(parts_.compCtl));
+  const QString printDirectory = TakePrintDirectory();
+  if (!printDirectory.isEmpty()) {
+    printOnlyBefore_ = std::exchange(parts_.state->print.PrintOnlyMode, true);
+    printHalf_->half().SetPrintDirectory(printDirectory);
+  }
   flow_->Load();
+  if (!printDirectory.isEmpty()) parts_.state->print.LabelMedium = 0;
   if (parts_.state->print.PrintOnlyMode) ShowPrintHalf();
+  if (!printDirectory.isEmpty())
+    setWindowTitle(QStringLiteral("Print Windows Directory (") + printDirectory + QStringLiteral(")"));
   Sync();
 
   connect(Drive1_, &QComboBox::activated, this, [this](int index) {
@@ -137,8 +133,12 @@ frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent
   });
   connect(btnCancel_, &QPushButton::clicked, this, [this] { Unload(); });
   connect(btnStop_, &QPushButton::clicked, this, [this] { parts_.state->walk.StopRequested = true; });
-  connect(btnExit, &QPushButton::clicked, this, [this] { Unload(); });
-  connect(btnPrint, &QPushButton::clicked, this, [] { ShowPrintPreview(); });
+  connect(printHalf_->ExitButton(), &QPushButton::clicked, this, [this] {
+    if (printHalf_->ExitButton()->text() == QLatin1String("&Exit"))
+      Unload();
+    else
+      printHalf_->findChild<QTabWidget*>(QStringLiteral("ctlTab"))->setCurrentIndex(0);
+  });
 }
 
 frmUpdate::~frmUpdate() { UnloadSteps(); }
@@ -162,9 +162,7 @@ void frmUpdate::Sync() {
   lstStandardType_->setCurrentIndex(flow_->MediaTypeIndex());
   Image1_->setPixmap(MediaTypeIcon(flow_->MediaTypeCode()).pixmap(32, 32));
   btnStart_->setEnabled(!flow_->Drive().isEmpty() && !flow_->Ran());
-  QString summary = flow_->SummaryText();
-  summary.replace(u'\r', u'\n');
-  lbSummary_->setText(summary);
+  printHalf_->SetSummary(flow_->SummaryText());
 }
 
 void frmUpdate::SetProcessMessage(const QString& text) {
@@ -195,6 +193,7 @@ void frmUpdate::UnloadSteps() {
   s.walk.FoldersOnly = false;
   s.walk.CurrentLevelOnly = false;
   s.print.ReportType = 1;
+  if (printOnlyBefore_) s.print.PrintOnlyMode = *printOnlyBefore_;
   if (!s.print.BatchPrintMode) UnloadPageSetup();
   if (IsItemInfo(s.selection.AddUpdateResult)) SelectInBrowser(ItemInfoText(s.selection.AddUpdateResult, kInfoName));
   forms::SetScreenMousePointer(forms::vbDefault);
@@ -221,6 +220,8 @@ void frmUpdate::ShowAddDialog() { ShowAddDiskDialog(parts_, parentWidget()); }
 
 void frmUpdate::ShowPrintHalf() {
   pages_->setCurrentIndex(1);
+  const SHORT medium = parts_.state->print.LabelMedium;
+  printHalf_->ShowFor(medium, medium == 2);
   setWindowTitle(parts_.state->print.LabelMedium == 0 ? QStringLiteral("Select Report to Preview")
                                                       : QStringLiteral("Label Setup  (Select Label Type to print)"));
   Sync();

@@ -58,6 +58,8 @@ template <class F>
 LONG Guarded(F&& body) {
   ActiveListing* l = g_listing;
   if (!l) return -1;
+  // The walk goes on after a callback failed; once an error is held, nothing more is written.
+  if (l->error) return -1;
   try {
     return body(*l);
   } catch (...) {

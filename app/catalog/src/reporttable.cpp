@@ -1,6 +1,8 @@
 // Report table files: rewriting a table with its header, binding it, appending rows.
 #include "reporttable.h"
 
+#include <QHash>
+
 #include "appstate.h"
 #include "programfolder.h"
 #include "texttable.h"
@@ -16,7 +18,17 @@ void WriteReportTableHeader(const QString& headerLine, const QString& fileName) 
   WriteReportTableHeader(Global().print, headerLine, fileName);
 }
 
+namespace {
+QHash<QString, unsigned long>& Rewrites() {
+  static QHash<QString, unsigned long> rewrites;
+  return rewrites;
+}
+}  // namespace
+
+unsigned long ReportTableRewrites(const QString& fileName) { return Rewrites().value(fileName.toUpper()); }
+
 void WriteReportTableHeader(PrintJob& job, const QString& headerLine, const QString& fileName) {
+  ++Rewrites()[fileName.toUpper()];
   // Release the table bound now: its buffered rows go out and the file is free.
   if (auto old = std::exchange(job.ReportRecordset, nullptr)) old->Close();
   const auto path = ReportTablePath(fileName);

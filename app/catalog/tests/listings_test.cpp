@@ -158,4 +158,22 @@ TEST_F(Listings, DriveListingLines) {
                               "\"A.MP306\",\"D:\\Music\",\"MP3 File\",\"" + size + "\",\"1/2/26 9:07 AM\"\r\n");
 }
 
+TEST_F(Listings, DriveListingWritesNothingAfterAnError) {
+  // The scanner's walk goes on after a callback answered -1; the error held, no later item
+  // reaches the table, and the listing ends with that error.
+  struct FailingProgress : app::ProgressTarget {
+    void SetProcessMessage(const QString&) override { throw vbrt::RuntimeError(vbrt::ErrDiskFull); }
+  } progress;
+  catalog_testing::ScannerHandle handle;
+  catalog_testing::FakeScanner& scanner = *handle.keep.Get();
+  scanner.listing = {{u"D:\\", 0, u"", 1000, 0, u"Zip Disk"},
+                     {u"D:\\Music", 0, u"", 0, 0, u"FOLDER"},
+                     {u"D:\\later.txt", 0, u"", 1, 0, u"FILE"}};
+  std::ostringstream out;
+  job_.IncludeLocation = false;
+  EXPECT_THROW(WriteDriveListing(&progress, &scanner, "D:\\", 0, out, walk_, job_), vbrt::RuntimeError);
+  EXPECT_EQ(out.str().find("later"), std::string::npos);
+  EXPECT_NE(out.str().find("Zip Disk"), std::string::npos);
+}
+
 }  // namespace

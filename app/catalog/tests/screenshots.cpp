@@ -1,16 +1,20 @@
-// Shows the find window with results and the add-disk dialog during an add, each over fakes,
-// and saves what the screen shows: screenshots <folder> (find.png, find-sorted.png, adddisk.png). Run under a
+// Shows the find window with results, the add-disk dialog during an add and the update dialog's
+// print half, each over fakes, and saves what the screen shows: screenshots <folder> (find.png,
+// find-sorted.png, adddisk.png, update-print-types.png, update-print-tree.png). Run under a
 // display (xvfb-run) to look at the windows as a person sees them.
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTimer>
 
 #include "appstate.h"
 #include "frmadddisk.h"
 #include "frmfind.h"
+#include "frmupdate.h"
 #include "global.h"
 #include "test_support.h"
 #include "volumes_fixture.h"
@@ -102,6 +106,30 @@ int main(int argc, char** argv) {
   scanner->dialog = &add;
   scanner->file = folder + "/adddisk.png";
   add.AddDisk();
+
+  // The print half of the update dialog for a CD's label: the report types, then the tree of
+  // the disk's files with check boxes after "Choose Files".
+  state.print.BatchPrintMode = false;
+  state.print.PrintOnlyMode = true;
+  state.selection.AddUpdateResult = FakeScanner::Info("Backup 2026", 200, "CD-RW Disk");
+  ctl.hits = {{u"Music", 200, u"", 0, 46000, u"FOLDER"},
+              {u"Music\\Caf\u00e9 del Mar.mp3", 200, u"", 4100, 46000.5, u"FILE"},
+              {u"Music\\Blue in Green.mp3", 200, u"", 3100, 46000.5, u"FILE"},
+              {u"Photos \u00e9t\u00e9", 200, u"", 0, 46000, u"FOLDER"},
+              {u"Photos \u00e9t\u00e9\\Strand.jpg", 200, u"", 900, 46000.5, u"FILE"},
+              {u"readme.txt", 200, u"", 1, 46000.5, u"FILE"}};
+  dialogParts.compCtl = &ctl;
+  {
+    app::catalog::frmUpdate update(dialogParts);
+    update.move(20, 20);
+    update.resize(560, 420);
+    update.show();
+    Shot(update, folder + "/update-print-types.png");
+    update.findChild<QRadioButton*>("lbRptType3")->click();
+    update.findChild<QTabWidget*>("ctlTab")->setCurrentIndex(2);
+    Shot(update, folder + "/update-print-tree.png");
+    update.close();
+  }
   app::SetFileGraberFactory({});
   return 0;
 }

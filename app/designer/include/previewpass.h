@@ -20,6 +20,10 @@ struct PassOutcome {
   bool rowsRemain = false;  // the table rows go on beyond this page
 };
 
+// The drawing state every pass starts from, so that what the passes measure (the width of "H"
+// for notes, the rows that fit) is the same on every surface.
+void ResetDrawingState(surface::Surface& s);
+
 // Runs one pass over the page CurrentPage on a surface. Counting: nothing is drawn but what
 // the page drawing needs to measure, and the margin box and overlays are left out.
 PassOutcome RunPreviewPass(surface::Surface& s, app::PrintJob& job, PageState& pages, ReportDrawing& drawing,

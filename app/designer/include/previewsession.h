@@ -50,6 +50,9 @@ struct PreviewEnvironment {
   double canvasDpi = 0;  // 0: the screen's
 };
 
+// The printer's physical offsets and printable size, in inches, into the job.
+void ReadPrinterGeometry(app::PrintJob& job, surface::PrinterObject& printer);
+
 class PreviewSession : private PagePasses {
  public:
   explicit PreviewSession(PreviewEnvironment env);
@@ -105,6 +108,12 @@ class PreviewSession : private PagePasses {
   app::PrintJob& Job() { return *env_.job; }
   surface::PrinterObject& Printer() { return env_.printer(); }
   app::Designer& DesignerState() { return *env_.designer; }
+  // The page settings the job was prepared with; none: the designed values.
+  const reports::PageSettings* PageSetup() const { return env_.pageSetup; }
+  // A page drawing of the job over a paging state of the caller's own (a print run pages
+  // apart from the preview).
+  std::unique_ptr<ReportDrawing> MakeDrawing(PageState& pages) const { return env_.makeDrawing(pages); }
+  const std::array<QImage, 7>& TreeIcons() const { return env_.treeIcons; }
   // The designer's pictures by slot, read by the canvas, printing and the template files.
   PictureStore& Pictures() { return pictures_; }
   const PictureStore& Pictures() const { return pictures_; }

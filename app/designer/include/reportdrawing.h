@@ -30,6 +30,13 @@ class ReportDrawing {
   virtual void DrawLabelSheet(surface::Surface& s) = 0;
   // The printout's title for the window's caption.
   virtual QString GetReportTitle() = 0;
+  // Rewinds the paging state to page 1 (page < 1) or makes page n the new page 1, at zoom 1.0
+  // with the printable box of the surface. False when the report needs rows and has none.
+  virtual bool CalcRowHeight(surface::Surface& s, SHORT page) = 0;
+  // Text in the box at (left, top) of width x height inches (0: measured), in DrawText's
+  // format, rotated by angle degrees; the drawn height.
+  virtual double PrintTextInRect(surface::Surface& s, double left, double top, const QString& text, double width,
+                                 double height, UINT flags, double angle) = 0;
 };
 
 }  // namespace designer

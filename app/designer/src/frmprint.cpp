@@ -19,7 +19,9 @@
 #include "forms.h"
 #include "frmgoto.h"
 #include "previewsurface.h"
+#include "printdialog.h"
 #include "printersurface.h"
+#include "printrun.h"
 #include "windowlinks.h"
 
 namespace designer {
@@ -117,7 +119,11 @@ frmPrint::frmPrint(PreviewEnvironment env, QWidget* parent) : QMainWindow(parent
   session_.onPageShown = [this] { PageShown(); };
   session_.onLayout = [this] { FormResize(); };
   SaveCustomTemplate = [](QWidget*) { return false; };
-  DoPrint = [](SHORT, SHORT) {};
+  DoPrint = [this](SHORT fromPage, SHORT toPage) {
+    designer::DoPrint(session_, fromPage, toPage);
+    canvas_->setVisible(session_.CanvasVisible());
+    canvas_->update();
+  };
 }
 
 frmPrint::~frmPrint() {
@@ -150,7 +156,12 @@ void frmPrint::BuildMenus() {
   connect(AddAction(file, QStringLiteral("mnuPgSetup"), QStringLiteral("&Page Setup")), &QAction::triggered, this,
           [this] { ButtonClick(QStringLiteral("Setup")); });
   AddAction(file, QStringLiteral("mnuNote"), QStringLiteral("&Edit Note..."))->setVisible(false);
-  AddAction(file, QStringLiteral("mnuPrnSetup"), QStringLiteral("Printer &Setup"))->setVisible(false);
+  QAction* printerSetup = AddAction(file, QStringLiteral("mnuPrnSetup"), QStringLiteral("Printer &Setup"));
+  printerSetup->setVisible(false);
+  connect(printerSetup, &QAction::triggered, this, [this] {
+    DWORD flags = forms::PD_PRINTSETUP;
+    ShowPrintDialog(this, flags);
+  });
   connect(AddAction(file, QStringLiteral("mnuPrint"), QStringLiteral("&Print")), &QAction::triggered, this,
           [this] { PrintCommand(); });
   file->addSeparator()->setObjectName(QStringLiteral("sp"));
@@ -362,11 +373,8 @@ void frmPrint::PrintCommand() {
                                .arg(p / 3 + 1);
     if (forms::MsgBox(prompt, forms::vbOKCancel, QStringLiteral("Xendora")) == forms::vbCancel) return;
   }
-  forms::PrinterDialogRequest request;
-  request.owner = this;
-  request.DeviceName = session_.Printer().DeviceName();
-  request.Orientation = session_.Printer().Orientation();
-  request.Flags = forms::PD_USEDEVMODECOPIESANDCOLLATE | forms::PD_NOSELECTION;
+  DWORD flags = forms::PD_USEDEVMODECOPIESANDCOLLATE | forms::PD_NOSELECTION;
+  WORD from = 0, to = 0, min = 0, max = 0;
   const bool paged = actions_.value(QStringLiteral("Page"))->isEnabled();
   if (paged) {
     if (!session_.Pages().LastPageKnown) {
@@ -374,15 +382,15 @@ void frmPrint::PrintCommand() {
       GotoLastPage();
       GotoLastPage(shown);
     }
-    request.Flags |= forms::PD_PAGENUMS;
-    request.FromPage = request.ToPage = static_cast<WORD>(session_.Pages().CurrentPage);
-    request.MinPage = 1;
-    request.MaxPage = static_cast<WORD>(GetNumPages());
+    flags |= forms::PD_PAGENUMS;
+    from = to = static_cast<WORD>(session_.Pages().CurrentPage);
+    min = 1;
+    max = static_cast<WORD>(GetNumPages());
   }
-  if (!forms::ShowPrinterDialog(request)) return;
+  if (!ShowPrintDialog(this, flags, from, to, min, max)) return;
   forms::SetScreenMousePointer(forms::vbHourglass);
-  const bool range = (request.Flags & forms::PD_PAGENUMS) && request.FromPage < UBound(session_.Pages());
-  DoPrint(range ? static_cast<SHORT>(request.FromPage) : 0, range ? static_cast<SHORT>(request.ToPage) : 0);
+  const bool range = (flags & forms::PD_PAGENUMS) && from < UBound(session_.Pages());
+  DoPrint(range ? static_cast<SHORT>(from) : 0, range ? static_cast<SHORT>(to) : 0);
   forms::SetScreenMousePointer(forms::vbDefault);
 }
 

@@ -10,6 +10,14 @@ constexpr LONG kMarginGrey = 0xC0C0C0;  // RGB(192, 192, 192)
 constexpr LONG kGuideGrey = 0x808080;   // RGB(128, 128, 128)
 }  // namespace
 
+void ResetDrawingState(surface::Surface& s) {
+  s.SetFont(surface::TextFont{});
+  s.SetForeColor(0);
+  s.SetDrawWidth(1);
+  s.SetDrawStyle(surface::vbSolid);
+  s.SetFillStyle(surface::vbFSTransparent);
+}
+
 PassOutcome RunPreviewPass(surface::Surface& s, app::PrintJob& job, PageState& pages, ReportDrawing& drawing,
                            bool counting) {
   PassOutcome outcome;

@@ -24,16 +24,20 @@ app::FontSlot Slot(const char* name, SHORT size, bool bold, bool italic) {
   return slot;
 }
 
-// Every pass starts from the same drawing state, so that what the passes measure (the width
-// of "H" for notes, the rows that fit) is the same on the scratch surface and on the canvas.
-void ResetDrawingState(surface::Surface& s) {
-  s.SetFont(surface::TextFont{});
-  s.SetForeColor(0);
-  s.SetDrawWidth(1);
-  s.SetDrawStyle(surface::vbSolid);
-  s.SetFillStyle(surface::vbFSTransparent);
-}
 }  // namespace
+
+void ReadPrinterGeometry(app::PrintJob& job, surface::PrinterObject& printer) {
+  auto inchesX = [&](int caps) {
+    return printer.ScaleX(printer.GetDeviceCaps(caps), surface::vbPixels, surface::vbInches);
+  };
+  auto inchesY = [&](int caps) {
+    return printer.ScaleY(printer.GetDeviceCaps(caps), surface::vbPixels, surface::vbInches);
+  };
+  job.PrinterOffsetX = inchesX(kGetDeviceCapsPhysicalOffsetX);
+  job.PrinterOffsetY = inchesY(kGetDeviceCapsPhysicalOffsetY);
+  job.PrintableWidth = inchesX(kGetDeviceCapsHorzRes);
+  job.PrintableHeight = inchesY(kGetDeviceCapsVertRes);
+}
 
 PreviewSession::PreviewSession(PreviewEnvironment env)
     : env_(std::move(env)), paging_(pages_, *env_.job, *env_.designer, *this) {
@@ -58,12 +62,7 @@ PreviewSession::LoadResult PreviewSession::Load(bool designerRestored) {
   result.dupPageAllowed = IsDupPageAllowed();
 
   surface::PrinterObject& printer = env_.printer();
-  auto inchesX = [&](int caps) { return printer.ScaleX(printer.GetDeviceCaps(caps), surface::vbPixels, surface::vbInches); };
-  auto inchesY = [&](int caps) { return printer.ScaleY(printer.GetDeviceCaps(caps), surface::vbPixels, surface::vbInches); };
-  job.PrinterOffsetX = inchesX(kGetDeviceCapsPhysicalOffsetX);
-  job.PrinterOffsetY = inchesY(kGetDeviceCapsPhysicalOffsetY);
-  job.PrintableWidth = inchesX(kGetDeviceCapsHorzRes);
-  job.PrintableHeight = inchesY(kGetDeviceCapsVertRes);
+  ReadPrinterGeometry(job, printer);
   if (job.LabelMedium == 1) {
     job.PageWidth = 2.9;
     job.PageHeight = 2.4;
@@ -117,7 +116,16 @@ void PreviewSession::Unload(bool designerRestored) {
   job.CellTextFlags = 0;
   job.ZipStartColumn = job.ZipStartRow = 0;
   job.ForceSingleLabel = false;
-  if (env_.pageSetup) env_.pageSetup->StartPosition = 0;
+  if (env_.pageSetup) {
+    // The start cell and the margins that frame it go back together, so that the next job's
+    // prompt names the cell it prints at.
+    const reports::PageSettings designed;
+    env_.pageSetup->StartPosition = designed.StartPosition;
+    env_.pageSetup->LeftMargin = designed.LeftMargin;
+    env_.pageSetup->TopMargin = designed.TopMargin;
+    env_.pageSetup->RightMargin = designed.RightMargin;
+    env_.pageSetup->BottomMargin = designed.BottomMargin;
+  }
   job.ReportRecordset.reset();
   if (!designerRestored) app::UnloadPageSetup();
   job.TemplateKind = -1;

@@ -28,6 +28,11 @@ class ReportsDrawing : public ReportDrawing {
   }
   void DrawLabelSheet(surface::Surface& s) override { reports_.DrawLabelSheet(s); }
   QString GetReportTitle() override { return reports::GetReportTitle(job_.ReportType, job_.TemplateKind); }
+  bool CalcRowHeight(surface::Surface& s, SHORT page) override { return reports_.CalcRowHeight(s, pages_, page); }
+  double PrintTextInRect(surface::Surface& s, double left, double top, const QString& text, double width, double height,
+                         UINT flags, double angle) override {
+    return reports_.PrintTextInRect(left, top, text, s, width, height, flags, angle);
+  }
 
  private:
   app::PrintJob& job_;

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 
+#include "currentprinter.h"
 #include "reportsdrawing.h"
 #include "testing_qt/test_support.h"
 
@@ -84,29 +85,57 @@ double TableDrawing::PrintTableRows(surface::Surface& s, double left, double top
   return -y;
 }
 
+bool TableDrawing::CalcRowHeight(surface::Surface& s, SHORT page) {
+  texttable::Recordset* rs = job_.ReportRecordset.get();
+  if (page < 1) {
+    pages_ = FreshPages();
+    if (rs && rs->RecordCount() > 0) {
+      job_.DescendingOrder ? rs->MoveLast() : rs->MoveFirst();
+      pages_.PageStarts[0] = rs->GetBookmark();
+    }
+  }
+  designer_.ZoomFactor = 1.0;
+  reports::PageSettings page0;
+  reports::SetPrintableBox(job_, page0, s.IsPrinter(), 1.0);
+  return true;
+}
+
+double TableDrawing::PrintTextInRect(surface::Surface& s, double left, double top, const QString& text, double width,
+                                     double height, UINT flags, double) {
+  RECT r{static_cast<LONG>(s.ScaleX(left, surface::vbInches, surface::vbPixels)),
+         static_cast<LONG>(s.ScaleY(top, surface::vbInches, surface::vbPixels)),
+         static_cast<LONG>(s.ScaleX(left + width, surface::vbInches, surface::vbPixels)),
+         static_cast<LONG>(s.ScaleY(top + height, surface::vbInches, surface::vbPixels))};
+  return s.ScaleY(s.DrawText(text, r, flags), surface::vbPixels, surface::vbInches);
+}
+
 PreviewFixture::PreviewFixture() {
   surface::RecordingOptions options;
   options.printer = true;
   options.offsetX = options.offsetY = 0.25;
-  printer = std::make_unique<surface::RecordingSurface>(options);
+  auto recorder = std::make_unique<surface::RecordingSurface>(options);
+  printer = recorder.get();
+  surface::SetPrinter(std::move(recorder));
   job.ReportType = 2;
   job.PrintHeader = true;
   job.PrintFooter = true;
   job.PageColumnCount = 1;
 }
 
+PreviewFixture::~PreviewFixture() { surface::SetPrinter(nullptr); }
+
 PreviewEnvironment PreviewFixture::Environment() {
   PreviewEnvironment env;
   env.job = &job;
   env.designer = &designer;
   env.shell = &shell;
-  env.printer = [this]() -> surface::PrinterObject& { return *printer; };
+  env.printer = []() -> surface::PrinterObject& { return surface::Printer(); };
   env.pageSetup = &pageSetup;
   env.canvasDpi = 24;
   env.makeDrawing = [this](PageState& pages) -> std::unique_ptr<ReportDrawing> {
     if (withReports) return MakeReportsDrawing(job, designer, selection, pageSetup, pages);
     auto d = std::make_unique<TableDrawing>(job, designer, pages);
-    drawing_ = d.get();
+    drawing_ = d.get();  // a print run makes its own: drawing() is the last one made
     return d;
   };
   return env;

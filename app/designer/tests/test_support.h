@@ -42,6 +42,9 @@ class TableDrawing : public ReportDrawing {
                         double gap, bool counting) override;
   void DrawLabelSheet(surface::Surface&) override { ++labelSheets; }
   QString GetReportTitle() override { return title; }
+  bool CalcRowHeight(surface::Surface& s, SHORT page) override;
+  double PrintTextInRect(surface::Surface& s, double left, double top, const QString& text, double width, double height,
+                         UINT flags, double angle) override;
 
   double header = 0.5;     // inches at zoom 1.0; negative: a page complete in itself
   double footer = 0.25;
@@ -57,11 +60,13 @@ class TableDrawing : public ReportDrawing {
   PageState& pages_;
 };
 
-// A print job, designer and shell state of the test's own, a printer that records, and the
-// environment of a session over them; drawing() is the session's stand-in drawing, unless
-// withReports makes the session draw through the Reports module.
+// A print job, designer and shell state of the test's own, a printer that records (installed
+// as the current Printer), and the environment of a session over them; drawing() is the
+// stand-in drawing made last, unless withReports makes the session draw through the Reports
+// module.
 struct PreviewFixture : ::testing::Test {
   PreviewFixture();
+  ~PreviewFixture() override;
   PreviewEnvironment Environment();
   TableDrawing& drawing() { return *drawing_; }
 
@@ -71,7 +76,7 @@ struct PreviewFixture : ::testing::Test {
   reports::PageSettings pageSetup;
   app::Selection selection;
   bool withReports = false;
-  std::unique_ptr<surface::RecordingSurface> printer;
+  surface::RecordingSurface* printer = nullptr;  // owned as the current Printer
   TableDrawing* drawing_ = nullptr;
   QTemporaryDir dir;
 };
