@@ -116,14 +116,18 @@ frmPrint::frmPrint(PreviewEnvironment env, QWidget* parent) : QMainWindow(parent
   });
   session_.onPageShown = [this] { PageShown(); };
   session_.onLayout = [this] { FormResize(); };
+  ConnectDesigner();
   SaveCustomTemplate = [](QWidget*) { return false; };
   DoPrint = [](SHORT, SHORT) {};
 }
+
+QWidget* frmPrint::CanvasWidget() const { return canvas_; }
 
 frmPrint::~frmPrint() {
   session_.onPageShown = nullptr;
   session_.onLayout = nullptr;
   if (loaded_ && !unloaded_) session_.Unload(designerRestored_);
+  DisconnectDesigner();
 }
 
 QAction* frmPrint::AddAction(QMenu* menu, const QString& name, const QString& caption) {
@@ -281,15 +285,16 @@ bool frmPrint::Load() {
     for (const char* name : {"mnuEditFind", "mnuEditFindNext", "Find"})
       actions_.value(QString::fromLatin1(name))->setVisible(false);
   actions_.value(QStringLiteral("Zoom"))->setText(ZoomCaption(session_.ZoomPercent()));
+  firstTextPending_ = !designerRestored_ && session_.Job().ReportType == 4;
   return true;
 }
 
 bool frmPrint::RestoreFromCustArray(bool /*firstPrint*/) {
   designerRestored_ = true;
-  const app::Designer fresh;
-  session_.DesignerState().CustomTexts = fresh.CustomTexts;
-  session_.DesignerState().CustomPictures = fresh.CustomPictures;
+  firstTextPending_ = false;
+  Objects().Reset();
   SetZoomFactor(ZoomCode(DefaultZoomPercent(session_.Job())), true);
+  if (session_.Job().ReportType == 4 && !InsertFirstText()) return false;
   return true;
 }
 
@@ -503,6 +508,8 @@ void frmPrint::closeEvent(QCloseEvent* event) {
       event->ignore();
       return;
     }
+    // The close is certain now: the arrays are packed, the images moving with their records.
+    Objects().CompressCustomArrays();
     unloaded_ = true;
     session_.Unload(designerRestored_);
     designerRestored_ = false;
