@@ -256,6 +256,31 @@ TEST_F(Designer, DoubleClickEditsAndDragShowsTheReadout) {
   w->close();
 }
 
+TEST_F(Designer, ThePagePaintsTheTextsLast) {
+  auto w = Open();
+  w->show();
+  Script script;
+  script.forms.ExpectWindow(QStringLiteral("frmNote"), Answer(QStringLiteral("WWWW"), QStringLiteral("90")));
+  double x = 1.0, y = 1.0, wd = 0, ht = 0;
+  ASSERT_TRUE(w->Objects().InsertText(x, y, wd, ht));
+  const TextControl c = w->Objects().TextControls().at(0);
+  const double dpi = w->Session().Canvas().DpiX();
+  const QImage& page = w->Session().CanvasImage();
+  int dark = 0;
+  for (int py = int(c.top * dpi); py < int((c.top + c.height) * dpi); ++py)
+    for (int px = int(c.left * dpi); px < int((c.left + c.width) * dpi); ++px)
+      if (qGray(page.pixel(px, py)) < 250) ++dark;
+  EXPECT_GT(dark, 0);
+  // Deleted, it is gone from the page.
+  w->Objects().DeleteCurLabel(0);
+  int left = 0;
+  for (int py = int(c.top * dpi); py < int((c.top + c.height) * dpi); ++py)
+    for (int px = int(c.left * dpi); px < int((c.left + c.width) * dpi); ++px)
+      if (qGray(w->Session().CanvasImage().pixel(px, py)) < 250) ++left;
+  EXPECT_LT(left, dark);
+  w->close();
+}
+
 TEST_F(Designer, ClosingPacksOnlyOnceTheCloseIsCertain) {
   auto w = Open();
   w->show();
