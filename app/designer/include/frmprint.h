@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 #include "previewlayout.h"
 #include "previewsession.h"
@@ -18,6 +19,8 @@ class QScrollBar;
 class QToolBar;
 
 namespace designer {
+
+class DesignerItems;
 
 class frmPrint : public QMainWindow {
   Q_OBJECT
@@ -51,6 +54,11 @@ class frmPrint : public QMainWindow {
   void FindNextItem();
 
   PreviewSession& Session() { return session_; }
+  DesignerObjects& Objects() { return session_.Objects(); }
+  DesignerItems& Items() const { return *items_; }
+  // The designer's commands: Insert Text, Insert Picture, Edit and Delete.
+  void InsertTextCommand();
+  void InsertPictureCommand();
   const PreviewLayout& Layout() const { return layout_; }
   QAction* Action(const QString& name) const { return actions_.value(name); }
   QMenu* Menu(const QString& name) const { return menus_.value(name); }
@@ -68,6 +76,7 @@ class frmPrint : public QMainWindow {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -87,6 +96,17 @@ class frmPrint : public QMainWindow {
   void ShowGoto();
   void ShowCustomZoom();
   bool QueryUnload();
+  // The designer's side of the window (frmprintdesigner.cpp).
+  void ConnectDesigner();
+  void DisconnectDesigner();
+  void SyncDesigner();
+  CanvasView DesignerView();
+  QWidget* CanvasWidget() const;
+  void ShowNoteEditor();
+  std::optional<DesignerObjects::ChosenPicture> ChoosePicture();
+  // The first text of a custom listing, over its first label cell; false when the editor gave
+  // no text.
+  bool InsertFirstText();
 
   PreviewSession session_;
   PreviewLayout layout_;
@@ -107,6 +127,8 @@ class frmPrint : public QMainWindow {
   bool unloaded_ = false;
   bool designerRestored_ = false;
   bool layoutInProgress_ = false;
+  DesignerItems* items_ = nullptr;
+  bool firstTextPending_ = false;  // a custom listing's first text, at the first show
 };
 
 }  // namespace designer

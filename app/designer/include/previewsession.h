@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 
+#include "designerobjects.h"
 #include "pagesettings.h"
 #include "pagestate.h"
 #include "paging.h"
@@ -117,6 +118,9 @@ class PreviewSession : private PagePasses {
   // The designer's pictures by slot, read by the canvas, printing and the template files.
   PictureStore& Pictures() { return pictures_; }
   const PictureStore& Pictures() const { return pictures_; }
+  // The designer's objects on the canvas.
+  DesignerObjects& Objects() { return *objects_; }
+  const DesignerObjects& Objects() const { return *objects_; }
   bool IsDupPageAllowed() const;
   bool IsFindOffered() const;
 
@@ -135,6 +139,7 @@ class PreviewSession : private PagePasses {
   std::unique_ptr<surface::RecordingSurface> scratch_;
   std::optional<std::pair<double, double>> foundRow_;
   PictureStore pictures_;
+  std::unique_ptr<DesignerObjects> objects_;
   PageControls controls_;
   bool wholePage_ = false;
   bool canvasVisible_ = true;

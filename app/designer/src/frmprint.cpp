@@ -118,6 +118,7 @@ frmPrint::frmPrint(PreviewEnvironment env, QWidget* parent) : QMainWindow(parent
   });
   session_.onPageShown = [this] { PageShown(); };
   session_.onLayout = [this] { FormResize(); };
+  ConnectDesigner();
   SaveCustomTemplate = [](QWidget*) { return false; };
   DoPrint = [this](SHORT fromPage, SHORT toPage) {
     designer::DoPrint(session_, fromPage, toPage);
@@ -126,10 +127,13 @@ frmPrint::frmPrint(PreviewEnvironment env, QWidget* parent) : QMainWindow(parent
   };
 }
 
+QWidget* frmPrint::CanvasWidget() const { return canvas_; }
+
 frmPrint::~frmPrint() {
   session_.onPageShown = nullptr;
   session_.onLayout = nullptr;
   if (loaded_ && !unloaded_) session_.Unload(designerRestored_);
+  DisconnectDesigner();
 }
 
 QAction* frmPrint::AddAction(QMenu* menu, const QString& name, const QString& caption) {
@@ -292,15 +296,16 @@ bool frmPrint::Load() {
     for (const char* name : {"mnuEditFind", "mnuEditFindNext", "Find"})
       actions_.value(QString::fromLatin1(name))->setVisible(false);
   actions_.value(QStringLiteral("Zoom"))->setText(ZoomCaption(session_.ZoomPercent()));
+  firstTextPending_ = !designerRestored_ && session_.Job().ReportType == 4;
   return true;
 }
 
 bool frmPrint::RestoreFromCustArray(bool /*firstPrint*/) {
   designerRestored_ = true;
-  const app::Designer fresh;
-  session_.DesignerState().CustomTexts = fresh.CustomTexts;
-  session_.DesignerState().CustomPictures = fresh.CustomPictures;
+  firstTextPending_ = false;
+  Objects().Reset();
   SetZoomFactor(ZoomCode(DefaultZoomPercent(session_.Job())), true);
+  if (session_.Job().ReportType == 4 && !InsertFirstText()) return false;
   return true;
 }
 
@@ -511,6 +516,8 @@ void frmPrint::closeEvent(QCloseEvent* event) {
       event->ignore();
       return;
     }
+    // The close is certain now: the arrays are packed, the images moving with their records.
+    Objects().CompressCustomArrays();
     unloaded_ = true;
     session_.Unload(designerRestored_);
     designerRestored_ = false;

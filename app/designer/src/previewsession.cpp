@@ -44,6 +44,7 @@ PreviewSession::PreviewSession(PreviewEnvironment env)
   pages_ = FreshPages();
   drawing_ = env_.makeDrawing(pages_);
   canvas_ = std::make_unique<surface::PreviewSurface>(1.0, 1.0, env_.canvasDpi);
+  objects_ = std::make_unique<DesignerObjects>(*env_.designer, *env_.job, pictures_, *canvas_);
 }
 
 PreviewSession::~PreviewSession() = default;
@@ -52,11 +53,8 @@ PreviewSession::LoadResult PreviewSession::Load(bool designerRestored) {
   app::PrintJob& job = *env_.job;
   app::Designer& designer = *env_.designer;
   LoadResult result;
-  if (!designerRestored) {
-    const app::Designer fresh;
-    designer.CustomTexts = fresh.CustomTexts;
-    designer.CustomPictures = fresh.CustomPictures;
-  }
+  if (!designerRestored) objects_->Reset();
+  objects_->Loaded();
   SetUnit(5);
   result.title = drawing_->GetReportTitle();
   result.dupPageAllowed = IsDupPageAllowed();
@@ -132,6 +130,7 @@ void PreviewSession::Unload(bool designerRestored) {
   job.LabelColumnCount = 1;
   env_.designer->FindRow = 0;
   env_.designer->FindPage = 0;
+  objects_->Closed();
 }
 
 bool PreviewSession::SetZoomFactor(const QString& code, bool redraw) {
@@ -144,6 +143,7 @@ bool PreviewSession::SetZoomFactor(const QString& code, bool redraw) {
   scratch_.reset();
   ComputePrintableBox();
   if (onLayout) onLayout();
+  objects_->PlaceAll();
   if (redraw) DoPrintPreview();
   return true;
 }
@@ -177,6 +177,7 @@ void PreviewSession::SetUnit(SHORT unitScale) {
   const MeasureUnit& unit = UnitForScale(unitScale);
   unitScale_ = unit.unitScale;
   unitFormat_ = QString::fromLatin1(unit.unitFormat);
+  objects_->SetUnit(unitScale_);
 }
 
 QString PreviewSession::MeasurePanelText() const { return QString::fromLatin1(UnitForScale(unitScale_).panelText); }
@@ -246,6 +247,9 @@ void PreviewSession::Paint() {
   canvas_->Cls();
   try {
     RunPreviewPass(*canvas_, *env_.job, pages_, *drawing_, false);
+    // The designer's texts lie over everything the page drew, then the hover outline.
+    objects_->RepaintAllCustomTextControls(*canvas_);
+    objects_->PaintTrace(*canvas_);
   } catch (...) {
     // A drawing error never stops the window: the page shows what was drawn.
   }
