@@ -30,6 +30,9 @@ class ReportDrawing {
   virtual void DrawLabelSheet(surface::Surface& s) = 0;
   // The printout's title for the window's caption.
   virtual QString GetReportTitle() = 0;
+  // Rewinds the rows to page 1 and sets the surface's printable box at zoom 1.0; false when
+  // the report has no rows to show.
+  virtual bool CalcRowHeight(surface::Surface&) { return true; }
 };
 
 }  // namespace designer

@@ -21,10 +21,7 @@ QPointer<frmPrint>& Instance() {
 }
 }  // namespace
 
-reports::PageSettings& ProgramPageSettings() {
-  static reports::PageSettings settings;
-  return settings;
-}
+reports::PageSettings& ProgramPageSettings() { return reports::CurrentPageSettings(); }
 
 PreviewEnvironment ProgramPreviewEnvironment() {
   app::AppState& state = app::Global();
@@ -75,6 +72,13 @@ void LinkPrintPreview() {
   };
   links.SetZoomFactor = [](const QString& zoomCode, bool applyToCanvas) {
     if (frmPrint* window = Instance()) window->SetZoomFactor(zoomCode, applyToCanvas);
+  };
+  links.PreviewPageCount = []() -> SHORT {
+    frmPrint* window = Instance();
+    return window ? window->GetNumPages() : 0;
+  };
+  links.ReformatPreview = [] {
+    if (frmPrint* window = Instance()) window->Reformat();
   };
 }
 

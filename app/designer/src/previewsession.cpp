@@ -117,7 +117,13 @@ void PreviewSession::Unload(bool designerRestored) {
   job.CellTextFlags = 0;
   job.ZipStartColumn = job.ZipStartRow = 0;
   job.ForceSingleLabel = false;
-  if (env_.pageSetup) env_.pageSetup->StartPosition = 0;
+  // The start cell and the margins it gave go together: both back to the designed values,
+  // or, for a job that keeps its page setup, neither.
+  if (env_.pageSetup && !designerRestored) {
+    env_.pageSetup->StartPosition = 0;
+    env_.pageSetup->LeftMargin = env_.pageSetup->TopMargin = 0.5;
+    env_.pageSetup->RightMargin = env_.pageSetup->BottomMargin = 0.5;
+  }
   job.ReportRecordset.reset();
   if (!designerRestored) app::UnloadPageSetup();
   job.TemplateKind = -1;

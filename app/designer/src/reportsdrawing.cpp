@@ -28,6 +28,7 @@ class ReportsDrawing : public ReportDrawing {
   }
   void DrawLabelSheet(surface::Surface& s) override { reports_.DrawLabelSheet(s); }
   QString GetReportTitle() override { return reports::GetReportTitle(job_.ReportType, job_.TemplateKind); }
+  bool CalcRowHeight(surface::Surface& s) override { return reports_.CalcRowHeight(s, pages_); }
 
  private:
   app::PrintJob& job_;
