@@ -16,6 +16,12 @@ namespace printsetup {
 
 namespace {
 
+// A drive assigned to a media type: "" and the settings file's "-1" mean none.
+bool HasDrive(const app::Settings& settings, int code) {
+  const QString drive = settings.DriveLetter(code);
+  return !drive.isEmpty() && drive != QLatin1String("-1");
+}
+
 QString CountText(qsizetype n) { return QStringLiteral("Disks Count: ") + QString::number(n); }
 
 // The day of a date, whatever its time.
@@ -65,8 +71,8 @@ QString PageSetupState::PrintToText() const { return c_.printTo.value(c_.printTo
 void PageSetupState::SetLoadBatchTab() {
   const app::Settings& settings = app_.settings;
   c_.printTo = AllKinds();
-  if (settings.DriveLetter(app::kFloppyDisk).isEmpty()) c_.printTo.removeFirst();
-  if (settings.DriveLetter(app::kZipDisk).isEmpty()) c_.printTo = QStringList{QString::fromLatin1(kFloppyLabel)};
+  if (!HasDrive(settings, app::kFloppyDisk)) c_.printTo.removeFirst();
+  if (!HasDrive(settings, app::kZipDisk)) c_.printTo = QStringList{QString::fromLatin1(kFloppyLabel)};
   if (c_.printToIndex >= c_.printTo.size()) c_.printToIndex = c_.printTo.isEmpty() ? -1 : 0;
   c_.chkUpdated.visible = false;
   c_.datesVisible = false;

@@ -74,9 +74,8 @@ class frmPageSetup::SheetPicture : public QWidget {
     const std::vector<LONG>& colors = c.cellColors[grid_];
     for (size_t i = 0; i < buttons_.size(); ++i) {
       QRadioButton* b = buttons_[i];
-      QPalette pal = b->palette();
-      pal.setColor(QPalette::Window, i < colors.size() ? ColorOf(colors[i]) : Qt::white);
-      b->setPalette(pal);
+      const QColor color = i < colors.size() ? ColorOf(colors[i]) : QColor(Qt::white);
+      b->setStyleSheet(QStringLiteral("QRadioButton { background-color: %1; }").arg(color.name()));
       const QSignalBlocker block(b);
       b->setChecked(int(i) == c.cellSelected[grid_]);
       b->setVisible(!(grid_ == kZipSlipGrid && c.zipGreyed));
@@ -297,6 +296,7 @@ QWidget* frmPageSetup::BuildBatch() {
                               QStringLiteral("Free"), QStringLiteral("Modified"), QStringLiteral("Note")});
   lstDisks_->header()->setSectionsClickable(true);
   lstDisks_->setMinimumSize(560, 180);
+  lstDisks_->setColumnWidth(0, 170);
   grid->addWidget(lstDisks_, 3, 0, 1, 5);
   lblCount_ = new QLabel(page);
   lblCount_->setObjectName(QStringLiteral("lblCount"));
