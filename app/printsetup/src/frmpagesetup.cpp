@@ -130,7 +130,9 @@ frmPageSetup::frmPageSetup(PageSetupState& state, QWidget* parent) : QDialog(par
   layout->addLayout(buttons);
   layout->addStretch();
 
-  connect(tabs_, &QTabBar::tabBarClicked, this, [this](int index) {
+  // A tab chosen, not a click on the tab already shown.
+  connect(tabs_, &QTabBar::currentChanged, this, [this](int index) {
+    if (syncing_ || index < 0) return;
     const QString key = tabs_->tabData(index).toString();
     Handle([&] { state_.TabClick(key); });
   });

@@ -289,9 +289,15 @@ void PageSetupState::StoreCommit(const Commit& p) {
 }
 
 void PageSetupState::OkNormal() {
-  // Every box is checked again: a refused box keeps the dialog open.
-  for (int b = 0; b < kBoxCount; ++b)
-    if (!BoxLostFocus(static_cast<Box>(b))) return;
+  // Every box is checked again, a refused box keeping the dialog open: each must hold a number
+  // in range, and a margin the user changed must lie outside the printer's band (the margins
+  // a label job set, such as a ZipSlip sheet's right margin of 0, stand as they were set).
+  for (int b = 0; b < kBoxCount; ++b) {
+    const Box box = static_cast<Box>(b);
+    if (!CheckOffsetValues(box)) return;
+    if (box >= kLeftMarg && c_.boxes[box] != savedBoxTexts_[box] && !CheckMargin(box)) return;
+    WriteBoxNumber(box);
+  }
   const Commit plan = PlanCommit();
   if (plan.changed) {
     const int pages = app::PreviewPageCount();

@@ -9,8 +9,13 @@
 
 #include "../../catalog/tests/test_support.h"
 #include "appstate.h"
+#include "diskexport.h"
 #include "frmpagesetup.h"
+#include "printersurface.h"
 #include "recordingsurface.h"
+#include "reports.h"
+#include "reporttable.h"
+#include "texttable.h"
 
 namespace {
 
@@ -125,6 +130,45 @@ int main(int argc, char** argv) {
     Grab("batch_add_full.png");
     window.hide();
     state.Unload();
+  }
+  // A floppy batch of seven and a case-insert batch of four, printed to PDF files.
+  struct Batch {
+    SHORT type;
+    int disks;
+    const char* file;
+  };
+  for (const Batch& b : {Batch{6, 7, "floppy_batch_7.pdf"}, Batch{9, 4, "case_insert_batch_4.pdf"}}) {
+    std::vector<printsetup::DiskRow> rows;
+    for (int i = 0; i < b.disks; ++i)
+      rows.push_back({QStringLiteral("Disk %1 Ärger").arg(i + 1), QString::number(300 + i), QString(),
+                      QStringLiteral("1,440K"), QString(), QStringLiteral("note %1").arg(i + 1), At(1 + i, 10), true});
+    surface::PrinterSurface pdf(surface::kPdfPrinterName);
+    pdf.SetOutputFileName(folder + QLatin1Char('/') + QString::fromLatin1(b.file));
+    pdf.SetPrintableMargins(QMarginsF(0.25, 0.25, 0.25, 0.25));
+    app::PrintJob& job = app.print;
+    app::Designer designer;
+    if (!printsetup::ExportCheckedDisks(rows, b.type, job, pdf)) return 1;
+    job.ReportRecordset.reset();
+    job.ReportRecordset = std::make_shared<texttable::Recordset>(
+        texttable::Recordset::Open(app::catalog::ReportTablePath(QString::fromLatin1(app::catalog::kDataExportFile))));
+    // As batch OK leaves the page settings, on the printer's page.
+    reports::PageSettings batchPage;
+    if (b.type == 6) {
+      batchPage.LeftMargin = batchPage.RightMargin = 0.25;
+    } else {
+      batchPage.LeftMargin = batchPage.RightMargin = 7.0 / 8;
+      batchPage.TopMargin = batchPage.BottomMargin = 5.0 / 12;
+    }
+    job.PrinterOffsetX = pdf.ScaleX(pdf.GetDeviceCaps(PHYSICALOFFSETX), surface::vbPixels, surface::vbInches);
+    job.PrinterOffsetY = pdf.ScaleY(pdf.GetDeviceCaps(PHYSICALOFFSETY), surface::vbPixels, surface::vbInches);
+    job.PageWidth = pdf.ScaleX(pdf.Width(), surface::vbTwips, surface::vbInches);
+    job.PageHeight = pdf.ScaleY(pdf.Height(), surface::vbTwips, surface::vbInches);
+    reports::SetPrintableBox(job, batchPage, true, 1.0);
+    app::Selection selection;
+    reports::Reports drawing(job, designer, selection, batchPage);
+    drawing.PrintReportPage(pdf, job.PrintLeft, job.PrintTop, job.PrintRight);
+    pdf.EndDoc();
+    job.ReportRecordset.reset();
   }
   return 0;
 }

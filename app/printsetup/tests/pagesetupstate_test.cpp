@@ -105,6 +105,22 @@ TEST_F(PageSetupTest, OkChecksEveryBoxAndARefusedBoxKeepsTheDialogOpen) {
   EXPECT_FALSE(app_.print.PageSetupChanged);
 }
 
+TEST_F(PageSetupTest, OkLeavesAMarginTheLabelJobSetButChecksOneTheUserChanged) {
+  page_.RightMargin = 0;  // a ZipSlip sheet, inside the printer's band of 0.25
+  Open();
+  state_.Ok();
+  EXPECT_FALSE(state_.Shown());
+  EXPECT_EQ(page_.RightMargin, 0);
+
+  state_.Activate();
+  state_.SetBoxText(printsetup::kRightMarg, "0.1");
+  script_.ExpectMessage(forms::vbOK, "Right margin is set outside of the printable area of the page.");
+  state_.Ok();
+  EXPECT_TRUE(script_.Done());
+  EXPECT_TRUE(state_.Shown());
+  EXPECT_EQ(C().boxes[printsetup::kRightMarg], "0.25");
+}
+
 TEST_F(PageSetupTest, ReformatAsksFromFiftyOnePagesAndNoStoresNothing) {
   Open();
   // 50 pages re-format without a question.
