@@ -4,6 +4,7 @@
 #include "catalogdialogs.h"
 #include "designerlinks.h"
 #include "frmstart.h"
+#include "pagesetuplinks.h"
 #include "surface_xcom.h"
 
 int main(int argc, char** argv) {
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Xendora"));
   app::catalog::LinkCatalogWindows();
   designer::LinkPrintPreview();
+  printsetup::LinkPageSetup();
   return app::frmStart::Run(application);
 }

@@ -50,6 +50,9 @@ class frmPrint : public QMainWindow {
   bool IsDupPageAllowed() const { return session_.IsDupPageAllowed(); }
   // Walks all pages again after a layout change, with the notice over the window.
   void DoPageRecalc();
+  // The page setup changed the layout: at 100 % with the canvas hidden, the rows rewound and
+  // the printable box set for the canvas, every page walked again, then the zoom it had.
+  void Reformat();
   void Find();
   void FindNextItem();
 

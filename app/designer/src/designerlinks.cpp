@@ -74,6 +74,13 @@ void LinkPrintPreview() {
   links.SetZoomFactor = [](const QString& zoomCode, bool applyToCanvas) {
     if (frmPrint* window = Instance()) window->SetZoomFactor(zoomCode, applyToCanvas);
   };
+  links.PreviewPageCount = []() -> SHORT {
+    frmPrint* window = Instance();
+    return window ? window->GetNumPages() : 0;
+  };
+  links.ReformatPreview = [] {
+    if (frmPrint* window = Instance()) window->Reformat();
+  };
 }
 
 }  // namespace designer

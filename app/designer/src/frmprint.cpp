@@ -427,6 +427,13 @@ void frmPrint::DoPageRecalc() {
   notice_->hide();
 }
 
+void frmPrint::Reformat() {
+  const QString saved = ZoomCode(session_.ZoomPercent());
+  SetZoomFactor(QStringLiteral("100PC"), false);
+  if (session_.Drawing().CalcRowHeight(session_.Canvas(), 0)) DoPageRecalc();
+  SetZoomFactor(saved, true);
+}
+
 void frmPrint::PageShown() {
   ShowPageControls();
   canvas_->resize(session_.CanvasImage().size());

@@ -194,6 +194,34 @@ TEST_F(Window, RecalculationShowsItsNotice) {
   w->close();
 }
 
+TEST_F(Window, ReformatWalksEveryPageAgainAndEndsAtTheZoomItHad) {
+  auto w = Open(25);
+  w->SetZoomFactor(QStringLiteral("150PC"), true);
+  w->Reformat();
+  EXPECT_FALSE(w->Notices().isEmpty());
+  EXPECT_EQ(w->GetNumPages(), 3);
+  EXPECT_EQ(w->Session().ZoomPercent(), 150);
+  EXPECT_EQ(w->Action(QStringLiteral("Zoom"))->text(), QStringLiteral("Zoom: 150%"));
+  EXPECT_TRUE(w->Session().CanvasVisible());
+  w->close();
+}
+
+TEST_F(Window, UnloadResetsTheStartCellAndItsMarginsTogether) {
+  for (bool restored : {false, true}) {
+    SCOPED_TRACE(restored);
+    pageSetup.StartPosition = 7;
+    pageSetup.TopMargin = 4.5;
+    pageSetup.LeftMargin = 3.0625;
+    job.ReportRecordset = test::MakeTable(dir, Names(3));
+    PreviewSession session(Environment());
+    session.Load(restored);
+    session.Unload(restored);
+    EXPECT_EQ(pageSetup.StartPosition, restored ? 7 : 0);
+    EXPECT_EQ(pageSetup.TopMargin, restored ? 4.5 : 0.5);
+    EXPECT_EQ(pageSetup.LeftMargin, restored ? 3.0625 : 0.5);
+  }
+}
+
 TEST_F(Window, ClosingAsksAboutDesignerObjects) {
   auto w = Open(45);
   w->show();

@@ -8,6 +8,19 @@ using surface::Surface;
 
 namespace {
 
+// Puts the template kind back when the drawing leaves, by any path.
+class KindRestorer {
+ public:
+  explicit KindRestorer(SHORT& kind) : kind_(kind), saved_(kind) {}
+  ~KindRestorer() { kind_ = saved_; }
+  KindRestorer(const KindRestorer&) = delete;
+  KindRestorer& operator=(const KindRestorer&) = delete;
+
+ private:
+  SHORT& kind_;
+  SHORT saved_;
+};
+
 QVariant FieldOf(const texttable::Recordset& rs, const char* name) {
   const int index = rs.FieldIndex(name);
   return index < 0 ? QVariant(QString()) : QVariant(QString::fromStdString(rs.Field(index)));
@@ -62,10 +75,11 @@ void Reports::PrintLabelBatch(Surface& s, double left, double top, double right)
   if (job_.ReportType == 9) {
     // Zip case inserts, 2 x 2 on a landscape sheet, each with its spine texts.
     if (!rs || rs->RecordCount() <= 0) return;
-    const SHORT kind = job_.TemplateKind;
-    job_.TemplateKind = 1;
-    DrawLabelSheet(s);
-    job_.TemplateKind = kind;
+    {
+      const KindRestorer restore(job_.TemplateKind);
+      job_.TemplateKind = 1;
+      DrawLabelSheet(s);
+    }
     s.Line(0, 0, 0, 0, kWhite);
     const double h = 23.0 / 6 * z, w = 63.0 / 16 * z;
     rs->MoveFirst();
@@ -88,7 +102,7 @@ void Reports::PrintLabelBatch(Surface& s, double left, double top, double right)
   }
   // "ZipSlip" sheets (8) and Zip disk labels (10): the sheet's cells row by row.
   if (!rs || rs->RecordCount() <= 0) return;
-  const SHORT kind = job_.TemplateKind;
+  const KindRestorer restore(job_.TemplateKind);
   if (job_.ReportType == 10) job_.TemplateKind = 2;
   LabelStock g = GetLabelStockOffsets(job_.ReportType, job_.TemplateKind);
   DrawLabelSheet(s);
@@ -105,7 +119,6 @@ void Reports::PrintLabelBatch(Surface& s, double left, double top, double right)
       rs->MoveNext();
     }
   }
-  if (job_.ReportType == 10) job_.TemplateKind = kind;
 }
 
 }  // namespace reports

@@ -24,6 +24,11 @@ struct WindowLinks {
   std::function<bool(bool firstPrint)> RestoreFromCustArray;
   // Sets the preview's zoom from a code such as "150PC"; applyToCanvas resizes and redraws.
   std::function<void(const QString& zoomCode, bool applyToCanvas)> SetZoomFactor;
+  // The open preview's page count (0 with no preview open), and its re-format after a page
+  // setup change: at 100 %, the rows rewound and every page walked again, then back at the
+  // zoom it had.
+  std::function<SHORT()> PreviewPageCount;
+  std::function<void()> ReformatPreview;
 
   // Page setup: shown modally under owner; SetBatchPrint first opens it for batch load and
   // print; SetupForZipLabel prepares it for the chosen Zip stock; Unload closes it when loaded.
@@ -51,6 +56,8 @@ WindowLinks& Links();
 void ShowPrintPreview();
 bool RestoreFromCustArray(bool firstPrint);
 void SetZoomFactor(const QString& zoomCode, bool applyToCanvas);
+SHORT PreviewPageCount();
+void ReformatPreview();
 void ShowPageSetup(QWidget* owner);
 void SetBatchPrint();
 void SetupForZipLabel();

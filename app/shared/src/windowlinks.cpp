@@ -20,6 +20,12 @@ void SetZoomFactor(const QString& zoomCode, bool applyToCanvas) {
   if (Links().SetZoomFactor) Links().SetZoomFactor(zoomCode, applyToCanvas);
 }
 
+SHORT PreviewPageCount() { return Links().PreviewPageCount ? Links().PreviewPageCount() : 0; }
+
+void ReformatPreview() {
+  if (Links().ReformatPreview) Links().ReformatPreview();
+}
+
 void ShowPageSetup(QWidget* owner) {
   if (Links().ShowPageSetup) Links().ShowPageSetup(owner);
 }
