@@ -114,9 +114,9 @@ void PreviewSession::Unload(bool designerRestored) {
   job.CellTextFlags = 0;
   job.ZipStartColumn = job.ZipStartRow = 0;
   job.ForceSingleLabel = false;
-  if (env_.pageSetup) {
-    // The start cell and the margins that frame it go back together, so that the next job's
-    // prompt names the cell it prints at.
+  // The start cell and the margins that frame it go back together, so that the next job's
+  // prompt names the cell it prints at; a job that keeps its page setup keeps both.
+  if (env_.pageSetup && !designerRestored) {
     const reports::PageSettings designed;
     env_.pageSetup->StartPosition = designed.StartPosition;
     env_.pageSetup->LeftMargin = designed.LeftMargin;
