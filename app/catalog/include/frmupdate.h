@@ -12,11 +12,12 @@
 
 class QComboBox;
 class QLabel;
-class QMovie;
 class QPushButton;
 class QStackedWidget;
 
 namespace app::catalog {
+
+class AnimationPlayer;
 
 class frmUpdate : public QDialog, private UpdateView {
  public:
@@ -58,7 +59,7 @@ class frmUpdate : public QDialog, private UpdateView {
   QLabel* lbProgress_;
   QLabel* lbProgress1_;
   QLabel* Animation1_;
-  QMovie* movie_ = nullptr;
+  AnimationPlayer* movie_ = nullptr;
   QLabel* lbSummary_;
 };
 

@@ -22,14 +22,6 @@
 
 namespace app::catalog {
 
-namespace {
-QStringList DriveLetters() {
-  QStringList texts;
-  for (const volumes::DriveInfo& d : volumes::ListDrives()) texts.append(QString(QChar(d.letter).toLower()) + u':');
-  return texts;
-}
-}  // namespace
-
 frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent), parts_(std::move(parts)) {
   setObjectName(QStringLiteral("frmUpdate"));
   setWindowTitle(QStringLiteral("Update Disk"));
@@ -111,8 +103,7 @@ frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent
   pbox->addLayout(prow);
   pages_->addWidget(print);
 
-  Drive1_->addItems(DriveLetters());
-  Drive1_->setCurrentIndex(-1);
+  FillDriveList(*Drive1_, DriveListEntries(DriveTextForm::LetterOnly));
 
   xcom::ComPtr<IOFileGraber> scanner;
   CreateFileGraber(&scanner);
@@ -123,7 +114,7 @@ frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent
 
   connect(Drive1_, &QComboBox::activated, this, [this](int index) {
     parts_.state->shell.LastDriveIndex = static_cast<SHORT>(index);
-    flow_->DriveChanged(Drive1_->itemText(index));
+    flow_->DriveChanged(DriveTextAt(*Drive1_, index));
     Sync();
   });
   connect(lstStandardType_, &QComboBox::activated, this, [this](int index) {
@@ -150,7 +141,7 @@ void frmUpdate::showEvent(QShowEvent* event) {
     parts_.state->shell.PendingDiskCommand.clear();  // consumed on the first activation
   if (!parts_.state->print.PrintOnlyMode && flow_->Drive().isEmpty()) {
     const SHORT last = parts_.state->shell.LastDriveIndex;
-    if (last >= 0 && last < Drive1_->count()) flow_->DriveChanged(Drive1_->itemText(last));
+    if (last >= 0 && last < Drive1_->count()) flow_->DriveChanged(DriveTextAt(*Drive1_, last));
   }
   Sync();
 }

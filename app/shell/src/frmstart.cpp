@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <memory>
 
+#include "drivetablenotice.h"
 #include "forms.h"
 #include "frmmain.h"
 #include "programfolder.h"
@@ -29,6 +30,7 @@ int frmStart::Run(QApplication& application) {
   main->Form_Load();
   main->show();
   main->activateWindow();
+  ShowDriveTableProblems();
   const int code = application.exec();
   main.reset();
   return code;
