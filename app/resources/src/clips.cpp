@@ -105,7 +105,7 @@ AviClip FileCopyClip() {
     const double t = double(i) / (kFrames - 1);
     DrawDisk(g, QRectF(64, 24, 29, 14), t > 0.85);
     if (t < 0.95) {
-      const QPointF at = from + (to - from) * t - QPointF(0, std::sin(t * std::numbers::pi) * 20);
+      const QPointF at = from + (to - from) * t - QPointF(0, std::sin(t * std::numbers::pi) * 13);
       DrawPage(g, at, -20 + 60 * t, 1.0 - 0.3 * t);
     }
     g.end();
