@@ -49,7 +49,12 @@ bool WriteGuide(const QString& sourcePath, const QString& pdfPath, QString* erro
     if (error) *error = QStringLiteral("cannot read ") + sourcePath;
     return false;
   }
-  const QString text = QString::fromUtf8(source.readAll());
+  // Pictures are named relative to the source; printing lays out a copy of the document, which
+  // finds them only by their full names.
+  const QString folder = QFileInfo(sourcePath).absolutePath() + QLatin1Char('/');
+  QString text = QString::fromUtf8(source.readAll());
+  text.replace(QStringLiteral("](images/"), QStringLiteral("](") + QUrl::fromLocalFile(folder).toString() +
+                                                QStringLiteral("images/"));
 
   QPdfWriter writer(pdfPath);
   writer.setTitle(QStringLiteral("Xendora User Guide"));
@@ -59,7 +64,7 @@ bool WriteGuide(const QString& sourcePath, const QString& pdfPath, QString* erro
   writer.setResolution(300);
 
   QTextDocument doc;
-  doc.setBaseUrl(QUrl::fromLocalFile(QFileInfo(sourcePath).absolutePath() + QLatin1Char('/')));
+  doc.setBaseUrl(QUrl::fromLocalFile(folder));
   QFont font(QStringLiteral("Liberation Sans"));
   font.setPointSizeF(10.5);
   doc.setDefaultFont(font);
