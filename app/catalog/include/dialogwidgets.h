@@ -30,6 +30,7 @@ QIcon MediaTypeIcon(SHORT code);
 struct DriveListEntry {
   QString driveText;
   QString shown;
+  QIcon picture;  // the kind of drive
 };
 enum class DriveTextForm { LetterOnly, WithLabel };
 
@@ -40,7 +41,8 @@ enum class DriveTextForm { LetterOnly, WithLabel };
 DriveListEntry DriveListEntryOf(const volumes::DriveInfo& drive, const QString& label, DriveTextForm form);
 // Every drive's entry, with the labels read from the drives.
 QList<DriveListEntry> DriveListEntries(DriveTextForm form);
-// Fills a drive list: each item shows its entry's text and carries its drive text (item data).
+// Fills a drive list: each item shows its entry's picture and text and carries its drive text
+// (item data).
 void FillDriveList(QComboBox& drives, const QList<DriveListEntry>& entries);
 // The drive text of a drive list's item.
 QString DriveTextAt(const QComboBox& drives, int index);

@@ -68,6 +68,15 @@ DriveListEntry DriveListEntryOf(const volumes::DriveInfo& drive, const QString& 
   if (what.isEmpty()) what = KindOfDrive(drive.type);
   const QString where = drive.ready ? QString::fromUtf8(drive.root.data(), static_cast<qsizetype>(drive.root.size()))
                                     : source + QStringLiteral(", not ready");
+  using surface::MediaPicture;
+  switch (drive.type) {
+    case DRIVE_REMOTE: e.picture = surface::MediaIcon(MediaPicture::NetworkDrive); break;
+    case DRIVE_CDROM: e.picture = surface::MediaIcon(MediaPicture::CD); break;
+    case DRIVE_REMOVABLE:
+      e.picture = surface::MediaIcon(drive.letter <= 'B' ? MediaPicture::Floppy : MediaPicture::UserMedia);
+      break;
+    default: e.picture = surface::MediaIcon(MediaPicture::LocalDisk);
+  }
   e.shown =
       letter + QStringLiteral("  ") + what + QStringLiteral("  \u2014  ") + ShortenInTheMiddle(where, kLongestLocation);
   return e;
@@ -87,7 +96,7 @@ QList<DriveListEntry> DriveListEntries(DriveTextForm form) {
 
 void FillDriveList(QComboBox& drives, const QList<DriveListEntry>& entries) {
   drives.clear();
-  for (const DriveListEntry& e : entries) drives.addItem(e.shown, e.driveText);
+  for (const DriveListEntry& e : entries) drives.addItem(e.picture, e.shown, e.driveText);
   drives.setCurrentIndex(-1);
 }
 
