@@ -18,6 +18,7 @@ QGuiApplication& App() {
   static int argc = 1;
   static char name[] = "resources_tests";
   static char* argv[] = {name, nullptr};
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   static QGuiApplication* app = new QGuiApplication(argc, argv);
   return *app;
 }
