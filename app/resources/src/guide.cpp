@@ -53,8 +53,8 @@ bool WriteGuide(const QString& sourcePath, const QString& pdfPath, QString* erro
   // finds them only by their full names.
   const QString folder = QFileInfo(sourcePath).absolutePath() + QLatin1Char('/');
   QString text = QString::fromUtf8(source.readAll());
-  text.replace(QStringLiteral("](images/"), QStringLiteral("](") + QUrl::fromLocalFile(folder).toString() +
-                                                QStringLiteral("images/"));
+  text.replace(QStringLiteral("](images/"),
+               QStringLiteral("](") + QUrl::fromLocalFile(folder).toString() + QStringLiteral("images/"));
 
   QPdfWriter writer(pdfPath);
   writer.setTitle(QStringLiteral("Xendora User Guide"));
