@@ -14,11 +14,12 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QMovie;
 class QPushButton;
 class QTextEdit;
 
 namespace app::catalog {
+
+class AnimationPlayer;
 
 class frmAddDisk : public QDialog, private AddDiskView {
  public:
@@ -74,7 +75,7 @@ class frmAddDisk : public QDialog, private AddDiskView {
   QPushButton* btnExit_;
   QFrame* picUpdate_;
   QLabel* Animation1_;
-  QMovie* movie_ = nullptr;
+  AnimationPlayer* movie_ = nullptr;
   QList<QWidget*> partTwo_;
 };
 

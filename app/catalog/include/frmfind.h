@@ -20,7 +20,6 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QMovie;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
@@ -38,6 +37,7 @@ struct PrintJob;
 
 namespace app::catalog {
 
+class AnimationPlayer;
 class WalkGuard;
 
 // What the window works with: the main window's browser control and the shared state parts.
@@ -132,7 +132,7 @@ class frmFind : public QMainWindow {
   QPushButton* btnNewSearch_ = nullptr;
   QPushButton* btnPrint_ = nullptr;
   QLabel* animation_ = nullptr;
-  QMovie* movie_ = nullptr;
+  AnimationPlayer* movie_ = nullptr;
   QTreeView* lstResult_ = nullptr;
   QListWidget* lstTemp_ = nullptr;
   QList<QWidget*> labels_;

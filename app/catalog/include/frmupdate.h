@@ -13,13 +13,13 @@
 
 class QComboBox;
 class QLabel;
-class QMovie;
 class QPushButton;
 class QStackedWidget;
 
 namespace app::catalog {
 
 class PrintHalfPage;
+class AnimationPlayer;
 
 class frmUpdate : public QDialog, private UpdateView {
  public:
@@ -61,7 +61,7 @@ class frmUpdate : public QDialog, private UpdateView {
   QLabel* lbProgress_;
   QLabel* lbProgress1_;
   QLabel* Animation1_;
-  QMovie* movie_ = nullptr;
+  AnimationPlayer* movie_ = nullptr;
   PrintHalfPage* printHalf_;
   std::optional<bool> printOnlyBefore_;  // print-directory mode: PrintOnlyMode as it was
 };

@@ -8,6 +8,7 @@
 #include "itemnames.h"
 #include "itemtypes.h"
 #include "notes.h"
+#include "offthread.h"
 #include "vbrt.h"
 #include "xcom/tokens.h"
 
@@ -386,8 +387,15 @@ bool AddDiskFlow::Add() {
     xcom::Variant data;
     data.vt = VT_I4;
     data.lVal = -1;
-    const HRESULT hr = scanner_->AddNewDisk(ToBstr(path).Get(), ToBstr(in_.name).Get(), ToBstr(description).Get(), &data,
-                                            flag, ToBstr(subItems).Get());
+    // The scan runs on a worker thread; the dialog's thread keeps painting meanwhile.
+    HRESULT hr = E_FAIL;
+    {
+      const xcom::Bstr root = ToBstr(path), name = ToBstr(in_.name), note = ToBstr(description),
+                       subItemNote = ToBstr(subItems);
+      IOFileGraber* scanner = scanner_.Get();
+      RunOffWindowThread(
+          [&] { hr = scanner->AddNewDisk(root.Get(), name.Get(), note.Get(), &data, flag, subItemNote.Get()); });
+    }
     const QVariant answer = FromControlVariant(data);
     result = answer;
     scanner_.Reset();

@@ -33,29 +33,6 @@
 
 namespace app::catalog {
 
-namespace {
-
-// The drive list's texts: "c: [label]" for fixed and network drives, "d:" for the others.
-QStringList DriveTexts() {
-  QStringList texts;
-  for (const volumes::DriveInfo& d : volumes::ListDrives()) {
-    QString text = QString(QChar(d.letter).toLower()) + u':';
-    if (d.type == DRIVE_FIXED || d.type == DRIVE_REMOTE) {
-      char label[261] = {};
-      const std::string root = std::string(1, d.letter) + ":\\";
-      if (d.ready && GetVolumeInformationA(root.c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0) &&
-          label[0])
-        text += QStringLiteral(" [") + QString::fromUtf8(label) + u']';
-      else if (d.type == DRIVE_REMOTE && !d.source.empty())
-        text += QStringLiteral(" [") + QString::fromStdString(d.source) + u']';
-    }
-    texts.append(text);
-  }
-  return texts;
-}
-
-}  // namespace
-
 frmAddDisk::frmAddDisk(CatalogDialogParts parts, QWidget* parent) : QDialog(parent), parts_(std::move(parts)) {
   setObjectName(QStringLiteral("frmAddDisk"));
   setWindowTitle(QStringLiteral("Add Disk"));
@@ -165,7 +142,7 @@ frmAddDisk::frmAddDisk(CatalogDialogParts parts, QWidget* parent) : QDialog(pare
 
   connect(Drive1_, &QComboBox::activated, this, [this](int index) {
     parts_.state->shell.LastDriveIndex = static_cast<SHORT>(index);
-    flow_->DriveChanged(Drive1_->itemText(index));
+    flow_->DriveChanged(DriveTextAt(*Drive1_, index));
     Sync();
   });
   connect(lstStandardType_, &QComboBox::activated, this, [this](int index) {
@@ -221,18 +198,14 @@ frmAddDisk::~frmAddDisk() {
   }
 }
 
-void frmAddDisk::FillDrives() {
-  Drive1_->clear();
-  Drive1_->addItems(DriveTexts());
-  Drive1_->setCurrentIndex(-1);
-}
+void frmAddDisk::FillDrives() { FillDriveList(*Drive1_, DriveListEntries(DriveTextForm::WithLabel)); }
 
 void frmAddDisk::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   const SHORT last = parts_.state->shell.LastDriveIndex;
   flow_->Activate();
   if (flow_->inputs().drive.isEmpty() && last >= 0 && last < Drive1_->count()) {
-    flow_->DriveChanged(Drive1_->itemText(last));
+    flow_->DriveChanged(DriveTextAt(*Drive1_, last));
   }
   Sync();
 }

@@ -15,9 +15,26 @@
 #include "frmcategory.h"
 #include "iteminfovariant.h"
 #include "itemtypes.h"
+#include "mediapictures.h"
 #include "notes.h"
 
 namespace app::catalog {
+
+namespace {
+
+// The picture of an item kind's icon key.
+surface::MediaPicture PictureOfKey(const QString& key) {
+  using surface::MediaPicture;
+  if (key == u"FOLDER") return MediaPicture::Folder;
+  if (key == u"FLOPPY") return MediaPicture::Floppy;
+  if (key == u"CD") return MediaPicture::CD;
+  if (key == u"ZIP") return MediaPicture::Zip;
+  if (key == u"NET") return MediaPicture::NetworkDrive;
+  if (key == u"HD") return MediaPicture::LocalDisk;
+  return MediaPicture::File;
+}
+
+}  // namespace
 
 PropState PropState::FromItemInfo(const QVariant& info) {
   PropState s;
@@ -87,7 +104,9 @@ frmProp::frmProp(AppState& app, ICompCtl* compCtl, QWidget* parent)
   auto* outer = new QVBoxLayout(this);
   auto* form = new QFormLayout;
   auto label = [this](const char* name, const QString& text) { return NamedLabel(name, text, this); };
-  auto* icon = label("picIcon", state_.iconKey);
+  auto* icon = label("picIcon", QString());
+  icon->setPixmap(surface::DrawMediaPicture(PictureOfKey(state_.iconKey), 32));
+  icon->setToolTip(state_.iconKey);
   form->addRow(icon, label("lbFileName", state_.name));
   form->addRow(label("Label3", QStringLiteral("Location:")), label("lbLocation", state_.location));
   form->addRow(label("Label2", QStringLiteral("Type:")), label("lbType", state_.type));

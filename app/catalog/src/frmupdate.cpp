@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMovie>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -23,14 +22,6 @@
 #include "windowlinks.h"
 
 namespace app::catalog {
-
-namespace {
-QStringList DriveLetters() {
-  QStringList texts;
-  for (const volumes::DriveInfo& d : volumes::ListDrives()) texts.append(QString(QChar(d.letter).toLower()) + u':');
-  return texts;
-}
-}  // namespace
 
 frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent), parts_(std::move(parts)) {
   setObjectName(QStringLiteral("frmUpdate"));
@@ -99,8 +90,7 @@ frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent
   printHalf_ = new PrintHalfPage(*parts_.state, parts_.compCtl, nullptr, pages_);
   pages_->addWidget(printHalf_);
 
-  Drive1_->addItems(DriveLetters());
-  Drive1_->setCurrentIndex(-1);
+  FillDriveList(*Drive1_, DriveListEntries(DriveTextForm::LetterOnly));
 
   xcom::ComPtr<IOFileGraber> scanner;
   CreateFileGraber(&scanner);
@@ -119,7 +109,7 @@ frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent
 
   connect(Drive1_, &QComboBox::activated, this, [this](int index) {
     parts_.state->shell.LastDriveIndex = static_cast<SHORT>(index);
-    flow_->DriveChanged(Drive1_->itemText(index));
+    flow_->DriveChanged(DriveTextAt(*Drive1_, index));
     Sync();
   });
   connect(lstStandardType_, &QComboBox::activated, this, [this](int index) {
@@ -150,7 +140,7 @@ void frmUpdate::showEvent(QShowEvent* event) {
     parts_.state->shell.PendingDiskCommand.clear();  // consumed on the first activation
   if (!parts_.state->print.PrintOnlyMode && flow_->Drive().isEmpty()) {
     const SHORT last = parts_.state->shell.LastDriveIndex;
-    if (last >= 0 && last < Drive1_->count()) flow_->DriveChanged(Drive1_->itemText(last));
+    if (last >= 0 && last < Drive1_->count()) flow_->DriveChanged(DriveTextAt(*Drive1_, last));
   }
   Sync();
 }

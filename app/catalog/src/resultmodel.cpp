@@ -1,23 +1,22 @@
 // The find window's result list model.
 #include "resultmodel.h"
 
-#include <QApplication>
-#include <QStyle>
+#include "mediapictures.h"
 
 namespace app::catalog {
 
 namespace {
 
 QIcon MakeTypeIcon(int icon) {
-  QStyle* style = QApplication::style();
+  using surface::MediaPicture;
   switch (icon) {
-    case 1: return style->standardIcon(QStyle::SP_DriveHDIcon);
-    case 2: return style->standardIcon(QStyle::SP_DriveNetIcon);
-    case 3: return style->standardIcon(QStyle::SP_DriveFDIcon);
-    case 4: return style->standardIcon(QStyle::SP_DriveFDIcon);
-    case 5: return style->standardIcon(QStyle::SP_DriveCDIcon);
-    case 6: return style->standardIcon(QStyle::SP_DirIcon);
-    default: return style->standardIcon(QStyle::SP_FileIcon);
+    case 1: return surface::MediaIcon(MediaPicture::LocalDisk);
+    case 2: return surface::MediaIcon(MediaPicture::NetworkDrive);
+    case 3: return surface::MediaIcon(MediaPicture::Floppy);
+    case 4: return surface::MediaIcon(MediaPicture::Zip);
+    case 5: return surface::MediaIcon(MediaPicture::CD);
+    case 6: return surface::MediaIcon(MediaPicture::Folder);
+    default: return surface::MediaIcon(MediaPicture::File);
   }
 }
 

@@ -6,6 +6,7 @@
 #include "global.h"
 #include "iteminfovariant.h"
 #include "itemtypes.h"
+#include "offthread.h"
 #include "vbrt.h"
 
 namespace app::catalog {
@@ -196,8 +197,14 @@ void UpdateFlow::UpdateDisk(int& answer, const QString& path) {
     forms::SetScreenMousePointer(forms::vbHourglass);
     result = QVariant();
     xcom::Variant data;
-    const HRESULT hr =
-        scanner_->UpdateDisk(ToBstr(path).Get(), removable ? SHORT{0} : FLAG_DRIVE_BY_LETTER, &data);
+    // The scan runs on a worker thread; the dialog's thread keeps painting meanwhile.
+    HRESULT hr = E_FAIL;
+    {
+      const xcom::Bstr root = ToBstr(path);
+      IOFileGraber* scanner = scanner_.Get();
+      RunOffWindowThread(
+          [&] { hr = scanner->UpdateDisk(root.Get(), removable ? SHORT{0} : FLAG_DRIVE_BY_LETTER, &data); });
+    }
     scanner_.Reset();
     ran_ = true;
     result = FromControlVariant(data);

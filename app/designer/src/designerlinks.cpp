@@ -3,12 +3,12 @@
 
 #include <QApplication>
 #include <QPointer>
-#include <QStyle>
 
 #include "appstate.h"
 #include "currentprinter.h"
 #include "forms.h"
 #include "frmprint.h"
+#include "mediapictures.h"
 #include "pagesettings.h"
 #include "reportsdrawing.h"
 #include "windowlinks.h"
@@ -30,11 +30,12 @@ PreviewEnvironment ProgramPreviewEnvironment() {
       ReportsPreviewEnvironment(state.print, state.designer, state.shell, state.selection, ProgramPageSettings(),
                                 []() -> surface::PrinterObject& { return surface::Printer(); });
   // The tree cells' item icons: local disk, network drive, floppy, Zip, CD, folder, file.
-  const QStyle::StandardPixmap icons[] = {QStyle::SP_DriveHDIcon, QStyle::SP_DriveNetIcon, QStyle::SP_DriveFDIcon,
-                                          QStyle::SP_DriveFDIcon, QStyle::SP_DriveCDIcon, QStyle::SP_DirIcon,
-                                          QStyle::SP_FileIcon};
+  using surface::MediaPicture;
+  const MediaPicture icons[] = {MediaPicture::LocalDisk, MediaPicture::NetworkDrive, MediaPicture::Floppy,
+                                MediaPicture::Zip,       MediaPicture::CD,           MediaPicture::Folder,
+                                MediaPicture::File};
   for (size_t i = 0; i < env.treeIcons.size(); ++i)
-    env.treeIcons[i] = QApplication::style()->standardIcon(icons[i]).pixmap(16, 16).toImage();
+    env.treeIcons[i] = surface::DrawMediaPicture(icons[i], 16).toImage();
   return env;
 }
 

@@ -20,6 +20,7 @@
 #include "icompctl.h"
 #include "iofilegraber.h"
 #include "iteminfovariant.h"
+#include "mediapictures.h"
 #include "settings.h"
 
 namespace app {
@@ -235,10 +236,12 @@ void frmOptions::FillList() {
   const QList<MediaListItem> items = state_.Items();
   for (int i = 0; i < items.size(); ++i) {
     if (only >= 0 && i != only) continue;
-    const QStyle::StandardPixmap icon = i == 0 ? QStyle::SP_DriveFDIcon
-                                        : i == 2 ? QStyle::SP_DriveCDIcon
-                                                 : QStyle::SP_DriveHDIcon;
-    auto* item = new QListWidgetItem(style()->standardIcon(icon), items[i].text, lstAllDrives_);
+    using surface::MediaPicture;
+    const MediaPicture picture = i == 0   ? MediaPicture::Floppy
+                                 : i == 1 ? MediaPicture::Zip
+                                 : i == 2 ? MediaPicture::CD
+                                          : MediaPicture::UserMedia;
+    auto* item = new QListWidgetItem(surface::MediaIcon(picture), items[i].text, lstAllDrives_);
     item->setData(Qt::UserRole, i);
     item->setData(Qt::UserRole + 1, items[i].key);
   }
@@ -360,7 +363,7 @@ void frmOptions::OnAddMedia() {
   if (name.isEmpty()) return;
   const int index = state_.AddMediaType(name);
   const MediaListItem m = state_.Item(index);
-  auto* item = new QListWidgetItem(style()->standardIcon(QStyle::SP_DriveHDIcon), m.text, lstAllDrives_);
+  auto* item = new QListWidgetItem(surface::MediaIcon(surface::MediaPicture::UserMedia), m.text, lstAllDrives_);
   item->setData(Qt::UserRole, index);
   item->setData(Qt::UserRole + 1, m.key);
 }

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "components.h"
+#include "drivetablenotice.h"
 #include "forms.h"
 #include "frmmain.h"
 #include "programfolder.h"
@@ -37,6 +38,7 @@ int frmStart::Run(QApplication& application) {
   main->Form_Load();
   main->show();
   main->activateWindow();
+  ShowDriveTableProblems();
   const int code = application.exec();
   main.reset();
   return code;

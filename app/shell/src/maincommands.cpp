@@ -214,7 +214,7 @@ void frmMain::AboutCommand() {
 }
 
 void frmMain::HelpDocsCommand() {
-  const QString docs = QString::fromStdString((platform::ProgramFolder() / "XendoraDocs.pdf").string());
+  const QString docs = QString::fromStdString(platform::ShippedFile("XendoraDocs.pdf").string());
   forms::ShellExecuteA(this, QStringLiteral("open"), docs, QString(), QString(), forms::SW_SHOWNORMAL);
 }
 

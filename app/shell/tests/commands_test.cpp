@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -228,6 +229,25 @@ TEST_F(LaunchersTest, AModalDialogHoldsTheCommandBack) {
   state.shell.OpenDialogCount = 0;
   window->commands().Tick();
   EXPECT_EQ(updates.size(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Help opens the user guide the build made, through the shell's "open" action.
+TEST_F(LaunchersTest, HelpOpensTheBuiltGuide) {
+  const QString guide = home.filePath(QStringLiteral("XendoraDocs.pdf"));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(XENDORA_BIN_DIR "/XendoraDocs.pdf"), guide));
+  shelltest::RecordingOpener opener;
+  window->findChild<QAction*>(QStringLiteral("mnuHelpDocs"))->trigger();
+  ASSERT_EQ(opener.requests.size(), 1u);
+  EXPECT_EQ(opener.requests[0].operation, "open");
+  EXPECT_EQ(opener.requests[0].file, guide);
+  EXPECT_EQ(opener.requests[0].show, forms::SW_SHOWNORMAL);
+  QFile pdf(opener.requests[0].file);
+  ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(pdf.read(5) == "%PDF-");
 }
 
 }  // namespace

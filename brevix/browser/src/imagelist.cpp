@@ -1,12 +1,12 @@
-// The control's image list, drawn from the style's standard pictures.
+// The control's image list: the media and item pictures, and the style's sort arrows.
 #include "imagelist.h"
 
 #include <QApplication>
-#include <QPainter>
 #include <QStyle>
 #include <array>
 
 #include "browserrules.h"
+#include "mediapictures.h"
 
 namespace brevix {
 namespace {
@@ -15,34 +15,23 @@ QPixmap Standard(QStyle::StandardPixmap which) {
   return QApplication::style()->standardIcon(which).pixmap(16, 16);
 }
 
-// The Zip drive: the floppy drive's picture with a "Z" on it.
-QPixmap ZipDrive() {
-  QPixmap p = Standard(QStyle::SP_DriveFDIcon);
-  if (p.isNull()) p = QPixmap(16, 16), p.fill(Qt::transparent);
-  QPainter g(&p);
-  QFont f = g.font();
-  f.setPixelSize(9);
-  f.setBold(true);
-  g.setFont(f);
-  g.setPen(QColor(0, 0, 160));
-  g.drawText(QRect(0, 0, 16, 16), Qt::AlignRight | Qt::AlignBottom, QStringLiteral("Z"));
-  return p;
-}
+QIcon Media(surface::MediaPicture picture) { return surface::MediaIcon(picture); }
 
 const std::array<QIcon, IMAGE_COUNT>& Images() {
   static const std::array<QIcon, IMAGE_COUNT> images = [] {
     std::array<QIcon, IMAGE_COUNT> a;
-    a[IMAGE_FILE] = Standard(QStyle::SP_FileIcon);
-    a[IMAGE_FOLDER] = Standard(QStyle::SP_DirClosedIcon);
-    a[IMAGE_FOLDER_OPEN] = Standard(QStyle::SP_DirOpenIcon);
-    a[IMAGE_FLOPPY] = Standard(QStyle::SP_DriveFDIcon);
-    a[IMAGE_ZIP] = ZipDrive();
-    a[IMAGE_CD] = Standard(QStyle::SP_DriveCDIcon);
+    using surface::MediaPicture;
+    a[IMAGE_FILE] = Media(MediaPicture::File);
+    a[IMAGE_FOLDER] = Media(MediaPicture::Folder);
+    a[IMAGE_FOLDER_OPEN] = Media(MediaPicture::FolderOpen);
+    a[IMAGE_FLOPPY] = Media(MediaPicture::Floppy);
+    a[IMAGE_ZIP] = Media(MediaPicture::Zip);
+    a[IMAGE_CD] = Media(MediaPicture::CD);
     a[IMAGE_ARROW_DOWN] = Standard(QStyle::SP_ArrowDown);
     a[IMAGE_ARROW_UP] = Standard(QStyle::SP_ArrowUp);
-    a[IMAGE_HARD_DRIVE] = Standard(QStyle::SP_DriveHDIcon);
-    a[IMAGE_NETWORK] = Standard(QStyle::SP_DriveNetIcon);
-    a[IMAGE_ROOT] = Standard(QStyle::SP_ComputerIcon);
+    a[IMAGE_HARD_DRIVE] = Media(MediaPicture::LocalDisk);
+    a[IMAGE_NETWORK] = Media(MediaPicture::NetworkDrive);
+    a[IMAGE_ROOT] = Media(MediaPicture::Computer);
     return a;
   }();
   return images;

@@ -8,14 +8,23 @@
 //   2. an entry of the drive table, the file "drives.txt" in the program folder
 //      (platform::ProgramFolder()); its format is described in the comment the layer
 //      writes at the top of the file when it creates it (see DriveTablePath());
-//   3. an automatic letter for what /proc/self/mountinfo and /sys show:
-//      C: for "/"; then, from D: upwards, every optical drive (/sys/block/sr*, present
-//      even with no disc), then every mounted file system on a removable disk
-//      (/sys/block/<disk>/removable) or of an optical kind (iso9660, udf), in mount
-//      order; network mounts (nfs, nfs4, cifs, smb3, smbfs, sshfs) take letters from Z:
-//      downwards, so that plugging in a stick does not move a share's letter.
-//      A: and B: are never given automatically. tmpfs and other virtual file systems get
-//      no automatic letter (a RAM disk needs a table entry, or is the root itself).
+//   3. an automatic letter for what /proc/self/mountinfo and /sys show, in these phases:
+//      a. C: for "/";
+//      b. from D: upwards, every optical drive (/sys/block/sr*, present even with no disc);
+//      c. then every fixed data disk: a file system on a disk that is neither removable
+//         (/sys/block/<disk>/removable) nor attached through USB, mounted outside the
+//         system's own folders (/boot, /efi, /usr, /var, /opt, /tmp, /home, /root, /run ...)
+//         and outside the folders plugged-in media are mounted under (/media, /run/media,
+//         /mnt/usb), and not the device of "/" itself (a second partition at /mnt/data or
+//         /srv), in the order of their mount points;
+//      d. then every mounted file system on a removable disk, of an optical kind (iso9660,
+//         udf) or on a hard disk plugged in (on USB, or mounted under /media), in mount order;
+//      e. network mounts (nfs, nfs4, cifs, smb3, smbfs, sshfs) from Z: downwards.
+//      So plugging a medium in or out never moves the letter of an optical drive, a fixed
+//      disk or a share: they all come before (or, for shares, apart from) the media, whose
+//      letters close up behind them. A: and B: are never given automatically. tmpfs and
+//      other virtual file systems get no automatic letter (a RAM disk needs a table entry,
+//      or is the root itself).
 //   A device drive (an optical drive, a removable file system, a table entry naming a
 //   block device) is ready while its medium is mounted, wherever it is mounted; a
 //   folder entry of the table of type removable, cdrom, remote, ramdisk or auto is ready
@@ -185,6 +194,7 @@ struct DriveInfo {
                              // "//nas/music") or the folder the drive names
   std::string fileSystem;    // "ext4", "iso9660", "nfs4"... ("" when not known)
   DriveOrigin origin = DriveOrigin::Automatic;
+  std::string name;  // the name a drive table entry gives the drive ("" for none)
 };
 
 // Every drive, in letter order.

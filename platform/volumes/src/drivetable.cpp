@@ -9,7 +9,7 @@ namespace volumes::detail {
 const char kDriveTableHeader[] =
     "# Xendora drive table: which folder or device each drive letter stands for.\n"
     "#\n"
-    "# One drive per line:   <letter>:  <folder or device>  <type>\n"
+    "# One drive per line:   <letter>:  <folder or device>  <type>  [\"<name>\"]\n"
     "#\n"
     "#   letter   A to Z, followed by a colon.\n"
     "#   folder   an absolute path (blanks allowed): the root of the drive. A \"fixed\" folder\n"
@@ -20,16 +20,20 @@ const char kDriveTableHeader[] =
     "#            wherever it is mounted.\n"
     "#   type     removable, fixed, remote, cdrom, ramdisk, or auto (the kind of the mounted\n"
     "#            file system).\n"
+    "#   name     optional, in double quotes: what the drive lists show beside the letter\n"
+    "#            (else the medium's label).\n"
     "#\n"
-    "# Letters given here come first. The others are given automatically: C: for \"/\",\n"
-    "# optical drives and mounted removable media from D: up, network shares from Z: down.\n"
+    "# Letters given here come first. The others are given automatically: C: for \"/\";\n"
+    "# from D: up the optical drives, then fixed data disks (a second disk or partition\n"
+    "# mounted outside the system's folders, such as /mnt/data or /srv), then mounted\n"
+    "# removable media; network shares from Z: down.\n"
     "# A folder or device named here gets no automatic letter besides its own.\n"
     "# Lines beginning with \"#\" are comments.\n"
     "#\n"
     "# Examples:\n"
     "#   A:  /dev/fd0                     removable\n"
     "#   E:  /dev/disk/by-label/PHOTOS    removable\n"
-    "#   M:  /home/me/Music Archive       fixed\n"
+    "#   M:  /home/me/Music Archive       fixed      \"Music\"\n"
     "#   N:  /mnt/nas                     remote\n";
 
 namespace {
@@ -75,13 +79,24 @@ DriveTable ParseDriveTable(std::string_view text, std::string_view fileName) {
   bool taken[26] = {};
   int lineNumber = 0;
   for (std::string_view raw : Split(text, "\n")) {
-    const std::string_view line = Trim(raw);
+    std::string_view line = Trim(raw);
     ++lineNumber;
     if (line.empty() || line.front() == '#') continue;
 
     auto warn = [&](const std::string& what) {
       table.warnings.push_back(std::string(fileName) + ":" + std::to_string(lineNumber) + ": " + what);
     };
+    // An optional name in double quotes ends the line.
+    std::string name;
+    if (line.back() == '"') {
+      const std::size_t open = line.size() > 1 ? line.rfind('"', line.size() - 2) : std::string_view::npos;
+      if (open == std::string_view::npos || open == 0) {
+        warn("the drive's name has no opening double quote");
+        continue;
+      }
+      name = std::string(line.substr(open + 1, line.size() - open - 2));
+      line = Trim(line.substr(0, open));
+    }
     std::size_t firstEnd = 0;
     while (firstEnd < line.size() && !IsBlank(line[firstEnd])) ++firstEnd;
     std::size_t lastStart = line.size();
@@ -120,6 +135,7 @@ DriveTable ParseDriveTable(std::string_view text, std::string_view fileName) {
     while (entry.path.size() > 1 && entry.path.back() == '/') entry.path.pop_back();
     entry.device = entry.path.rfind("/dev/", 0) == 0;
     entry.type = type;
+    entry.name = std::move(name);
     table.entries.push_back(std::move(entry));
   }
   return table;

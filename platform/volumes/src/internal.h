@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,6 +55,7 @@ struct TableEntry {
   std::string path;        // absolute folder or device path
   bool device = false;     // a path under /dev
   UINT type = DRIVE_UNKNOWN;  // DRIVE_UNKNOWN: "auto"
+  std::string name;           // the name the user gave the drive ("" for none)
 };
 
 struct DriveTable {
@@ -84,6 +86,7 @@ struct Drive {
   std::string root;         // native root while ready
   std::string fileSystem;
   std::string source;
+  std::string name;  // a table entry's name
   // The mount that carries the drive (for the file system's label), when known.
   std::optional<Mount> mount;
   // Fixture facts.
@@ -92,6 +95,13 @@ struct Drive {
   ULONGLONG totalBytes = 0, freeBytes = 0;
   std::string fixtureLabel;
 };
+
+// Every letter's drive, as the drive table, the mount table and /sys give them.
+struct Snapshot {
+  std::unique_ptr<Drive> drives[26];
+  std::vector<std::string> warnings;
+};
+void BuildSnapshot(Snapshot& snap, const std::vector<Mount>& mounts, const DriveTable& table, const std::string& sysfs);
 
 // The drive of a letter as it stands now; false with ERROR_INVALID_DRIVE when there is
 // none. The drive may be not ready.

@@ -99,6 +99,7 @@ DiskFacts FactsOfDevice(const std::string& sysfs, unsigned major, unsigned minor
   std::string text;
   f.removable = ReadFile(dir + "/removable", text, 64) && FirstLine(text) == "1";
   f.optical = BaseName(dir).rfind("sr", 0) == 0;
+  f.usb = dir.find("/usb") != std::string::npos;
   return f;
 }
 

@@ -27,6 +27,7 @@ struct DiskFacts {
   bool known = false;
   bool removable = false;
   bool optical = false;
+  bool usb = false;  // attached through USB: plugged in and out
 };
 DiskFacts FactsOfDevice(const std::string& sysfs, unsigned major, unsigned minor, const std::string& source);
 

@@ -191,6 +191,96 @@ TEST_F(MachineTest, TableProblemsAreReportedAndTheRestHolds) {
   EXPECT_EQ(drives.count('K'), 0u);
 }
 
+// Fixed data disks: a second disk's partitions mounted at /srv and /mnt/data get letters after
+// the optical drives, in the order of their mount points; a partition of the system disk, a
+// bind mount, a system folder and a USB hard disk under /media are not fixed data disks.
+TEST_F(MachineTest, FixedDataDisksGetLettersThatMediaNeverMove) {
+  Disk("sdc", "8:32", false, {{"sdc1", "8:33"}, {"sdc2", "8:34"}, {"sdc3", "8:35"}});
+  const std::string fixed =
+      "60 28 8:34 / /srv rw - xfs /dev/sdc2 rw\n"
+      "61 28 8:33 / /mnt/data rw - ext4 /dev/sdc1 rw\n"
+      "62 28 8:35 / /var/lib/containers rw - ext4 /dev/sdc3 rw\n"  // a system folder
+      "63 28 8:33 /photos /mnt/photos rw - ext4 /dev/sdc1 rw\n"    // a bind mount of a folder
+      "64 28 8:2 / /mnt/again rw - ext4 /dev/sda2 rw\n";           // the system disk again
+  struct Step {
+    const char* what;
+    std::string extra;
+    std::map<char, std::string> letters;  // letter -> source
+  };
+  const std::string stick = (tmp_ / "dev" / "sdb1").string();
+  const Step steps[] = {
+      {"stick in",
+       StickLine(stick_) + fixed,
+       {{'C', "/dev/sda2"},
+        {'D', "/dev/sr0"},
+        {'E', "/dev/sr1"},
+        {'F', "/dev/sdc1"},
+        {'G', "/dev/sdc2"},
+        {'H', stick},
+        {'Z', "nas:/export"}}},
+      {"stick out",
+       fixed,
+       {{'C', "/dev/sda2"},
+        {'D', "/dev/sr0"},
+        {'E', "/dev/sr1"},
+        {'F', "/dev/sdc1"},
+        {'G', "/dev/sdc2"},
+        {'Z', "nas:/export"}}},
+      {"stick mounted before the disks",
+       StickLine(stick_) + fixed,
+       {{'C', "/dev/sda2"},
+        {'D', "/dev/sr0"},
+        {'E', "/dev/sr1"},
+        {'F', "/dev/sdc1"},
+        {'G', "/dev/sdc2"},
+        {'H', stick},
+        {'Z', "nas:/export"}}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    Mountinfo(step.extra);
+    std::map<char, std::string> letters;
+    for (const auto& [letter, d] : Drives()) letters[letter] = d.source;
+    EXPECT_EQ(letters, step.letters);
+  }
+  const auto drives = Drives();
+  EXPECT_EQ(drives.at('F').type, DRIVE_FIXED);
+  EXPECT_EQ(drives.at('F').root, "/mnt/data");
+  EXPECT_TRUE(drives.at('F').ready);
+  EXPECT_EQ(drives.at('G').root, "/srv");
+
+  // A hard disk on USB, mounted where the desktop mounts plugged-in media, comes and goes
+  // with the media, behind the fixed disks.
+  Disk("sdd", "8:48", false, {{"sdd1", "8:49"}});
+  Mountinfo(fixed + "70 28 8:49 / /media/u/BACKUP rw - ext4 /dev/sdd1 rw\n");
+  const auto withUsbDisk = Drives();
+  EXPECT_EQ(withUsbDisk.at('H').source, "/dev/sdd1");
+  EXPECT_EQ(withUsbDisk.at('H').type, DRIVE_FIXED);
+  EXPECT_EQ(withUsbDisk.at('F').source, "/dev/sdc1");
+}
+
+TEST_F(MachineTest, TableEntriesCarryTheirNames) {
+  const fs::path music = tmp_ / "Music Archive";
+  fs::create_directories(music);
+  Table("M:  " + music.string() +
+        "   fixed   \"My Music\"\n"
+        "N: " +
+        nas_.string() +
+        " remote\n"
+        "P: /srv/p fixed \"unclosed\n"
+        "Q: /srv/q fixed unclosed\"\n");
+  const auto drives = Drives();
+  EXPECT_EQ(drives.at('M').name, "My Music");
+  EXPECT_EQ(drives.at('M').root, music.string());
+  EXPECT_EQ(drives.at('N').name, "");
+  EXPECT_EQ(drives.count('P'), 0u);
+  EXPECT_EQ(drives.count('Q'), 0u);
+  const auto warnings = volumes::DriveTableWarnings();
+  ASSERT_EQ(warnings.size(), 2u);
+  EXPECT_EQ(warnings[0].rfind("drives.txt:3:", 0), 0u) << warnings[0];
+  EXPECT_EQ(warnings[1].rfind("drives.txt:4:", 0), 0u) << warnings[1];
+}
+
 TEST_F(VolumesTest, TheDriveTableIsCreatedWithItsDescription) {
   EXPECT_EQ(GetLogicalDrives(), 0u);
   const std::string text = ReadText(tmp_ / "home" / "drives.txt");

@@ -1,5 +1,6 @@
 // The program folder: where the settings file, the report tables, the templates, the scratch
-// catalogs, the drive table and the component registry live.
+// catalogs, the drive table and the component registry live; and the files the program ships
+// beside it (the user guide, the animations).
 //   1. $XENDORA_HOME when set and not empty;
 //   2. else the folder of the running executable when it is writable;
 //   3. else $XDG_DATA_HOME/xendora (default ~/.local/share/xendora), created on demand.
@@ -38,6 +39,22 @@ inline std::filesystem::path ProgramFolder() {
   fs::path dir = data / "xendora";
   fs::create_directories(dir, ec);
   return dir;
+}
+
+// A file the program ships beside it ("XendoraDocs.pdf", "filecopy.avi"): the program folder's
+// when it holds one, else the one in the executable's folder, where the build and the
+// installation put them.
+inline std::filesystem::path ShippedFile(const char* name) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path inProgramFolder = ProgramFolder() / name;
+  if (fs::exists(inProgramFolder, ec)) return inProgramFolder;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    fs::path beside = exe.parent_path() / name;
+    if (fs::exists(beside, ec)) return beside;
+  }
+  return inProgramFolder;
 }
 
 }  // namespace platform
