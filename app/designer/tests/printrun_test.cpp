@@ -45,20 +45,7 @@ QStringList Footers(const QString& file) {
 
 // A table report through the Reports module, with a footer that numbers its pages.
 struct Printing : test::PreviewFixture {
-  std::unique_ptr<PreviewSession> Open(int rows) {
-    withReports = true;
-    job.ReportType = 1;
-    job.ReportTitle = QStringLiteral("Directory of D:\\Music");
-    job.ReportFieldNames = {QStringLiteral("NAME"), QStringLiteral("SIZE")};
-    job.ReportColumnTitles = QStringList{QStringLiteral("Name"), QStringLiteral("Size")};
-    job.ReportColumnWidths = {75, 25};
-    job.ReportColumnFormats = {QStringLiteral("L"), QStringLiteral("R#,##0")};
-    job.ReportColumnCount = 2;
-    job.ReportRecordset = test::MakeTable(dir, Names(rows));
-    auto s = std::make_unique<PreviewSession>(Environment());
-    EXPECT_TRUE(s->Load(false).ok);
-    return s;
-  }
+  std::unique_ptr<PreviewSession> Open(int rows) { return OpenTableReport(Names(rows)); }
   // The PDF printer as the current Printer, writing name in the test's folder.
   QString UsePdf(const QString& name) {
     auto pdf = std::make_unique<surface::PrinterSurface>(surface::kPdfPrinterName);

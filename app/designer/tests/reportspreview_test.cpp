@@ -66,21 +66,9 @@ TEST_F(Furniture, PageFooterNumbersThePage) {
 // A document header report of wrapped, non-ASCII rows drawn by the Reports module.
 struct TableReport : test::PreviewFixture {
   std::unique_ptr<PreviewSession> Open(int rows) {
-    withReports = true;
-    job.ReportType = 1;
-    job.ReportTitle = QStringLiteral("Directory of D:\\Music");
-    job.ReportFieldNames = {QStringLiteral("NAME"), QStringLiteral("SIZE")};
-    job.ReportColumnTitles = QStringList{QStringLiteral("Name"), QStringLiteral("Size")};
-    job.ReportColumnWidths = {75, 25};
-    job.ReportColumnFormats = {QStringLiteral("L"), QStringLiteral("R#,##0")};
-    job.ReportColumnCount = 2;
-    job.CellTextFlags = 16;
     std::vector<std::string> names = Names(rows);
     for (size_t i = 0; i < names.size(); i += 7) names[i] += " with a name long enough to wrap in its cell twice over";
-    job.ReportRecordset = test::MakeTable(dir, names);
-    auto s = std::make_unique<PreviewSession>(Environment());
-    EXPECT_TRUE(s->Load(false).ok);
-    return s;
+    return OpenTableReport(names, 16);
   }
 };
 

@@ -124,6 +124,23 @@ PreviewFixture::PreviewFixture() {
 
 PreviewFixture::~PreviewFixture() { surface::SetPrinter(nullptr); }
 
+std::unique_ptr<PreviewSession> PreviewFixture::OpenTableReport(const std::vector<std::string>& names,
+                                                                SHORT cellTextFlags) {
+  withReports = true;
+  job.ReportType = 1;
+  job.ReportTitle = QStringLiteral("Directory of D:\\Music");
+  job.ReportFieldNames = {QStringLiteral("NAME"), QStringLiteral("SIZE")};
+  job.ReportColumnTitles = QStringList{QStringLiteral("Name"), QStringLiteral("Size")};
+  job.ReportColumnWidths = {75, 25};
+  job.ReportColumnFormats = {QStringLiteral("L"), QStringLiteral("R#,##0")};
+  job.ReportColumnCount = 2;
+  job.CellTextFlags = cellTextFlags;
+  job.ReportRecordset = MakeTable(dir, names);
+  auto s = std::make_unique<PreviewSession>(Environment());
+  EXPECT_TRUE(s->Load(false).ok);
+  return s;
+}
+
 PreviewEnvironment PreviewFixture::Environment() {
   PreviewEnvironment env;
   env.job = &job;

@@ -69,6 +69,9 @@ struct PreviewFixture : ::testing::Test {
   ~PreviewFixture() override;
   PreviewEnvironment Environment();
   TableDrawing& drawing() { return *drawing_; }
+  // A two-column table report of the Reports module ("Directory of D:\Music": name and size),
+  // loaded over `names`.
+  std::unique_ptr<PreviewSession> OpenTableReport(const std::vector<std::string>& names, SHORT cellTextFlags = 0);
 
   app::PrintJob job;
   app::Designer designer;
