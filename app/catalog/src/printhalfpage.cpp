@@ -80,9 +80,18 @@ PrintHalfPage::PrintHalfPage(AppState& state, ICompCtl* compCtl, ProgressTarget*
   lstResult_ = new QTreeWidget(ctlTab_);
   lstResult_->setObjectName(QStringLiteral("lstResult"));
   lstResult_->setRootIsDecorated(false);
-  lstResult_->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Location"), QStringLiteral("Size"),
-                               QStringLiteral("Modified"), QStringLiteral("Type")});
-  lstResult_->setSortingEnabled(true);
+  lstResult_->setColumnCount(kListColumnCount);
+  lstResult_->setHeaderLabels(ListColumnTitles());
+  for (int c = kListFilledColumns; c < kListColumnCount; ++c) lstResult_->setColumnHidden(c, true);
+  lstResult_->header()->setSectionsClickable(true);
+  connect(lstResult_->header(), &QHeaderView::sectionClicked, this, [this](int c) {
+    const int order = half_.List().ToggleColumnSort(c);
+    if (order < 0) return;
+    const Qt::SortOrder qtOrder = order == 1 ? Qt::DescendingOrder : Qt::AscendingOrder;
+    lstResult_->header()->setSortIndicatorShown(true);
+    lstResult_->header()->setSortIndicator(c, qtOrder);
+    lstResult_->sortItems(c, qtOrder);
+  });
   connect(lstResult_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) {
     if (filling_) return;
     const int row = item->data(0, Qt::UserRole).toInt();
@@ -239,16 +248,14 @@ void PrintHalfPage::TabChanged(int index) {
 
 void PrintHalfPage::ShowList() {
   filling_ = true;
-  lstResult_->setSortingEnabled(false);
   lstResult_->clear();
   const auto& items = half_.List().Items();
   for (size_t i = 0; i < items.size(); ++i) {
     const ListingItem& it = items[i].item;
-    auto* row = new QTreeWidgetItem(lstResult_, {it.text, it.folder, it.size, it.date, it.type});
+    auto* row = new QTreeWidgetItem(lstResult_, ListColumnTexts(it));
     row->setData(0, Qt::UserRole, static_cast<int>(i));
     if (half_.CheckBoxes()) row->setCheckState(0, items[i].checked ? Qt::Checked : Qt::Unchecked);
   }
-  lstResult_->setSortingEnabled(true);
   filling_ = false;
 }
 
