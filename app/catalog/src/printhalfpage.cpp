@@ -16,6 +16,7 @@
 #include "appstate.h"
 #include "dialogwidgets.h"
 #include "forms.h"
+#include "walkguard.h"
 #include "windowlinks.h"
 
 namespace app::catalog {
@@ -122,6 +123,7 @@ PrintHalfPage::PrintHalfPage(AppState& state, ICompCtl* compCtl, ProgressTarget*
     half_.List().Clear();
     half_.Tree().Clear();
     Busy busy;
+    Caption(QStringLiteral("Preparing File View . . ."));
     half_.FillList();
     half_.FillTree();
     ShowList();
@@ -175,9 +177,9 @@ PrintHalfPage::PrintHalfPage(AppState& state, ICompCtl* compCtl, ProgressTarget*
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
-  auto* btnPrint = new QPushButton(QStringLiteral("&Print Preview"), this);
+  auto* btnPrint = btnPrint_ = new QPushButton(QStringLiteral("&Print Preview"), this);
   btnPrint->setObjectName(QStringLiteral("btnPrint"));
-  auto* btnPreview = new QPushButton(QStringLiteral("&Print Preview"), this);
+  auto* btnPreview = btnPreview_ = new QPushButton(QStringLiteral("&Print Preview"), this);
   btnPreview->setObjectName(QStringLiteral("btnPreview"));
   btnExit_ = new QPushButton(QStringLiteral("&Exit"), this);
   btnExit_->setObjectName(QStringLiteral("btnExit"));
@@ -187,6 +189,10 @@ PrintHalfPage::PrintHalfPage(AppState& state, ICompCtl* compCtl, ProgressTarget*
   outer->addLayout(buttons);
   connect(btnPrint, &QPushButton::clicked, this, [this] {
     Busy busy;
+    if (state_.print.ReportType != 4 && half_.List().Empty()) {
+      Caption(QStringLiteral("Processing Files . . ."));
+      half_.FillList();
+    }
     half_.Print();
   });
   connect(btnPreview, &QPushButton::clicked, this, [this] {
@@ -214,6 +220,32 @@ void PrintHalfPage::ShowFor(SHORT labelMedium, bool zipStock) {
     second->setEnabled(labelMedium == 1 || labelMedium == 2);
 }
 
+PrintHalfPage::~PrintHalfPage() = default;
+
+void PrintHalfPage::SetProgressPopup(ProgressTarget* progress, std::function<void(bool)> show, QWidget* stop,
+                                     std::function<void()> stopRequest) {
+  progress_ = progress;
+  half_.SetProgress(progress);
+  half_.SetProgressPopup([this, show = std::move(show), stop, stopRequest = std::move(stopRequest)](bool on) {
+    if (on) {
+      if (show) show(true);
+      guard_ = std::make_unique<WalkGuard>(QList<QObject*>{stop}, stopRequest);
+    } else {
+      guard_.reset();
+      if (show) show(false);
+    }
+  });
+}
+
+void PrintHalfPage::EnableCommands(bool enabled) {
+  for (QPushButton* b : {btnPrint_, btnPreview_, btnExit_})
+    if (b) b->setEnabled(enabled);
+}
+
+void PrintHalfPage::Caption(const QString& text) {
+  if (progress_) progress_->SetProcessMessage(text);
+}
+
 void PrintHalfPage::SetSummary(const QString& text) {
   QString shown = text;
   lbSummary_->setText(shown.replace(u'\r', u'\n'));
@@ -233,6 +265,7 @@ void PrintHalfPage::TabChanged(int index) {
     half_.SetFromTree(false);
     if (half_.List().Empty()) {
       Busy busy;
+      Caption(QStringLiteral("Sorting Files . . ."));
       half_.FillList();
     }
     ShowList();
@@ -240,6 +273,7 @@ void PrintHalfPage::TabChanged(int index) {
     half_.SetFromTree(true);
     if (half_.Tree().Empty()) {
       Busy busy;
+      Caption(QStringLiteral("Preparing Tree View . . ."));
       half_.FillTree();
     }
     ShowTree();
