@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "appstate.h"
 #include "catalogdialogs.h"
 #include "updateflow.h"
 
@@ -21,14 +22,17 @@ namespace app::catalog {
 class PrintHalfPage;
 class AnimationPlayer;
 
-class frmUpdate : public QDialog, private UpdateView {
+class frmUpdate : public QDialog, private UpdateView, public ProgressTarget {
  public:
   explicit frmUpdate(CatalogDialogParts parts, QWidget* parent = nullptr);
   ~frmUpdate() override;
 
   UpdateFlow& flow() { return *flow_; }
   void Sync();
-  void SetProcessMessage(const QString& text);
+  void SetProcessMessage(const QString& text) override;
+  // The progress panel with its Stop button, over the commands while a listing walks.
+  void showProgressPopup(bool show);
+  PrintHalfPage& printHalf() { return *printHalf_; }
 
  protected:
   void showEvent(QShowEvent* event) override;

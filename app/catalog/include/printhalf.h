@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -43,6 +44,11 @@ struct DirectoryReportOptions {
 class PrintHalf {
  public:
   PrintHalf(AppState& state, ICompCtl* compCtl, ProgressTarget* progress);
+
+  // The window's progress panel: its text, and the panel with Stop shown (true) while a
+  // listing walks and hidden (false) when it is done.
+  void SetProgress(ProgressTarget* progress) { progress_ = progress; }
+  void SetProgressPopup(std::function<void(bool)> popup) { popup_ = std::move(popup); }
 
   // lbRptType: index 0 to 3 makes ReportType index + 2; index 3 (choose files) switches the
   // check boxes on and unchecks every item, the others switch them off.
@@ -90,6 +96,7 @@ class PrintHalf {
   AppState& state_;
   ICompCtl* compCtl_;
   ProgressTarget* progress_;
+  std::function<void(bool)> popup_;
   PrintListView list_;
   PrintTreeView tree_;
   int typeIndex_ = 0;

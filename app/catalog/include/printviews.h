@@ -4,12 +4,22 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
+#include <array>
 #include <vector>
 
 #include "listings.h"
 
 namespace app::catalog {
+
+// The file list's columns: eight, each with its own sort direction. The listing fills the
+// first five (name, folder, size, date, type); the last three carry nothing and stay hidden.
+inline constexpr int kListColumnCount = 8;
+inline constexpr int kListFilledColumns = 5;
+QStringList ListColumnTitles();
+// An item's texts in column order, one per column.
+QStringList ListColumnTexts(const ListingItem& item);
 
 class PrintListView : public ListingListTarget {
  public:
@@ -23,9 +33,14 @@ class PrintListView : public ListingListTarget {
   bool Empty() const { return items_.empty(); }
   void Clear() { items_.clear(); }
   void UncheckAll();
+  // A click on column c (0-based) turns its direction round (0 ascending, 1 descending) and
+  // answers the new one; the first click sorts descending. -1 for a column not there.
+  int ToggleColumnSort(int column);
+  int ColumnSortOrder(int column) const { return column >= 0 && column < kListColumnCount ? sortOrders_[column] : 0; }
 
  private:
   std::vector<Item> items_;
+  std::array<int, kListColumnCount> sortOrders_{};
 };
 
 class PrintTreeView : public ListingTreeTarget {

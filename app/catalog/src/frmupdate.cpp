@@ -81,14 +81,18 @@ frmUpdate::frmUpdate(CatalogDialogParts parts, QWidget* parent) : QDialog(parent
   btnPopup_ = new QPushButton(QStringLiteral("Processing Data . . ."), update);
   btnPopup_->setObjectName(QStringLiteral("btnPopup"));
   btnPopup_->hide();
-  box->addWidget(btnPopup_);
-  box->addWidget(btnStop_);
   box->addStretch(1);
   pages_->addWidget(update);
 
   // The print half.
   printHalf_ = new PrintHalfPage(*parts_.state, parts_.compCtl, nullptr, pages_);
   pages_->addWidget(printHalf_);
+  // The progress panel and Stop stand below both halves.
+  outer->addWidget(btnPopup_);
+  outer->addWidget(btnStop_);
+  printHalf_->SetProgressPopup(
+      this, [this](bool show) { showProgressPopup(show); }, btnStop_,
+      [this] { parts_.state->walk.StopRequested = true; });
 
   FillDriveList(*Drive1_, DriveListEntries(DriveTextForm::LetterOnly));
 
@@ -153,6 +157,14 @@ void frmUpdate::Sync() {
   Image1_->setPixmap(MediaTypeIcon(flow_->MediaTypeCode()).pixmap(32, 32));
   btnStart_->setEnabled(!flow_->Drive().isEmpty() && !flow_->Ran());
   printHalf_->SetSummary(flow_->SummaryText());
+}
+
+void frmUpdate::showProgressPopup(bool show) {
+  btnPopup_->setVisible(show);
+  btnStop_->setVisible(show);
+  printHalf_->EnableCommands(!show);
+  if (show) btnStop_->setFocus();
+  forms::DoEvents();
 }
 
 void frmUpdate::SetProcessMessage(const QString& text) {

@@ -126,15 +126,37 @@ void PrintHalf::ChooseReportType(int index) {
   }
 }
 
+namespace {
+
+// Shows the progress panel for the life of a listing, on every way out.
+class PopupScope {
+ public:
+  explicit PopupScope(const std::function<void(bool)>& popup) : popup_(popup) {
+    if (popup_) popup_(true);
+  }
+  ~PopupScope() {
+    if (popup_) popup_(false);
+  }
+  PopupScope(const PopupScope&) = delete;
+  PopupScope& operator=(const PopupScope&) = delete;
+
+ private:
+  const std::function<void(bool)>& popup_;
+};
+
+}  // namespace
+
 QString PrintHalf::DiskPath() const { return ItemInfoText(state_.selection.AddUpdateResult, kInfoName); }
 
 void PrintHalf::FillList() {
   if (!list_.Empty()) return;
+  PopupScope popup(popup_);
   FillReportTree(progress_, compCtl_, &list_, nullptr, DiskPath(), true, false, 0, state_.walk, state_.print);
 }
 
 void PrintHalf::FillTree() {
   if (!tree_.Empty()) return;
+  PopupScope popup(popup_);
   FillReportTree(progress_, compCtl_, nullptr, &tree_, DiskPath(), false, true, 0, state_.walk, state_.print);
 }
 
@@ -186,6 +208,7 @@ void PrintHalf::Preview(const DirectoryReportOptions& options) {
     const ReportLayout layout = DirectoryLayout(options.listLayout);
     const bool printDirectory = !printDirectory_.isEmpty();
     const QStringList sortFields = printDirectory ? kDriveListFields : layout.fields;
+    std::optional<PopupScope> popup(std::in_place, popup_);
     if (rebuild) {
       listingMade_ = false;
       if (printDirectory) {
@@ -221,6 +244,7 @@ void PrintHalf::Preview(const DirectoryReportOptions& options) {
         ++sorts_;
       }
     }
+    popup.reset();
     listing_ = job.ReportRecordset;
     texttable::Recordset* rs = job.ReportRecordset.get();
     if (!rs || rs->RecordCount() <= 0) {

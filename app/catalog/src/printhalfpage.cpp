@@ -16,6 +16,7 @@
 #include "appstate.h"
 #include "dialogwidgets.h"
 #include "forms.h"
+#include "walkguard.h"
 #include "windowlinks.h"
 
 namespace app::catalog {
@@ -80,9 +81,18 @@ PrintHalfPage::PrintHalfPage(AppState& state, ICompCtl* compCtl, ProgressTarget*
   lstResult_ = new QTreeWidget(ctlTab_);
   lstResult_->setObjectName(QStringLiteral("lstResult"));
   lstResult_->setRootIsDecorated(false);
-  lstResult_->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Location"), QStringLiteral("Size"),
-                               QStringLiteral("Modified"), QStringLiteral("Type")});
-  lstResult_->setSortingEnabled(true);
+  lstResult_->setColumnCount(kListColumnCount);
+  lstResult_->setHeaderLabels(ListColumnTitles());
+  for (int c = kListFilledColumns; c < kListColumnCount; ++c) lstResult_->setColumnHidden(c, true);
+  lstResult_->header()->setSectionsClickable(true);
+  connect(lstResult_->header(), &QHeaderView::sectionClicked, this, [this](int c) {
+    const int order = half_.List().ToggleColumnSort(c);
+    if (order < 0) return;
+    const Qt::SortOrder qtOrder = order == 1 ? Qt::DescendingOrder : Qt::AscendingOrder;
+    lstResult_->header()->setSortIndicatorShown(true);
+    lstResult_->header()->setSortIndicator(c, qtOrder);
+    lstResult_->sortItems(c, qtOrder);
+  });
   connect(lstResult_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) {
     if (filling_) return;
     const int row = item->data(0, Qt::UserRole).toInt();
@@ -113,6 +123,7 @@ PrintHalfPage::PrintHalfPage(AppState& state, ICompCtl* compCtl, ProgressTarget*
     half_.List().Clear();
     half_.Tree().Clear();
     Busy busy;
+    Caption(QStringLiteral("Preparing File View . . ."));
     half_.FillList();
     half_.FillTree();
     ShowList();
@@ -166,9 +177,9 @@ PrintHalfPage::PrintHalfPage(AppState& state, ICompCtl* compCtl, ProgressTarget*
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
-  auto* btnPrint = new QPushButton(QStringLiteral("&Print Preview"), this);
+  auto* btnPrint = btnPrint_ = new QPushButton(QStringLiteral("&Print Preview"), this);
   btnPrint->setObjectName(QStringLiteral("btnPrint"));
-  auto* btnPreview = new QPushButton(QStringLiteral("&Print Preview"), this);
+  auto* btnPreview = btnPreview_ = new QPushButton(QStringLiteral("&Print Preview"), this);
   btnPreview->setObjectName(QStringLiteral("btnPreview"));
   btnExit_ = new QPushButton(QStringLiteral("&Exit"), this);
   btnExit_->setObjectName(QStringLiteral("btnExit"));
@@ -178,6 +189,10 @@ PrintHalfPage::PrintHalfPage(AppState& state, ICompCtl* compCtl, ProgressTarget*
   outer->addLayout(buttons);
   connect(btnPrint, &QPushButton::clicked, this, [this] {
     Busy busy;
+    if (state_.print.ReportType != 4 && half_.List().Empty()) {
+      Caption(QStringLiteral("Processing Files . . ."));
+      half_.FillList();
+    }
     half_.Print();
   });
   connect(btnPreview, &QPushButton::clicked, this, [this] {
@@ -205,6 +220,32 @@ void PrintHalfPage::ShowFor(SHORT labelMedium, bool zipStock) {
     second->setEnabled(labelMedium == 1 || labelMedium == 2);
 }
 
+PrintHalfPage::~PrintHalfPage() = default;
+
+void PrintHalfPage::SetProgressPopup(ProgressTarget* progress, std::function<void(bool)> show, QWidget* stop,
+                                     std::function<void()> stopRequest) {
+  progress_ = progress;
+  half_.SetProgress(progress);
+  half_.SetProgressPopup([this, show = std::move(show), stop, stopRequest = std::move(stopRequest)](bool on) {
+    if (on) {
+      if (show) show(true);
+      guard_ = std::make_unique<WalkGuard>(QList<QObject*>{stop}, stopRequest);
+    } else {
+      guard_.reset();
+      if (show) show(false);
+    }
+  });
+}
+
+void PrintHalfPage::EnableCommands(bool enabled) {
+  for (QPushButton* b : {btnPrint_, btnPreview_, btnExit_})
+    if (b) b->setEnabled(enabled);
+}
+
+void PrintHalfPage::Caption(const QString& text) {
+  if (progress_) progress_->SetProcessMessage(text);
+}
+
 void PrintHalfPage::SetSummary(const QString& text) {
   QString shown = text;
   lbSummary_->setText(shown.replace(u'\r', u'\n'));
@@ -224,6 +265,7 @@ void PrintHalfPage::TabChanged(int index) {
     half_.SetFromTree(false);
     if (half_.List().Empty()) {
       Busy busy;
+      Caption(QStringLiteral("Sorting Files . . ."));
       half_.FillList();
     }
     ShowList();
@@ -231,6 +273,7 @@ void PrintHalfPage::TabChanged(int index) {
     half_.SetFromTree(true);
     if (half_.Tree().Empty()) {
       Busy busy;
+      Caption(QStringLiteral("Preparing Tree View . . ."));
       half_.FillTree();
     }
     ShowTree();
@@ -239,16 +282,14 @@ void PrintHalfPage::TabChanged(int index) {
 
 void PrintHalfPage::ShowList() {
   filling_ = true;
-  lstResult_->setSortingEnabled(false);
   lstResult_->clear();
   const auto& items = half_.List().Items();
   for (size_t i = 0; i < items.size(); ++i) {
     const ListingItem& it = items[i].item;
-    auto* row = new QTreeWidgetItem(lstResult_, {it.text, it.folder, it.size, it.date, it.type});
+    auto* row = new QTreeWidgetItem(lstResult_, ListColumnTexts(it));
     row->setData(0, Qt::UserRole, static_cast<int>(i));
     if (half_.CheckBoxes()) row->setCheckState(0, items[i].checked ? Qt::Checked : Qt::Unchecked);
   }
-  lstResult_->setSortingEnabled(true);
   filling_ = false;
 }
 

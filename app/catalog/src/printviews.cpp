@@ -5,6 +5,27 @@
 
 namespace app::catalog {
 
+QStringList ListColumnTitles() {
+  return {QStringLiteral("Name"),
+          QStringLiteral("Location"),
+          QStringLiteral("Size"),
+          QStringLiteral("Modified"),
+          QStringLiteral("Type"),
+          QString(),
+          QString(),
+          QString()};
+}
+
+QStringList ListColumnTexts(const ListingItem& item) {
+  return {item.text, item.folder, item.size, item.date, item.type, QString(), QString(), QString()};
+}
+
+int PrintListView::ToggleColumnSort(int column) {
+  if (column < 0 || column >= kListColumnCount) return -1;
+  sortOrders_[column] = sortOrders_[column] == 0 ? 1 : 0;
+  return sortOrders_[column];
+}
+
 void PrintListView::UncheckAll() {
   for (Item& i : items_) i.checked = false;
 }

@@ -26,6 +26,7 @@
 #include "global.h"
 #include "iostorage.h"
 #include "notes.h"
+#include "printhalfpage.h"
 #include "test_support.h"
 #include "updateflow.h"
 #include "volumes_fixture.h"
@@ -258,6 +259,33 @@ TEST_F(AddDialog, AMediumAlreadyCataloguedIsNamedWithItsDiskNumber) {
     }
     EXPECT_TRUE(script_.Done());
   }
+}
+
+TEST_F(AddDialog, StopEndsThePrintHalfsListing) {
+  catalog_testing::FakeCompCtl ctl;
+  for (int i = 0; i < 400; ++i)
+    ctl.hits.push_back({QStringLiteral("f%1.txt").arg(i).toStdU16String(), 7, u"", 1, 0, u"FILE"});
+  CatalogDialogParts parts;
+  parts.state = &state_;
+  parts.compCtl = &ctl;
+  frmUpdate dialog(parts);
+  auto* stop = dialog.findChild<QPushButton*>(QStringLiteral("btnStop"));
+  auto* print = dialog.findChild<QPushButton*>(QStringLiteral("btnPrint"));
+  ASSERT_TRUE(stop && print);
+  bool panelUp = false, commandsOff = false;
+  ctl.beforeHit = [&](size_t i) {
+    if (i != 50) return;
+    panelUp = !stop->isHidden();
+    commandsOff = !print->isEnabled();
+    stop->click();
+  };
+  dialog.printHalf().half().FillList();
+  EXPECT_TRUE(panelUp);
+  EXPECT_TRUE(commandsOff);
+  EXPECT_EQ(ctl.delivered, 51u);  // the walk ended at the first item after Stop
+  EXPECT_TRUE(stop->isHidden());
+  EXPECT_TRUE(print->isEnabled());
+  EXPECT_FALSE(state_.walk.StopRequested);
 }
 
 // The real scanner through the component runtime.

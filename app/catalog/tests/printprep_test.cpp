@@ -288,6 +288,28 @@ TEST_F(PrintHalfTest, ChoosingFilesSwitchesCheckBoxes) {
   EXPECT_TRUE(script_.Done());
 }
 
+TEST_F(PrintHalfTest, FileListHasEightColumnsWithTheirOwnSortDirections) {
+  half_.FillList();
+  ASSERT_FALSE(half_.List().Empty());
+  EXPECT_EQ(ListColumnTitles().size(), kListColumnCount);
+  EXPECT_EQ(kListColumnCount, 8);
+  const ListingItem& file = half_.List().Items()[1].item;  // Music\b.mp3
+  const QStringList texts = ListColumnTexts(file);
+  ASSERT_EQ(texts.size(), kListColumnCount);
+  EXPECT_EQ(texts.mid(0, kListFilledColumns), (QStringList{file.text, file.folder, file.size, file.date, file.type}));
+  EXPECT_EQ(texts[1], QStringLiteral("Music\\"));
+  for (int c = kListFilledColumns; c < kListColumnCount; ++c) EXPECT_TRUE(texts[c].isEmpty());
+  // Each column turns its own direction round, descending first; the others keep theirs.
+  PrintListView& list = half_.List();
+  EXPECT_EQ(list.ToggleColumnSort(7), 1);
+  EXPECT_EQ(list.ToggleColumnSort(2), 1);
+  EXPECT_EQ(list.ToggleColumnSort(2), 0);
+  EXPECT_EQ(list.ColumnSortOrder(7), 1);
+  EXPECT_EQ(list.ColumnSortOrder(0), 0);
+  EXPECT_EQ(list.ToggleColumnSort(8), -1);
+  EXPECT_EQ(list.ToggleColumnSort(-1), -1);
+}
+
 TEST_F(PrintHalfTest, DirectoryReportListedOncePerOptions) {
   DirectoryReportOptions options;
   options.sortField = 0;  // NAME

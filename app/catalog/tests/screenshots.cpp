@@ -128,6 +128,8 @@ int main(int argc, char** argv) {
     update.findChild<QRadioButton*>("lbRptType3")->click();
     update.findChild<QTabWidget*>("ctlTab")->setCurrentIndex(2);
     Shot(update, folder + "/update-print-tree.png");
+    update.findChild<QTabWidget*>("ctlTab")->setCurrentIndex(1);
+    Shot(update, folder + "/update-print-list.png");
     update.close();
   }
   app::SetFileGraberFactory({});
