@@ -90,6 +90,29 @@ std::string MakeBefore(const TempDir& dir, const std::string& name) {
   return f;
 }
 
+// Writes `t` into the catalog `f` in a child process killed at the count-th step `at` (count
+// 0: never), with the given dirty budget; the child's wait status, or -1 when it could not run.
+int WriteInKilledChild(const std::string& f, const Tree& t, S at, int count,
+                       std::size_t dirtyBudget = std::size_t(128) << 20) {
+  pid_t pid = ::fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    Hook hook;
+    hook.killAt = at;
+    hook.killAtCount = count;
+    Hooked hooked(hook);
+    cfb::Docfile::SetDirtyBudget(dirtyBudget);
+    {
+      Ptr<IStorage> root = Open(f);
+      if (!root) ::_exit(3);
+      Write(root.get(), t);
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  return ::waitpid(pid, &status, 0) == pid ? status : -1;
+}
+
 }  // namespace
 
 TEST(PowerLoss, TheStepsOfOneReleaseAreDurableInOrderBeforeTheAnswer) {
@@ -213,23 +236,8 @@ TEST(PowerLoss, AKilledReleaseCopiedElsewhereOpensAsOneState) {
     SCOPED_TRACE(c.what);
     TempDir dir;
     std::string f = MakeBefore(dir, "killed.dkc");
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      Hook hook;
-      hook.killAt = c.at;
-      hook.killAtCount = c.count;
-      Hooked hooked(hook);
-      cfb::Docfile::SetDirtyBudget(c.budget);
-      {
-        Ptr<IStorage> root = Open(f);
-        if (!root) ::_exit(3);
-        Write(root.get(), After());
-      }
-      ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    const int status = WriteInKilledChild(f, After(), c.at, c.count, c.budget);
+    ASSERT_NE(status, -1);
     EXPECT_EQ(c.count > 0, WIFSIGNALED(status)) << "the writer was not stopped where it should be";
     TempDir other;
     std::string copy = other.file("killed.dkc");
@@ -245,21 +253,7 @@ TEST(PowerLoss, AJournalOfNeitherStateIsKeptAndTheOpenRefused) {
   // A journal left by a release of one catalog, found beside another catalog.
   TempDir dir;
   std::string a = MakeBefore(dir, "a.dkc");
-  pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    Hook hook;
-    hook.killAt = S::FileSync;
-    hook.killAtCount = 1;
-    Hooked hooked(hook);
-    {
-      Ptr<IStorage> root = Open(a);
-      if (root) Write(root.get(), After());
-    }
-    ::_exit(0);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_NE(WriteInKilledChild(a, After(), S::FileSync, 1), -1);
   ASSERT_TRUE(fs::exists(a + "-journal"));
   std::string b = dir.file("b.dkc");
   {
@@ -284,21 +278,7 @@ TEST(PowerLoss, AJournalLeftByADeletedFileIsNotPlayedOverANewOneOfItsName) {
     TempDir dir;
     std::string f = dir.file("reused.dkc");
     Create(f);  // an empty file: its header is every young file's header
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      Hook hook;
-      hook.killAt = S::FileSync;
-      hook.killAtCount = 1;
-      Hooked hooked(hook);
-      {
-        Ptr<IStorage> root = Open(f);
-        if (root) Write(root.get(), Before());
-      }
-      ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_NE(WriteInKilledChild(f, Before(), S::FileSync, 1), -1);
     ASSERT_TRUE(fs::exists(f + "-journal"));
     fs::remove(f);  // the user deletes the catalog, not knowing of its journal
     Hook hook;
