@@ -77,6 +77,22 @@ SHORT MappedAlignment(SHORT code, SHORT otherwise) {
   }
 }
 
+namespace {
+// Gives a text record the editor's outcome: the working font slot, the note text and its
+// justification.
+void TakeEditorResult(app::CustomTextRecord& r, const app::FontSlot& f, const QString& text, SHORT alignment) {
+  r.FontSize = f.FontSize;
+  r.FontBold = f.FontBold;
+  r.FontItal = f.FontItal;
+  r.FontUnder = f.FontUnder;
+  r.FontColor = f.FontColor;
+  r.FontName = f.FontName;
+  r.FontAngle = f.FontAngle;
+  r.Text = text;
+  r.FontAlign = MappedAlignment(alignment, r.FontAlign);
+}
+}  // namespace
+
 DesignerObjects::DesignerObjects(app::Designer& designer, app::PrintJob& job, PictureStore& pictures,
                                  surface::Surface& canvas)
     : designer_(designer),
@@ -268,15 +284,7 @@ bool DesignerObjects::InsertText(double& x, double& y, double& w, double& h) {
   r.Left = x / Zoom();
   r.Height = h;
   r.Width = w;
-  r.FontSize = f.FontSize;
-  r.FontBold = f.FontBold;
-  r.FontItal = f.FontItal;
-  r.FontUnder = f.FontUnder;
-  r.FontColor = f.FontColor;
-  r.FontName = f.FontName;
-  r.FontAngle = f.FontAngle;
-  r.Text = designer_.NoteText;
-  r.FontAlign = MappedAlignment(designer_.NoteAlignment, r.FontAlign);
+  TakeEditorResult(r, f, designer_.NoteText, designer_.NoteAlignment);
   texts_[current_].visible = false;
   SetTextLabelFromArray(current_);
   texts_[current_].visible = true;
@@ -305,15 +313,7 @@ bool DesignerObjects::EditText(int slot) {
   // The editor may have changed anything; the record is looked up again.
   if (!IsLiveText(slot)) return false;
   app::CustomTextRecord& edited = designer_.CustomTexts[slot];
-  edited.FontSize = f.FontSize;
-  edited.FontName = f.FontName;
-  edited.FontBold = f.FontBold;
-  edited.FontItal = f.FontItal;
-  edited.FontUnder = f.FontUnder;
-  edited.FontColor = f.FontColor;
-  edited.Text = designer_.NoteText;
-  edited.FontAngle = f.FontAngle;
-  edited.FontAlign = MappedAlignment(designer_.NoteAlignment, edited.FontAlign);
+  TakeEditorResult(edited, f, designer_.NoteText, designer_.NoteAlignment);
   texts_[slot].visible = false;
   MeasureExtent(edited.FontAngle, edited.Text, edited.Width, edited.Height, true);
   SetTextLabelFromArray(slot);
