@@ -18,7 +18,7 @@
 #include <string>
 
 #include "appstate.h"
-#include "components.h"
+#include "benchcomponents.h"
 #include "frmadddisk.h"
 #include "icompctl.h"
 #include "iofilegraber.h"

@@ -25,7 +25,7 @@
 
 #include "cfb.h"
 #include "compctl.h"
-#include "components.h"
+#include "benchcomponents.h"
 #include "ostorage.h"
 #include "peer.h"
 #include "xcom/control.h"

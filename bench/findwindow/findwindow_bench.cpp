@@ -28,7 +28,7 @@
 #include <string>
 
 #include "appstate.h"
-#include "components.h"
+#include "benchcomponents.h"
 #include "frmfind.h"
 #include "icompctl.h"
 #include "iofilegraber.h"

@@ -34,7 +34,7 @@
 #include <string>
 #include <vector>
 
-#include "components.h"
+#include "benchcomponents.h"
 #include "iofilegraber.h"
 #include "ofilegraber.h"
 #include "peer.h"

@@ -23,7 +23,7 @@
 #include <fstream>
 #include <string>
 
-#include "components.h"
+#include "benchcomponents.h"
 #include "itemstream.h"
 #include "ostorage.h"
 #include "peer.h"
