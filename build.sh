@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Xendora's one entry point.
-#   ./build.sh test    install what is missing, build with sanitizers, run every test
+#   ./build.sh test    install what is missing, build with sanitizers (benchmarks compiled, not
+#                      run), run every test
 #   ./build.sh build   install what is missing, release build with benchmarks, start nothing
 #   ./build.sh run     build, then start Xendora
 #   ./build.sh fuzz    clang build of the fuzz targets (libFuzzer, ASan+UBSan) into build-fuzz/fuzz/
@@ -68,7 +69,7 @@ do_test() {
   ensure_packages
   ensure_fonts
   configure_and_build "$TOP/build-test$SUFFIX" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
-    -DCMAKE_C_FLAGS_DEBUG="-O1 -g" -DXENDORA_SANITIZE=ON -DXENDORA_TESTS=ON
+    -DCMAKE_C_FLAGS_DEBUG="-O1 -g" -DXENDORA_SANITIZE=ON -DXENDORA_TESTS=ON -DXENDORA_BENCH=ON
   export QT_QPA_PLATFORM=offscreen
   export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:strict_string_checks=1}
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
