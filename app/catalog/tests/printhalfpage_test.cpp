@@ -1,5 +1,6 @@
 // The update dialog's print page driven through its widgets, as a user works it: the report
 // types, the file list and the folder tree with their check boxes, Print and Preview.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -239,6 +240,14 @@ TEST_F(PrintPage, PreviewShowsTheDisksDirectoryReport) {
   ASSERT_EQ(ctl_.calls.size(), walks + 1);
   EXPECT_EQ(ctl_.calls.back().type, 1);
   EXPECT_TRUE(script_.Done());
+}
+
+// The dialog's first size shows the disk's summary whole, under the wrapped description.
+TEST_F(PrintPage, TheDisksSummaryShowsWholeAtFirst) {
+  Open(QStringLiteral("CD-RW Disk"));
+  QApplication::processEvents();
+  auto* summary = Get<QLabel>("lbSummary");
+  EXPECT_GE(summary->height(), summary->sizeHint().height()) << summary->text().toStdString();
 }
 
 }  // namespace
