@@ -140,6 +140,9 @@ frmUpdate::~frmUpdate() { UnloadSteps(); }
 void frmUpdate::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (std::exchange(activated_, true)) return;
+  // The first size comes from the wrapped texts' height at the dialog's width, which the
+  // pages in tabs cannot report: too short for the disk's summary. Its full size hint fits.
+  resize(size().expandedTo(sizeHint()));
   if (!parts_.state->print.PrintOnlyMode && !parts_.state->print.BatchPrintMode)
     parts_.state->shell.PendingDiskCommand.clear();  // consumed on the first activation
   if (!parts_.state->print.PrintOnlyMode && flow_->Drive().isEmpty()) {
