@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -19,9 +20,11 @@
 #include <map>
 
 #include "cfb.h"
+#include "designeritems.h"
 #include "frmprint.h"
 #include "iteminfovariant.h"
 #include "kyp.h"
+#include "previewsurface.h"
 #include "templatefile.h"
 #include "test_support.h"
 #include "vbrt.h"
@@ -487,6 +490,157 @@ TEST_F(TemplateFile, ASaveThatFailsLeavesTheOldFileWhole) {
   ASSERT_TRUE(WriteTemplateFile(file, content, &error));
   EXPECT_EQ(Read(file).texts.size(), 2);
   EXPECT_EQ(FolderEntries(dir.path()), entries);
+}
+
+// A CD label job (no rows) in the window, the program folder in the test's own folder.
+struct Templates : TemplateFile {
+  Templates() : home(qgetenv("XENDORA_HOME")) { qputenv("XENDORA_HOME", dir.path().toUtf8()); }
+  ~Templates() override { qputenv("XENDORA_HOME", home); }
+  std::unique_ptr<frmPrint> Open() {
+    job.ReportType = 12;
+    job.TemplateKind = 3;
+    job.TemplateFolder = QStringLiteral("CD");
+    auto w = std::make_unique<frmPrint>(Environment());
+    drawing().header = -1;
+    w->resize(900, 700);
+    EXPECT_TRUE(w->Load());
+    w->show();
+    return w;
+  }
+  // Two texts and a picture on the window's canvas, as the records and store hold them.
+  void Design(frmPrint& w) {
+    app::CustomTextRecord a = TextRecord(QStringLiteral("Ferien 2026"), 0.5, 0.75);
+    a.FontBold = 1;
+    app::CustomTextRecord b = TextRecord(QStringLiteral("Disk № 7"), 1.25, 2.5);
+    b.FontAlign = 2;
+    designer.CustomTexts = {a, b, app::CustomTextRecord{}};
+    designer.CustomPictures = {app::CustomPictureRecord{2.0, 1.0, QStringLiteral("logo.png")}, {}};
+    w.Session().Pictures().Put(0, QImage::fromData(logo), logo);
+    w.Objects().Loaded();
+  }
+  QString Folder() const { return dir.path() + QStringLiteral("/Templates/CD"); }
+  QByteArray home;
+  const QByteArray logo = PictureFile("PNG", Qt::magenta, 48, 24);
+};
+
+TEST_F(Templates, SavedThroughTheMenuAndLoadedBackAt100Percent) {
+  auto w = Open();
+  Design(*w);
+  Script script;
+  const QString file = Folder() + QStringLiteral("/Ferien");
+  script.forms.ExpectSave(file, QStringLiteral("Save Custom Template"));
+  ASSERT_TRUE(w->Action(QStringLiteral("mnuFileSave"))->isEnabled());
+  w->Action(QStringLiteral("mnuFileSave"))->trigger();
+  const forms::ShownModal& save = script.forms.Shown().back();
+  EXPECT_EQ(save.initDir, dir.path() + QStringLiteral("/Templates/CD"));
+  EXPECT_EQ(save.flags, 32774);
+  EXPECT_EQ(save.fileName, QStringLiteral("*.DKT"));
+  ASSERT_TRUE(QFileInfo::exists(file + QStringLiteral(".DKT")));  // the default extension
+
+  // Another design at 200 %, then the template: its objects in place of them, at 100 %.
+  w->SetZoomFactor(QStringLiteral("200PC"), true);
+  designer.CustomTexts = {TextRecord(QStringLiteral("other"), 3, 3), TextRecord(QStringLiteral("more"), 1, 1), {}};
+  designer.CustomPictures = app::Designer{}.CustomPictures;
+  w->Session().Pictures().Clear();
+  w->Objects().Loaded();
+  // A lower-case extension is a template too.
+  ASSERT_TRUE(QFile::rename(file + QStringLiteral(".DKT"), file + QStringLiteral(".dkt")));
+  script.forms.ExpectOpen(file + QStringLiteral(".dkt"), QStringLiteral("Load Custom Template"));
+  w->Action(QStringLiteral("mnuFileLoad"))->trigger();
+  EXPECT_EQ(script.forms.Shown().back().initDir, dir.path() + QStringLiteral("/Templates/CD"));
+  ASSERT_EQ(designer.CustomTexts.size(), 3);
+  EXPECT_EQ(designer.CustomTexts[0].Text, QStringLiteral("Ferien 2026"));
+  EXPECT_EQ(designer.CustomTexts[1].Text, QStringLiteral("Disk № 7"));
+  EXPECT_EQ(designer.CustomTexts[1].FontAlign, 2);
+  ASSERT_EQ(designer.CustomPictures.size(), 2);
+  EXPECT_EQ(designer.CustomPictures[0].Left, 2.0);
+  EXPECT_EQ(w->Session().Pictures().Find(0)->bytes, logo);
+  EXPECT_EQ(w->Session().ZoomPercent(), 100);
+  EXPECT_EQ(w->Action(QStringLiteral("Zoom"))->text(), QStringLiteral("Zoom: 100%"));
+  EXPECT_TRUE(w->Action(QStringLiteral("mnuFileSave"))->isEnabled());
+  EXPECT_EQ(w->Objects().TextObjectCount(), 2);
+  EXPECT_EQ(w->Objects().PictureObjectCount(), 1);
+  ASSERT_TRUE(w->Items().PictureItem(0));
+  EXPECT_TRUE(w->Items().PictureItem(0)->isVisible());
+  const double dpi = w->Session().Canvas().DpiX();
+  EXPECT_NEAR(w->Items().TextItem(1)->x(), 1.25 * dpi, 1.0);
+  EXPECT_TRUE(script.forms.Done());
+  designer.CustomTexts = app::Designer{}.CustomTexts;  // closes without the question
+  designer.CustomPictures = app::Designer{}.CustomPictures;
+  w->close();
+}
+
+TEST_F(Templates, CancelOrARefusedFileKeepsTheDesign) {
+  auto w = Open();
+  Design(*w);
+  const QList<app::CustomTextRecord> texts = designer.CustomTexts;
+  const QString notTemplate = File(QStringLiteral("notes.DKT"));
+  QFile f(notTemplate);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("just text");
+  f.close();
+  Script script;
+  script.forms.ExpectOpen(std::nullopt, QStringLiteral("Load Custom Template"));
+  w->LoadCustomTemplate();
+  script.forms.ExpectOpen(notTemplate).ExpectMessage(forms::vbOK, QStringLiteral("ERROR #: "));
+  w->LoadCustomTemplate();
+  const forms::ShownModal& box = script.forms.Shown().back();
+  EXPECT_EQ(box.text,
+            QStringLiteral("Automation error\r\nThe file is not a custom template file.\rERROR #: -2147286789"));
+  EXPECT_EQ(box.buttons, forms::vbCritical);
+  const QString mistyped = File(QStringLiteral("Ferein.DKT"));
+  script.forms.ExpectOpen(mistyped).ExpectMessage(forms::vbOK, QStringLiteral("File not found\rERROR #: 53"));
+  w->LoadCustomTemplate();
+  EXPECT_FALSE(QFileInfo::exists(mistyped));
+  ASSERT_EQ(designer.CustomTexts.size(), texts.size());
+  for (qsizetype i = 0; i < texts.size(); ++i) EXPECT_TRUE(SameText(designer.CustomTexts[i], texts[i])) << i;
+  EXPECT_EQ(w->Session().Pictures().Find(0)->bytes, logo);
+  EXPECT_EQ(w->Objects().TextObjectCount(), 2);
+  EXPECT_TRUE(script.forms.Done());
+  script.forms.ExpectMessage(forms::vbNo, QStringLiteral("Custom Template"));
+  w->close();
+}
+
+TEST_F(Templates, CloseCancelledThenOneObjectMovedAndSaved) {
+  auto w = Open();
+  Design(*w);
+  designer.CustomTexts.insert(2, TextRecord(QStringLiteral("third"), 3.0, 3.5));
+  w->Objects().DeleteCurLabel(0);  // an early slot free: later ones must not be lost
+  w->Objects().Loaded();
+  const QList<app::CustomTextRecord> before = designer.CustomTexts;
+  Script script;
+  // A Yes whose save is cancelled keeps the window, and so does Cancel at the question.
+  script.forms.ExpectMessage(forms::vbYes, QStringLiteral("Custom Template")).ExpectSave(std::nullopt);
+  EXPECT_FALSE(w->close());
+  script.forms.ExpectMessage(forms::vbCancel, QStringLiteral("Custom Template"));
+  EXPECT_FALSE(w->close());
+  // The text in slot 1 moved by (0.5, 0.25) in: pressed at its corner, dropped onto itself.
+  const double z = designer.ZoomFactor;
+  w->Objects().Press(ObjectKind::Text, 1, 0, 0);
+  w->Objects().DropOn(ObjectKind::Text, 1, 0.5 * z, 0.25 * z);
+  const QString file = File(QStringLiteral("moved.DKT"));
+  script.forms.ExpectSave(file);
+  w->Action(QStringLiteral("mnuFileSave"))->trigger();
+  const TemplateContent saved = Read(file);
+  ASSERT_EQ(saved.texts.size(), 2);
+  app::CustomTextRecord moved = before[1];
+  moved.Left += 0.5;
+  moved.Top += 0.25;
+  EXPECT_NEAR(saved.texts[0].Left, moved.Left, 1e-9);
+  EXPECT_NEAR(saved.texts[0].Top, moved.Top, 1e-9);
+  moved.Left = saved.texts[0].Left;
+  moved.Top = saved.texts[0].Top;
+  EXPECT_TRUE(SameText(saved.texts[0], moved));
+  EXPECT_TRUE(SameText(saved.texts[1], before[2]));
+  ASSERT_EQ(saved.pictures.size(), 1);
+  EXPECT_EQ(saved.pictures[0].record.Left, 2.0);
+  EXPECT_EQ(saved.pictures[0].bytes, logo);
+  // Yes with a save that succeeds closes the window.
+  const QString closing = File(QStringLiteral("closing.DKT"));
+  script.forms.ExpectMessage(forms::vbYes, QStringLiteral("Custom Template")).ExpectSave(closing);
+  EXPECT_TRUE(w->close());
+  EXPECT_EQ(Read(closing).texts.size(), 2);
+  EXPECT_TRUE(script.forms.Done());
 }
 
 }  // namespace
