@@ -20,11 +20,13 @@
 #include <map>
 
 #include "cfb.h"
+#include "currentprinter.h"
 #include "designeritems.h"
 #include "frmprint.h"
 #include "iteminfovariant.h"
 #include "kyp.h"
 #include "previewsurface.h"
+#include "printersurface.h"
 #include "templatefile.h"
 #include "test_support.h"
 #include "vbrt.h"
@@ -641,6 +643,80 @@ TEST_F(Templates, CloseCancelledThenOneObjectMovedAndSaved) {
   EXPECT_TRUE(w->close());
   EXPECT_EQ(Read(closing).texts.size(), 2);
   EXPECT_TRUE(script.forms.Done());
+}
+
+// The words of a PDF with their boxes, in points from the paper's top left corner.
+struct PdfWord {
+  QString text;
+  double xMin, yMin;
+};
+std::vector<PdfWord> PdfWords(const QString& file) {
+  QProcess p;
+  p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), file, QStringLiteral("-")});
+  p.waitForFinished(60000);
+  std::vector<PdfWord> words;
+  const QRegularExpression word(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\"[^>]*>([^<]*)</word>"));
+  auto it = word.globalMatch(QString::fromUtf8(p.readAllStandardOutput()));
+  while (it.hasNext()) {
+    const QRegularExpressionMatch m = it.next();
+    words.push_back({m.captured(3), m.captured(1).toDouble(), m.captured(2).toDouble()});
+  }
+  return words;
+}
+
+// A saved template loaded into a label job and printed to a PDF through the window: each text
+// lies at its record's place on the paper, whatever the printer cannot print at its edges.
+TEST_F(Templates, AReloadedLabelPrintsWhereItsRecordsSay) {
+  app::CustomTextRecord a = TextRecord(QStringLiteral("Alpha"), 0.5, 0.75);
+  app::CustomTextRecord b = TextRecord(QStringLiteral("Bravo"), 1.625, 1.875);
+  b.FontBold = 1;
+  b.FontSize = 18;
+  app::CustomTextRecord ch = TextRecord(QStringLiteral("Charlie"), 0.3125, 2.0);
+  ch.FontName = QStringLiteral("Times New Roman");
+  ch.FontSize = 9;
+  for (const auto& r : {a, b, ch}) AddText(r);
+  const QString saved = Save(QStringLiteral("label.DKT"));
+  struct Case {
+    SHORT reportType, labelMedium;
+    double margin;  // the printer's unprintable edge, inches
+  };
+  pageSetup.LeftMargin = 0.45;
+  pageSetup.TopMargin = 0.6;
+  for (const Case c : {Case{12, 0, 0.0}, Case{12, 0, 0.25}, Case{7, 1, 0.0}, Case{7, 1, 0.25}}) {
+    SCOPED_TRACE(testing::Message() << "type " << c.reportType << ", margin " << c.margin);
+    auto pdf = std::make_unique<surface::PrinterSurface>(surface::kPdfPrinterName);
+    const QString out = File(QStringLiteral("label-%1-%2.pdf").arg(c.reportType).arg(c.margin));
+    pdf->SetOutputFileName(out);
+    pdf->SetPrintableMargins(QMarginsF(c.margin, c.margin, c.margin, c.margin));
+    surface::SetPrinter(std::move(pdf));
+    printer = nullptr;
+    withReports = true;
+    designer = app::Designer{};
+    job.ReportType = c.reportType;
+    job.LabelMedium = c.labelMedium;
+    job.TemplateFolder = c.labelMedium == 1 ? QStringLiteral("Floppy") : QStringLiteral("CD");
+    frmPrint w(Environment());
+    ASSERT_TRUE(w.Load());
+    Script script;
+    script.forms.ExpectOpen(saved);
+    w.LoadCustomTemplate();
+    ASSERT_EQ(w.Objects().TextObjectCount(), 3);
+    w.DoPrint(0, 0);
+    surface::SetPrinter(nullptr);  // sends the document
+    // The printer's offsets cancel out; a floppy label moves by its margins - 0.2 in.
+    const double dx = c.labelMedium == 1 ? pageSetup.LeftMargin - 0.2 : 0.0;
+    const double dy = c.labelMedium == 1 ? pageSetup.TopMargin - 0.2 : 0.0;
+    const std::vector<PdfWord> words = PdfWords(out);
+    for (const app::CustomTextRecord& r : {a, b, ch}) {
+      const auto found = std::find_if(words.begin(), words.end(), [&](const PdfWord& w) { return w.text == r.Text; });
+      ASSERT_NE(found, words.end()) << r.Text.toStdString();
+      EXPECT_NEAR(found->xMin / 72, r.Left + dx, 0.01) << r.Text.toStdString();
+      EXPECT_NEAR(found->yMin / 72, r.Top + dy, 0.01) << r.Text.toStdString();
+    }
+    EXPECT_TRUE(script.forms.Done());
+    designer = app::Designer{};
+    w.close();
+  }
 }
 
 }  // namespace
