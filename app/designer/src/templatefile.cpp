@@ -32,6 +32,8 @@ using xcom::Variant;
 
 constexpr LONG kSaveFlags = 32774;  // prompt before overwriting, hide read-only, no read-only return
 const char16_t kDefinitions[] = u"__ITEMDEF0__";
+// The dialogs list "*.DKT" files in either letter case (the file dialog matches ignoring case).
+const char kFilter[] = "Custom Templates (*.DKT)|*.DKT";
 
 struct FieldSpec {
   const char16_t* name;
@@ -432,6 +434,7 @@ bool SaveTemplateThroughDialog(QWidget* owner, const QString& templateFolder, co
   dialog.InitDir = TemplateDialogFolder(templateFolder);
   QDir().mkpath(dialog.InitDir);  // the dialog opens where the label kind's templates belong
   dialog.FileName = QStringLiteral("*.DKT");
+  dialog.Filter = QString::fromLatin1(kFilter);
   dialog.DefaultExt = QStringLiteral("DKT");
   dialog.Flags = kSaveFlags;
   dialog.CancelError = true;
@@ -454,6 +457,7 @@ std::optional<TemplateContent> LoadTemplateThroughDialog(QWidget* owner, const Q
   dialog.DialogTitle = QStringLiteral("Load Custom Template");
   dialog.InitDir = TemplateDialogFolder(templateFolder);
   dialog.FileName = QStringLiteral("*.DKT");
+  dialog.Filter = QString::fromLatin1(kFilter);
   dialog.DefaultExt = QStringLiteral("DKT");
   dialog.CancelError = true;
   dialog.Owner = owner;

@@ -235,6 +235,10 @@ TEST_F(TemplateFile, NodesNumberTheLiveObjectsOnly) {
   EXPECT_EQ(content.pictures[0].record.Name, QStringLiteral("second.png"));
   EXPECT_EQ(ToDesignerArrays(content).store.Find(0)->bytes, second);  // keyed "K0"
 
+  // A picture whose file never loaded has nothing to store and is left out.
+  AddPicture(4.0, 0.5, QStringLiteral("missing.png"), QByteArray());
+  EXPECT_EQ(LiveObjects(designer, store).pictures.size(), 1);
+
   // Texts only: an empty "Pictures" node.
   designer.CustomPictures = app::Designer{}.CustomPictures;
   store.Clear();
@@ -537,6 +541,7 @@ TEST_F(Templates, SavedThroughTheMenuAndLoadedBackAt100Percent) {
   EXPECT_EQ(save.initDir, dir.path() + QStringLiteral("/Templates/CD"));
   EXPECT_EQ(save.flags, 32774);
   EXPECT_EQ(save.fileName, QStringLiteral("*.DKT"));
+  EXPECT_EQ(save.filter, QStringLiteral("Custom Templates (*.DKT)|*.DKT"));
   ASSERT_TRUE(QFileInfo::exists(file + QStringLiteral(".DKT")));  // the default extension
 
   // Another design at 200 %, then the template: its objects in place of them, at 100 %.
