@@ -164,6 +164,12 @@ class DesignerObjects {
   // Called when the texts painted on the canvas changed (the page must be drawn again).
   std::function<void()> onRepaint;
 
+  // ---- A loaded custom template
+  // Takes a template's objects in place of the current ones: both arrays (their objects in
+  // slots 0 to n - 1, then the spare slot) and their pictures by slot; nothing current, and
+  // Save enabled.
+  void TakeTemplate(QList<app::CustomTextRecord> texts, QList<app::CustomPictureRecord> pictures, PictureStore store);
+
  private:
   double Zoom() const;
   double Pixel() const;  // one canvas pixel in inches

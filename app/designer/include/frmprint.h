@@ -69,9 +69,12 @@ class frmPrint : public QMainWindow {
   // The notices DoPageRecalc showed, in order.
   const QStringList& Notices() const { return notices_; }
 
-  // Saving the designer's objects as a custom template when the window closes; true when
-  // saved. The template files come with the designer; until then nothing is saved.
+  // Saves the designer's objects as a custom template (File, Save As Custom Template, and Yes
+  // at the close-time question); true only when saved.
   std::function<bool(QWidget* owner)> SaveCustomTemplate;
+  // File, Load Custom Template: the objects of a template file in place of the current ones,
+  // shown at 100 %; a Cancel or a refused file changes nothing.
+  void LoadCustomTemplate();
   // Prints the pages from..to (0 and 0: all) on the current Printer. The print run comes
   // later; until then it does nothing.
   std::function<void(SHORT fromPage, SHORT toPage)> DoPrint;

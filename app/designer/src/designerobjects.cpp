@@ -640,4 +640,14 @@ void DesignerObjects::RepaintAllCustomTextControls(surface::Surface& s) {
   s.SetForeColor(0);
 }
 
+void DesignerObjects::TakeTemplate(QList<app::CustomTextRecord> texts, QList<app::CustomPictureRecord> pictures,
+                                   PictureStore store) {
+  designer_.CustomTexts = std::move(texts);
+  designer_.CustomPictures = std::move(pictures);
+  pictures_ = std::move(store);
+  Loaded();
+  menus_.save = true;
+  Changed();
+}
+
 }  // namespace designer

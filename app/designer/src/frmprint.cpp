@@ -22,6 +22,7 @@
 #include "printdialog.h"
 #include "printersurface.h"
 #include "printrun.h"
+#include "templatefile.h"
 #include "windowlinks.h"
 
 namespace designer {
@@ -119,7 +120,13 @@ frmPrint::frmPrint(PreviewEnvironment env, QWidget* parent) : QMainWindow(parent
   session_.onPageShown = [this] { PageShown(); };
   session_.onLayout = [this] { FormResize(); };
   ConnectDesigner();
-  SaveCustomTemplate = [](QWidget*) { return false; };
+  SaveCustomTemplate = [this](QWidget* owner) {
+    return SaveTemplateThroughDialog(owner, session_.Job().TemplateFolder, session_.DesignerState(),
+                                     session_.Pictures());
+  };
+  connect(actions_.value(QStringLiteral("mnuFileSave")), &QAction::triggered, this,
+          [this] { SaveCustomTemplate(this); });
+  connect(actions_.value(QStringLiteral("mnuFileLoad")), &QAction::triggered, this, [this] { LoadCustomTemplate(); });
   DoPrint = [this](SHORT fromPage, SHORT toPage) {
     designer::DoPrint(session_, fromPage, toPage);
     canvas_->setVisible(session_.CanvasVisible());
@@ -500,6 +507,14 @@ void frmPrint::PlaceWidgets() {
   hScroll_->raise();
   vScroll_->raise();
   corner_->raise();
+}
+
+void frmPrint::LoadCustomTemplate() {
+  std::optional<TemplateContent> content = LoadTemplateThroughDialog(this, session_.Job().TemplateFolder);
+  if (!content) return;
+  TemplateArrays arrays = ToDesignerArrays(std::move(*content));
+  Objects().TakeTemplate(std::move(arrays.texts), std::move(arrays.pictures), std::move(arrays.store));
+  SetZoomFactor(QStringLiteral("100PC"), true);
 }
 
 bool frmPrint::QueryUnload() {

@@ -232,11 +232,11 @@ TEST_F(Window, ClosingAsksAboutDesignerObjects) {
   Script script;
   const QString question =
       QStringLiteral("Would you like to save the custom graphics and text on this page as a Custom Template file?");
-  // Cancel keeps the window; Yes with a save that fails keeps it too; No closes it.
+  // Cancel keeps the window; Yes with a save that is cancelled keeps it too; No closes it.
   script.forms.ExpectMessage(forms::vbCancel, question);
   EXPECT_FALSE(w->close());
   EXPECT_TRUE(w->isVisible());
-  script.forms.ExpectMessage(forms::vbYes, question);
+  script.forms.ExpectMessage(forms::vbYes, question).ExpectSave(std::nullopt, QStringLiteral("Save Custom Template"));
   EXPECT_FALSE(w->close());
   EXPECT_EQ(shell.OpenDialogCount, 1);
   EXPECT_EQ(designer.CustomTexts.size(), 3);

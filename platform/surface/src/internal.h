@@ -4,13 +4,14 @@
 #include <QPainter>
 
 #include "surface.h"
+#include "vbrt.h"
 
 namespace surface::detail {
 
-// The runtime errors a surface raises, besides vbrt's own numbers.
-inline constexpr int kErrInvalidPropertyValue = 380;  // "Invalid property value"
-inline constexpr int kErrInvalidPicture = 481;        // "Invalid picture"
-inline constexpr int kErrPrinter = 482;               // "Printer error"
+// The runtime errors a surface raises most.
+inline constexpr int kErrInvalidPropertyValue = vbrt::ErrInvalidPropertyValue;
+inline constexpr int kErrInvalidPicture = vbrt::ErrInvalidPicture;
+inline constexpr int kErrPrinter = vbrt::ErrPrinter;
 
 // Raises the runtime error of that number, with the description the runtime gives it.
 [[noreturn]] void Raise(int number);

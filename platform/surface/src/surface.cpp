@@ -21,14 +21,7 @@ namespace surface {
 
 namespace detail {
 
-void Raise(int number) {
-  switch (number) {
-    case kErrInvalidPropertyValue: throw vbrt::RuntimeError(number, u"Invalid property value");
-    case kErrInvalidPicture: throw vbrt::RuntimeError(number, u"Invalid picture");
-    case kErrPrinter: throw vbrt::RuntimeError(number, u"Printer error");
-    default: throw vbrt::RuntimeError(number);
-  }
-}
+void Raise(int number) { throw vbrt::RuntimeError(number); }
 
 int ToPixel(double pixels) {
   double r = std::nearbyint(pixels);  // the default rounding mode: halves to even

@@ -36,28 +36,31 @@ namespace vbrt {
 
 // The error numbers that the program tests, raises or shows.
 enum ErrorNumber : int {
-  ErrInvalidCall = 5,              // "Invalid procedure call or argument"
-  ErrOverflow = 6,                 // "Overflow"
-  ErrOutOfMemory = 7,              // "Out of memory"
-  ErrSubscriptOutOfRange = 9,      // "Subscript out of range"
-  ErrTypeMismatch = 13,            // "Type mismatch"
-  ErrFileNotFound = 53,            // "File not found"
-  ErrFileAlreadyExists = 58,       // "File already exists"
-  ErrDiskFull = 61,                // "Disk full"
-  ErrDeviceUnavailable = 68,       // "Device unavailable"
-  ErrPermissionDenied = 70,        // "Permission denied"
-  ErrPathFileAccess = 75,          // "Path/File access error"
-  ErrPathNotFound = 76,            // "Path not found"
-  ErrControlArrayElement = 340,    // a member of a control array that is not loaded
-  ErrObjectAlreadyLoaded = 360,    // "Object already loaded"
-  ErrCantCreateObject = 429,       // "ActiveX component can't create object"
-  ErrNoAutomation = 430,           // the class lacks the expected interface
-  ErrClassNotFound = 432,          // "File name or class name not found during Automation operation"
-  ErrMemberNotFound = 438,         // "Object doesn't support this property or method"
-  ErrAutomation = 440,             // "Automation error"
-  ErrCancelSelected = 32755,       // the common dialog's "Cancel was selected."
-  ErrElementNotFound = 35601,      // the common controls' "Element not found"
-  ErrKeyNotUnique = 35602,         // the common controls' "Key is not unique in collection"
+  ErrInvalidCall = 5,             // "Invalid procedure call or argument"
+  ErrOverflow = 6,                // "Overflow"
+  ErrOutOfMemory = 7,             // "Out of memory"
+  ErrSubscriptOutOfRange = 9,     // "Subscript out of range"
+  ErrTypeMismatch = 13,           // "Type mismatch"
+  ErrFileNotFound = 53,           // "File not found"
+  ErrFileAlreadyExists = 58,      // "File already exists"
+  ErrDiskFull = 61,               // "Disk full"
+  ErrDeviceUnavailable = 68,      // "Device unavailable"
+  ErrPermissionDenied = 70,       // "Permission denied"
+  ErrPathFileAccess = 75,         // "Path/File access error"
+  ErrPathNotFound = 76,           // "Path not found"
+  ErrControlArrayElement = 340,   // a member of a control array that is not loaded
+  ErrObjectAlreadyLoaded = 360,   // "Object already loaded"
+  ErrInvalidPropertyValue = 380,  // "Invalid property value"
+  ErrInvalidPicture = 481,        // "Invalid picture"
+  ErrPrinter = 482,               // "Printer error"
+  ErrCantCreateObject = 429,      // "ActiveX component can't create object"
+  ErrNoAutomation = 430,          // the class lacks the expected interface
+  ErrClassNotFound = 432,         // "File name or class name not found during Automation operation"
+  ErrMemberNotFound = 438,        // "Object doesn't support this property or method"
+  ErrAutomation = 440,            // "Automation error"
+  ErrCancelSelected = 32755,      // the common dialog's "Cancel was selected."
+  ErrElementNotFound = 35601,     // the common controls' "Element not found"
+  ErrKeyNotUnique = 35602,        // the common controls' "Key is not unique in collection"
 };
 
 // The runtime's description of an error number; "Application-defined or object-defined error"
