@@ -3,6 +3,7 @@
 #include "designerobjects.h"
 
 #include <cmath>
+#include <utility>
 
 #include "vbrt.h"
 
@@ -121,11 +122,25 @@ bool DesignerObjects::IsLivePicture(int slot) const {
 }
 
 void DesignerObjects::Changed() const {
+  if (batchDepth_ > 0) {
+    changedPending_ = true;
+    return;
+  }
   if (onChanged) onChanged();
 }
 
 void DesignerObjects::Repaint() const {
+  if (batchDepth_ > 0) {
+    repaintPending_ = true;
+    return;
+  }
   if (onRepaint) onRepaint();
+}
+
+DesignerObjects::Batch::~Batch() {
+  if (--objects_.batchDepth_ > 0) return;
+  if (std::exchange(objects_.repaintPending_, false)) objects_.Repaint();
+  if (std::exchange(objects_.changedPending_, false)) objects_.Changed();
 }
 
 int DesignerObjects::WiseInsertText() {
@@ -203,7 +218,8 @@ void DesignerObjects::Reset() {
   current_ = traced_ = -1;
   currentIsText_ = false;
   drag_.reset();
-  frame_.visible = false;
+  frame_ = ControlBox{};
+  ResetGesture();
   menus_ = DesignerMenus{};
   ReloadControls();
   Changed();
@@ -214,7 +230,8 @@ void DesignerObjects::Loaded() {
   currentIsText_ = false;
   drag_.reset();
   frameBorder_ = Pixel();
-  frame_.visible = false;
+  frame_ = ControlBox{};
+  ResetGesture();
   textCount_ = CountLive(designer_.CustomTexts);
   pictureCount_ = CountLive(designer_.CustomPictures);
   menus_ = DesignerMenus{};
@@ -227,7 +244,8 @@ void DesignerObjects::Closed() {
   textCount_ = pictureCount_ = 0;
   current_ = traced_ = -1;
   drag_.reset();
-  frame_.visible = false;
+  frame_ = ControlBox{};
+  ResetGesture();
   menus_ = DesignerMenus{};
   texts_.clear();
   picturesShown_.clear();
@@ -445,9 +463,15 @@ void DesignerObjects::PlaceAll() {
     if (IsLiveText(i)) PositionInsertedItem(ObjectKind::Text, i, false);
   for (int i = 0; i + 1 < designer_.CustomPictures.size(); ++i)
     if (IsLivePicture(i)) PositionInsertedItem(ObjectKind::Picture, i, false);
-  // Re-placing leaves the selection where it was: the frame goes back around the current object.
+  // Re-placing leaves the selection where it was: the frame goes back around the selected
+  // objects, or around the current object.
   const ObjectKind kind = currentIsText_ ? ObjectKind::Text : ObjectKind::Picture;
-  if (frame_.visible && Box(kind, current_)) SelectInsertedItem(kind, current_);
+  if (MultipleSelection()) {
+    FrameSelection();
+    ShowSelectionState();
+  } else if (frame_.visible && Box(kind, current_)) {
+    SelectInsertedItem(kind, current_);
+  }
   if (traced_ >= 0 && !IsLiveText(traced_)) traced_ = -1;
   Changed();
 }
@@ -520,7 +544,9 @@ void DesignerObjects::DeleteCurPicture(int slot) {
 
 void DesignerObjects::DeleteCurrent() {
   if (!frame_.visible) return;
-  if (currentIsText_)
+  if (MultipleSelection())
+    DeleteCurrentSelection();
+  else if (currentIsText_)
     DeleteCurLabel(current_);
   else
     DeleteCurPicture(current_);
@@ -540,6 +566,10 @@ void DesignerObjects::Press(ObjectKind kind, int slot, double ox, double oy) {
   // Every press frames the pressed object, so that the frame and the current object agree.
   SelectInsertedItem(kind, slot);
   drag_ = Drag{kind, slot, ox, oy};
+  if (MultipleSelection()) {
+    DeselectMultipleSelection();
+    frame_.tag.clear();
+  }
   Changed();
 }
 
@@ -592,13 +622,18 @@ std::optional<RECT> DesignerObjects::TraceRect() const {
   auto it = texts_.find(traced_);
   if (!IsLiveText(traced_) || it == texts_.end()) return std::nullopt;
   const TextControl& c = it->second;
-  // Whole pixels, halves to even.
-  auto px = [this](double inches, bool across) {
-    const double v = across ? canvas_.ScaleX(inches, surface::vbInches, surface::vbPixels)
-                            : canvas_.ScaleY(inches, surface::vbInches, surface::vbPixels);
-    return static_cast<LONG>(std::nearbyint(v));
-  };
-  return RECT{px(c.left, true), px(c.top, false), px(c.left + c.width, true), px(c.top + c.height, false)};
+  return RECT{Px(c.left, true), Px(c.top, false), Px(c.left + c.width, true), Px(c.top + c.height, false)};
+}
+
+LONG DesignerObjects::Px(double inches, bool across) const {
+  const double v = across ? canvas_.ScaleX(inches, surface::vbInches, surface::vbPixels)
+                          : canvas_.ScaleY(inches, surface::vbInches, surface::vbPixels);
+  return static_cast<LONG>(std::nearbyint(v));
+}
+
+double DesignerObjects::Inches(double pixels, bool across) const {
+  return across ? canvas_.ScaleX(pixels, surface::vbPixels, surface::vbInches)
+                : canvas_.ScaleY(pixels, surface::vbPixels, surface::vbInches);
 }
 
 QString DesignerObjects::MouseMove(ObjectKind kind, int slot) {
