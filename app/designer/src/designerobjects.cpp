@@ -504,10 +504,11 @@ void DesignerObjects::DisableEditMenus() { menus_.edit = menus_.del = menus_.dup
 void DesignerObjects::DeleteCurLabel(int slot) {
   if (!IsLiveText(slot)) return;
   auto& r = designer_.CustomTexts;
+  // Member 0 stays loaded, hidden and plain, for the next text in slot 0.
   if (slot != 0)
     texts_.erase(slot);
   else
-    texts_[0].visible = false;
+    texts_[0] = TextControl{};
   MarkFree(r[slot]);
   r[slot].Text.clear();
   frame_.visible = false;
@@ -528,7 +529,7 @@ void DesignerObjects::DeleteCurPicture(int slot) {
   if (slot != 0)
     picturesShown_.erase(slot);
   else
-    picturesShown_[0].visible = false;
+    picturesShown_[0] = PictureControl{};
   auto& r = designer_.CustomPictures;
   MarkFree(r[slot]);
   r[slot].Name.clear();
