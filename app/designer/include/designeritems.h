@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -87,6 +88,8 @@ class DesignerItems : public QObject {
   std::map<int, ObjectItem*> pictureItems_;
   QWidget* frame_;
   QWidget* overlay_;
+  QRect outlineShown_;  // where the overlay last painted the outline and the handles
+  QRect handlesShown_;
   bool canvasPressed_ = false;  // a press on the bare canvas is in progress
   bool handleTaken_ = false;    // a press on an object took a handle of the frame
 };

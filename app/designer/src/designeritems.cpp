@@ -103,7 +103,18 @@ void DesignerItems::UpdateOverlay() {
   overlay_->setGeometry(canvas_->rect());
   overlay_->raise();
   overlay_->show();
-  overlay_->update();
+  // Only the outline's old and new places are painted again, not the whole page.
+  QRect now;
+  if (const std::optional<PixelRect>& o = objects_.Outline())
+    now = QRect(QPoint(std::min(o->left, o->right), std::min(o->top, o->bottom)),
+                QPoint(std::max(o->left, o->right), std::max(o->top, o->bottom)))
+              .adjusted(-2, -2, 2, 2);
+  QRect handles;
+  for (const PixelRect& h : objects_.Handles())
+    handles |= QRect(QPoint(h.left, h.top), QPoint(h.right, h.bottom)).adjusted(-1, -1, 1, 1);
+  overlay_->update(QRegion(outlineShown_) | now | handlesShown_ | handles);
+  outlineShown_ = now;
+  handlesShown_ = handles;
 }
 
 QPointF DesignerItems::CanvasInches(QPointF at) const { return QPointF(at.x() / dpi_, at.y() / dpi_); }
