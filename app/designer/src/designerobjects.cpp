@@ -490,6 +490,11 @@ const ControlBox* DesignerObjects::Box(ObjectKind kind, int slot) const {
 void DesignerObjects::SelectInsertedItem(ObjectKind kind, int slot, bool flag) {
   const ControlBox* c = Box(kind, slot);
   if (!c) return;
+  // Framing one object ends a multiple selection (an object inserted while one is active).
+  if (MultipleSelection()) {
+    DeselectMultipleSelection();
+    frame_.tag.clear();
+  }
   const double b = frameBorder_, p = Pixel();
   frame_.visible = false;
   frame_.left = c->left - b / 2;

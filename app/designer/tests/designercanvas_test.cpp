@@ -196,6 +196,17 @@ TEST_F(Canvas, PressesWithASelection) {
   EXPECT_EQ(menusShown, 2);
 }
 
+TEST_F(Canvas, AnObjectInsertedDuringASelectionEndsIt) {
+  Lay({{1, 1, 1, 1}, {3, 1, 1, 1}});
+  Band(0.5, 0.5, 4.5, 2.5);
+  ASSERT_TRUE(objects.MultipleSelection());
+  ASSERT_GE(Insert("New", 5, 5), 0);
+  EXPECT_FALSE(objects.MultipleSelection());
+  EXPECT_TRUE(SelectedTexts().empty());
+  EXPECT_TRUE(objects.TextControls().at(0).enabled);
+  EXPECT_NEAR(objects.Frame().left, 5 - kPx / 2, 1e-9);
+}
+
 TEST_F(Canvas, AZoomDuringASelectionFramesTheSelectedObjects) {
   Lay({{1, 1, 1, 1}, {3, 2, 1, 1}, {5, 5, 1, 1}});
   Band(0.5, 0.5, 4.5, 3.5);
@@ -215,9 +226,15 @@ TEST_F(Canvas, TheHoverPointerShowsOnlyOverTheFramedTextsCorners) {
   Lay({{2, 2, 1, 1}}, {{5, 5, 1, 1}});
   objects.CanvasMouseMove(2, 2);
   EXPECT_EQ(objects.CanvasPointer(), 0);  // nothing framed
+  EXPECT_TRUE(objects.Handles().empty());
   Frame(0);
   const ControlBox f = objects.Frame();
   const double r = f.left + f.width, b = f.top + f.height;
+  // Four black 1/16 in squares centred on the frame's corners.
+  const std::vector<PixelRect> handles = objects.Handles();
+  ASSERT_EQ(handles.size(), 4u);
+  EXPECT_EQ(handles[0], (PixelRect{188, 188, 195, 195}));  // 1.9636 and 2.0260 in, halves to even
+  EXPECT_EQ(handles[1].right - handles[1].left, 6);
   struct Case {
     double x, y;
     int pointer;
