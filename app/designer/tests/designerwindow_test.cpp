@@ -413,6 +413,17 @@ TEST_F(CanvasWindow, ABandOnTheCanvasSelectsAndTheDeleteKeyDeletes) {
   EXPECT_FALSE(w->Items().TextItem(2)->isEnabled());
   EXPECT_TRUE(w->Action(QStringLiteral("mnuEditDup"))->isVisible());
 
+  // Dragged by a point inside: the outline follows the pointer, the release moves both.
+  SendMouse(canvas, QEvent::MouseButtonPress, Px(*w, 1.5, 1.5));
+  SendMouse(canvas, QEvent::MouseMove, Px(*w, 2, 1.75));
+  SendMouse(canvas, QEvent::MouseMove, Px(*w, 2.5, 2));
+  ASSERT_TRUE(w->Objects().Outline());
+  EXPECT_EQ(QPoint(w->Objects().Outline()->left, w->Objects().Outline()->top), Px(*w, 2, 1.5));
+  SendMouse(canvas, QEvent::MouseButtonRelease, Px(*w, 2.5, 2));
+  EXPECT_DOUBLE_EQ(designer.CustomTexts[0].Left, 2);
+  EXPECT_DOUBLE_EQ(designer.CustomTexts[1].Top, 3);
+  EXPECT_TRUE(w->Objects().MultipleSelection());
+
   // Duplicate copies the two by a quarter inch; Delete on the canvas takes the copies.
   w->Action(QStringLiteral("mnuEditDup"))->trigger();
   EXPECT_EQ(w->Objects().TextObjectCount(), 5);
