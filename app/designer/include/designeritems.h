@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -48,6 +49,15 @@ class DesignerItems : public QObject {
 
   // Brings the widgets in line with the objects.
   void Sync();
+  // Paints the gesture's outline and the frame's handles again.
+  void UpdateOverlay();
+  QWidget* Overlay() const { return overlay_; }
+
+  // The canvas's own mouse and keys, handed to the objects in canvas inches.
+  void CanvasPress(QMouseEvent* event);
+  void CanvasMove(QMouseEvent* event);
+  void CanvasRelease(QMouseEvent* event);
+  void CanvasKey(QKeyEvent* event);
   ObjectItem* TextItem(int slot) const;
   ObjectItem* PictureItem(int slot) const;
   QWidget* FrameItem() const { return frame_; }
@@ -67,6 +77,8 @@ class DesignerItems : public QObject {
   void Release(ObjectItem& item, QMouseEvent* event);
   void DoubleClick(ObjectItem& item);
   QRect Geometry(const ControlBox& box) const;
+  QPointF CanvasInches(QPointF canvasPixels) const;
+  void ShowCanvasPointer();
 
   DesignerObjects& objects_;
   const PictureStore& pictures_;
@@ -75,6 +87,11 @@ class DesignerItems : public QObject {
   std::map<int, ObjectItem*> texts_;
   std::map<int, ObjectItem*> pictureItems_;
   QWidget* frame_;
+  QWidget* overlay_;
+  QRect outlineShown_;  // where the overlay last painted the outline and the handles
+  QRect handlesShown_;
+  bool canvasPressed_ = false;  // a press on the bare canvas is in progress
+  bool handleTaken_ = false;    // a press on an object took a handle of the frame
 };
 
 }  // namespace designer

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <vector>
 
 #include "appstate.h"
 #include "pagesettings.h"
@@ -24,10 +25,18 @@ namespace designer {
 
 enum class ObjectKind { Text, Picture };
 
+// The tags that mark the multiple selection: the frame and the selected objects carry
+// "Selected", a copy being made "TempSelected"; a picture that is not selected "Picture".
+inline const QString kTagSelected = QStringLiteral("Selected");
+inline const QString kTagTempSelected = QStringLiteral("TempSelected");
+inline const QString kTagPicture = QStringLiteral("Picture");
+
 // What a control on the canvas shows, in canvas inches at the current zoom.
 struct ControlBox {
   double left = 0, top = 0, width = 0, height = 0;
   bool visible = false;
+  bool enabled = true;  // a disabled control lets the mouse through to the canvas
+  QString tag;
 };
 struct TextControl : ControlBox {
   QString caption;
@@ -36,7 +45,9 @@ struct TextControl : ControlBox {
   SHORT alignment = 0;  // 0 left, 1 right, 2 centre
   QString angleText;    // the angle in degrees as decimal text
 };
-struct PictureControl : ControlBox {};
+struct PictureControl : ControlBox {
+  PictureControl() { tag = kTagPicture; }
+};
 
 // Where the canvas lies in the window's client area (the part between the toolbar and the
 // status bar), in inches; a hidden scroll bar counts 0.
@@ -44,6 +55,29 @@ struct CanvasView {
   double clientWidth = 0, clientHeight = 0;
   double canvasLeft = 0, canvasTop = 0;
   double vScrollWidth = 0, hScrollHeight = 0;
+};
+
+// A rectangle in canvas pixels; its edges may come in any order (a resize past its anchor).
+struct PixelRect {
+  LONG left = 0, top = 0, right = 0, bottom = 0;
+  bool operator==(const PixelRect&) const = default;
+};
+
+// The canvas's mouse gesture in progress and what it keeps between the events of one press.
+struct CanvasGesture {
+  bool movingSelection = false;
+  double moveLastX = -1.0, moveLastY = -1.0;  // where the move outline was last drawn; -1: none
+  double moveGrabX = -1.0, moveGrabY = -1.0;  // the pointer minus the frame's corner at the press
+  bool banding = false;
+  double bandOriginX = -1.0, bandOriginY = -1.0;
+  double bandCornerX = -1.0, bandCornerY = -1.0;  // the corner of the band last drawn; -1: none
+  bool resizing = false;
+  int resizeHandle = 0;                                  // 1 top-left, 2 bottom-right, 3 top-right, 4 bottom-left
+  float resizeAnchorX = 0, resizeAnchorY = 0;            // the fixed corner, canvas inches
+  float resizeLastX = -1000.0f, resizeLastY = -1000.0f;  // -1000: no position recorded yet
+  bool resizeFirstOutline = false;
+  bool resizeOutlineDrawn = false;          // a resize outline was drawn since the press
+  float textWidthPx = 0, textHeightPx = 0;  // the framed text's size, then each outline's
 };
 
 // The Edit and File menu items the designer switches.
@@ -112,6 +146,53 @@ class DesignerObjects {
   // A picture's Delete key.
   void PictureKey(int slot, int keyCode);
 
+  // ---- The multiple selection (designerselection.cpp)
+  bool MultipleSelection() const { return frame_.tag == kTagSelected; }
+  // Selects the objects that lie wholly inside the band (canvas inches, normalised); the
+  // frame goes around them. A band that holds no object changes nothing.
+  void SelectMultipleObjects(double left, double top, double right, double bottom);
+  // Moves the selected objects and the frame so that the grab point comes to (x, y).
+  void MoveMultipleObjects(double x, double y);
+  // Ends the selection: every object enabled and shown, untagged, its place stored. The
+  // frame is left to the caller.
+  void DeselectMultipleSelection();
+  // The label cell of the sheet that holds the frame (from 1), with a tolerance of 1/16 in at
+  // zoom 1.0; false after telling the user that it fits no cell.
+  bool IsSelectionInsideLabel(SHORT& column, SHORT& row, SHORT& columns, SHORT& rows);
+  // Copies the selection by (dx, dy) inches at zoom 1.0, the copies becoming the selection;
+  // without one, copies the framed object by 0.25 in.
+  void DuplicateSelection(double dx = 0.25, double dy = 0.25);
+  // Fills every label cell of the sheet with a copy of the selection (or of the framed
+  // object); every other object is deleted.
+  void DuplicateSelectionOnFullPage();
+  // Deletes every selected object and ends the selection.
+  void DeleteCurrentSelection();
+
+  // ---- The canvas's own mouse and keys (designergestures.cpp); x, y in canvas inches
+  // button: 1 left, 2 right, 4 middle.
+  void CanvasMouseDown(int button, double x, double y);
+  // The position or size read-out for the POS panel, or "" when it keeps its text.
+  QString CanvasMouseMove(double x, double y);
+  void CanvasMouseUp(double x, double y);
+  // A click on the bare canvas (after the release of a press made on it).
+  void CanvasClick();
+  // A dragged object over the bare canvas: the read-out; dropped there: placed and framed.
+  QString CanvasDragOver(double x, double y) const;
+  void CanvasDragDrop(double x, double y);
+  void CanvasKeyUp(int keyCode);
+  // The sizing arrow while the pointer is over a handle of the framed text (the over-object
+  // hover keeps it too).
+  void UpdateHoverPointer(double x, double y);
+  // A press at (x, y) would take a handle of the framed text.
+  bool PressTakesHandle(double x, double y) const;
+  // The canvas's pointer: 0 default, 6 and 8 the sizing arrows.
+  int CanvasPointer() const { return canvasPointer_; }
+  const CanvasGesture& Gesture() const { return gesture_; }
+  // The outline of the gesture in progress (band, move or resize), in canvas pixels.
+  const std::optional<PixelRect>& Outline() const { return outline_; }
+  // The four handles on the frame's corners, in canvas pixels, while the frame shows.
+  std::vector<PixelRect> Handles() const;
+
   // ---- The mouse
   // A press on an object: it becomes current and framed, and a drag of it starts, grabbed
   // (ox, oy) canvas inches inside it.
@@ -163,6 +244,10 @@ class DesignerObjects {
   std::function<void()> onChanged;
   // Called when the texts painted on the canvas changed (the page must be drawn again).
   std::function<void()> onRepaint;
+  // Shows the Edit menu at the pointer (a right press on the canvas).
+  std::function<void()> popupEdit;
+  // Called when the gesture's outline changed (only the canvas's overlay is painted again).
+  std::function<void()> onOutline;
 
   // ---- A loaded custom template
   // Takes a template's objects in place of the current ones: both arrays (their objects in
@@ -171,6 +256,19 @@ class DesignerObjects {
   void TakeTemplate(QList<app::CustomTextRecord> texts, QList<app::CustomPictureRecord> pictures, PictureStore store);
 
  private:
+  // Holds back the change and repaint calls while a compound change runs; they are made
+  // once when the outermost one ends.
+  class Batch {
+   public:
+    explicit Batch(DesignerObjects& objects) : objects_(objects) { ++objects_.batchDepth_; }
+    ~Batch();
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+   private:
+    DesignerObjects& objects_;
+  };
+
   double Zoom() const;
   double Pixel() const;  // one canvas pixel in inches
   // The natural size of a slot's picture, inches at zoom 1.0 (0 by 0 without an image).
@@ -181,6 +279,20 @@ class DesignerObjects {
   void Changed() const;
   void Repaint() const;
   void ReloadControls();
+  LONG Px(double inches, bool across) const;  // canvas inches to whole pixels, halves to even
+  double Inches(double pixels, bool across) const;
+  // The selection's controls as the selection wants them: disabled, texts hidden.
+  void ShowSelectionState();
+  // The frame on the union of the selected objects.
+  void FrameSelection();
+  // A copy of a live object by (dx, dy) inches at zoom 1.0, tagged; the copy's slot.
+  int CopyText(int slot, double dx, double dy, const QString& tag);
+  int CopyPicture(int slot, double dx, double dy, const QString& tag);
+  PixelRect ResizeOutline(float x, float y) const;
+  void EndResize(double x, double y);
+  void ResetGesture();
+  void SetCanvasPointer(int pointer);
+  QString PositionReadout(double x, double y) const;
 
   app::Designer& designer_;
   app::PrintJob& job_;
@@ -195,6 +307,9 @@ class DesignerObjects {
   ControlBox frame_;                             // Shape1
   DesignerMenus menus_;
   int textCount_ = 0;
+  // No slot below these is free (where the next slot search starts).
+  int textFreeFrom_ = 0;
+  int pictureFreeFrom_ = 0;
   int pictureCount_ = 0;
   int current_ = -1;
   bool currentIsText_ = false;
@@ -206,6 +321,12 @@ class DesignerObjects {
     double offsetX, offsetY;  // canvas inches inside the object
   };
   std::optional<Drag> drag_;
+  CanvasGesture gesture_;
+  std::optional<PixelRect> outline_;
+  int canvasPointer_ = 0;
+  int batchDepth_ = 0;
+  mutable bool changedPending_ = false;
+  mutable bool repaintPending_ = false;
 };
 
 // A record's alignment (0 left, 1 right, 2 centre) as the editor codes it (0 left, 1 centre,

@@ -8,6 +8,8 @@
 
 #include <cmath>
 
+#include "qtforms.h"
+
 namespace designer {
 
 namespace {
@@ -28,6 +30,35 @@ class FrameWidget : public QWidget {
     p.setPen(QPen(Qt::black, 1));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
   }
+};
+
+// Over the whole canvas and everything on it: the outline of the gesture in progress (a
+// dotted rectangle, like the focus rectangle it stands for) and the frame's four handles.
+class OverlayWidget : public QWidget {
+ public:
+  OverlayWidget(const DesignerObjects& objects, QWidget* parent) : QWidget(parent), objects_(objects) {
+    setObjectName(QStringLiteral("CanvasOverlay"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    for (const PixelRect& h : objects_.Handles())
+      p.fillRect(QRect(QPoint(h.left, h.top), QPoint(h.right - 1, h.bottom - 1)), Qt::black);
+    if (const std::optional<PixelRect>& o = objects_.Outline()) {
+      const QRect r = QRect(QPoint(std::min(o->left, o->right), std::min(o->top, o->bottom)),
+                            QPoint(std::max(o->left, o->right) - 1, std::max(o->top, o->bottom) - 1));
+      p.setPen(QPen(Qt::white, 1));
+      p.drawRect(r);
+      p.setPen(QPen(Qt::black, 1, Qt::DotLine));
+      p.drawRect(r);
+    }
+  }
+
+ private:
+  const DesignerObjects& objects_;
 };
 }  // namespace
 
@@ -63,6 +94,77 @@ void ObjectItem::keyReleaseEvent(QKeyEvent* event) {
 DesignerItems::DesignerItems(DesignerObjects& objects, const PictureStore& pictures, QWidget* canvas, double dpi)
     : QObject(canvas), objects_(objects), pictures_(pictures), canvas_(canvas), dpi_(dpi > 0 ? dpi : 96.0) {
   frame_ = new FrameWidget(canvas);
+  overlay_ = new OverlayWidget(objects, canvas);
+  canvas->setMouseTracking(true);
+  canvas->setFocusPolicy(Qt::ClickFocus);
+}
+
+void DesignerItems::UpdateOverlay() {
+  overlay_->setGeometry(canvas_->rect());
+  overlay_->raise();
+  overlay_->show();
+  // Only the outline's old and new places are painted again, not the whole page.
+  QRect now;
+  if (const std::optional<PixelRect>& o = objects_.Outline())
+    now = QRect(QPoint(std::min(o->left, o->right), std::min(o->top, o->bottom)),
+                QPoint(std::max(o->left, o->right), std::max(o->top, o->bottom)))
+              .adjusted(-2, -2, 2, 2);
+  QRect handles;
+  for (const PixelRect& h : objects_.Handles())
+    handles |= QRect(QPoint(h.left, h.top), QPoint(h.right, h.bottom)).adjusted(-1, -1, 1, 1);
+  overlay_->update(QRegion(outlineShown_) | now | handlesShown_ | handles);
+  outlineShown_ = now;
+  handlesShown_ = handles;
+}
+
+QPointF DesignerItems::CanvasInches(QPointF at) const { return QPointF(at.x() / dpi_, at.y() / dpi_); }
+
+void DesignerItems::ShowCanvasPointer() {
+  const int pointer = objects_.CanvasPointer();
+  if (pointer == forms::vbDefault)
+    canvas_->unsetCursor();
+  else
+    canvas_->setCursor(forms::CursorShapeForPointer(pointer));
+}
+
+namespace {
+int ButtonCode(Qt::MouseButton button) {
+  switch (button) {
+    case Qt::LeftButton: return 1;
+    case Qt::RightButton: return 2;
+    case Qt::MiddleButton: return 4;
+    default: return 0;
+  }
+}
+}  // namespace
+
+void DesignerItems::CanvasPress(QMouseEvent* event) {
+  canvasPressed_ = true;
+  const QPointF at = CanvasInches(event->position());
+  objects_.CanvasMouseDown(ButtonCode(event->button()), at.x(), at.y());
+  ShowCanvasPointer();
+}
+
+void DesignerItems::CanvasMove(QMouseEvent* event) {
+  const QPointF at = CanvasInches(event->position());
+  const QString text = objects_.CanvasMouseMove(at.x(), at.y());
+  if (!text.isEmpty() && showPosition) showPosition(text);
+  ShowCanvasPointer();
+}
+
+void DesignerItems::CanvasRelease(QMouseEvent* event) {
+  const QPointF at = CanvasInches(event->position());
+  objects_.CanvasMouseUp(at.x(), at.y());
+  // The click follows a release over the canvas of a left press made on it.
+  const bool click =
+      canvasPressed_ && event->button() == Qt::LeftButton && canvas_->rect().contains(event->position().toPoint());
+  canvasPressed_ = false;
+  if (click) objects_.CanvasClick();
+  ShowCanvasPointer();
+}
+
+void DesignerItems::CanvasKey(QKeyEvent* event) {
+  objects_.CanvasKeyUp(event->key() == Qt::Key_Delete ? kKeyDelete : 0);
 }
 
 ObjectItem* DesignerItems::TextItem(int slot) const {
@@ -98,6 +200,9 @@ void DesignerItems::Sync() {
       if (!w) w = new ObjectItem(*this, kind, slot, canvas_);
       w->setGeometry(Geometry(control));
       w->setVisible(control.visible);
+      // A disabled object (one of a multiple selection) lets the mouse through to the canvas.
+      w->setEnabled(control.enabled);
+      w->setAttribute(Qt::WA_TransparentForMouseEvents, !control.enabled);
       w->update();
     }
   };
@@ -108,6 +213,7 @@ void DesignerItems::Sync() {
   frame_->setGeometry(Geometry(f));
   frame_->setVisible(f.visible);
   frame_->raise();
+  UpdateOverlay();
 }
 
 ObjectItem* DesignerItems::ItemAt(QPoint global, double& px, double& py) const {
@@ -121,6 +227,14 @@ ObjectItem* DesignerItems::ItemAt(QPoint global, double& px, double& py) const {
 }
 
 void DesignerItems::Press(ObjectItem& item, QMouseEvent* event) {
+  // The handles reach over the framed object's corners: a press there resizes.
+  const QPointF onCanvas = CanvasInches(item.mapTo(canvas_, event->position()));
+  if (objects_.PressTakesHandle(onCanvas.x(), onCanvas.y())) {
+    handleTaken_ = true;
+    objects_.CanvasMouseDown(ButtonCode(event->button()), onCanvas.x(), onCanvas.y());
+    ShowCanvasPointer();
+    return;
+  }
   const QPoint at = event->position().toPoint();
   objects_.Press(item.Kind(), item.Slot(), Inches(at.x()), Inches(at.y()));
   if (event->button() == Qt::RightButton) {
@@ -130,26 +244,46 @@ void DesignerItems::Press(ObjectItem& item, QMouseEvent* event) {
 }
 
 void DesignerItems::Move(ObjectItem& item, QMouseEvent* event) {
+  const QPointF canvasPoint = item.mapTo(canvas_, event->position());
+  const QPointF onCanvas = CanvasInches(canvasPoint);
   QString text;
-  if ((event->buttons() & Qt::LeftButton) && objects_.Dragging()) {
+  if (handleTaken_) {
+    text = objects_.CanvasMouseMove(onCanvas.x(), onCanvas.y());
+  } else if ((event->buttons() & Qt::LeftButton) && objects_.Dragging()) {
     double px = 0, py = 0;
     if (ObjectItem* under = ItemAt(event->globalPosition().toPoint(), px, py))
       text = objects_.DragOver(under->Kind(), under->Slot(), px, py);
+    else if (canvas_->rect().contains(canvasPoint.toPoint()))
+      text = objects_.CanvasDragOver(onCanvas.x(), onCanvas.y());
   } else if (event->buttons() == Qt::NoButton) {
     const int traced = objects_.TracedTextIndex();
     text = objects_.MouseMove(item.Kind(), item.Slot());
     if (traced != objects_.TracedTextIndex() && canvasChanged) canvasChanged();
+    objects_.UpdateHoverPointer(onCanvas.x(), onCanvas.y());
+    ShowCanvasPointer();
   }
   if (!text.isEmpty() && showPosition) showPosition(text);
 }
 
-void DesignerItems::Release(ObjectItem&, QMouseEvent* event) {
+void DesignerItems::Release(ObjectItem& item, QMouseEvent* event) {
+  const QPointF canvasPoint = item.mapTo(canvas_, event->position());
+  if (handleTaken_) {
+    handleTaken_ = false;
+    const QPointF onCanvas = CanvasInches(canvasPoint);
+    objects_.CanvasMouseUp(onCanvas.x(), onCanvas.y());
+    ShowCanvasPointer();
+    return;
+  }
   if (!objects_.Dragging()) return;
   double px = 0, py = 0;
-  if (ObjectItem* under = ItemAt(event->globalPosition().toPoint(), px, py))
+  if (ObjectItem* under = ItemAt(event->globalPosition().toPoint(), px, py)) {
     objects_.DropOn(under->Kind(), under->Slot(), px, py);
-  else
-    objects_.EndDrag();  // a drop on the bare canvas leaves the object where it was
+  } else if (canvas_->rect().contains(canvasPoint.toPoint())) {
+    const QPointF onCanvas = CanvasInches(canvasPoint);
+    objects_.CanvasDragDrop(onCanvas.x(), onCanvas.y());
+  } else {
+    objects_.EndDrag();  // a drop outside the canvas leaves the object where it was
+  }
 }
 
 void DesignerItems::DoubleClick(ObjectItem& item) {

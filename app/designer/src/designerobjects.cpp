@@ -3,6 +3,7 @@
 #include "designerobjects.h"
 
 #include <cmath>
+#include <utility>
 
 #include "vbrt.h"
 
@@ -18,19 +19,22 @@ void MarkFree(Record& r) {
   r.Top = app::kFreeSlot;
 }
 
-// The first free slot below the spare slot, or -1.
+// The first free slot from `from` on below the spare slot, or -1.
 template <typename Records>
-int FirstFree(const Records& records) {
-  for (qsizetype i = 0; i + 1 < records.size(); ++i)
+int FirstFree(const Records& records, qsizetype from = 0) {
+  for (qsizetype i = std::max<qsizetype>(0, from); i + 1 < records.size(); ++i)
     if (DesignerObjects::IsFree(records[i])) return static_cast<int>(i);
   return -1;
 }
 
 // A free slot for a new object: the first free one, or one more slot (the old spare slot
-// becomes the new object's, a new spare slot follows it).
+// becomes the new object's, a new spare slot follows it). No slot below `hint` is free; the
+// search starts there and leaves it at the slot taken, so a run of insertions (a page of
+// duplicates) looks at each slot once rather than from 0 every time.
 template <typename Records>
-int TakeSlot(Records& records) {
-  const int free = FirstFree(records);
+int TakeSlot(Records& records, int& hint) {
+  const int free = FirstFree(records, hint);
+  hint = free >= 0 ? free : static_cast<int>(records.size()) - 1;
   if (free >= 0) return free;
   const int slot = static_cast<int>(records.size()) - 1;
   records.append(typename Records::value_type{});
@@ -121,15 +125,29 @@ bool DesignerObjects::IsLivePicture(int slot) const {
 }
 
 void DesignerObjects::Changed() const {
+  if (batchDepth_ > 0) {
+    changedPending_ = true;
+    return;
+  }
   if (onChanged) onChanged();
 }
 
 void DesignerObjects::Repaint() const {
+  if (batchDepth_ > 0) {
+    repaintPending_ = true;
+    return;
+  }
   if (onRepaint) onRepaint();
 }
 
+DesignerObjects::Batch::~Batch() {
+  if (--objects_.batchDepth_ > 0) return;
+  if (std::exchange(objects_.repaintPending_, false)) objects_.Repaint();
+  if (std::exchange(objects_.changedPending_, false)) objects_.Changed();
+}
+
 int DesignerObjects::WiseInsertText() {
-  const int slot = TakeSlot(designer_.CustomTexts);
+  const int slot = TakeSlot(designer_.CustomTexts, textFreeFrom_);
   texts_.try_emplace(slot);  // a member that exists already is used as it is
   ++textCount_;
   current_ = slot;
@@ -137,7 +155,7 @@ int DesignerObjects::WiseInsertText() {
 }
 
 int DesignerObjects::WiseInsertPicture() {
-  const int slot = TakeSlot(designer_.CustomPictures);
+  const int slot = TakeSlot(designer_.CustomPictures, pictureFreeFrom_);
   picturesShown_.try_emplace(slot);
   ++pictureCount_;
   current_ = slot;
@@ -177,6 +195,7 @@ void DesignerObjects::CompressCustomArrays() {
 }
 
 void DesignerObjects::ReloadControls() {
+  textFreeFrom_ = pictureFreeFrom_ = 0;  // the arrays may have been replaced
   texts_.clear();
   picturesShown_.clear();
   texts_[0] = TextControl{};
@@ -203,7 +222,8 @@ void DesignerObjects::Reset() {
   current_ = traced_ = -1;
   currentIsText_ = false;
   drag_.reset();
-  frame_.visible = false;
+  frame_ = ControlBox{};
+  ResetGesture();
   menus_ = DesignerMenus{};
   ReloadControls();
   Changed();
@@ -214,7 +234,8 @@ void DesignerObjects::Loaded() {
   currentIsText_ = false;
   drag_.reset();
   frameBorder_ = Pixel();
-  frame_.visible = false;
+  frame_ = ControlBox{};
+  ResetGesture();
   textCount_ = CountLive(designer_.CustomTexts);
   pictureCount_ = CountLive(designer_.CustomPictures);
   menus_ = DesignerMenus{};
@@ -225,9 +246,11 @@ void DesignerObjects::Loaded() {
 
 void DesignerObjects::Closed() {
   textCount_ = pictureCount_ = 0;
+  textFreeFrom_ = pictureFreeFrom_ = 0;
   current_ = traced_ = -1;
   drag_.reset();
-  frame_.visible = false;
+  frame_ = ControlBox{};
+  ResetGesture();
   menus_ = DesignerMenus{};
   texts_.clear();
   picturesShown_.clear();
@@ -445,9 +468,15 @@ void DesignerObjects::PlaceAll() {
     if (IsLiveText(i)) PositionInsertedItem(ObjectKind::Text, i, false);
   for (int i = 0; i + 1 < designer_.CustomPictures.size(); ++i)
     if (IsLivePicture(i)) PositionInsertedItem(ObjectKind::Picture, i, false);
-  // Re-placing leaves the selection where it was: the frame goes back around the current object.
+  // Re-placing leaves the selection where it was: the frame goes back around the selected
+  // objects, or around the current object.
   const ObjectKind kind = currentIsText_ ? ObjectKind::Text : ObjectKind::Picture;
-  if (frame_.visible && Box(kind, current_)) SelectInsertedItem(kind, current_);
+  if (MultipleSelection()) {
+    FrameSelection();
+    ShowSelectionState();
+  } else if (frame_.visible && Box(kind, current_)) {
+    SelectInsertedItem(kind, current_);
+  }
   if (traced_ >= 0 && !IsLiveText(traced_)) traced_ = -1;
   Changed();
 }
@@ -466,6 +495,11 @@ const ControlBox* DesignerObjects::Box(ObjectKind kind, int slot) const {
 void DesignerObjects::SelectInsertedItem(ObjectKind kind, int slot, bool flag) {
   const ControlBox* c = Box(kind, slot);
   if (!c) return;
+  // Framing one object ends a multiple selection (an object inserted while one is active).
+  if (MultipleSelection()) {
+    DeselectMultipleSelection();
+    frame_.tag.clear();
+  }
   const double b = frameBorder_, p = Pixel();
   frame_.visible = false;
   frame_.left = c->left - b / 2;
@@ -480,12 +514,14 @@ void DesignerObjects::DisableEditMenus() { menus_.edit = menus_.del = menus_.dup
 void DesignerObjects::DeleteCurLabel(int slot) {
   if (!IsLiveText(slot)) return;
   auto& r = designer_.CustomTexts;
+  // Member 0 stays loaded, hidden and plain, for the next text in slot 0.
   if (slot != 0)
     texts_.erase(slot);
   else
-    texts_[0].visible = false;
+    texts_[0] = TextControl{};
   MarkFree(r[slot]);
   r[slot].Text.clear();
+  textFreeFrom_ = std::min(textFreeFrom_, slot);
   frame_.visible = false;
   textCount_ = std::max(0, textCount_ - 1);
   if (textCount_ == 0 && pictureCount_ < 1) menus_.save = false;
@@ -504,10 +540,11 @@ void DesignerObjects::DeleteCurPicture(int slot) {
   if (slot != 0)
     picturesShown_.erase(slot);
   else
-    picturesShown_[0].visible = false;
+    picturesShown_[0] = PictureControl{};
   auto& r = designer_.CustomPictures;
   MarkFree(r[slot]);
   r[slot].Name.clear();
+  pictureFreeFrom_ = std::min(pictureFreeFrom_, slot);
   pictures_.Remove(slot);
   pictureCount_ = std::max(0, pictureCount_ - 1);
   current_ = -1;
@@ -520,7 +557,9 @@ void DesignerObjects::DeleteCurPicture(int slot) {
 
 void DesignerObjects::DeleteCurrent() {
   if (!frame_.visible) return;
-  if (currentIsText_)
+  if (MultipleSelection())
+    DeleteCurrentSelection();
+  else if (currentIsText_)
     DeleteCurLabel(current_);
   else
     DeleteCurPicture(current_);
@@ -540,6 +579,10 @@ void DesignerObjects::Press(ObjectKind kind, int slot, double ox, double oy) {
   // Every press frames the pressed object, so that the frame and the current object agree.
   SelectInsertedItem(kind, slot);
   drag_ = Drag{kind, slot, ox, oy};
+  if (MultipleSelection()) {
+    DeselectMultipleSelection();
+    frame_.tag.clear();
+  }
   Changed();
 }
 
@@ -592,13 +635,18 @@ std::optional<RECT> DesignerObjects::TraceRect() const {
   auto it = texts_.find(traced_);
   if (!IsLiveText(traced_) || it == texts_.end()) return std::nullopt;
   const TextControl& c = it->second;
-  // Whole pixels, halves to even.
-  auto px = [this](double inches, bool across) {
-    const double v = across ? canvas_.ScaleX(inches, surface::vbInches, surface::vbPixels)
-                            : canvas_.ScaleY(inches, surface::vbInches, surface::vbPixels);
-    return static_cast<LONG>(std::nearbyint(v));
-  };
-  return RECT{px(c.left, true), px(c.top, false), px(c.left + c.width, true), px(c.top + c.height, false)};
+  return RECT{Px(c.left, true), Px(c.top, false), Px(c.left + c.width, true), Px(c.top + c.height, false)};
+}
+
+LONG DesignerObjects::Px(double inches, bool across) const {
+  const double v = across ? canvas_.ScaleX(inches, surface::vbInches, surface::vbPixels)
+                          : canvas_.ScaleY(inches, surface::vbInches, surface::vbPixels);
+  return static_cast<LONG>(std::nearbyint(v));
+}
+
+double DesignerObjects::Inches(double pixels, bool across) const {
+  return across ? canvas_.ScaleX(pixels, surface::vbPixels, surface::vbInches)
+                : canvas_.ScaleY(pixels, surface::vbPixels, surface::vbInches);
 }
 
 QString DesignerObjects::MouseMove(ObjectKind kind, int slot) {
@@ -642,6 +690,8 @@ void DesignerObjects::RepaintAllCustomTextControls(surface::Surface& s) {
 
 void DesignerObjects::TakeTemplate(QList<app::CustomTextRecord> texts, QList<app::CustomPictureRecord> pictures,
                                    PictureStore store) {
+  // A multiple selection ends before its objects go, as a load clears the design.
+  if (MultipleSelection()) DeselectMultipleSelection();
   designer_.CustomTexts = std::move(texts);
   designer_.CustomPictures = std::move(pictures);
   pictures_ = std::move(store);

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,6 +17,7 @@
 
 #include "appstate.h"
 #include "customzoom.h"
+#include "designeritems.h"
 #include "forms.h"
 #include "frmgoto.h"
 #include "previewsurface.h"
@@ -27,21 +29,37 @@
 
 namespace designer {
 
-// The page canvas: shows the page the session drew.
+// The page canvas: shows the page the session drew, and hands its mouse and keys to the
+// designer's items (the gestures' outlines are painted over it by their overlay).
 class frmPrint::Canvas : public QWidget {
  public:
   Canvas(PreviewSession& session, QWidget* parent) : QWidget(parent), session_(session) {
     setObjectName(QStringLiteral("prnView"));
   }
+  void SetItems(DesignerItems* items) { items_ = items; }
 
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     painter.drawImage(0, 0, session_.CanvasImage());
   }
+  void mousePressEvent(QMouseEvent* event) override {
+    if (items_) items_->CanvasPress(event);
+  }
+  void mouseMoveEvent(QMouseEvent* event) override {
+    if (items_) items_->CanvasMove(event);
+  }
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (items_) items_->CanvasRelease(event);
+  }
+  void keyReleaseEvent(QKeyEvent* event) override {
+    if (items_) items_->CanvasKey(event);
+    QWidget::keyReleaseEvent(event);
+  }
 
  private:
   PreviewSession& session_;
+  DesignerItems* items_ = nullptr;
 };
 
 namespace {
@@ -120,6 +138,7 @@ frmPrint::frmPrint(PreviewEnvironment env, QWidget* parent) : QMainWindow(parent
   session_.onPageShown = [this] { PageShown(); };
   session_.onLayout = [this] { FormResize(); };
   ConnectDesigner();
+  canvas_->SetItems(items_);
   SaveCustomTemplate = [this](QWidget* owner) {
     return SaveTemplateThroughDialog(owner, session_.Job().TemplateFolder, session_.DesignerState(),
                                      session_.Pictures());
@@ -538,7 +557,9 @@ void frmPrint::closeEvent(QCloseEvent* event) {
       event->ignore();
       return;
     }
-    // The close is certain now: the arrays are packed, the images moving with their records.
+    // The close is certain now: a multiple selection ends, the arrays are packed, the images
+    // moving with their records.
+    if (Objects().MultipleSelection()) Objects().DeselectMultipleSelection();
     Objects().CompressCustomArrays();
     unloaded_ = true;
     session_.Unload(designerRestored_);

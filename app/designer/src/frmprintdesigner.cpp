@@ -1,6 +1,7 @@
 // The preview window's designer side: its objects' widgets, the Insert, Edit and Delete
 // commands, the text editor and the picture file dialog, the first text of a custom listing.
 #include <QAction>
+#include <QCursor>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -65,6 +66,12 @@ void frmPrint::ConnectDesigner() {
           [this] { Objects().EditCurrent(); });
   connect(actions_.value(QStringLiteral("mnuEditDelete")), &QAction::triggered, this,
           [this] { Objects().DeleteCurrent(); });
+  connect(actions_.value(QStringLiteral("mnuEditDup")), &QAction::triggered, this,
+          [this] { Objects().DuplicateSelection(); });
+  connect(actions_.value(QStringLiteral("mnuEditDupPage")), &QAction::triggered, this,
+          [this] { Objects().DuplicateSelectionOnFullPage(); });
+  objects.popupEdit = [this] { menus_.value(QStringLiteral("mnuEdit"))->popup(QCursor::pos()); };
+  objects.onOutline = [this] { items_->UpdateOverlay(); };
 }
 
 void frmPrint::DisconnectDesigner() {
@@ -74,6 +81,8 @@ void frmPrint::DisconnectDesigner() {
   objects.view = nullptr;
   objects.showEditor = nullptr;
   objects.choosePicture = nullptr;
+  objects.popupEdit = nullptr;
+  objects.onOutline = nullptr;
 }
 
 void frmPrint::SyncDesigner() {

@@ -4,79 +4,16 @@
 
 #include <cmath>
 
-#include "designerobjects.h"
-#include "previewsurface.h"
+#include "objects_fixture.h"
 #include "recordingsurface.h"
 
 namespace designer {
 namespace {
 
-app::CustomTextRecord Text(const char* text, double left = 1.0) {
-  app::CustomTextRecord r;
-  r.Left = left;
-  r.Top = 1.0;
-  r.Width = r.Height = 1.0;
-  r.FontName = QStringLiteral("Arial");
-  r.FontSize = 10;
-  r.Text = QString::fromUtf8(text);
-  return r;
-}
-
-app::CustomTextRecord FreeText() {
-  app::CustomTextRecord r;
-  r.Left = r.Top = app::kFreeSlot;
-  return r;
-}
-
-// A picture of w x h inches at 96 dpi.
-QImage Picture(double w, double h, QRgb colour = qRgb(200, 30, 30)) {
-  QImage image(static_cast<int>(w * 96), static_cast<int>(h * 96), QImage::Format_RGB32);
-  image.fill(colour);
-  image.setDotsPerMeterX(3780);
-  image.setDotsPerMeterY(3780);
-  return image;
-}
-
-struct Objects : ::testing::Test {
-  Objects() : canvas(8.5, 11, 96), objects(designer, job, pictures, canvas) {
-    job.PageWidth = 8.5;
-    job.PageHeight = 11;
-    job.FontTable[7].FontName = QStringLiteral("Arial");
-    job.FontTable[7].FontSize = 12;
-    objects.showEditor = [this] {
-      ++editorShown;
-      designer.NoteText = editorAnswer;
-      if (editorAlignment) designer.NoteAlignment = *editorAlignment;
-      if (editorAngle) job.FontTable[7].FontAngle = *editorAngle;
-    };
-    objects.view = [this] { return view; };
-    objects.Loaded();
-  }
-  // Inserts a text through the editor at (x, y) canvas inches (0, 0: the default place).
-  int Insert(const char* text, double x = 0.5, double y = 0.5) {
-    editorAnswer = QString::fromUtf8(text);
-    double w = 0, h = 0;
-    if (!objects.InsertText(x, y, w, h)) return -1;
-    return objects.CurrentObjectIndex();
-  }
-  QList<QString> Texts() const {
-    QList<QString> out;
-    for (qsizetype i = 0; i + 1 < designer.CustomTexts.size(); ++i)
-      out.append(DesignerObjects::IsFree(designer.CustomTexts[i]) ? QStringLiteral("-") : designer.CustomTexts[i].Text);
-    return out;
-  }
-
-  app::Designer designer;
-  app::PrintJob job;
-  PictureStore pictures;
-  surface::PreviewSurface canvas;
-  DesignerObjects objects;
-  QString editorAnswer = QStringLiteral("Holiday");
-  std::optional<SHORT> editorAlignment;
-  std::optional<SHORT> editorAngle;
-  int editorShown = 0;
-  CanvasView view{8.0, 6.0, 0, 0, 0, 0};
-};
+using test::FreeText;
+using test::Objects;
+using test::Picture;
+using test::Text;
 
 TEST_F(Objects, SlotsAreReusedAndTheArrayGrowsByOne) {
   EXPECT_EQ(Insert("A"), 0);
@@ -163,6 +100,23 @@ TEST_F(Objects, ExtentsFollowTheAngle) {
     EXPECT_NEAR(designer.CustomTexts[slot].Height, c.h, 1e-9);
     EXPECT_EQ(designer.CustomTexts[slot].FontAngle, c.angle);
   }
+}
+
+TEST_F(Objects, InsertionsTakeTheLowestFreedSlotFirstThenGrow) {
+  for (const char* name : {"A", "B", "C", "D"}) Insert(name);
+  objects.DeleteCurLabel(2);
+  objects.DeleteCurLabel(1);
+  EXPECT_EQ(Insert("E"), 1);
+  EXPECT_EQ(Insert("F"), 2);
+  EXPECT_EQ(Insert("G"), 4);
+  objects.DeleteCurLabel(0);
+  EXPECT_EQ(Insert("H"), 0);
+  EXPECT_EQ(Insert("I"), 5);
+  // Arrays put in place from outside start the search afresh.
+  designer.CustomTexts = {Text("x"), FreeText(), Text("y"), FreeText()};
+  objects.Loaded();
+  EXPECT_EQ(Insert("J"), 1);
+  EXPECT_EQ(Insert("K"), 3);
 }
 
 TEST_F(Objects, EditingKeepsTheBoxOfAStraightTextAndAnEmptiedTextChangesNothing) {

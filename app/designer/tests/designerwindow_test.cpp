@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTextEdit>
 
+#include <cmath>
+
 #include "designeritems.h"
 #include "frmnote.h"
 #include "frmprint.h"
@@ -342,6 +344,167 @@ TEST_F(Designer, ACustomListingsFirstTextIsStoredDividedOnce) {
   w->hide();
   w->show();
   EXPECT_EQ(w->Objects().TextObjectCount(), 1);
+  EXPECT_TRUE(script.forms.Done());
+  script.forms.ExpectMessage(forms::vbNo, QStringLiteral("Custom Template"));
+  w->close();
+}
+
+// A mouse event sent to a widget at a point of it, as the platform delivers it.
+void SendMouse(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
+  const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton
+                                : type == QEvent::MouseMove        ? Qt::MouseButtons(button)
+                                                                   : Qt::MouseButtons(button);
+  QMouseEvent e(type, QPointF(at), QPointF(w->mapToGlobal(at)), type == QEvent::MouseMove ? Qt::NoButton : button, held,
+                Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+
+struct CanvasWindow : Designer {
+  // Inserts a text through the editor at (x, y) canvas inches.
+  void Insert(frmPrint& w, Script& script, const char* text, double x, double y) {
+    script.forms.ExpectWindow(QStringLiteral("frmNote"), Answer(QString::fromUtf8(text)));
+    double wd = 0, ht = 0;
+    ASSERT_TRUE(w.Objects().InsertText(x, y, wd, ht));
+  }
+  // The window at 100 % on a 96 dpi canvas, so that canvas inches are stored inches and the
+  // handles are several pixels wide.
+  std::unique_ptr<frmPrint> OpenAt100(SHORT reportType = 12, SHORT templateKind = 3) {
+    job.ReportType = reportType;
+    job.TemplateKind = templateKind;
+    PreviewEnvironment env = Environment();
+    env.canvasDpi = 96;
+    auto w = std::make_unique<frmPrint>(env);
+    drawing().header = -1;
+    w->resize(900, 700);
+    EXPECT_TRUE(w->Load());
+    w->show();
+    w->SetZoomFactor(QStringLiteral("100PC"), true);
+    return w;
+  }
+  static QWidget* CanvasOf(frmPrint& w) { return w.findChild<QWidget*>(QStringLiteral("prnView")); }
+  static QPoint Px(frmPrint& w, double x, double y) {
+    const double dpi = w.Session().Canvas().DpiX();
+    return QPoint(static_cast<int>(std::lround(x * dpi)), static_cast<int>(std::lround(y * dpi)));
+  }
+};
+
+TEST_F(CanvasWindow, ABandOnTheCanvasSelectsAndTheDeleteKeyDeletes) {
+  auto w = OpenAt100();
+  Script script;
+  Insert(*w, script, "North", 1, 1);
+  Insert(*w, script, "South", 1, 2.5);
+  Insert(*w, script, "Far", 5, 5);
+  QWidget* canvas = CanvasOf(*w);
+  SendMouse(canvas, QEvent::MouseButtonPress, Px(*w, 3, 4));
+  SendMouse(canvas, QEvent::MouseMove, Px(*w, 2, 2));
+  SendMouse(canvas, QEvent::MouseMove, Px(*w, 0.5, 0.5));
+  EXPECT_TRUE(w->Objects().Outline());
+  EXPECT_TRUE(w->PanelText(QStringLiteral("POS")).startsWith(QStringLiteral("POSITION: X = 0.500   Y = 0.500")));
+  SendMouse(canvas, QEvent::MouseButtonRelease, Px(*w, 0.5, 0.5));
+  EXPECT_FALSE(w->Objects().Outline());
+  ASSERT_TRUE(w->Objects().MultipleSelection());
+  EXPECT_TRUE(w->Items().FrameItem()->isVisible());
+  // The click that follows the release sets the Edit menu; the selected items let the mouse
+  // through.
+  EXPECT_FALSE(w->Action(QStringLiteral("mnuEditEdit"))->isEnabled());
+  for (const char* name : {"mnuEditDelete", "mnuEditDup", "mnuEditDupPage"})
+    EXPECT_TRUE(w->Action(QString::fromLatin1(name))->isEnabled()) << name;
+  EXPECT_TRUE(w->Items().TextItem(0)->testAttribute(Qt::WA_TransparentForMouseEvents));
+  EXPECT_FALSE(w->Items().TextItem(2)->isEnabled());
+  EXPECT_TRUE(w->Action(QStringLiteral("mnuEditDup"))->isVisible());
+
+  // Dragged by a point inside: the outline follows the pointer, the release moves both.
+  SendMouse(canvas, QEvent::MouseButtonPress, Px(*w, 1.5, 1.5));
+  SendMouse(canvas, QEvent::MouseMove, Px(*w, 2, 1.75));
+  SendMouse(canvas, QEvent::MouseMove, Px(*w, 2.5, 2));
+  ASSERT_TRUE(w->Objects().Outline());
+  EXPECT_EQ(QPoint(w->Objects().Outline()->left, w->Objects().Outline()->top), Px(*w, 2, 1.5));
+  SendMouse(canvas, QEvent::MouseButtonRelease, Px(*w, 2.5, 2));
+  EXPECT_DOUBLE_EQ(designer.CustomTexts[0].Left, 2);
+  EXPECT_DOUBLE_EQ(designer.CustomTexts[1].Top, 3);
+  EXPECT_TRUE(w->Objects().MultipleSelection());
+
+  // Duplicate copies the two by a quarter inch; Delete on the canvas takes the copies.
+  w->Action(QStringLiteral("mnuEditDup"))->trigger();
+  EXPECT_EQ(w->Objects().TextObjectCount(), 5);
+  ASSERT_TRUE(w->Items().TextItem(3));
+  QKeyEvent del(QEvent::KeyRelease, Qt::Key_Delete, Qt::NoModifier);
+  QApplication::sendEvent(canvas, &del);
+  EXPECT_EQ(w->Objects().TextObjectCount(), 3);
+  EXPECT_FALSE(w->Objects().MultipleSelection());
+  EXPECT_TRUE(w->Items().TextItem(0)->isEnabled());
+  EXPECT_FALSE(w->Items().TextItem(0)->testAttribute(Qt::WA_TransparentForMouseEvents));
+  EXPECT_TRUE(script.forms.Done());
+  script.forms.ExpectMessage(forms::vbNo, QStringLiteral("Custom Template"));
+  w->close();
+}
+
+TEST_F(CanvasWindow, ResizingByAHandleAndDroppingOnTheCanvas) {
+  auto w = OpenAt100();
+  Script script;
+  Insert(*w, script, "Label", 1, 1);
+  QWidget* canvas = CanvasOf(*w);
+  ObjectItem* text = w->Items().TextItem(0);
+  // Over the frame's bottom-right corner the sizing arrow shows; a press inside the text's
+  // own corner takes the handle.
+  const ControlBox f = w->Objects().Frame();
+  SendMouse(canvas, QEvent::MouseMove, Px(*w, f.left + f.width, f.top + f.height));
+  EXPECT_EQ(canvas->cursor().shape(), Qt::SizeFDiagCursor);
+  const QPoint corner(text->width() - 1, text->height() - 1);
+  SendMouse(text, QEvent::MouseButtonPress, corner);
+  EXPECT_TRUE(w->Objects().Gesture().resizing);
+  EXPECT_EQ(script.forms.ScreenMousePointer(), forms::vbSizeNWSE);
+  const QPoint to = text->mapFrom(canvas, Px(*w, 3, 2.5));
+  SendMouse(text, QEvent::MouseMove, to);
+  SendMouse(text, QEvent::MouseMove, to);
+  EXPECT_TRUE(w->PanelText(QStringLiteral("POS")).contains(QStringLiteral("SIZE: Width = 2.000   Height = 1.500")));
+  SendMouse(text, QEvent::MouseButtonRelease, to);
+  EXPECT_DOUBLE_EQ(designer.CustomTexts[0].Width, 2);
+  EXPECT_DOUBLE_EQ(designer.CustomTexts[0].Height, 1.5);
+  EXPECT_EQ(script.forms.ScreenMousePointer(), forms::vbDefault);
+  EXPECT_EQ(text->width(), 192);
+
+  // Dragged by its middle onto the bare canvas: placed there and framed.
+  SendMouse(text, QEvent::MouseButtonPress, QPoint(96, 48));
+  const QPoint drop = text->mapFrom(canvas, Px(*w, 5, 5));
+  SendMouse(text, QEvent::MouseMove, drop);
+  EXPECT_EQ(w->PanelText(QStringLiteral("POS")), w->Objects().Readout(4, 4.5, 2, 1.5));
+  SendMouse(text, QEvent::MouseButtonRelease, drop);
+  EXPECT_DOUBLE_EQ(designer.CustomTexts[0].Left, 4);
+  EXPECT_DOUBLE_EQ(designer.CustomTexts[0].Top, 4.5);
+  EXPECT_EQ(text->geometry().topLeft(), Px(*w, 4, 4.5));
+  EXPECT_TRUE(w->Items().FrameItem()->isVisible());
+  EXPECT_TRUE(script.forms.Done());
+  script.forms.ExpectMessage(forms::vbNo, QStringLiteral("Custom Template"));
+  w->close();
+}
+
+TEST_F(CanvasWindow, DuplicatePageOnTheFloppySheet) {
+  auto w = OpenAt100(7, 0);
+  EXPECT_TRUE(w->Action(QStringLiteral("mnuEditDupPage"))->isVisible());
+  Script script;
+  // Across columns 1 and 2: refused, nothing copied.
+  Insert(*w, script, "Across", 2.5, 1);
+  QTest::mouseClick(w->Items().TextItem(0), Qt::LeftButton, {}, QPoint(2, 2));
+  script.forms.ExpectMessage(forms::vbOK, QStringLiteral("Selection is out of label boundries."));
+  w->Action(QStringLiteral("mnuEditDupPage"))->trigger();
+  EXPECT_EQ(w->Objects().TextObjectCount(), 1);
+  // The refused text stays selected until a press elsewhere; then it is deleted.
+  EXPECT_TRUE(w->Objects().MultipleSelection());
+  QTest::mouseClick(CanvasOf(*w), Qt::LeftButton, {}, Px(*w, 7, 9));
+  EXPECT_FALSE(w->Objects().MultipleSelection());
+  QTest::mouseClick(w->Items().TextItem(0), Qt::LeftButton, {}, QPoint(2, 2));
+  w->Action(QStringLiteral("mnuEditDelete"))->trigger();
+  EXPECT_EQ(w->Objects().TextObjectCount(), 0);
+  // In column 1, row 1, clicked: copied into the 14 other cells.
+  Insert(*w, script, "Disk", 0.5, 0.75);
+  QTest::mouseClick(w->Items().TextItem(w->Objects().CurrentObjectIndex()), Qt::LeftButton, {}, QPoint(2, 2));
+  w->Action(QStringLiteral("mnuEditDupPage"))->trigger();
+  EXPECT_EQ(w->Objects().TextObjectCount(), 15);
+  EXPECT_FALSE(w->Items().FrameItem()->isVisible());
+  int shown = 0;
+  for (int i = 0; i < 16; ++i) shown += w->Items().TextItem(i) != nullptr;
+  EXPECT_EQ(shown, 15);
   EXPECT_TRUE(script.forms.Done());
   script.forms.ExpectMessage(forms::vbNo, QStringLiteral("Custom Template"));
   w->close();

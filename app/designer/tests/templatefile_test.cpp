@@ -550,6 +550,9 @@ TEST_F(Templates, SavedThroughTheMenuAndLoadedBackAt100Percent) {
   designer.CustomPictures = app::Designer{}.CustomPictures;
   w->Session().Pictures().Clear();
   w->Objects().Loaded();
+  // ...held as a multiple selection, which the load ends.
+  w->Objects().SelectMultipleObjects(0, 0, 100, 100);
+  ASSERT_TRUE(w->Objects().MultipleSelection());
   // A lower-case extension is a template too.
   ASSERT_TRUE(QFile::rename(file + QStringLiteral(".DKT"), file + QStringLiteral(".dkt")));
   script.forms.ExpectOpen(file + QStringLiteral(".dkt"), QStringLiteral("Load Custom Template"));
@@ -567,6 +570,11 @@ TEST_F(Templates, SavedThroughTheMenuAndLoadedBackAt100Percent) {
   EXPECT_TRUE(w->Action(QStringLiteral("mnuFileSave"))->isEnabled());
   EXPECT_EQ(w->Objects().TextObjectCount(), 2);
   EXPECT_EQ(w->Objects().PictureObjectCount(), 1);
+  EXPECT_FALSE(w->Objects().MultipleSelection());
+  EXPECT_FALSE(w->Action(QStringLiteral("mnuEditDupPage"))->isEnabled());
+  ASSERT_TRUE(w->Items().TextItem(1));
+  EXPECT_TRUE(w->Items().TextItem(1)->isVisible());
+  EXPECT_TRUE(w->Items().TextItem(1)->isEnabled());
   ASSERT_TRUE(w->Items().PictureItem(0));
   EXPECT_TRUE(w->Items().PictureItem(0)->isVisible());
   const double dpi = w->Session().Canvas().DpiX();
