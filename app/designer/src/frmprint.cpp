@@ -521,8 +521,11 @@ void frmPrint::PlaceWidgets() {
   vScroll_->setVisible(layout_.vShown);
   if (layout_.vShown) vScroll_->setGeometry(client_->width() - t, 0, t, px(layout_.VScrollHeight()));
   if (layout_.hShown) hScroll_->setGeometry(0, client_->height() - t, px(layout_.HScrollWidth()), t);
-  corner_->setVisible(layout_.hShown && layout_.vShown);
-  if (corner_->isVisible()) corner_->setGeometry(client_->width() - t, client_->height() - t, t, t);
+  // Placed by the layout, not by isVisible(): before the window is shown that answers false,
+  // and the corner would keep its default place over the canvas's top-left corner.
+  const bool cornerShown = layout_.hShown && layout_.vShown;
+  if (cornerShown) corner_->setGeometry(client_->width() - t, client_->height() - t, t, t);
+  corner_->setVisible(cornerShown);
   hScroll_->raise();
   vScroll_->raise();
   corner_->raise();

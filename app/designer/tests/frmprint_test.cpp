@@ -49,6 +49,24 @@ TEST_F(Window, LoadShowsTheFirstPage) {
   w->close();
 }
 
+TEST_F(Window, TheScrollBarsCornerSitsBetweenThemAlsoWhenLaidOutBeforeTheShow) {
+  auto w = Open(45);
+  w->SetZoomFactor(QStringLiteral("200PC"), true);
+  w->resize(300, 300);  // both scroll bars, laid out as the window is shown
+  w->show();
+  auto* client = w->findChild<QWidget*>(QStringLiteral("client"));
+  auto* corner = w->findChild<QWidget*>(QStringLiteral("picCorner"));
+  auto* h = w->findChild<QWidget*>(QStringLiteral("HScroll1"));
+  auto* v = w->findChild<QWidget*>(QStringLiteral("VScroll1"));
+  ASSERT_TRUE(client && corner && h && v);
+  ASSERT_TRUE(h->isVisible() && v->isVisible());
+  EXPECT_TRUE(corner->isVisible());
+  EXPECT_EQ(corner->geometry().bottomRight(), client->rect().bottomRight());
+  EXPECT_EQ(corner->x(), v->x());
+  EXPECT_EQ(corner->y(), h->y());
+  w->close();
+}
+
 TEST_F(Window, FindIsOfferedFromTenRows) {
   for (auto [rows, offered] : {std::pair{9, false}, {10, true}}) {
     auto w = Open(rows);
@@ -85,8 +103,8 @@ TEST_F(Window, GotoDialogChecksItsEntry) {
     ok->click();
   });
   for (size_t i = 0; i < std::size(refused); ++i)
-    script.forms.ExpectMessage(forms::vbOK,
-                               QStringLiteral("You have entered an invalid page number.  Please enter a valid numeric value."));
+    script.forms.ExpectMessage(
+        forms::vbOK, QStringLiteral("You have entered an invalid page number.  Please enter a valid numeric value."));
   w->Action(QStringLiteral("Page"))->trigger();
   EXPECT_TRUE(script.forms.Done());
   EXPECT_EQ(w->Session().Pages().CurrentPage, 5);
