@@ -147,6 +147,18 @@ HRESULT VemraKYP::get_Nodes(IONodes** pVal) {
 
 HRESULT VemraKYP::OpenFile(BSTR name, bool createMissing) {
   ComPtr<IStorage> stg;
+  DWORD mode = kOpenMode;
+  // An existing file opens for reading and writing; one that may not be written (a read-only
+  // medium, no write permission) opens for reading, so that it can still be read, and every
+  // write to it fails.
+  auto openExisting = [&] {
+    HRESULT opened = StgOpenStorage(name, nullptr, kOpenMode, nullptr, 0, stg.GetAddressOf());
+    if (opened == STG_E_ACCESSDENIED) {
+      mode = kReadMode;
+      opened = StgOpenStorage(name, nullptr, kReadMode, nullptr, 0, stg.ReleaseAndGetAddressOf());
+    }
+    return opened;
+  };
   HRESULT hr = S_OK;
   if (createMissing) {
     // A file that exists must be a compound file; one that does not is created.
@@ -154,12 +166,13 @@ HRESULT VemraKYP::OpenFile(BSTR name, bool createMissing) {
     if (hr == STG_E_FILENOTFOUND) {
       hr = StgCreateDocfile(name, kCreateMode, 0, stg.GetAddressOf());
     } else if (SUCCEEDED(hr)) {
-      hr = StgOpenStorage(name, nullptr, kOpenMode, nullptr, 0, stg.GetAddressOf());
+      hr = openExisting();
     }
   } else {
-    hr = StgOpenStorage(name, nullptr, kOpenMode, nullptr, 0, stg.GetAddressOf());
+    hr = openExisting();
   }
   if (FAILED(hr)) return hr;
+  openMode_ = mode;
   root_ = std::move(stg);
   current_ = root_.Get();
   return S_OK;
@@ -227,7 +240,7 @@ HRESULT VemraKYP::SetCurrentFolder(BSTR bstrPath, SHORT iLocation, IStorage** pp
     case kypFolderChild: {
       if (!current_) break;
       ComPtr<IStorage> child;
-      HRESULT hr = cfb::OpenStorageNamed(current_, View(bstrPath), kOpenMode, child.GetAddressOf());
+      HRESULT hr = cfb::OpenStorageNamed(current_, View(bstrPath), openMode_, child.GetAddressOf());
       if (FAILED(hr)) return hr;
       hr = Push(std::move(child));
       if (FAILED(hr)) return hr;
@@ -259,7 +272,7 @@ HRESULT VemraKYP::WalkPath(BSTR path, IStorage** ppStorage) {
   HRESULT hr = S_OK;
   for (std::u16string_view component : SplitFolderPath(View(path))) {
     ComPtr<IStorage> child;
-    hr = cfb::OpenStorageNamed(current_, component, kOpenMode, child.GetAddressOf());
+    hr = cfb::OpenStorageNamed(current_, component, openMode_, child.GetAddressOf());
     if (SUCCEEDED(hr)) hr = Push(std::move(child));
     if (FAILED(hr)) {
       ReleaseFolders();

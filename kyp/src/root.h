@@ -74,6 +74,9 @@ class VemraKYP : public xcom::DispatchImpl<VemraKYP, IVemraKYP>,
   xcom::Bstr docName_;
   ComPtr<IStorage> root_;
   IStorage* current_ = nullptr;  // the root or the top of folders_
+  // How the open file's folders are opened: read-write, or read-only for a file that cannot be
+  // written (a template on a read-only medium).
+  DWORD openMode_ = kOpenMode;
   std::vector<ComPtr<IStorage>> folders_;
   ComPtr<OItemDefs> itemDefs_;
   ComPtr<ONodes> nodes_;

@@ -1,6 +1,11 @@
 // The document model's rules: refused calls and their status codes, shared field sets, the
 // store's folder stack and path walks, counting stored children, holding the file open.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "test_support.h"
 
@@ -360,6 +365,49 @@ TEST_F(Document, EditHoldsTheFileUntilUpdate) {
   EXPECT_EQ(ghost->Edit(), STG_E_FILENOTFOUND);
   other = NewRoot();
   EXPECT_EQ(other->put_DocName(file_.Get()), S_OK);
+}
+
+// A template on a medium that may not be written (a CD, a read-only share, a file without
+// write permission) is read as any other; a change to it fails and leaves it as it was. The
+// reading runs in a child process without write permission to the file or its folder (as a
+// plain user when the tests run as root, whom permissions do not stop).
+TEST_F(Document, AFileThatMayNotBeWrittenIsReadAndChangesToItFail) {
+  root_.Reset();
+  top_.Reset();
+  const fs::path file = dir_.path("doc.dkt");
+  auto bytes = [&] {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string before = bytes();
+  ComPtr<IVemraKYP> reader = NewRoot();  // made before the child gives up its rights
+  fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const fs::perms folderWas = fs::status(file.parent_path()).permissions();
+  fs::permissions(file.parent_path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(10);
+    if (reader->put_DocName(file_.Get()) != S_OK) _exit(1);
+    ComPtr<IONode> text0;
+    if (LoadNode(reader.Get(), u"Labels/Text0", &text0) != S_OK) _exit(2);
+    const Variant value = ValueOf(text0.Get(), 1);
+    if (value.vt != VT_BSTR || xcom::BstrView(value.bstrVal) != u"zero") _exit(3);
+    ComPtr<IONodes> top;
+    if (reader->get_Nodes(top.GetAddressOf()) != S_OK) _exit(4);
+    ComPtr<IONode> added;
+    if (top->CreateNode(Bstr(u"Added").Get(), Bstr(u"").Get(), added.GetAddressOf()) != S_OK) _exit(5);
+    if (SUCCEEDED(top->Append(added.Get()))) _exit(6);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  fs::permissions(file.parent_path(), folderWas);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1 open, 2 node, 3 value, 4 nodes, 5 create, 6 the change was written";
+  EXPECT_EQ(bytes(), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()), 1);
 }
 
 TEST_F(Document, ObjectsKeptPastTheirRootFailCleanly) {
