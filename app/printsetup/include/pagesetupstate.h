@@ -223,6 +223,7 @@ class PageSetupState {
   void WriteBoxNumber(Box box);
   bool CheckMargin(Box box);
   double Band(Box box) const;
+  bool MarginsLeaveRoom();
   void SetMarginBoxes(double top, double bottom, double left, double right);
   void OkBatch();
   void OkNormal();

@@ -53,6 +53,13 @@ void Guarded(F step) {
   }
 }
 
+// A margin box whose value puts the printable box off the paper.
+void ShowOutsidePrintableArea(Box box) {
+  static const char* const kSides[] = {"", "", "Left", "Top", "Right", "Bottom"};
+  forms::MsgBox(QString::fromLatin1(kSides[box]) +
+                QStringLiteral(" margin is set outside of the printable area of the page."));
+}
+
 bool IsLabelBatchOrUserLabel(SHORT reportType) {
   return reportType == 7 || reportType == 8 || reportType == 9 || reportType == 11 || reportType == 12;
 }
@@ -298,6 +305,7 @@ void PageSetupState::OkNormal() {
     if (box >= kLeftMarg && c_.boxes[box] != savedBoxTexts_[box] && !CheckMargin(box)) return;
     WriteBoxNumber(box);
   }
+  if (!MarginsLeaveRoom()) return;
   const Commit plan = PlanCommit();
   if (plan.changed) {
     const int pages = app::PreviewPageCount();
@@ -407,15 +415,36 @@ bool PageSetupState::CheckMargin(Box box) {
   if (!CheckOffsetValues(box)) return false;
   const double band = Band(box);
   if (vbrt::CDbl(U16(c_.boxes[box])) < band - kBandTolerance) {
-    static const char* const kSides[] = {"", "", "Left", "Top", "Right", "Bottom"};
-    forms::MsgBox(QString::fromLatin1(kSides[box]) +
-                  QStringLiteral(" margin is set outside of the printable area of the page."));
+    ShowOutsidePrintableArea(box);
     c_.boxes[box] = Text(app::FormatDecimal(band - kBandTolerance, 2));
     WriteBoxNumber(box);
     return false;
   }
   WriteBoxNumber(box);
   return true;
+}
+
+bool PageSetupState::MarginsLeaveRoom() {
+  // Margins that meet or cross leave no printable box: the pages would draw their footers
+  // above their headers and place no row. The paper is the printer's, turned as chosen.
+  surface::PrinterObject& printer = printer_();
+  double width = printer.ScaleX(printer.Width(), surface::vbTwips, surface::vbInches);
+  double height = printer.ScaleY(printer.Height(), surface::vbTwips, surface::vbInches);
+  if ((c_.orientation == 1 || c_.orientation == 2) && c_.orientation != printer.Orientation()) std::swap(width, height);
+  Box refused;
+  if (page_.TopMargin + page_.BottomMargin >= height)
+    refused = c_.boxes[kBottMarg] == savedBoxTexts_[kBottMarg] && c_.boxes[kTopMarg] != savedBoxTexts_[kTopMarg]
+                  ? kTopMarg
+                  : kBottMarg;
+  else if (page_.LeftMargin + page_.RightMargin >= width)
+    refused = c_.boxes[kRightMarg] == savedBoxTexts_[kRightMarg] && c_.boxes[kLeftMarg] != savedBoxTexts_[kLeftMarg]
+                  ? kLeftMarg
+                  : kRightMarg;
+  else
+    return true;
+  ShowOutsidePrintableArea(refused);
+  c_.focusBox = refused;
+  return false;
 }
 
 bool PageSetupState::BoxLostFocus(Box box) {

@@ -105,6 +105,56 @@ TEST_F(PageSetupTest, OkChecksEveryBoxAndARefusedBoxKeepsTheDialogOpen) {
   EXPECT_FALSE(app_.print.PageSetupChanged);
 }
 
+TEST_F(PageSetupTest, OkRefusesMarginsThatLeaveNoRoomOnThePaper) {
+  // Letter paper: 8.5 in wide and 11 in high upright, the other way round in landscape.
+  struct Case {
+    const char* name;
+    SHORT orientation;  // 1 portrait, 2 landscape
+    const char* top;
+    const char* bottom;
+    const char* left;
+    const char* right;
+    const char* message;  // nullptr: accepted
+    Box focus;
+  };
+  const Case cases[] = {
+      {"room left upright", 1, "5", "5.9", "4", "4.4", nullptr, printsetup::kTopMarg},
+      {"top and bottom meet", 1, "5.5", "5.5", "0.5", "0.5",
+       "Bottom margin is set outside of the printable area of the page.", printsetup::kBottMarg},
+      {"left and right cross", 1, "0.5", "0.5", "6", "4",
+       "Right margin is set outside of the printable area of the page.", printsetup::kRightMarg},
+      {"fits upright, not turned", 2, "4.5", "4.5", "0.5", "0.5",
+       "Bottom margin is set outside of the printable area of the page.", printsetup::kBottMarg},
+      {"room left turned", 2, "4", "4", "5", "5.5", nullptr, printsetup::kTopMarg},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Open();
+    state_.OrientationClick(c.orientation);
+    state_.SetBoxText(printsetup::kTopMarg, c.top);
+    state_.SetBoxText(printsetup::kBottMarg, c.bottom);
+    state_.SetBoxText(printsetup::kLeftMarg, c.left);
+    state_.SetBoxText(printsetup::kRightMarg, c.right);
+    if (c.message) script_.ExpectMessage(forms::vbOK, c.message);
+    state_.Ok();
+    ASSERT_TRUE(script_.Done());
+    if (c.message) {
+      // The dialog stays open with the boxes as typed, and nothing reaches the preview.
+      EXPECT_TRUE(state_.Shown());
+      EXPECT_EQ(C().focusBox, c.focus);
+      EXPECT_EQ(C().boxes[printsetup::kTopMarg], c.top);
+      EXPECT_EQ(C().boxes[printsetup::kRightMarg], c.right);
+      EXPECT_EQ(reformats_, 0);
+      state_.Cancel();
+    } else {
+      EXPECT_FALSE(state_.Shown());
+      EXPECT_EQ(page_.BottomMargin, vbrt::CDbl(QString::fromLatin1(c.bottom).toStdU16String()));
+    }
+    reformats_ = 0;
+    state_.Unload();
+  }
+}
+
 TEST_F(PageSetupTest, OkLeavesAMarginTheLabelJobSetButChecksOneTheUserChanged) {
   page_.RightMargin = 0;  // a ZipSlip sheet, inside the printer's band of 0.25
   Open();
