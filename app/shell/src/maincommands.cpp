@@ -224,10 +224,12 @@ void frmMain::HelpWebCommand() {
 
 void frmMain::ToolbarButtonClick(const QString& key) {
   if (key == QLatin1String("Add")) {
+    if (!RequireCatalog()) return;
     SetPanelText(QStringLiteral("1"), QStringLiteral("Adding files to the catalog. Please wait ..."));
     app_.shell.PendingDiskCommand.clear();
     ShowAddDisk(this);
   } else if (key == QLatin1String("Update")) {
+    if (!RequireCatalog()) return;
     app_.shell.PendingDiskCommand.clear();
     SetPanelText(QStringLiteral("1"), QStringLiteral("Updating files in the catalog. Please wait ..."));
     app_.print.PrintOnlyMode = false;
@@ -256,6 +258,8 @@ void frmMain::ToolbarButtonClick(const QString& key) {
 void frmMain::ToolbarButtonMenuClick(const QString& key) {
   const bool add = key.startsWith(QLatin1String("ADD"));
   if (!add && !key.startsWith(QLatin1String("UPD"))) return;
+  // Adding and updating write into the catalog: without one open, say so before asking for a disk.
+  if (!RequireCatalog()) return;
   const int answer = forms::MsgBox(InsertDiskQuestion(key), forms::vbOKCancel + forms::vbExclamation,
                                    QStringLiteral("WARNING!"));
   if (!add) app_.print.TemplateFolder = TemplateFolderOfEntry(key);
@@ -303,11 +307,13 @@ void frmMain::RunCommand(const QString& code) {
   } else if (code == QLatin1String("PrintSelection")) {
     DoPrintSelection();
   } else if (code == QLatin1String("UpdateDisk")) {
+    if (!RequireCatalog()) return;
     SetPanelText(QStringLiteral("1"), QStringLiteral("Updating files in the catalog. Please wait ..."));
     app_.shell.PendingDiskCommand.clear();
     ShowUpdateDisk(this);
     SetPanelText(QStringLiteral("1"), QStringLiteral("Done"));
   } else if (code == QLatin1String("AddDisk")) {
+    if (!RequireCatalog()) return;
     app_.shell.PendingDiskCommand.clear();
     app_.print.PrintOnlyMode = false;
     if (control_) {

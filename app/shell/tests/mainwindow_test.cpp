@@ -126,6 +126,22 @@ TEST_F(MainWindowTest, AFailedGateLeavesNoCatalogAndCommandsThatReadItAreRefused
   Links().ShowUpdateDisk = [&](QWidget*) { updated = true; };
   w.commands().Tick();
   EXPECT_FALSE(updated);
+  // Adding and updating say why nothing happens, from the menus, the toolbar and its entries
+  // (no "insert the disk" question, no dialog that would find every drive unavailable).
+  bool added = false;
+  Links().ShowAddDisk = [&](QWidget*) { added = true; };
+  for (const char* command : {"AddDisk", "UpdateDisk"}) {
+    script.ExpectMessage(forms::vbOK, QStringLiteral("There is no open catalog"));
+    w.StoreCommand(QString::fromLatin1(command));
+    w.commands().Tick();
+  }
+  for (const char* button : {"Toolbar2.Add", "Toolbar2.Update", "ADDFLP", "UPDCD"}) {
+    script.ExpectMessage(forms::vbOK, QStringLiteral("There is no open catalog"));
+    ASSERT_TRUE(Action(button)) << button;
+    Action(button)->trigger();
+  }
+  EXPECT_FALSE(added);
+  EXPECT_FALSE(updated);
   EXPECT_TRUE(script.Done());
 }
 
@@ -358,7 +374,7 @@ TEST_F(MainWindowTest, FileRenameActsInThePaneWithTheFocus) {
 }
 
 TEST_F(MainWindowTest, ToolbarEntriesTextLabelsAndTheSecurityPanel) {
-  WriteSettings(QString::fromLatin1(kDrivesSet));
+  WriteSettings(QString::fromLatin1(kDrivesSet) + QStringLiteral("[LastFile]\r\nName=/x/P.DKC\r\n"));
   frmMain& w = Make();
   w.Form_Load();
   // An update entry's question cancelled still chooses the medium's template folder.
