@@ -30,14 +30,22 @@ void GeneralError(int number, const QString& description) {
 // The root's folders and files as the dialog lists them.
 struct RootListing {
   QStringList folders, files;
+  QString root;  // the drive's own path, which every entry's path begins with
   bool first = true;
 };
 RootListing* g_root = nullptr;
 
 LONG OnRootItem(BSTR path, double, BSTR, LONG, DATE, BSTR kind) {
   if (!g_root) return 0;
-  if (std::exchange(g_root->first, false)) return 0;  // the drive itself
-  const QString name = NameOfPath(FromBstr(path));
+  const QString text = FromBstr(path);
+  if (std::exchange(g_root->first, false)) {  // the drive itself
+    g_root->root = text;
+    return 0;
+  }
+  // An entry's name is what follows the drive's path: a name read from the disk may itself
+  // hold "\", so it is not cut at its last one.
+  QString name = text.startsWith(g_root->root) ? text.mid(g_root->root.size()) : NameOfPath(text);
+  if (!g_root->root.endsWith(u'\\') && name.startsWith(u'\\')) name.remove(0, 1);
   (FromBstr(kind) == u"FOLDER" ? g_root->folders : g_root->files).append(name);
   return 0;
 }

@@ -110,6 +110,15 @@ TEST_F(AddDisk, RemovableMediumTakesTheNextSerialAndAdvancesIt) {
   EXPECT_EQ(state_.settings.DriveLetter(3), "d:\\");
 }
 
+TEST_F(AddDisk, RootListingKeepsNamesThatHoldABackslash) {
+  scanner_->rootFolders = {"AC\\DC", "Music"};
+  scanner_->rootFiles = {"back\\slash 13.JPG", "a.txt"};
+  AddDiskFlow& f = Flow();
+  f.DriveChanged("d:");
+  EXPECT_EQ(f.inputs().rootFolders, (QStringList{"AC\\DC", "Music"}));
+  EXPECT_EQ(f.inputs().rootFiles, (QStringList{"back\\slash 13.JPG", "a.txt"}));
+}
+
 TEST_F(AddDisk, MessagesOfAnAdd) {
   struct Case {
     const char* what;

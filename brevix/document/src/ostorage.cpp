@@ -212,6 +212,9 @@ HRESULT OStorage::LoadDoc(BSTR fileName) {
   ComPtr<IStorage> root;
   if (hr != STG_E_FILENOTFOUND) {
     if (FAILED(hr)) return hr;
+    // A file that is no compound file at all (a text, a picture, an empty file) is refused as
+    // no catalog; opening it as a compound file would answer that the file already exists.
+    if (hr == S_FALSE) return STG_E_INVALIDHEADER;
     hr = StgOpenStorage(name.c_str(), nullptr, kModeOpenFile, nullptr, 0, root.ReleaseAndGetAddressOf());
     if (FAILED(hr)) return hr;
     root_.stg = root;

@@ -167,6 +167,27 @@ TEST_F(DocumentTest, FailedHeaderReadLeavesTheFileUnlocked) {
   }
 }
 
+TEST_F(DocumentTest, FileThatIsNoCompoundFileIsRefusedAsNoCatalogAndKeptAsItIs) {
+  ASSERT_EQ(doc_->CloseDoc(0), S_OK);
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"text.dkc", "hello, this is not a catalog\n"},
+      {"empty.dkc", ""},
+      {"short.dkc", std::string("\xD0\xCF\x11", 3)},
+  };
+  for (const auto& c : cases) {
+    const std::string file = dir_.File(c.name);
+    std::ofstream(file, std::ios::binary) << c.bytes;
+    ComPtr<IOStorageInternal> doc = NewDoc();
+    EXPECT_EQ(doc->LoadDoc(Bstr(xcom::Utf8ToUtf16(file)).Get()), STG_E_INVALIDHEADER) << c.name;
+    std::ifstream in(file, std::ios::binary);
+    const std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(kept, c.bytes) << c.name;
+  }
+}
+
 TEST_F(DocumentTest, LoadDocWithoutANameOpensTheNamedFileWithoutCreatingIt) {
   ASSERT_EQ(doc_->CloseDoc(0), S_OK);
   ComPtr<IOStorageInternal> fresh = NewDoc();
